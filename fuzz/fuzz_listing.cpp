@@ -1,0 +1,119 @@
+// Feeds arbitrary listing answers, cut into arbitrary receives, to the
+// directory table and checks that the table stays well formed.
+//
+// Input: byte 0 picks the user ID's length (1..8); the next bytes pick its
+// digits from "1234". Then a run of receives, each a length byte followed by
+// that many bytes of listing text; a length byte of 0 followed by a byte n
+// repeats the previous receive n times, so that full tables are reached.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "directory/DirTable.h"
+
+namespace {
+
+void Check(bool ok)
+{
+    if (!ok)
+        std::abort();
+}
+
+bool Terminated(const char* field, size_t size) { return strnlen(field, size) < size; }
+
+bool NameIsSafe(const char* name)
+{
+    for (size_t i = 0; i < sizeof(DirEntry::name) && name[i]; ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':')
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    size_t pos = 0;
+    const size_t idLen = 1 + data[pos++] % 8;
+    char userID[12] = {};
+    for (size_t i = 0; i < idLen; ++i)
+        userID[i] = static_cast<char>('1' + (pos < size ? data[pos++] : 0) % 4);
+
+    // Exactly QBX_MAX_DIR_ENTRIES records, so any step behind the block is caught.
+    auto entries = std::make_unique<DirEntry[]>(QBX_MAX_DIR_ENTRIES);
+    std::memset(entries.get(), 0, sizeof(DirEntry) * QBX_MAX_DIR_ENTRIES);
+    DirHeader dir{0, 0, entries.get()};
+    int starCount = 0, percentCount = 0;
+    BOOL skipLineEnds = FALSE, directoryFull = FALSE, lineOverflow = FALSE;
+    const ListingReader reader{starCount, percentCount, skipLineEnds, directoryFull, lineOverflow};
+
+    int result = QBX_LIST_MORE;
+    std::vector<char> chunk;
+    int repeat = 0;
+    while (result == QBX_LIST_MORE && !directoryFull) {
+        if (repeat > 0) {
+            --repeat;
+        } else {
+            if (pos >= size)
+                break;
+            const size_t want = data[pos++];
+            if (want == 0 && pos < size) {
+                repeat = data[pos++];
+                continue;
+            }
+            const size_t len = want < size - pos ? want : size - pos;
+            // Each receive in a buffer of its own exact size: reading past it is caught.
+            chunk.assign(data + pos, data + pos + len);
+            pos += len;
+        }
+        result = ParseListingChunk(dir, reader, userID, chunk.data(), static_cast<int>(chunk.size()));
+        Check(result >= QBX_LIST_NO_FILES && result <= QBX_LIST_COMPLETE);
+        Check(dir.count >= 0 && dir.count <= QBX_MAX_DIR_ENTRIES);
+    }
+    Check(directoryFull == (dir.count == QBX_MAX_DIR_ENTRIES));
+    for (int i = 0; i < QBX_MAX_DIR_ENTRIES; ++i)
+        Check(Terminated(entries[i].path, sizeof entries[i].path));
+
+    ParseDirectoryRecords(dir);
+    for (int i = 0; i < dir.count; ++i) {
+        const DirEntry& e = entries[i];
+        Check(Terminated(e.path, sizeof e.path));
+        Check(Terminated(e.name, sizeof e.name));
+        Check(Terminated(e.dupNumber, sizeof e.dupNumber));
+        Check(Terminated(e.size, sizeof e.size));
+        Check(Terminated(e.dateTime, sizeof e.dateTime));
+        Check(e.marked == 0 && e.processed == 0);
+        Check(std::strchr(e.path, '\t') == nullptr);
+        Check(e.name[0] != '\0' && NameIsSafe(e.name));
+    }
+
+    const int keys[] = {QBX_SORT_NAME, QBX_SORT_SIZE, QBX_SORT_DATE};
+    for (int key : keys) {
+        std::vector<int> order(static_cast<size_t>(dir.count) + 1);
+        for (int i = 0; i < dir.count; ++i)
+            order[i] = i;
+        order[dir.count] = -7;  // guard behind the order: must stay untouched
+        SortDirectoryOrder(dir, key, order.data());
+        std::vector<char> seen(static_cast<size_t>(dir.count), 0);
+        for (int i = 0; i < dir.count; ++i) {
+            Check(order[i] >= 0 && order[i] < dir.count && !seen[order[i]]);
+            seen[order[i]] = 1;
+        }
+        Check(order[dir.count] == -7);
+    }
+
+    if (dir.count > 0) {
+        const int before = dir.count;
+        RemoveDirRecord(dir, data[0] % before);
+        Check(dir.count == before - 1);
+        Check(entries[before - 1].path[0] == '\0');
+    }
+    return 0;
+}

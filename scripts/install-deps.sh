@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Quillbox needs on Debian 12 (run as root).
+set -euo pipefail
+packages=(
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-base-private-dev libgl-dev
+  libgtest-dev libgmock-dev
+  ghostscript fonts-dejavu-core
+  clang libclang-rt-14-dev
+  xvfb xauth
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,125 @@
+// Reading and writing the settings.
+#include "app/Config.h"
+
+#include "app/Globals.h"
+#include "app/MainFrm.h"
+#include "platform/profile.h"
+#include "platform/system.h"
+#include "retrieval/DestPath.h"
+
+#include <sys/stat.h>
+
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+namespace {
+
+std::string ExecutableFolder()
+{
+    char module[MAX_PATH];
+    if (GetModuleFileName(module, sizeof module) == 0) return "./";
+    char drive[MAX_PATH], dir[MAX_PATH];
+    SplitPath(module, drive, dir, nullptr, nullptr);
+    std::string folder = std::string(drive) + dir;
+    return folder.empty() ? "./" : folder;
+}
+
+std::string UserConfigFolder()
+{
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    std::string base;
+    if (xdg && *xdg) {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = std::string(home && *home ? home : "/tmp") + "/.config";
+    }
+    return base + "/quillbox/";
+}
+
+bool FolderIsWritable(const std::string& folder) { return FolderWritable(folder.c_str()) != FALSE; }
+
+}  // namespace
+
+std::string QuillboxIniReadPath()
+{
+    std::string exeFolder = ExecutableFolder();
+    if (FolderIsWritable(exeFolder)) return exeFolder + "Quillbox.ini";
+    std::string user = UserConfigFolder() + "Quillbox.ini";
+    if (FileExists(user.c_str())) return user;
+    return exeFolder + "Quillbox.ini";
+}
+
+std::string QuillboxIniWritePath()
+{
+    std::string exeFolder = ExecutableFolder();
+    if (FolderIsWritable(exeFolder)) return exeFolder + "Quillbox.ini";
+    std::string folder = UserConfigFolder();
+    // Create the folder and its parent when missing.
+    std::string parent = folder.substr(0, folder.size() - 1);
+    parent = parent.substr(0, parent.find_last_of('/'));
+    ::mkdir(parent.c_str(), 0700);
+    ::mkdir(folder.c_str(), 0700);
+    return folder + "Quillbox.ini";
+}
+
+int LeadingNumber(const char* text)
+{
+    if (!text) return 0;
+    const char* p = text;
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    long long v = 0;
+    while (std::isdigit(static_cast<unsigned char>(*p))) {
+        v = v * 10 + (*p++ - '0');
+        if (v > INT_MAX) { v = static_cast<long long>(INT_MAX) + (negative ? 1 : 0); break; }
+    }
+    if (negative) v = -v;
+    if (v < INT_MIN) v = INT_MIN;
+    if (v > INT_MAX) v = INT_MAX;
+    return static_cast<int>(v);
+}
+
+void CMainFrame::ReadConfiguration()
+{
+    std::string ini = QuillboxIniReadPath();
+    const char* file = ini.c_str();
+    GetPrivateProfileString("NetInfo", "RemoteIP", "", m_szRemoteIP, sizeof m_szRemoteIP, file);
+    GetPrivateProfileString("NetInfo", "RemotePort", "3102", m_szRemotePort, sizeof m_szRemotePort, file);
+    char autoDelete[8];
+    GetPrivateProfileString("QBXConfig", "AutoDelete", "yes", autoDelete, sizeof autoDelete, file);
+    g_bAutoDelete = strcasecmp(autoDelete, "no") != 0;
+    GetPrivateProfileString("MiscData", "SortBy", "", g_szSortBy, sizeof g_szSortBy, file);
+    GetPrivateProfileString("MiscData", "SaveDir", "", m_szSaveDir, sizeof m_szSaveDir, file);
+
+    // The sibling product's file, looked up in the system folder.
+    char systemDir[MAX_PATH];
+    GetWindowsDirectory(systemDir, sizeof systemDir);
+    SetProfileSystemFolder(systemDir);
+    m_szBindIP[0] = '\0';
+    char fromIni[8];
+    GetPrivateProfileString("IP", "IPFROMINI", "", fromIni, sizeof fromIni, "Halvern.ini");
+    if (fromIni[0] != '\0') GetPrivateProfileString("IP", "IP", "", m_szBindIP, sizeof m_szBindIP, "Halvern.ini");
+
+    m_nRemotePort = LeadingNumber(m_szRemotePort);
+}
+
+void CMainFrame::WriteSettings()
+{
+    std::string ini = QuillboxIniWritePath();
+    const char* file = ini.c_str();
+    WritePrivateProfileString("NetInfo", "RemoteIP", m_szRemoteIP, file);
+    WritePrivateProfileString("NetInfo", "RemotePort", m_szRemotePort, file);
+    WritePrivateProfileString("MiscData", "SaveDir", m_szSaveDir, file);
+}
+
+void WriteSortBySetting()
+{
+    if (!g_bSortByChanged) return;
+    std::string ini = QuillboxIniWritePath();
+    WritePrivateProfileString("MiscData", "SortBy", g_szSortBy, ini.c_str());
+}

@@ -1,0 +1,139 @@
+// CMainFrame: the hidden main window and the one object that does work. It owns the
+// printer socket, the job and receive buffer, the directory table, the operation state,
+// its timers and one pointer to each dialog. Its handlers are split by area:
+// MainFrm.cpp (start-up and exit), Config.cpp (settings), link/ (dispatch, jobs, job
+// end, transfer steps), directory/ (listing, file list commands), retrieval/ (file
+// retrieval and progress).
+#pragma once
+
+#include "app/QbxMessages.h"
+#include "directory/DirTable.h"
+#include "link/PrinterSocket.h"
+#include "platform/app.h"
+
+#include <cstdio>
+#include <string>
+
+class CQuillboxDlg;
+class CProgressDlg;
+class CConfirmDeleteDlg;
+class CRetrieveDlg;
+
+class CMainFrame : public CFrameWnd {
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Fields, in declaration order.
+    DirHeader* m_pDirectory;
+    int m_nBlink;
+    BOOL m_bSingleFile;
+    char m_szSaveDir[MAX_PATH];
+    BOOL m_bCancel;
+    int m_nCurrentOp;
+    BOOL m_bConnected;
+    UINT_PTR m_nConnectTimer;
+    int m_nFilesLeft;
+    BOOL m_bClosing;
+    int m_nStarCount, m_nPercentCount;
+    char m_szIOBuffer[2048];
+    char m_header[128];
+    MSG m_msg;
+    BOOL m_bTransferActive;
+    BOOL m_bSocketResult;
+    CPrinterSocket m_socket;
+    DirEntry* m_pDirEntries;
+    DirHeader* m_pDirHeaderBlock;
+    unsigned int m_nBytesReceived;
+    std::FILE* m_pOutFile;
+    BOOL m_bInHeader;
+    BOOL m_bSkipLineEnds;
+    int m_nHeaderLen;
+    BOOL m_bDirectoryFull;
+    int m_nLastError;
+    BOOL m_bBusy;
+    char m_szChosenPath[MAX_PATH];
+    char m_szDestPath[MAX_PATH];
+    std::string m_strDestName;
+    int m_nCurrentFile;
+    UINT_PTR m_nCloseTimer;
+    char m_szRemotePort[12];
+    BOOL m_bShowProgress;
+    BOOL m_bSettingsChanged;
+    CQuillboxDlg* m_pMainDlg;
+    CProgressDlg* m_pProgressDlg;
+    CConfirmDeleteDlg* m_pConfirmDlg;
+    CRetrieveDlg* m_pRetrieveDlg;
+    char m_szRemoteIP[128];
+    char m_szBindIP[128];
+    int m_nRemotePort;
+    char m_szUserID[12];
+    // A listing line longer than a record holds is being skipped.
+    BOOL m_bLineOverflow;
+    // A write to the local file failed: the copy is not complete.
+    BOOL m_bWriteFailed;
+
+    // Start-up and exit.
+    int OnCreate(void* createStruct);
+    LRESULT OnStart(WPARAM wParam, LPARAM lParam);
+    void ShowMainDialog();
+    void RequestExit();
+    void OnClose();
+    void OnTimer(UINT_PTR id);
+    void FinalShutdown();
+
+    // Configuration.
+    void ReadConfiguration();
+    void WriteSettings();
+
+    // Dispatch (link/).
+    LRESULT OnMainDlg(WPARAM wParam, LPARAM lParam);
+    LRESULT OnIpOp(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCancelXfer(WPARAM wParam, LPARAM lParam);
+    BOOL SendJob(int jobKind);
+    void JobEnd(int kind);
+    // The socket error report: the text numbered like the error under a caption string.
+    void ReportSocketError(UINT captionId);
+    // Shuts the connection down in both directions and closes it.
+    void CloseConnection();
+    // Status texts: the main dialog's status line, or the progress dialog's Status field.
+    void SetMainStatus(const char* text);
+    void SetProgressStatus(const char* text);
+    void BlinkStatus(UINT stringId);
+
+    // Directory (directory/).
+    int GetDirectory();
+    int ParseBuffer();
+    void ParseDirectory();
+    void RemoveEntry();
+    void ShowFileList();
+    LRESULT OnRetrieveCommand(WPARAM wParam, LPARAM lParam);
+    LRESULT OnConfirmAnswer(WPARAM wParam, LPARAM lParam);
+    int ChooseSaveFile();
+    void NextDeletion(int yesToAll);
+    void AskAboutEntry(int index);
+
+    // Retrieval (retrieval/).
+    void BeginFileRetrieval();
+    int RetrieveFile();
+    void ShowFileStart();
+    void UpdateProgress();
+
+    DirEntry* CurrentEntry();
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void OpDir();
+    void OpConnect();
+    void OpDirResume();
+    void OpGet();
+    void OpDel();
+    void OpCancel(LPARAM lParam);
+    void OpGetResume();
+    void OpDelResume();
+    void OnConnectTimer();
+};
+
+// The frame of the running program (the application's main window), or null.
+CMainFrame* GetMainFrame();

@@ -1,0 +1,113 @@
+// Receiving the printer's listing into the directory table.
+#include "app/MainFrm.h"
+#include "platform/msgqueue.h"
+#include "platform/prompts.h"
+#include "platform/resources.h"
+#include "platform/system.h"
+#include "res/resource.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+// Test hook: the next allocation of the table fails.
+bool g_failNextDirectoryAllocation = false;
+}
+
+void QbxFailNextDirectoryAllocation(bool fail) { g_failNextDirectoryAllocation = fail; }
+
+static void* AllocZeroed(std::size_t size)
+{
+    if (g_failNextDirectoryAllocation) {
+        g_failNextDirectoryAllocation = false;
+        return nullptr;
+    }
+    return std::calloc(1, size);
+}
+
+int CMainFrame::GetDirectory()
+{
+    OutputDebugString("in function GetDirectory\n");
+    m_bDirectoryFull = FALSE;
+    m_nStarCount = 0;
+    m_nPercentCount = 0;
+    m_bLineOverflow = FALSE;
+    m_bSkipLineEnds = FALSE;
+
+    auto failAllocation = [this] {
+        MessageBox(m_hWnd, GetStringRes(IDS_NO_DIRECTORY_MEMORY), GetStringRes(IDS_MEMORY_ERROR), MB_OK);
+        RequestExit();
+        return 4;
+    };
+    if (!m_pDirHeaderBlock) {
+        m_pDirHeaderBlock = static_cast<DirHeader*>(AllocZeroed(sizeof(DirHeader)));
+        if (!m_pDirHeaderBlock) return failAllocation();
+        m_pDirectory = m_pDirHeaderBlock;
+    }
+    if (!m_pDirEntries) {
+        m_pDirEntries = static_cast<DirEntry*>(AllocZeroed(sizeof(DirEntry) * QBX_MAX_DIR_ENTRIES));
+        if (!m_pDirEntries) return failAllocation();
+    }
+    m_pDirectory->entries = m_pDirEntries;
+    std::memset(m_pDirEntries, 0, sizeof(DirEntry) * QBX_MAX_DIR_ENTRIES);
+    m_pDirectory->count = 0;
+    m_pDirectory->command = 0;
+    bool received = false;
+
+    while (!m_bDirectoryFull) {
+        if (m_bClosing) return 4;
+        std::memset(m_szIOBuffer, 0, sizeof m_szIOBuffer);
+        int n = m_socket.ReceiveWithTimeout(m_szIOBuffer, sizeof m_szIOBuffer, 1000, 0);
+        if (n < 0) {
+            m_nLastError = WSAGetLastError();
+            if (m_nLastError != QBX_WSAETIMEDOUT) {
+                ReportSocketError(IDS_SOCKET_RECEIVE_ERROR);
+                return 4;
+            }
+        }
+        while (::PeekMessage(&m_msg, 0, 0, 0, PM_REMOVE)) {
+            if (m_msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(m_msg.wParam));
+                break;
+            }
+            TranslateMessage(&m_msg);
+            DispatchMessage(&m_msg);
+        }
+        if (m_bClosing) return 4;
+        if (!received) {
+            ++m_nBlink;
+            m_nBlink %= 2;
+            SetMainStatus(m_nBlink == 1 ? GetStringRes(IDS_WAITING_FOR_DATA) : "");
+        }
+        if (n > 0) {
+            received = true;
+            int result = ParseBuffer();
+            if (result == 1) return 1;
+            if (result == 3) return 3;
+        }
+        // A connection the printer closed before the end marker delivers nothing more:
+        // the wait goes on until the user closes the program.
+    }
+    return 3;
+}
+
+int CMainFrame::ParseBuffer()
+{
+    OutputDebugString("In Function ParseBuffer\n");
+    ListingReader reader{m_nStarCount, m_nPercentCount, m_bSkipLineEnds, m_bDirectoryFull, m_bLineOverflow};
+    return ParseListingChunk(*m_pDirectory, reader, m_szUserID, m_szIOBuffer, static_cast<int>(sizeof m_szIOBuffer));
+}
+
+void CMainFrame::ParseDirectory()
+{
+    OutputDebugString("In function ParseDirectory\n");
+    if (m_pDirectory) ParseDirectoryRecords(*m_pDirectory);
+}
+
+void CMainFrame::RemoveEntry()
+{
+    if (!m_pDirectory) return;
+    if (m_nCurrentFile < 0 || m_nCurrentFile >= m_pDirectory->count) return;
+    RemoveDirRecord(*m_pDirectory, m_nCurrentFile);
+    --m_nFilesLeft;
+}

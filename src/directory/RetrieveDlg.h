@@ -1,0 +1,36 @@
+// CRetrieveDlg: the "Retrieve Scanned Files" dialog. It shows the frame's directory
+// table, sorted by the View By choice, and hands Close, Retrieve and Delete to the frame.
+#pragma once
+
+#include "directory/DirTable.h"
+#include "platform/dialog.h"
+
+class CRetrieveDlg : public CDialog {
+public:
+    CRetrieveDlg() : CDialog(129) {}
+    ~CRetrieveDlg() override;
+
+    CComboBox m_cbViewBy;
+    CListBox m_lbFiles;
+    CButton m_btnDelete;
+    CButton m_btnRetrieve;
+    DirHeader* m_pDir = nullptr;  // the frame's table; never owned
+    int* m_pOrder = nullptr;      // record indexes in display order, during a sort only
+    void* m_hResInst = nullptr;
+    char m_szItemText[32] = {};
+
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+
+    void OnDelete();
+    void OnRetrieve();
+    void SortFileList();
+    void UpdateButtons();
+
+    // The text of a list line for record i: name, TAB, size, TAB, date TAB time.
+    static void FormatLine(const DirEntry& e, char* out, int outSize);
+
+    DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,196 @@
+// The operation dispatcher: every conversation with the printer is a chain of steps,
+// each posting WM_QBX_IP_OP with the code of the next one so the queue runs between.
+#include "app/Globals.h"
+#include "app/MainFrm.h"
+#include "app/QuillboxDlg.h"
+#include "app/Config.h"
+#include "link/JobLanguage.h"
+#include "platform/msgqueue.h"
+#include "platform/prompts.h"
+#include "platform/resources.h"
+#include "platform/system.h"
+#include "res/resource.h"
+#include "retrieval/ProgressDlg.h"
+
+#include <cstring>
+
+void CMainFrame::ReportSocketError(UINT captionId)
+{
+    m_nLastError = WSAGetLastError();
+    char text[256];
+    LoadString(static_cast<UINT>(m_nLastError), text, sizeof text);
+    MessageBox(m_hWnd, text, GetStringRes(captionId), MB_OK);
+    RequestExit();
+}
+
+void CMainFrame::CloseConnection()
+{
+    m_socket.ShutDown(2);
+    m_socket.Close();
+    m_bConnected = FALSE;
+}
+
+void CMainFrame::SetMainStatus(const char* text)
+{
+    if (m_pMainDlg && m_pMainDlg->m_hWnd) m_pMainDlg->SetDlgItemText(IDC_STATUS, text);
+}
+
+void CMainFrame::SetProgressStatus(const char* text)
+{
+    if (m_pProgressDlg && m_pProgressDlg->m_hWnd) m_pProgressDlg->SetDlgItemText(IDC_XFER_STATUS, text);
+}
+
+// One blink step: the text when the count is odd, nothing when it is even, in the
+// progress dialog during a retrieval, else in the main dialog's status line.
+void CMainFrame::BlinkStatus(UINT stringId)
+{
+    const char* text = GetStringRes(stringId);
+    ++m_nBlink;
+    if (m_nCurrentOp == QBX_GET) {
+        if (m_pProgressDlg && m_pProgressDlg->m_hWnd) {
+            m_nBlink %= 2;
+            SetProgressStatus(m_nBlink == 1 ? text : "");
+        }
+    } else {
+        m_nBlink %= 2;
+        SetMainStatus(m_nBlink == 1 ? text : "");
+    }
+}
+
+LRESULT CMainFrame::OnMainDlg(WPARAM, LPARAM lParam)
+{
+    if (lParam == 2) {
+        RequestExit();
+        return 1;
+    }
+    if (!m_pMainDlg || !m_pMainDlg->m_hWnd || m_bClosing) return 1;
+    if (m_pMainDlg->m_bAddressChanged) {
+        m_bSettingsChanged = TRUE;
+        m_pMainDlg->GetDlgItemText(IDC_REMOTEIP, m_szRemoteIP, sizeof m_szRemoteIP);
+        m_pMainDlg->GetDlgItemText(IDC_REMOTEPORT, m_szRemotePort, sizeof m_szRemotePort);
+        m_nRemotePort = LeadingNumber(m_szRemotePort);
+        m_pMainDlg->m_bAddressChanged = FALSE;
+    }
+    if (m_pMainDlg->m_bUserIDEdited) m_pMainDlg->GetDlgItemText(IDC_USERID, m_szUserID, sizeof m_szUserID);
+    m_bBusy = TRUE;
+    m_pMainDlg->m_btnOK.EnableWindow(!m_bBusy);
+    OutputDebugString("Message WM_QBX_IP_OP, QBX_DIR posted\n");
+    PostMessage(WM_QBX_IP_OP, QBX_DIR, 0);
+    return 1;
+}
+
+LRESULT CMainFrame::OnIpOp(WPARAM wParam, LPARAM lParam)
+{
+    int code = static_cast<int>(wParam);
+    TraceF("Op Code called with %d, %d\n", code, static_cast<int>(lParam));
+    switch (code) {
+    case QBX_DIR: OpDir(); break;
+    case QBX_CONNECT: OpConnect(); break;
+    case QBX_DIR_RESUME: OpDirResume(); break;
+    case QBX_GET: OpGet(); break;
+    case QBX_DEL: OpDel(); break;
+    case QBX_CANCEL: OpCancel(lParam); break;
+    case QBX_GET_RESUME: OpGetResume(); break;
+    case QBX_DEL_RESUME: OpDelResume(); break;
+    default: break;
+    }
+    return 1;
+}
+
+void CMainFrame::OpDir()
+{
+    OutputDebugString("Getting Directory\n");
+    m_nCurrentOp = QBX_DIR;
+    m_nBlink = 0;
+    m_bConnected = FALSE;
+    if (g_bDirectoryLoaded) {
+        OpDirResume();
+        return;
+    }
+    m_bSocketResult = m_socket.Create(0, SOCK_STREAM, m_szBindIP);
+    if (!m_bSocketResult) {
+        ReportSocketError(IDS_SOCKET_CREATE_ERROR);
+        return;
+    }
+    SetMainStatus(GetStringRes(IDS_CONNECTING));
+    PostMessage(WM_QBX_IP_OP, QBX_CONNECT, 0);
+}
+
+void CMainFrame::OpConnect()
+{
+    if (m_bCancel) return;
+    m_bSocketResult = m_socket.ConnectWithTimeout(m_szRemoteIP, static_cast<UINT>(m_nRemotePort), 2000);
+    if (m_bSocketResult) m_bConnected = TRUE;
+    m_nLastError = WSAGetLastError();
+    if (m_nLastError == QBX_WSAEISCONN) m_bConnected = TRUE;
+    if (!m_bSocketResult && m_nLastError != QBX_WSAETIMEDOUT && m_nLastError != QBX_WSAEISCONN) {
+        ReportSocketError(IDS_SOCKET_CONNECT_ERROR);
+        return;
+    }
+    while (::PeekMessage(&m_msg, 0, 0, 0, PM_REMOVE)) {
+        if (m_msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(m_msg.wParam));
+            break;
+        }
+        TranslateMessage(&m_msg);
+        DispatchMessage(&m_msg);
+    }
+    // The exit may have run inside the pump; the frame's own handle is still alive for
+    // its last second, so the timer can still be started safely.
+    if (m_bClosing) return;
+    if (m_nCurrentOp == QBX_GET) {
+        if (m_pProgressDlg && m_pProgressDlg->m_hWnd) BlinkStatus(IDS_CONNECTING);
+    } else {
+        BlinkStatus(IDS_CONNECTING);
+    }
+    m_nConnectTimer = SetTimer(TIMER_CONNECT, 1000, nullptr);
+}
+
+void CMainFrame::OnConnectTimer()
+{
+    KillTimer(m_nConnectTimer);
+    m_nConnectTimer = 0;
+    if (!m_bConnected) {
+        PostMessage(WM_QBX_IP_OP, QBX_CONNECT, 0);
+        return;
+    }
+    switch (m_nCurrentOp) {
+    case QBX_DIR:
+        SetMainStatus(GetStringRes(IDS_WAITING_FOR_DATA));
+        PostMessage(WM_QBX_IP_OP, QBX_DIR_RESUME, 0);
+        break;
+    case QBX_GET:
+        if (!m_bCancel) {
+            SetProgressStatus(GetStringRes(IDS_WAITING_FOR_DATA));
+            PostMessage(WM_QBX_IP_OP, QBX_GET_RESUME, 0);
+        }
+        break;
+    case QBX_DEL:
+        SetMainStatus(GetStringRes(IDS_WAITING_FOR_DATA));
+        PostMessage(WM_QBX_IP_OP, QBX_DEL_RESUME, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainFrame::OpDirResume()
+{
+    OutputDebugString("Resuming Directory\n");
+    if (!SendJob(JOB_DIR)) return;
+    if (m_bClosing) return;
+    int result = GetDirectory();
+    if (m_bClosing) return;
+    SetMainStatus("");
+    CloseConnection();
+    if (result == 1) {
+        MessageBox(m_hWnd, GetStringRes(IDS_NO_MATCHING_FILES), GetStringRes(IDS_FILE_NOT_FOUND), MB_OK);
+        JobEnd(QBX_JE_DIRGET);
+        return;
+    }
+    if (result == 4) return;
+    ParseDirectory();
+    g_bDirectoryLoaded = TRUE;
+    ShowFileList();
+    m_nCurrentOp = 0;
+}

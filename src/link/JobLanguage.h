@@ -1,0 +1,17 @@
+// Composition of the three print jobs the program sends to the printer.
+// Every job is PJL framed by the Universal Exit Language; the listing and the
+// deletion run a short PostScript program. Sending is the frame's business;
+// this file only produces the exact bytes.
+#pragma once
+
+// Job kinds, the argument of SendJob.
+constexpr int JOB_DIR = 1;     // list the user's files
+constexpr int JOB_UPLOAD = 2;  // send one file back (PJL FSUPLOAD)
+constexpr int JOB_DELETE = 3;  // delete one file (PostScript deletefile)
+
+// Clears buf[0..bufSize) to zero, then composes the NUL-terminated job text of
+// the given kind. userID is used by JOB_DIR (inserted unchanged), path by
+// JOB_UPLOAD and JOB_DELETE. Returns the job's length in bytes (without the
+// NUL), or -1 with an all-zero buffer when the kind is unknown, a needed text
+// is missing, or the job (or the 128-byte transfer line) would not fit.
+int ComposeJob(char* buf, int bufSize, int jobKind, const char* userID, const char* path);

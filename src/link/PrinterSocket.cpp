@@ -1,0 +1,82 @@
+#include "link/PrinterSocket.h"
+
+#include "app/QbxMessages.h"
+#include "platform/app.h"
+#include "platform/msgqueue.h"
+
+#include <cstring>
+
+CPrinterSocket::CPrinterSocket() : m_nTimerID(0) {}
+
+CPrinterSocket::~CPrinterSocket() = default;
+
+void CPrinterSocket::AttachToMainWindow() { m_pTimerWnd = AfxGetMainWnd(); }
+
+void CPrinterSocket::StartTimer(UINT ms)
+{
+    // A timer that cannot be started (no window) leaves 0: the call then runs untimed.
+    m_nTimerID = m_pTimerWnd ? static_cast<UINT>(m_pTimerWnd->SetTimer(SOCKET_TIMER_ID, ms)) : 0;
+}
+
+void CPrinterSocket::StopTimer()
+{
+    if (m_pTimerWnd) m_pTimerWnd->KillTimer(m_nTimerID);
+}
+
+void CPrinterSocket::CancelCall()
+{
+    if (m_nTimerID != 0) StopTimer();
+    m_nTimerID = 0;
+    if (IsBlocking()) CancelBlockingCall();
+}
+
+void CPrinterSocket::EndTimedCall(bool failed, UINT ms)
+{
+    if (ms == 0) return;
+    StopTimer();
+    if (failed && WSAGetLastError() == QBX_WSAEINTR) WSASetLastError(QBX_WSAETIMEDOUT);
+}
+
+BOOL CPrinterSocket::ConnectWithTimeout(const char* host, UINT port, UINT ms)
+{
+    if (ms > 0) StartTimer(ms);
+    BOOL connected = Connect(host, port);
+    EndTimedCall(!connected, ms);
+    return connected;
+}
+
+int CPrinterSocket::ReceiveWithTimeout(void* buffer, int length, UINT ms, int flags)
+{
+    if (ms > 0) StartTimer(ms);
+    int n = Receive(buffer, length, flags);
+    EndTimedCall(n == SOCKET_ERROR, ms);
+    return n;
+}
+
+int CPrinterSocket::SendWithTimeout(const char* text, UINT ms, int flags)
+{
+    if (ms > 0) StartTimer(ms);
+    int length = text ? static_cast<int>(std::strlen(text)) : 0;
+    int n = Send(text, length, flags);
+    EndTimedCall(n == SOCKET_ERROR, ms);
+    return n;
+}
+
+BOOL CPrinterSocket::OnMessagePending()
+{
+    MSG msg;
+    // The user asked to close the program: end the wait now and leave the request queued,
+    // so the frame sees it once the call has returned.
+    if (::PeekMessage(&msg, 0, WM_QBX_MAINDLG, WM_QBX_MAINDLG, PM_NOREMOVE) && msg.lParam == 2) {
+        CancelCall();
+        return CSocket::OnMessagePending();
+    }
+    // The first waiting timer tick of the thread, whatever its window: when it carries the
+    // id of the time-out timer, the time is up. Only the id is compared.
+    if (::PeekMessage(&msg, 0, WM_TIMER, WM_TIMER, PM_NOREMOVE) && msg.wParam == m_nTimerID) {
+        ::PeekMessage(&msg, msg.hwnd, WM_TIMER, WM_TIMER, PM_REMOVE);
+        CancelBlockingCall();
+        return CSocket::OnMessagePending();
+    }
+    return CSocket::OnMessagePending();
+}

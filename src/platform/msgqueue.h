@@ -1,0 +1,100 @@
+// The thread's message queue and window timers.
+//
+// Contract:
+// - Messages are posted to window handles and kept in order of posting. Posting to a
+//   handle that is not (or no longer) a window succeeds; the message is dropped when it
+//   would be dispatched. PostMessage may be called from any thread; everything else
+//   belongs to the user-interface thread.
+// - WM_TIMER messages are made on demand, as the window system does: when no posted
+//   message matches a retrieval, the earliest due timer that matches yields one WM_TIMER
+//   (wParam = timer id). Removing it re-arms the timer one period later. A timer whose
+//   window is destroyed, or that is killed, yields nothing more.
+// - GetMessage sleeps until there is work (posted message, due timer or window-system
+//   event): no busy waiting, no polling interval. It returns FALSE for WM_QUIT.
+// - PeekMessage first lets the window system deliver its pending events, then looks.
+// - DispatchMessage calls the target window's WindowProc; messages for destroyed
+//   windows are dropped (result 0).
+#pragma once
+
+#include "platform/wintypes.h"
+
+#include <cstdint>
+
+BOOL PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PeekMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags);
+BOOL GetMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
+BOOL TranslateMessage(const MSG* msg);
+LRESULT DispatchMessage(const MSG* msg);
+void PostQuitMessage(int exitCode);
+// Sends synchronously: calls the window's WindowProc now. 0 for a handle that is no window.
+LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Window timers, keyed by (window, id). SetTimer returns the id (nonzero) or 0 on failure
+// (no such window). Setting an existing (window, id) again restarts it with the new period.
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs);
+BOOL KillTimer(HWND hwnd, UINT_PTR id);
+
+// Runs the thread's message loop until WM_QUIT; returns its exit code.
+int RunMessageLoop();
+
+// Number of messages waiting (posted ones only; timers not counted). For tests.
+int PostedMessageCount();
+// Drops every posted message and timer and clears the quit flag. For tests.
+void ResetMessageQueue();
+
+// Observer of queue traffic, for tests that compare message chains.
+class IMessageObserver {
+public:
+    virtual ~IMessageObserver() = default;
+    virtual void OnPosted(const MSG& msg) { (void)msg; }
+    virtual void OnDispatched(const MSG& msg) { (void)msg; }
+};
+void SetMessageObserver(IMessageObserver* observer);
+
+// The window system behind the queue. The Qt part of the layer installs one; without it
+// a plain implementation sleeps on a condition variable (or, with a manual clock,
+// advances the clock instead of sleeping).
+class IEventBackend;
+IEventBackend* GetEventBackend();
+
+class IEventBackend {
+public:
+    virtual ~IEventBackend() = default;
+    // Delivers pending window-system events without waiting. deferredDeletes: the
+    // caller is the outermost loop and windows marked for deletion may now be freed.
+    virtual void ProcessEvents(bool deferredDeletes) = 0;
+    // Sleeps until a window-system event, Wake(), or timeoutMs (-1: no limit) and
+    // delivers the events that arrived.
+    virtual void WaitForEvents(int timeoutMs) = 0;
+    // Wakes a WaitForEvents from any thread.
+    virtual void Wake() = 0;
+    // For blocking socket calls: waits until fd is readable (or writable), Wake(), or
+    // timeoutMs, delivering only repaints meanwhile (user input is held back, except a
+    // close request on a dialog registered for it). Returns 1 when the fd is ready,
+    // 0 otherwise.
+    virtual int WaitForSocket(int fd, bool forWrite, int timeoutMs) = 0;
+    // Bracket a whole blocking socket call: from Begin to End user input is held back
+    // (delivered in order after End), also while the call looks at the queue.
+    virtual void BeginBlockingCall() {}
+    virtual void EndBlockingCall() {}
+};
+
+// Holds user input back for its lifetime (a blocking socket call).
+class BlockingCallScope {
+public:
+    BlockingCallScope() { GetEventBackend()->BeginBlockingCall(); }
+    ~BlockingCallScope() { GetEventBackend()->EndBlockingCall(); }
+    BlockingCallScope(const BlockingCallScope&) = delete;
+    BlockingCallScope& operator=(const BlockingCallScope&) = delete;
+};
+void SetEventBackend(IEventBackend* backend);  // null restores the plain backend
+IEventBackend* GetEventBackend();
+
+// Nesting depth of DispatchMessage calls on the stack (0 in the outermost loop).
+int DispatchDepth();
+
+// Milliseconds until the earliest timer is due (0 when one is due now), -1 without timers.
+int MsUntilNextTimer();
+// The same, counting only timers due later than afterMs (a time of GetClock()): a loop that
+// looked at the queue at afterMs and left a due timer there sleeps until the next one.
+int MsUntilNextTimerAfter(std::int64_t afterMs);

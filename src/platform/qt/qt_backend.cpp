@@ -1,0 +1,164 @@
+#include "platform/qt/qt_backend.h"
+
+#include "platform/clock.h"
+#include "platform/dialog.h"
+#include "platform/qt/qt_windows.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QSocketNotifier>
+#include <QWidget>
+
+#include <poll.h>
+
+QtEventBackend::QtEventBackend()
+{
+    m_dispatcher = QAbstractEventDispatcher::instance();
+    m_wakeTimer.setSingleShot(true);
+    m_wakeTimer.setTimerType(Qt::PreciseTimer);
+}
+
+QtEventBackend::~QtEventBackend()
+{
+    if (m_blocking && qApp) qApp->removeEventFilter(this);
+}
+
+void QtEventBackend::ProcessEvents(bool deferredDeletes)
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Windows marked for deletion are freed only here, in the outermost loop, never
+    // while a handler of theirs may still be on the stack.
+    if (deferredDeletes) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void QtEventBackend::WaitForEvents(int timeoutMs)
+{
+    IClock* clock = GetClock();
+    if (clock->IsManual()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (timeoutMs > 0) clock->SleepFor(timeoutMs);
+        return;
+    }
+    if (timeoutMs == 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        return;
+    }
+    if (timeoutMs > 0) m_wakeTimer.start(timeoutMs);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    m_wakeTimer.stop();
+}
+
+void QtEventBackend::Wake()
+{
+    if (m_dispatcher) m_dispatcher->wakeUp();
+}
+
+int QtEventBackend::WaitForSocket(int fd, bool forWrite, int timeoutMs)
+{
+    pollfd p{fd, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
+    if (fd >= 0 && ::poll(&p, 1, 0) > 0) return 1;
+    IClock* clock = GetClock();
+
+    // User input waits until the call is over; repaints go on.
+    BeginBlockingCall();
+    bool ready = false;
+    std::unique_ptr<QSocketNotifier> notifier;
+    if (fd >= 0) {
+        notifier = std::make_unique<QSocketNotifier>(fd, forWrite ? QSocketNotifier::Write : QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, [&ready] { ready = true; });
+    }
+    if (clock->IsManual() && timeoutMs >= 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (!ready && timeoutMs > 0) clock->SleepFor(timeoutMs);
+    } else if (timeoutMs != 0) {
+        if (timeoutMs > 0) m_wakeTimer.start(timeoutMs);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        m_wakeTimer.stop();
+    } else {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    notifier.reset();
+    EndBlockingCall();
+    if (!ready && fd >= 0 && ::poll(&p, 1, 0) > 0) ready = true;
+    return ready ? 1 : 0;
+}
+
+void QtEventBackend::BeginBlockingCall()
+{
+    if (m_blockingDepth++ == 0) {
+        m_blocking = true;
+        qApp->installEventFilter(this);
+    }
+}
+
+void QtEventBackend::EndBlockingCall()
+{
+    if (m_blockingDepth == 0) return;
+    if (--m_blockingDepth == 0) {
+        qApp->removeEventFilter(this);
+        m_blocking = false;
+        ReleaseHeldInput();
+    }
+}
+
+static bool IsUserInput(QEvent* e)
+{
+    switch (e->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::InputMethod:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool QtEventBackend::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!m_blocking) return false;
+    QEvent::Type t = event->type();
+    if (t == QEvent::MouseMove || t == QEvent::HoverMove) return true;  // not worth keeping
+    bool closeBox = t == QEvent::Close && event->spontaneous();
+    if (!closeBox && !IsUserInput(event)) return false;
+
+    // Esc or the close box of a dialog that registered a close request: post it now, so
+    // the waiting call ends at once.
+    QWidget* w = qobject_cast<QWidget*>(watched);
+    HWND dialog = w ? QtDialogHandleOf(w->window()) : 0;
+    bool esc = t == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+    MSG request;
+    if ((esc || closeBox) && dialog && PlatformGetBlockingCloseRequest(dialog, &request)) {
+        PostMessage(request.hwnd, request.message, request.wParam, request.lParam);
+        if (closeBox) event->ignore();
+        return true;
+    }
+    if (closeBox) {
+        event->ignore();
+        return true;
+    }
+    if (t == QEvent::KeyRelease && esc) return true;
+    // Everything else is kept and delivered, in order, when the call is over.
+    m_held.push_back(Held{QPointer<QObject>(watched), std::unique_ptr<QEvent>(event->clone())});
+    return true;
+}
+
+void QtEventBackend::ReleaseHeldInput()
+{
+    std::vector<Held> held;
+    held.swap(m_held);
+    for (auto& h : held)
+        if (h.receiver) QCoreApplication::postEvent(h.receiver, h.event.release());
+    if (!held.empty() && m_dispatcher) m_dispatcher->wakeUp();
+}

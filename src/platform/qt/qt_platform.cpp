@@ -1,0 +1,155 @@
+#include "platform/qt/qt_platform.h"
+
+#include "platform/msgqueue.h"
+#include "platform/prompts.h"
+#include "platform/qt/qt_backend.h"
+#include "platform/qt/qt_windows.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFontInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyleFactory>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Runs the thread's queue until done is set: the prompt is modal, yet the program's
+// timers and posted messages go on, as with the window system's own message boxes.
+void PumpUntil(const bool& done)
+{
+    while (!done) {
+        MSG msg;
+        if (PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                return;
+            }
+            TranslateMessage(&msg);
+            DispatchMessage(&msg);
+            continue;
+        }
+        if (done) break;
+        GetEventBackend()->WaitForEvents(MsUntilNextTimer());
+    }
+}
+
+class QtPrompts : public IPrompts {
+public:
+    int MessageBox(HWND owner, const char* text, const char* caption, UINT type) override
+    {
+        QMessageBox box(QtWidgetOfHandle(owner));
+        box.setWindowTitle(QString::fromUtf8(caption));
+        box.setText(QString::fromUtf8(text));
+        box.setTextFormat(Qt::PlainText);
+        box.setFont(QtDialogFont());
+        bool question = (type & 0x0F) == MB_YESNOCANCEL;
+        if (question) {
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            box.setDefaultButton(QMessageBox::Yes);
+            box.setEscapeButton(QMessageBox::Cancel);
+        } else {
+            box.setStandardButtons(QMessageBox::Ok);
+            box.setEscapeButton(QMessageBox::Ok);
+        }
+        if (type & MB_ICONQUESTION) box.setIcon(QMessageBox::Question);
+        box.setWindowModality(Qt::ApplicationModal);
+        bool done = false;
+        QObject::connect(&box, &QMessageBox::finished, [&done] { done = true; });
+        box.show();
+        PumpUntil(done);
+        if (!done) return question ? IDCANCEL : IDOK;
+        QAbstractButton* clicked = box.clickedButton();
+        if (!question) return IDOK;
+        if (clicked == box.button(QMessageBox::Yes)) return IDYES;
+        if (clicked == box.button(QMessageBox::No)) return IDNO;
+        return IDCANCEL;
+    }
+
+    BOOL GetSaveFileName(OPENFILENAME* ofn) override
+    {
+        QFileDialog dlg(QtWidgetOfHandle(ofn->hwndOwner));
+        dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+        dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+        dlg.setAcceptMode(QFileDialog::AcceptSave);
+        dlg.setFileMode(QFileDialog::AnyFile);
+        dlg.setWindowTitle(QStringLiteral("Save As"));
+        if (ofn->lpstrInitialDir && *ofn->lpstrInitialDir) dlg.setDirectory(QString::fromUtf8(ofn->lpstrInitialDir));
+        if (ofn->lpstrDefExt && *ofn->lpstrDefExt) dlg.setDefaultSuffix(QString::fromUtf8(ofn->lpstrDefExt));
+        if (ofn->lpstrFilter && *ofn->lpstrFilter) {
+            // The filter is pairs of texts: a description and its pattern.
+            QStringList filters;
+            const char* p = ofn->lpstrFilter;
+            while (*p) {
+                QString desc = QString::fromUtf8(p);
+                p += std::strlen(p) + 1;
+                QString pat = *p ? QString::fromUtf8(p) : desc;
+                if (*p) p += std::strlen(p) + 1;
+                filters << (desc == pat ? pat : desc + QStringLiteral(" (") + pat + QStringLiteral(")"));
+            }
+            dlg.setNameFilters(filters);
+        }
+        if (ofn->lpstrFile && *ofn->lpstrFile) dlg.selectFile(QString::fromUtf8(ofn->lpstrFile));
+        dlg.setWindowModality(Qt::ApplicationModal);
+        bool done = false;
+        QObject::connect(&dlg, &QFileDialog::finished, [&done] { done = true; });
+        dlg.show();
+        PumpUntil(done);
+        if (!done || dlg.result() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return FALSE;
+        QByteArray path = dlg.selectedFiles().first().toUtf8();
+        if (!ofn->lpstrFile || static_cast<DWORD>(path.size()) + 1 > ofn->nMaxFile) return FALSE;  // never cut a path
+        std::memcpy(ofn->lpstrFile, path.constData(), static_cast<std::size_t>(path.size()));
+        ofn->lpstrFile[path.size()] = '\0';
+        return TRUE;
+    }
+};
+
+}  // namespace
+
+struct QtPlatform::Impl {
+    std::unique_ptr<QApplication> ownedApp;
+    std::unique_ptr<QtEventBackend> backend;
+    QtWindowSystem windows;
+    QtPrompts prompts;
+};
+
+QtPlatform::QtPlatform(int& argc, char** argv) : d(std::make_unique<Impl>())
+{
+    if (!QApplication::instance()) d->ownedApp = std::make_unique<QApplication>(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setFont(QtDialogFont());
+    QApplication::setQuitOnLastWindowClosed(false);
+    d->backend = std::make_unique<QtEventBackend>();
+    SetEventBackend(d->backend.get());
+    SetWindowSystem(&d->windows);
+    SetPrompts(&d->prompts);
+}
+
+QtPlatform::~QtPlatform()
+{
+    if (GetPrompts() == &d->prompts) SetPrompts(nullptr);
+    if (GetWindowSystem() == &d->windows) SetWindowSystem(nullptr);
+    if (GetEventBackend() == d->backend.get()) SetEventBackend(nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    d->backend.reset();
+}
+
+int QtPlatform::BaseUnitX() { return QtBaseUnitX(); }
+
+int QtPlatform::BaseUnitY() { return QtBaseUnitY(); }
+
+const char* QtPlatform::ResolvedDialogFontFamily()
+{
+    static QByteArray family;
+    family = QFontInfo(QtDialogFont()).family().toUtf8();
+    return family.constData();
+}
+
+bool QtPlatformDisplayAvailable()
+{
+    auto set = [](const char* v) { const char* s = std::getenv(v); return s && *s; };
+    return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}

@@ -1,0 +1,118 @@
+// Resources: dialog templates, the string table, icons, menus and version information.
+//
+// Contract: the program's resource data (src/res) registers one ResourceModule at
+// start-up with SetResourceModule; the layer never copies it, so the data must live as
+// long as the process (static tables). Look-ups of a missing id return null / 0 / an
+// empty text, never fail loudly.
+#pragma once
+
+#include "platform/wintypes.h"
+
+#include <cstddef>
+
+// Window and control styles used by the templates.
+constexpr DWORD WS_POPUP = 0x80000000u;
+constexpr DWORD WS_VISIBLE = 0x10000000u;
+constexpr DWORD WS_CAPTION = 0x00C00000u;
+constexpr DWORD WS_BORDER = 0x00800000u;
+constexpr DWORD WS_VSCROLL = 0x00200000u;
+constexpr DWORD WS_SYSMENU = 0x00080000u;
+constexpr DWORD WS_GROUP = 0x00020000u;
+constexpr DWORD WS_TABSTOP = 0x00010000u;
+constexpr DWORD WS_DISABLED = 0x08000000u;
+constexpr DWORD DS_MODALFRAME = 0x0080u;
+constexpr DWORD BS_PUSHBUTTON = 0x0000u;
+constexpr DWORD BS_DEFPUSHBUTTON = 0x0001u;
+constexpr DWORD BS_GROUPBOX = 0x0007u;
+constexpr DWORD ES_AUTOHSCROLL = 0x0080u;
+constexpr DWORD SS_LEFT = 0x0000u;
+constexpr DWORD SS_CENTER = 0x0001u;
+constexpr DWORD SS_ICON = 0x0003u;
+constexpr DWORD SS_LEFTNOWORDWRAP = 0x000Cu;
+constexpr DWORD SS_NOPREFIX = 0x0080u;
+constexpr DWORD LBS_NOTIFY = 0x0001u;
+constexpr DWORD LBS_MULTIPLESEL = 0x0008u;
+constexpr DWORD LBS_USETABSTOPS = 0x0080u;
+constexpr DWORD CBS_DROPDOWNLIST = 0x0003u;
+constexpr DWORD PBS_BORDER = 0x0001u;  // our marker: progress bar drawn with a border
+
+enum class DlgItemClass { Button, Edit, Static, ListBox, ComboBox, Progress };
+
+struct DlgItemTemplate {
+    DlgItemClass cls;
+    const char* text;  // caption text ("" for none)
+    int id;            // -1 for controls without id
+    int x, y, cx, cy;  // dialog units
+    DWORD style;
+};
+
+struct DlgTemplate {
+    UINT id;
+    const char* caption;
+    int cx, cy;  // dialog units
+    const char* fontName;
+    int pointSize;
+    DWORD style;
+    const DlgItemTemplate* items;  // in tab order
+    int itemCount;
+};
+
+struct StringRes {
+    UINT id;
+    const char* text;
+};
+
+// An icon: the bytes of a Windows .ico file (one or more images).
+struct IconRes {
+    UINT id;
+    const unsigned char* data;
+    std::size_t size;
+};
+
+// The version resource, in the shape the version functions read.
+struct VersionStringRes {
+    const char* key;
+    const char* value;
+};
+struct VersionBlockRes {
+    const char* name;  // e.g. "040904b0"
+    const VersionStringRes* strings;
+    int count;
+};
+struct VersionRes {
+    WORD fileVersion[4];
+    WORD productVersion[4];
+    const WORD* translations;  // pairs: language, code page
+    int translationPairs;
+    const VersionBlockRes* blocks;
+    int blockCount;
+};
+
+struct MenuItemRes {
+    const char* popup;  // popup caption, e.g. "FILE"
+    const char* item;   // item caption, e.g. "EXIT"
+    UINT command;
+};
+
+struct ResourceModule {
+    const DlgTemplate* dialogs;
+    int dialogCount;
+    const StringRes* strings;
+    int stringCount;
+    const IconRes* icons;
+    int iconCount;
+    const VersionRes* version;  // null: the executable has no version resource
+    UINT menuId;
+    const MenuItemRes* menu;
+    int menuCount;
+};
+
+void SetResourceModule(const ResourceModule* module);
+const ResourceModule* GetResourceModule();
+
+const DlgTemplate* FindDialogTemplate(UINT id);
+// Copies string id into buffer (at most maxCount-1 characters); the length, 0 when missing.
+int LoadString(UINT id, char* buffer, int maxCount);
+// The text of string id, "" when missing.
+const char* GetStringRes(UINT id);
+const IconRes* FindIcon(UINT id);

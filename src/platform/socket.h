@@ -1,0 +1,192 @@
+// The framework's sockets: CAsyncSocket (non-blocking) and CSocket (blocking), on POSIX
+// sockets, reporting errors with the Windows Sockets numbers the program expects.
+//
+// Contract:
+// - AfxSocketInit must succeed before a socket can be created; until then Create fails
+//   with 10093. Tests can make AfxSocketInit fail with SetSocketInitFailure(true).
+// - Every call that fails returns FALSE (or -1 for Receive/Send) and leaves a Windows
+//   Sockets error number in the thread's last socket error (WSAGetLastError). POSIX and
+//   name-lookup errors are turned into those numbers by MapSocketErrno/MapAddrInfoError,
+//   one table each.
+// - Only IPv4 (AF_INET) is supported, as by the sockets layer the program was written for.
+// - CSocket's Connect, Receive and Send block. While they wait, the thread's message queue
+//   keeps moving the way the framework does it: whenever a message is waiting (a posted
+//   one or a due timer), OnMessagePending is called; the base version dispatches one
+//   waiting WM_PAINT and returns FALSE. Between those calls the thread sleeps in the event
+//   backend's WaitForSocket until the socket is ready, a timer falls due, or a new message
+//   is posted: there is no polling interval and no busy waiting, also while a message that
+//   OnMessagePending leaves alone stays queued. CancelBlockingCall (from OnMessagePending,
+//   on the same thread) ends the wait and the call fails with 10004. A second blocking
+//   call on the same socket while one waits fails with 10036.
+// - A host text is read as a dotted IPv4 address first, then looked up by name (the lookup
+//   blocks without pumping messages); a failed lookup makes Connect fail with 10022.
+// - Close cancels a waiting blocking call; after Close the object can be created again.
+// - The transport under a socket is an ISocketIo made by the installed factory (POSIX by
+//   default); tests install a scripted one (platform/scripted_socket.h).
+#pragma once
+
+#include "platform/wintypes.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+
+using SOCKET = int;
+constexpr SOCKET INVALID_SOCKET = -1;
+constexpr int SOCKET_ERROR = -1;
+
+// Windows Sockets error numbers the layer produces.
+constexpr int WSAEINTR = 10004;
+constexpr int WSAEACCES = 10013;
+constexpr int WSAEFAULT = 10014;
+constexpr int WSAEINVAL = 10022;
+constexpr int WSAEMFILE = 10024;
+constexpr int WSAEWOULDBLOCK = 10035;
+constexpr int WSAEINPROGRESS = 10036;
+constexpr int WSAEALREADY = 10037;
+constexpr int WSAENOTSOCK = 10038;
+constexpr int WSAEDESTADDRREQ = 10039;
+constexpr int WSAEMSGSIZE = 10040;
+constexpr int WSAEPROTOTYPE = 10041;
+constexpr int WSAENOPROTOOPT = 10042;
+constexpr int WSAEPROTONOSUPPORT = 10043;
+constexpr int WSAESOCKTNOSUPPORT = 10044;
+constexpr int WSAEOPNOTSUPP = 10045;
+constexpr int WSAEPFNOSUPPORT = 10046;
+constexpr int WSAEAFNOSUPPORT = 10047;
+constexpr int WSAEADDRINUSE = 10048;
+constexpr int WSAEADDRNOTAVAIL = 10049;
+constexpr int WSAENETDOWN = 10050;
+constexpr int WSAENETUNREACH = 10051;
+constexpr int WSAENETRESET = 10052;
+constexpr int WSAECONNABORTED = 10053;
+constexpr int WSAECONNRESET = 10054;
+constexpr int WSAENOBUFS = 10055;
+constexpr int WSAEISCONN = 10056;
+constexpr int WSAENOTCONN = 10057;
+constexpr int WSAESHUTDOWN = 10058;
+constexpr int WSAETOOMANYREFS = 10059;
+constexpr int WSAETIMEDOUT = 10060;
+constexpr int WSAECONNREFUSED = 10061;
+constexpr int WSAELOOP = 10062;
+constexpr int WSAENAMETOOLONG = 10063;
+constexpr int WSAEHOSTDOWN = 10064;
+constexpr int WSAEHOSTUNREACH = 10065;
+constexpr int WSAEUSERS = 10068;
+constexpr int WSAEDQUOT = 10069;
+constexpr int WSAESTALE = 10070;
+constexpr int WSAEREMOTE = 10071;
+constexpr int WSANOTINITIALISED = 10093;
+constexpr int WSAHOST_NOT_FOUND = 11001;
+constexpr int WSATRY_AGAIN = 11002;
+constexpr int WSANO_RECOVERY = 11003;
+constexpr int WSANO_DATA = 11004;
+
+// Starts the sockets layer. FALSE when start-up fails (only when a test asked for it).
+BOOL AfxSocketInit();
+// Makes every later AfxSocketInit fail (true) or succeed (false). For tests.
+void SetSocketInitFailure(bool fail);
+
+// The calling thread's last socket error.
+int WSAGetLastError();
+void WSASetLastError(int error);
+
+// A POSIX errno value as a Windows Sockets number. 0 gives 0. An errno value that has no
+// counterpart gives WSAENETDOWN (10050, "network subsystem failed"): it is a hard error
+// the program reports and ends on, and it never collides with the numbers that have a
+// meaning of their own (10004, 10056, 10060).
+int MapSocketErrno(int err);
+// A getaddrinfo result (EAI_...) as a Windows Sockets number; sysErrno is errno after
+// the call, used for EAI_SYSTEM. Unknown values give WSANO_RECOVERY (11003).
+int MapAddrInfoError(int eaiError, int sysErrno);
+
+// The transport under one socket. Every call returns >= 0 on success (Recv and Send: the
+// byte count) or minus a POSIX errno value; "would block" is -EWOULDBLOCK, a connection
+// still being made is -EINPROGRESS. Nothing here blocks.
+class ISocketIo {
+public:
+    virtual ~ISocketIo() = default;
+    // Makes the socket (non-blocking) and binds it to local.
+    virtual long Open(int type, const sockaddr_in& local) = 0;
+    // Starts connecting: 0 when connected at once, -EINPROGRESS when under way.
+    virtual long StartConnect(const sockaddr_in& remote) = 0;
+    // After a wait: 0 connected, -EINPROGRESS still under way, else why it failed.
+    virtual long FinishConnect() = 0;
+    virtual long Recv(void* buffer, std::size_t length, int flags) = 0;
+    virtual long Send(const void* buffer, std::size_t length, int flags) = 0;
+    virtual long Shutdown(int how) = 0;
+    virtual void Close() = 0;
+    // The descriptor a blocking call waits on, or -1 when there is none.
+    virtual int WaitFd() const = 0;
+    // For a transport without a descriptor: milliseconds until the pending operation may
+    // succeed (0 now), -1 when unknown. The blocking wait never sleeps past it.
+    virtual int MsUntilReady(bool forWrite) { (void)forWrite; return -1; }
+};
+
+using SocketIoFactory = std::function<std::unique_ptr<ISocketIo>()>;
+// Installs the transport used by every later Create; an empty factory restores POSIX.
+void SetSocketIoFactory(SocketIoFactory factory);
+std::unique_ptr<ISocketIo> MakePosixSocketIo();
+
+class CAsyncSocket {
+public:
+    CAsyncSocket();
+    virtual ~CAsyncSocket();
+    CAsyncSocket(const CAsyncSocket&) = delete;
+    CAsyncSocket& operator=(const CAsyncSocket&) = delete;
+
+    // The socket's handle: the descriptor, INVALID_SOCKET when not created.
+    SOCKET m_hSocket = INVALID_SOCKET;
+
+    // Makes a socket of the type bound to port and to the local address text (null or
+    // empty: any local address). A socket still open is closed first.
+    BOOL Create(UINT port = 0, int type = SOCK_STREAM, const char* address = nullptr);
+    // Connects to host (dotted IPv4 or name) and port. The non-blocking socket fails with
+    // WSAEWOULDBLOCK while the connection is being made; CSocket waits for it.
+    BOOL Connect(const char* host, UINT port);
+    // Returns bytes received (0: the peer closed) or SOCKET_ERROR; never waits here.
+    virtual int Receive(void* buffer, int length, int flags = 0);
+    // Returns bytes sent (possibly fewer) or SOCKET_ERROR; never waits here.
+    virtual int Send(const void* buffer, int length, int flags = 0);
+    // how: 0 receive, 1 send, 2 both.
+    BOOL ShutDown(int how = 2);
+    virtual void Close();
+
+protected:
+    virtual BOOL ConnectHelper(const sockaddr_in& remote);
+    // The transport, null while not created.
+    std::unique_ptr<ISocketIo> m_pIo;
+};
+
+class CSocket : public CAsyncSocket {
+public:
+    CSocket();
+    ~CSocket() override;
+
+    int Receive(void* buffer, int length, int flags = 0) override;
+    // Keeps sending until every byte went or the call fails.
+    int Send(const void* buffer, int length, int flags = 0) override;
+    void Close() override;
+
+    BOOL IsBlocking() const { return m_bBlocking ? TRUE : FALSE; }
+    // Ends the waiting blocking call (it fails with WSAEINTR); nothing when none waits.
+    void CancelBlockingCall();
+    // Called while a blocking call waits and a message is waiting. The base dispatches one
+    // waiting WM_PAINT and returns FALSE.
+    virtual BOOL OnMessagePending();
+
+protected:
+    BOOL ConnectHelper(const sockaddr_in& remote) override;
+    // Waits until the transport may be ready again, keeping the queue moving. FALSE with
+    // WSAEINTR when the call was cancelled.
+    BOOL PumpMessages(bool forWrite);
+
+private:
+    int SendChunk(const unsigned char* buffer, int length, int flags);
+
+    bool m_bBlocking = false;
+    bool m_bCancelled = false;
+};

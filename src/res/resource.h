@@ -1,0 +1,63 @@
+// Resource ids of the program: templates, icons, strings and control ids.
+#pragma once
+
+// Dialog templates.
+constexpr unsigned IDD_ABOUTBOX = 100;
+constexpr unsigned IDD_QUILLBOX_DIALOG = 102;
+constexpr unsigned IDD_RETRIEVE = 129;
+constexpr unsigned IDD_PROGRESS = 130;
+constexpr unsigned IDD_CONFIRM_DELETE = 132;
+
+// The frame's resource: application icon and the menu that is never shown.
+constexpr unsigned IDR_MAINFRAME = 128;
+constexpr unsigned ID_FILE_EXIT_ITEM = 32774;
+
+// Animation frames of the About box.
+constexpr unsigned IDI_ANIM_FIRST = 140;  // 140..145
+
+// Strings.
+constexpr unsigned IDS_APP_TITLE = 102;
+constexpr unsigned IDS_SOCKETS_INIT_FAILED = 103;
+constexpr unsigned IDS_SOCKET_CREATE_ERROR = 104;
+constexpr unsigned IDS_VIEW_NAME = 105;
+constexpr unsigned IDS_VIEW_SIZE = 106;
+constexpr unsigned IDS_VIEW_DATE = 107;
+constexpr unsigned IDS_SOCKET_CONNECT_ERROR = 108;
+constexpr unsigned IDS_SOCKET_SEND_ERROR = 109;
+constexpr unsigned IDS_UNABLE_TO_OPEN = 110;
+constexpr unsigned IDS_SOCKET_RECEIVE_ERROR = 111;
+constexpr unsigned IDS_MEMORY_ERROR = 112;
+constexpr unsigned IDS_NO_DIRECTORY_MEMORY = 113;
+constexpr unsigned IDS_WAITING_FOR_DATA = 114;
+constexpr unsigned IDS_PROGRESS_STATUS = 115;
+constexpr unsigned IDS_RETRIEVING_FILE = 116;
+constexpr unsigned IDS_FILE_NOT_FOUND = 119;
+constexpr unsigned IDS_NO_MATCHING_FILES = 120;
+constexpr unsigned IDS_OVERWRITE_QUESTION = 123;
+constexpr unsigned IDS_ALREADY_EXISTS = 124;
+constexpr unsigned IDS_CONNECTING = 125;
+constexpr unsigned IDS_ABOUT_CAPTION = 11005;
+constexpr unsigned IDS_VERSION_LINE = 11006;
+
+// Controls of the file list, progress, confirmation and About dialogs.
+constexpr int IDC_DELETE = 1003;
+constexpr int IDC_RETRIEVE = 1004;
+constexpr int IDC_VIEWBY = 1005;
+constexpr int IDC_FILELIST = 1006;
+constexpr int IDC_PROGRESS = 1007;
+constexpr int IDC_LOCATION = 1008;
+constexpr int IDC_SAVING = 1009;
+constexpr int IDC_XFER_STATUS = 1010;
+constexpr int IDC_TIMELEFT = 1011;
+constexpr int IDC_CONFIRM_NO = 1012;
+constexpr int IDC_CONFIRM_YES = 1013;
+constexpr int IDC_CONFIRM_YESTOALL = 1014;
+constexpr int IDC_CONFIRM_FILENAME = 1015;
+constexpr int IDC_LIST_USERID = 1017;
+constexpr int IDC_VERSION = 1025;
+constexpr int IDC_ANIM = 1029;
+constexpr int IDC_CANCEL_ALL = 1033;
+
+// Registers the program's resources with the platform layer. without version: the
+// module carries no version resource (as an executable built without one).
+void QbxRegisterResources(bool withVersion = true);

@@ -1,0 +1,82 @@
+#include "res/strings.h"
+
+// Texts are byte for byte what the user sees, trailing blanks included.
+const QbxStringResource g_qbxStringTable[] = {
+    {102, "Quillbox"},
+    {103, "Windows sockets initialization failed."},
+    {104, "Socket Creation Error"},
+    {105, "Name"},
+    {106, "Size"},
+    {107, "Date & Time"},
+    {108, "Socket Connection Error"},
+    {109, "Socket error while sending"},
+    {110, "Unable to open file "},
+    {111, "Socket error while receiving"},
+    {112, "Memory allocation error"},
+    {113, "Cannot bring directory into memory"},
+    {114, "Waiting for printer data"},
+    {115, "%d\tof %d (at %.1f K/sec)"},
+    {116, "Retrieving File:  "},
+    {119, "File not found"},
+    {120, "No files matching this User ID"},
+    {123, "Do you wish to overwrite this file?"},
+    {124, ":  Already exists"},
+    {125, "Connecting to Printer"},
+
+    // Socket error texts, numbered like the Windows Sockets error codes.
+    {10004, "A blocking operation was interrupted"},
+    {10013, "The requested address is a broadcast address, but the appropriate flag was not set."},
+    {10014, "An improper pointer was passed  in a call, or a buffer was too small."},
+    {10022, "An invalid argument was supplied to a call, or the call was invalid."},
+    {10024, "Too many open sockets. "},
+    {10035, "The socket is marked as nonblocking and no connections are present to be accepted. "},
+    {10036, "A blocking Windows Sockets operation is in progress."},
+    {10037, "Operation already in progress. "},
+    {10038, "The descriptor is not a socket. "},
+    {10039, "A destination address is required."},
+    {10040, "The datagram was too large to fit into the specified buffer and was truncated."},
+    {10041, "The specified port is the wrong type for this socket."},
+    {10042, "The option is unknown or unsupported. "},
+    {10043, "The specified port is not supported."},
+    {10044, "The specified socket type is not supported in this address family. "},
+    {10045, "The referenced socket is not a type that supports connection-oriented service."},
+    {10047, "The specified address family is not supported."},
+    {10048, "The specified address is already in use. "},
+    {10049, "The specified address is not available from the local machine."},
+    {10050, "The Windows Sockets implementation detected that the network subsystem failed."},
+    {10051, "The network cannot be reached from this host at this time."},
+    {10052, "Connection has timed out when SO_KEEPALIVE is set."},
+    {10053, "The virtual circuit was aborted due to timeout or other failure."},
+    {10054, "The virtual circuit was reset by the remote side."},
+    {10055, "No buffer space is available. The socket cannot be created."},
+    {10056, "The socket is already connected."},
+    {10057, "The socket is not connected."},
+    {10058, "The socket has been shut down."},
+    {10060, "Attempt to connect timed out without establishing a connection."},
+    {10061, "The attempt to connect was rejected."},
+    {10064, "A socket operation failed because the destination host was down."},
+    {10065, "A socket operation was attempted to an unreachable host."},
+    {10067, "Too many applications are trying to use the socket interface."},
+    {10091, "Network subsystem on local machine not available."},
+    {10093, "A successful AfxSocketInit must occur before using this API."},
+    {10101, "Remote shutdown in progress."},
+    {11001, "The host name cannot be found in the database(s) being queried."},
+    {11002, "An error occurred during hostname resolution. A retry at some time later may be successful."},
+    {11003, "A non recoverable error occurred while looking up a host name.\nUse the dotted decimal format."},
+    {11004, "Host name has been found but there is no address for it."},
+
+    // About box.
+    {11005, "About Quillbox"},
+    {11006, "Version %s for Windows %s"},
+};
+
+const int g_qbxStringCount = static_cast<int>(sizeof g_qbxStringTable / sizeof g_qbxStringTable[0]);
+
+const char* QbxFindString(unsigned id)
+{
+    for (int i = 0; i < g_qbxStringCount; ++i) {
+        if (g_qbxStringTable[i].id == id)
+            return g_qbxStringTable[i].text;
+    }
+    return nullptr;
+}

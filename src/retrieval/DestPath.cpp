@@ -1,0 +1,122 @@
+#include "retrieval/DestPath.h"
+
+#include <cstring>
+
+namespace {
+
+// Copies len bytes of src into a MAX_PATH buffer, cut to fit, NUL-terminated.
+void CopyPart(char* out, const char* src, size_t len)
+{
+    if (out == nullptr)
+        return;
+    if (len > static_cast<size_t>(MAX_PATH - 1))
+        len = MAX_PATH - 1;
+    std::memcpy(out, src, len);
+    out[len] = '\0';
+}
+
+// Appends text to out (capacity MAX_PATH); false when it does not fit whole.
+bool Append(char* out, size_t& len, const char* text, size_t textLen)
+{
+    if (textLen > static_cast<size_t>(MAX_PATH - 1) - len)
+        return false;
+    std::memcpy(out + len, text, textLen);
+    len += textLen;
+    out[len] = '\0';
+    return true;
+}
+
+bool Append(char* out, size_t& len, const char* text)
+{
+    return Append(out, len, text, std::strlen(text));
+}
+
+bool IsAsciiLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+}  // namespace
+
+void SplitPath(const char* path, char* drive, char* dir, char* fname, char* ext)
+{
+    if (path == nullptr)
+        path = "";
+    const size_t total = std::strlen(path);
+
+    // Only a letter followed by a colon at the very start is a drive; a colon
+    // elsewhere is part of a folder or file name.
+    size_t driveLen = 0;
+    if (total >= 2 && IsAsciiLetter(path[0]) && path[1] == ':')
+        driveLen = 2;
+
+    size_t dirEnd = driveLen;  // one past the last separator
+    for (size_t i = driveLen; i < total; ++i) {
+        if (path[i] == '/' || path[i] == '\\')
+            dirEnd = i + 1;
+    }
+
+    size_t extStart = total;
+    for (size_t i = total; i > dirEnd; --i) {
+        if (path[i - 1] == '.') {
+            extStart = i - 1;
+            break;
+        }
+    }
+
+    CopyPart(drive, path, driveLen);
+    CopyPart(dir, path + driveLen, dirEnd - driveLen);
+    CopyPart(fname, path + dirEnd, extStart - dirEnd);
+    CopyPart(ext, path + extStart, total - extStart);
+}
+
+BOOL BuildDestPath(const char* chosenPath, BOOL singleFile, const char* name, const char* dupNumber, char* destPath,
+                   char* destName)
+{
+    if (destPath == nullptr || destName == nullptr)
+        return FALSE;
+    destPath[0] = '\0';
+    destName[0] = '\0';
+    if (chosenPath == nullptr || chosenPath[0] == '\0' || std::strlen(chosenPath) > static_cast<size_t>(MAX_PATH - 1))
+        return FALSE;
+    if (name == nullptr)
+        name = "";
+    if (dupNumber == nullptr)
+        dupNumber = "";
+
+    char drive[MAX_PATH];
+    char dir[MAX_PATH];
+    char fname[MAX_PATH];
+    char ext[MAX_PATH];
+    SplitPath(chosenPath, drive, dir, fname, ext);
+
+    // The base name: the chosen one, for several files followed by the entry's
+    // name up to its first "." and its duplicate number.
+    char base[MAX_PATH];
+    size_t baseLen = 0;
+    base[0] = '\0';
+    bool ok = Append(base, baseLen, fname);
+    if (!singleFile) {
+        const char* dot = std::strchr(name, '.');
+        const size_t stemLen = dot != nullptr ? static_cast<size_t>(dot - name) : std::strlen(name);
+        ok = ok && Append(base, baseLen, name, stemLen);
+        if (dupNumber[0] != '\0')
+            ok = ok && Append(base, baseLen, "_") && Append(base, baseLen, dupNumber);
+    }
+
+    char pathOut[MAX_PATH];
+    char nameOut[MAX_PATH];
+    size_t pathLen = 0;
+    size_t nameLen = 0;
+    pathOut[0] = '\0';
+    nameOut[0] = '\0';
+    ok = ok && Append(pathOut, pathLen, drive) && Append(pathOut, pathLen, dir) && Append(pathOut, pathLen, base) &&
+         Append(pathOut, pathLen, ext);
+    ok = ok && Append(nameOut, nameLen, base) && Append(nameOut, nameLen, ext);
+    if (!ok)
+        return FALSE;
+
+    std::memcpy(destPath, pathOut, pathLen + 1);
+    std::memcpy(destName, nameOut, nameLen + 1);
+    return TRUE;
+}

@@ -1,0 +1,25 @@
+// Local destination names of retrieved files: the path chosen in the Save As
+// dialog, split into its parts and joined again with each file's own name.
+#pragma once
+
+#include "platform/wintypes.h"
+
+// Splits path into drive, folder, base name and extension. Each output that is
+// not null receives at most MAX_PATH characters including the terminating NUL
+// (a longer part is cut). drive: a drive letter and its colon ("C:") when the
+// path starts with one, else empty. dir: up to and including the last "/" or
+// "\". ext: from the last "." after the folder, the "." included, else empty.
+// fname: what lies between. A null path gives four empty texts.
+void SplitPath(const char* path, char* drive, char* dir, char* fname, char* ext);
+
+// Works out a file's destination from the chosen path. With singleFile the
+// chosen path is used unchanged. Otherwise the base name gets the entry's
+// display name up to its first "." (the whole name when it has none) and, when
+// dupNumber is not empty, "_" and dupNumber; the chosen drive, folder and
+// extension stay. destPath (MAX_PATH) receives the full path, destName
+// (MAX_PATH) the file name with extension. Returns FALSE, with both outputs
+// empty, when the chosen path is null or empty or the result would be longer
+// than MAX_PATH - 1 characters: a cut name would be a different file.
+// name and dupNumber may be null (empty).
+BOOL BuildDestPath(const char* chosenPath, BOOL singleFile, const char* name, const char* dupNumber, char* destPath,
+                   char* destName);

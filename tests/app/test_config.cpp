@@ -1,0 +1,70 @@
+// Reading the settings.
+#include "app_harness.h"
+
+#include "app/Config.h"
+#include "app/Globals.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+TEST(Config, NoFileGivesDefaults)
+{
+    AppHarness h;
+    ASSERT_TRUE(h.Start());
+    CMainFrame* f = h.Frame();
+    EXPECT_STREQ(f->m_szRemoteIP, "");
+    EXPECT_STREQ(f->m_szRemotePort, "3102");
+    EXPECT_EQ(f->m_nRemotePort, 3102);
+    EXPECT_TRUE(g_bAutoDelete);
+    EXPECT_STREQ(g_szSortBy, "");
+    EXPECT_STREQ(f->m_szSaveDir, "");
+}
+
+TEST(Config, AutoDeleteNoInAnyCaseTurnsItOffOtherValuesDoNot)
+{
+    for (const char* v : {"no", "NO", "No", "nO"}) {
+        AppHarness h(std::string("[QBXConfig]\nAutoDelete=") + v + "\n");
+        ASSERT_TRUE(h.Start());
+        EXPECT_FALSE(g_bAutoDelete) << v;
+    }
+    for (const char* v : {"false", "0", "yes", "n", "none"}) {
+        AppHarness h(std::string("[QBXConfig]\nAutoDelete=") + v + "\n");
+        ASSERT_TRUE(h.Start());
+        EXPECT_TRUE(g_bAutoDelete) << v;
+    }
+}
+
+TEST(Config, LongAddressIsCutTo127AndPortReadsItsLeadingNumber)
+{
+    std::string addr(200, 'a');
+    AppHarness h("[NetInfo]\nRemoteIP=" + addr + "\nRemotePort= +91x\n");
+    ASSERT_TRUE(h.Start());
+    EXPECT_EQ(std::string(h.Frame()->m_szRemoteIP), std::string(127, 'a'));
+    EXPECT_EQ(h.Frame()->m_nRemotePort, 91);
+}
+
+TEST(Config, BindAddressIsReadOnlyWhenIpFromIniHasAValue)
+{
+    {
+        AppHarness h;
+        std::ofstream(h.Folder() + "/Halvern.ini") << "[IP]\nIPFROMINI=\nIP=127.0.0.2\n";
+        ASSERT_TRUE(h.Start());
+        EXPECT_STREQ(h.Frame()->m_szBindIP, "");
+    }
+    {
+        AppHarness h;
+        std::ofstream(h.Folder() + "/Halvern.ini") << "[IP]\nIPFROMINI=1\nIP=127.0.0.2\n";
+        ASSERT_TRUE(h.Start());
+        EXPECT_STREQ(h.Frame()->m_szBindIP, "127.0.0.2");
+    }
+}
+
+TEST(Config, LeadingNumberHandlesSignsBlanksAndOverflow)
+{
+    EXPECT_EQ(LeadingNumber("  42abc"), 42);
+    EXPECT_EQ(LeadingNumber("-7"), -7);
+    EXPECT_EQ(LeadingNumber("abc"), 0);
+    EXPECT_EQ(LeadingNumber(""), 0);
+    EXPECT_EQ(LeadingNumber("99999999999999"), 2147483647);
+}

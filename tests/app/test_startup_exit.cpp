@@ -1,0 +1,123 @@
+// Start-up and the orderly exit of the whole program.
+#include "app_harness.h"
+
+#include "app/Globals.h"
+#include "platform/socket.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <QtCore/qnamespace.h>
+
+
+TEST(Startup, ShowsMainDialogWithStoredAddressAndHiddenHelp)
+{
+    AppHarness h("[NetInfo]\nRemoteIP=10.1.2.3\nRemotePort=9100\n");
+    ASSERT_TRUE(h.Start());
+    CMainFrame* f = h.Frame();
+    EXPECT_EQ(f->m_strTitle, "Quillbox");
+    EXPECT_FALSE(f->IsWindowVisible());
+    CQuillboxDlg* dlg = h.MainDlg();
+    char text[128];
+    dlg->GetDlgItemText(1002, text, sizeof text);
+    EXPECT_STREQ(text, "10.1.2.3");
+    dlg->GetDlgItemText(1018, text, sizeof text);
+    EXPECT_STREQ(text, "9100");
+    EXPECT_EQ(f->m_nRemotePort, 9100);
+    // The fills are not the user's edits.
+    EXPECT_FALSE(dlg->m_bAddressChanged);
+    EXPECT_FALSE(dlg->GetDlgItem(57666)->IsWindowVisible());
+    EXPECT_FALSE(dlg->GetDlgItem(57666)->IsWindowEnabled());
+    EXPECT_TRUE(dlg->GetDlgItem(1001)->HasFocus());
+    AppHarness::Screenshot(dlg, "main-dialog");
+}
+
+TEST(Startup, FrameFieldsStartAsDocumented)
+{
+    AppHarness h;
+    ASSERT_TRUE(h.Start());
+    CMainFrame* f = h.Frame();
+    EXPECT_EQ(f->m_pDirectory, nullptr);
+    EXPECT_TRUE(f->m_bInHeader);
+    EXPECT_FALSE(f->m_bClosing);
+    EXPECT_FALSE(f->m_bBusy);
+    EXPECT_EQ(f->m_nCurrentOp, 0);
+    EXPECT_STREQ(f->m_szUserID, "");
+    EXPECT_STREQ(f->m_szBindIP, "");
+}
+
+TEST(Startup, SocketLayerFailureShowsBoxAndEndsBeforeAnyWindow)
+{
+    AppHarness h;
+    SetSocketInitFailure(true);
+    bool ok = h.Start();
+    SetSocketInitFailure(false);
+    EXPECT_FALSE(ok);
+    ASSERT_EQ(h.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(h.prompts.Boxes()[0].text, "Windows sockets initialization failed.");
+    EXPECT_EQ(h.Frame(), nullptr);
+}
+
+TEST(Exit, CloseButtonEndsProgramOneSecondLaterWithoutWritingUnchangedSettings)
+{
+    AppHarness h;
+    ASSERT_TRUE(h.Start());
+    AppHarness::Click(h.MainDlg(), 57665);
+    h.PumpPending();
+    // The first stage has run: dialogs gone at once, the frame waits for its close timer.
+    ASSERT_NE(h.Frame(), nullptr);
+    EXPECT_TRUE(h.Frame()->m_bClosing);
+    EXPECT_EQ(h.Frame()->m_pMainDlg, nullptr);
+    EXPECT_TRUE(h.PumpUntilExit(5000));
+    EXPECT_EQ(h.ReadIni(), "");
+}
+
+TEST(Exit, EscInMainDialogEndsProgramLikeClose)
+{
+    AppHarness h;
+    ASSERT_TRUE(h.Start());
+    AppHarness::PressKey(h.MainDlg(), Qt::Key_Escape);
+    h.PumpPending();
+    ASSERT_NE(h.Frame(), nullptr);
+    EXPECT_TRUE(h.Frame()->m_bClosing);
+    EXPECT_EQ(h.Frame()->m_pMainDlg, nullptr);
+    EXPECT_TRUE(h.PumpUntilExit(5000));
+}
+
+TEST(Exit, RequestExitTwiceAndSecondCloseAreHarmless)
+{
+    AppHarness h;
+    ASSERT_TRUE(h.Start());
+    CMainFrame* f = h.Frame();
+    f->RequestExit();
+    f->RequestExit();
+    h.PumpPending();
+    EXPECT_EQ(f->m_pMainDlg, nullptr);
+    f->PostMessage(WM_CLOSE);  // a second close finds nothing left and restarts the timer
+    h.PumpPending();
+    EXPECT_TRUE(h.PumpUntilExit(5000));
+}
+
+TEST(Exit, ChangedAddressIsWrittenAtExitInOrder)
+{
+    AppHarness h("[MiscData]\nSaveDir=/home/u/scans\nSortBy=106\n[QBXConfig]\nAutoDelete=No\n");
+    ASSERT_TRUE(h.Start());
+    CQuillboxDlg* dlg = h.MainDlg();
+    dlg->SetDlgItemText(1002, "");
+    AppHarness::TypeInto(dlg, 1002, "127.0.0.1");
+    AppHarness::TypeInto(dlg, 1001, "42");
+    EXPECT_TRUE(dlg->m_bAddressChanged);
+    // OK: the frame takes the fields; nothing listens there, so the connection is
+    // refused, reported, and the program ends.
+    h.Frame()->PostMessage(WM_QBX_MAINDLG, 0, 1);
+    h.PumpPending();
+    EXPECT_TRUE(h.Frame()->m_bSettingsChanged);
+    EXPECT_TRUE(h.PumpUntilExit(8000));
+    std::string ini = h.ReadIni();
+    EXPECT_NE(ini.find("RemoteIP=127.0.0.1"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("RemotePort=3102"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("SaveDir=/home/u/scans"), std::string::npos) << ini;
+    // Keys the exit does not own stay as they were.
+    EXPECT_NE(ini.find("SortBy=106"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("AutoDelete=No"), std::string::npos) << ini;
+}

@@ -1,0 +1,184 @@
+#include "app_harness.h"
+
+#include "app/Globals.h"
+#include "platform/clock.h"
+#include "platform/msgqueue.h"
+#include "platform/system.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTest>
+#include <QWidget>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+QWidget* QtWidgetOfHandle(HWND hwnd);
+
+std::string MakeTempFolder(const std::string& tag)
+{
+    std::string tmpl = std::string(QBX_TEST_OUTPUT_DIR) + "/" + tag + "-XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    char* made = mkdtemp(buf.data());
+    return made ? std::string(made) : std::string("/tmp");
+}
+
+AppHarness::AppHarness(const std::string& iniText)
+{
+    m_folder = MakeTempFolder("app");
+    std::string exe = m_folder + "/quillbox";
+    SetModuleFileNameOverride(exe.c_str());
+    setenv("QUILLBOX_SYSTEM_DIR", m_folder.c_str(), 1);
+    if (!iniText.empty()) {
+        std::ofstream(IniPath()) << iniText;
+    }
+    // A fresh program: globals as at process start.
+    g_bAutoDelete = TRUE;
+    g_szSortBy[0] = '\0';
+    g_bSortByChanged = FALSE;
+    g_bDirectoryLoaded = FALSE;
+    g_szPlatform[0] = '\0';
+    ResetMessageQueue();
+    SetTraceSink([this](const std::string& s) { traces.push_back(s); });
+    m_app = std::make_unique<CQuillboxApp>();
+}
+
+AppHarness::~AppHarness()
+{
+    // A program that did not finish its exit is torn down here.
+    if (CWnd* main = AfxGetMainWnd()) {
+        if (main->m_hWnd) main->DestroyWindow();
+    }
+    PumpPending();
+    SetTraceSink({});
+    ResetMessageQueue();
+    m_app.reset();
+    SetModuleFileNameOverride(nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+bool AppHarness::Start()
+{
+    if (!m_app->InitInstance()) return false;
+    PumpPending();
+    return MainDlg() && MainDlg()->m_hWnd;
+}
+
+CMainFrame* AppHarness::Frame() const { return GetMainFrame(); }
+
+CQuillboxDlg* AppHarness::MainDlg() const
+{
+    CMainFrame* f = Frame();
+    return f ? f->m_pMainDlg : nullptr;
+}
+
+void AppHarness::PumpPending()
+{
+    MSG msg;
+    for (int guard = 0; guard < 100000; ++guard) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (!PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) break;
+        if (msg.message == WM_QUIT) {
+            m_exited = true;
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessage(&msg);
+    }
+    if (!AfxGetMainWnd()) m_exited = true;
+    if (DispatchDepth() == 0) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void AppHarness::PumpFor(int ms)
+{
+    IClock* clock = GetClock();
+    std::int64_t end = clock->NowMs() + ms;
+    while (clock->NowMs() < end && !m_exited) {
+        PumpPending();
+        std::int64_t left = end - clock->NowMs();
+        if (left <= 0) break;
+        int next = MsUntilNextTimer();
+        int wait = static_cast<int>(next < 0 ? left : std::min<std::int64_t>(next, left));
+        if (PostedMessageCount() > 0) wait = 0;
+        GetEventBackend()->WaitForEvents(wait);
+    }
+    PumpPending();
+}
+
+bool AppHarness::PumpUntil(const std::function<bool()>& pred, int timeoutMs)
+{
+    auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        if (pred()) return true;
+        if (m_exited) return pred();
+        auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+        if (elapsed > timeoutMs) return pred();
+        PumpPending();
+        if (pred()) return true;
+        int next = MsUntilNextTimer();
+        int wait = next < 0 ? 50 : std::min(next, 50);
+        if (PostedMessageCount() > 0) wait = 0;
+        GetEventBackend()->WaitForEvents(wait);
+    }
+}
+
+bool AppHarness::PumpUntilExit(int timeoutMs)
+{
+    return PumpUntil([this] { return m_exited || !AfxGetMainWnd(); }, timeoutMs);
+}
+
+std::string AppHarness::ReadIni() const
+{
+    std::ifstream in(IniPath());
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+static QWidget* ControlWidget(CWnd* dlg, int id)
+{
+    if (!dlg || !dlg->m_hWnd) return nullptr;
+    QWidget* top = QtWidgetOfHandle(dlg->m_hWnd);
+    CWnd* item = dlg->GetDlgItem(id);
+    if (!top || !item) return nullptr;
+    // Find the child widget whose geometry matches the item: ask each child by handle.
+    for (QWidget* w : top->findChildren<QWidget*>()) {
+        if (w->property("qbxHwnd").toULongLong() == item->m_hWnd) return w;
+    }
+    return nullptr;
+}
+
+void AppHarness::TypeInto(CWnd* dlg, int id, const std::string& text)
+{
+    QWidget* w = ControlWidget(dlg, id);
+    if (!w) return;
+    w->setFocus();
+    QTest::keyClicks(w, QString::fromUtf8(text.c_str()));
+}
+
+void AppHarness::Click(CWnd* dlg, int id)
+{
+    QWidget* w = ControlWidget(dlg, id);
+    if (auto* b = qobject_cast<QPushButton*>(w)) QTest::mouseClick(b, Qt::LeftButton);
+}
+
+void AppHarness::PressKey(CWnd* dlg, int qtKey, int qtModifiers)
+{
+    if (!dlg || !dlg->m_hWnd) return;
+    QWidget* top = QtWidgetOfHandle(dlg->m_hWnd);
+    if (!top) return;
+    QWidget* target = top->focusWidget() ? top->focusWidget() : top;
+    QTest::keyClick(target, static_cast<Qt::Key>(qtKey), Qt::KeyboardModifiers(qtModifiers));
+}
+
+std::string AppHarness::Screenshot(CWnd* dlg, const std::string& name)
+{
+    std::string path = std::string(QBX_TEST_OUTPUT_DIR) + "/" + name + ".png";
+    if (auto* d = dynamic_cast<CDialog*>(dlg)) d->SaveScreenshot(path.c_str());
+    return path;
+}

@@ -1,0 +1,60 @@
+// Runs the real program objects in a test: a private folder for the executable's path
+// (so Quillbox.ini and Halvern.ini are the test's own), scripted prompts, the
+// application object with its frame, and helpers that drive the message queue.
+#pragma once
+
+#include "app/MainFrm.h"
+#include "app/QuillboxApp.h"
+#include "app/QuillboxDlg.h"
+#include "scripted_prompts.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class AppHarness {
+public:
+    // iniText: contents of Quillbox.ini next to the "executable" (none when empty).
+    explicit AppHarness(const std::string& iniText = "");
+    ~AppHarness();
+
+    // InitInstance and the start-up message; TRUE when the main dialog is up.
+    bool Start();
+
+    // Dispatches every message that is waiting now (timers that are due included).
+    void PumpPending();
+    // Runs the loop for about ms of the installed clock.
+    void PumpFor(int ms);
+    // Runs the loop until pred holds or timeoutMs of real time passed; the result of pred.
+    bool PumpUntil(const std::function<bool()>& pred, int timeoutMs = 10000);
+    // Runs the loop until the program has ended (the frame destroyed).
+    bool PumpUntilExit(int timeoutMs = 10000);
+
+    CMainFrame* Frame() const;
+    CQuillboxDlg* MainDlg() const;
+    bool Exited() const { return m_exited; }
+
+    std::string Folder() const { return m_folder; }
+    std::string IniPath() const { return m_folder + "/Quillbox.ini"; }
+    std::string ReadIni() const;
+
+    // Types text into a dialog's edit as a user would (one change per character).
+    static void TypeInto(CWnd* dlg, int id, const std::string& text);
+    // Clicks a dialog's button (the click goes through the window system).
+    static void Click(CWnd* dlg, int id);
+    static void PressKey(CWnd* dlg, int qtKey, int qtModifiers = 0);
+    // Saves a screenshot of a dialog into the test output folder; returns its path.
+    static std::string Screenshot(CWnd* dlg, const std::string& name);
+
+    ScriptedPrompts prompts;
+    std::vector<std::string> traces;
+
+private:
+    std::string m_folder;
+    std::unique_ptr<CQuillboxApp> m_app;
+    bool m_exited = false;
+};
+
+// A fresh empty folder under the test output folder.
+std::string MakeTempFolder(const std::string& tag);

@@ -1,0 +1,24 @@
+// GoogleTest main for tests that need the window system: Qt runs offscreen unless the
+// caller chose a platform, with the fonts and style pinned so layouts are repeatable.
+#include "platform/qt/qt_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
+
+int main(int argc, char** argv)
+{
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!std::getenv("XDG_RUNTIME_DIR")) {
+        std::string dir = "/tmp/qbx-runtime-" + std::to_string(getuid());
+        mkdir(dir.c_str(), 0700);
+        setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    }
+    mkdir(QBX_TEST_OUTPUT_DIR, 0755);
+    testing::InitGoogleTest(&argc, argv);
+    QtPlatform platform(argc, argv);
+    return RUN_ALL_TESTS();
+}
