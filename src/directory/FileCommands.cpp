@@ -10,7 +10,10 @@ void CMainFrame::ShowFileList()
 {
     if (!m_pRetrieveDlg) m_pRetrieveDlg = new CRetrieveDlg;
     m_pRetrieveDlg->m_pDir = m_pDirectory;
-    if (!m_pRetrieveDlg->m_hWnd && !m_pRetrieveDlg->Create(IDD_RETRIEVE, nullptr)) return;
+    // Every showing builds the list afresh from the table: a window still standing
+    // from an earlier showing would show records the table no longer holds.
+    if (m_pRetrieveDlg->m_hWnd) m_pRetrieveDlg->DestroyWindow();
+    if (!m_pRetrieveDlg->Create(IDD_RETRIEVE, nullptr)) return;
     m_pRetrieveDlg->m_lbFiles.SetTabStops(32);
     m_pRetrieveDlg->SetDlgItemText(IDC_LIST_USERID, m_szUserID);
 }

@@ -10,6 +10,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+
+namespace {
+// One list line: name (15), TAB, size (11), TAB, date TAB time (19), NUL.
+constexpr int kLineSize = 64;
+// The View By items in the order the box shows them; each item's data is its string id.
+constexpr UINT kViewByItems[] = {IDS_VIEW_NAME, IDS_VIEW_SIZE, IDS_VIEW_DATE};
+}  // namespace
 
 BEGIN_MESSAGE_MAP(CRetrieveDlg, CDialog)
     ON_BN_CLICKED(IDC_DELETE, OnDelete)
@@ -33,6 +41,45 @@ void CRetrieveDlg::DoDataExchange(CDataExchange* pDX)
 BOOL CRetrieveDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+
+    // The program has one resource module; the View By texts come from it.
+    m_hResInst = const_cast<ResourceModule*>(GetResourceModule());
+    std::memset(m_szItemText, 0, sizeof m_szItemText);
+    delete[] m_pOrder;
+    m_pOrder = nullptr;
+
+    // Nothing is selected yet; UpdateButtons below decides once the list is filled.
+    m_btnDelete.EnableWindow(FALSE);
+    m_btnRetrieve.EnableWindow(FALSE);
+
+    m_cbViewBy.ResetContent();
+    for (UINT id : kViewByItems) {
+        LoadString(id, m_szItemText, sizeof m_szItemText);
+        int item = m_cbViewBy.AddString(m_szItemText);
+        m_cbViewBy.SetItemData(item, static_cast<LRESULT>(id));
+    }
+
+    // The last choice, kept as the item's data in decimal; an empty or unknown
+    // text falls back to the first item, "Name".
+    const LRESULT wanted = LeadingNumber(g_szSortBy);
+    int choice = 0;
+    for (int i = 0; i < m_cbViewBy.GetCount(); ++i) {
+        if (m_cbViewBy.GetItemData(i) == wanted) {
+            choice = i;
+            break;
+        }
+    }
+    m_cbViewBy.SetCurSel(choice);
+
+    m_lbFiles.ResetContent();
+    const int count = RecordCount();
+    for (int i = 0; i < count; ++i) {
+        int line = AddRecordLine(i);
+        if (line >= 0) m_lbFiles.SetItemData(line, i);
+    }
+
+    SortFileList();
+    UpdateButtons();
     return TRUE;
 }
 
@@ -57,11 +104,82 @@ void CRetrieveDlg::OnRetrieve()
     if (CWnd* main = AfxGetMainWnd()) main->PostMessage(WM_QBX_RETRIEVE, 0, IDC_RETRIEVE);
 }
 
-void CRetrieveDlg::SortFileList() {}
+// Sorts the table's records into display order by the View By choice and refills
+// the list. Selected lines are carried into the records' marks before the list is
+// emptied and turned back into selections as the lines come back, so a re-sort keeps
+// the selection, and records marked while the dialog was closed come up selected.
+void CRetrieveDlg::SortFileList()
+{
+    const int count = RecordCount();
+    delete[] m_pOrder;
+    m_pOrder = new (std::nothrow) int[count > 0 ? count : 1];
+    if (!m_pOrder) return;
+    for (int i = 0; i < count; ++i) m_pOrder[i] = i;
 
-void CRetrieveDlg::UpdateButtons() {}
+    const int key = static_cast<int>(m_cbViewBy.GetItemData(m_cbViewBy.GetCurSel()));
+    std::snprintf(g_szSortBy, sizeof g_szSortBy, "%d", key);
+    g_bSortByChanged = TRUE;
+
+    // Without a View By choice (the box's error value) there is no order to show:
+    // the list stays as it is, selection included.
+    if (key != QBX_SORT_NAME && key != QBX_SORT_SIZE && key != QBX_SORT_DATE) {
+        delete[] m_pOrder;
+        m_pOrder = nullptr;
+        return;
+    }
+
+    const int lines = m_lbFiles.GetCount();
+    for (int k = 0; k < lines; ++k) {
+        if (m_lbFiles.GetSel(k) <= 0) continue;
+        const LRESULT record = m_lbFiles.GetItemData(k);
+        if (record >= 0 && record < count) m_pDir->entries[record].marked = 1;
+    }
+
+    if (count > 0) SortDirectoryOrder(*m_pDir, key, m_pOrder);
+
+    m_lbFiles.ResetContent();
+    for (int p = 0; p < count; ++p) {
+        const int record = m_pOrder[p];
+        const int line = AddRecordLine(record);
+        if (line < 0) continue;
+        DirEntry& e = m_pDir->entries[record];
+        if (e.marked == 1) {
+            m_lbFiles.SetSel(line, TRUE);
+            e.marked = 0;
+        }
+        m_lbFiles.SetItemData(line, record);
+    }
+
+    delete[] m_pOrder;
+    m_pOrder = nullptr;
+}
+
+void CRetrieveDlg::UpdateButtons()
+{
+    const BOOL any = m_lbFiles.GetSelCount() > 0;
+    m_btnDelete.EnableWindow(any);
+    m_btnRetrieve.EnableWindow(any);
+}
+
+int CRetrieveDlg::RecordCount() const
+{
+    if (!m_pDir || !m_pDir->entries || m_pDir->count <= 0) return 0;
+    return m_pDir->count > QBX_MAX_DIR_ENTRIES ? QBX_MAX_DIR_ENTRIES : m_pDir->count;
+}
+
+int CRetrieveDlg::AddRecordLine(int index)
+{
+    char line[kLineSize];
+    FormatLine(m_pDir->entries[index], line, sizeof line);
+    return m_lbFiles.AddString(line);
+}
 
 void CRetrieveDlg::FormatLine(const DirEntry& e, char* out, int outSize)
 {
-    std::snprintf(out, static_cast<std::size_t>(outSize), "%s\t%s\t%s", e.name, e.size, e.dateTime);
+    if (!out || outSize <= 0) return;
+    // Each field is read only up to its own end, terminated or not.
+    std::snprintf(out, static_cast<std::size_t>(outSize), "%.*s\t%.*s\t%.*s",
+                  static_cast<int>(strnlen(e.name, sizeof e.name)), e.name,
+                  static_cast<int>(strnlen(e.size, sizeof e.size)), e.size,
+                  static_cast<int>(strnlen(e.dateTime, sizeof e.dateTime)), e.dateTime);
 }

@@ -32,5 +32,11 @@ public:
     // The text of a list line for record i: name, TAB, size, TAB, date TAB time.
     static void FormatLine(const DirEntry& e, char* out, int outSize);
 
+private:
+    // Number of usable records of the table: 0 without a table, never above its block.
+    int RecordCount() const;
+    // Adds the line of record index at the end of the list; the new line's position.
+    int AddRecordLine(int index);
+
     DECLARE_MESSAGE_MAP()
 };

@@ -3,6 +3,8 @@
 #include "platform/msgqueue.h"
 #include "platform/resources.h"
 
+void PlatformReleaseHandle(HWND hwnd);
+
 namespace {
 CWinApp* g_app = nullptr;
 }
@@ -54,7 +56,9 @@ BOOL CFrameWnd::LoadFrame(UINT resourceId, DWORD style, CWnd* parent, void* cont
     m_strTitle = GetStringRes(resourceId);
     m_nMenuId = resourceId;
     if (SendMessage(WM_CREATE, 0, 0) == -1) {
-        DestroyWindow();
+        // Never fully made: the handle goes, the object stays for its creator to delete.
+        PlatformReleaseHandle(m_hWnd);
+        m_hWnd = 0;
         return FALSE;
     }
     return TRUE;

@@ -7,9 +7,9 @@
 // - CWinApp's command map handles ID_APP_EXIT (sends WM_CLOSE to the main window) and
 //   routes ID_HELP to a help handler that shows nothing (the program ships no help).
 // - CFrameWnd::LoadFrame makes a frame from a resource id: its handle, caption and menu
-//   (kept, never shown). The frame has no visible window of its own; ShowWindow only
-//   records the state. Its default OnClose destroys it, and destroying the application's
-//   main window ends the message loop.
+//   (kept, never shown). The frame has no visible window of its own. Its default
+//   OnClose destroys it; destroying the application's main window ends the message
+//   loop, and a destroyed frame deletes itself (it must have been made with new).
 #pragma once
 
 #include "platform/wnd.h"
@@ -41,7 +41,6 @@ public:
     // present, the menu kept). Sends WM_CREATE; FALSE when OnCreate returns -1.
     BOOL LoadFrame(UINT resourceId, DWORD style, CWnd* parent = nullptr, void* context = nullptr);
     BOOL OnCmdMsg(UINT id, UINT code, WPARAM wParam, LPARAM lParam) override;
-    BOOL ShowWindowState() const { return m_bShown; }
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL DestroyWindow() override;
 
@@ -55,6 +54,7 @@ public:
     static const MsgMap* GetThisMessageMap();
     const MsgMap* GetMessageMap() const override;
 
-private:
-    BOOL m_bShown = FALSE;
+protected:
+    // A frame is created with new and deletes itself when its window is destroyed.
+    void PostNcDestroy() override { delete this; }
 };

@@ -6,7 +6,9 @@
 #include "platform/system.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QWidget>
@@ -174,6 +176,29 @@ void AppHarness::PressKey(CWnd* dlg, int qtKey, int qtModifiers)
     if (!top) return;
     QWidget* target = top->focusWidget() ? top->focusWidget() : top;
     QTest::keyClick(target, static_cast<Qt::Key>(qtKey), Qt::KeyboardModifiers(qtModifiers));
+}
+
+void AppHarness::ClickListLine(CWnd* dlg, int id, int row)
+{
+    auto* lb = qobject_cast<QListWidget*>(ControlWidget(dlg, id));
+    if (!lb || row < 0 || row >= lb->count()) return;
+    QListWidgetItem* item = lb->item(row);
+    lb->scrollToItem(item);
+    QTest::mouseClick(lb->viewport(), Qt::LeftButton, Qt::NoModifier, lb->visualItemRect(item).center());
+}
+
+void AppHarness::ChooseComboItem(CWnd* dlg, int id, int index)
+{
+    auto* cb = qobject_cast<QComboBox*>(ControlWidget(dlg, id));
+    if (!cb || index < 0 || index >= cb->count()) return;
+    cb->setCurrentIndex(index);
+    emit cb->activated(index);
+}
+
+void AppHarness::CloseBox(CWnd* dlg)
+{
+    if (!dlg || !dlg->m_hWnd) return;
+    if (QWidget* top = QtWidgetOfHandle(dlg->m_hWnd)) top->close();
 }
 
 std::string AppHarness::Screenshot(CWnd* dlg, const std::string& name)

@@ -44,6 +44,14 @@ public:
     // Clicks a dialog's button (the click goes through the window system).
     static void Click(CWnd* dlg, int id);
     static void PressKey(CWnd* dlg, int qtKey, int qtModifiers = 0);
+    // Clicks line row of a dialog's list box as a user does (in a multiple-selection
+    // list a click toggles the line). The line is scrolled into view first.
+    static void ClickListLine(CWnd* dlg, int id, int row);
+    // Chooses item index of a dialog's drop-down list as a user does (the choice
+    // notifies the dialog, unlike the program's own SetCurSel).
+    static void ChooseComboItem(CWnd* dlg, int id, int index);
+    // Presses the close box in a dialog's caption.
+    static void CloseBox(CWnd* dlg);
     // Saves a screenshot of a dialog into the test output folder; returns its path.
     static std::string Screenshot(CWnd* dlg, const std::string& name);
 

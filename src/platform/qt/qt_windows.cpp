@@ -284,8 +284,14 @@ LRESULT QtWidgetImpl::Send(UINT message, WPARAM wParam, LPARAM lParam)
         case STM_SETICON: {
             UINT old = m_icon;
             m_icon = static_cast<UINT>(wParam);
-            if (m_icon == 0) l->clear();
-            else l->setPixmap(IconPixmap(m_icon, 32));
+            if (m_icon == 0) {
+                l->clear();
+            } else {
+                // An icon static takes the size of its icon, whatever the template says.
+                QPixmap pm = IconPixmap(m_icon, 32);
+                l->setPixmap(pm);
+                if (!pm.isNull()) l->resize(pm.size().expandedTo(l->size()));
+            }
             return old;
         }
         case STM_GETICON: return m_icon;

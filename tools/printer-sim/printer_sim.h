@@ -1,0 +1,152 @@
+// Simulated network printer: a TCP server that takes PJL jobs, runs their
+// PostScript part in a sandboxed Ghostscript working in an image store on disk,
+// answers @PJL FSUPLOAD requests from that store, and records every job byte for
+// byte. Knobs reproduce the awkward things real devices do on the wire.
+//
+// Plain C++20 + POSIX; no Qt, and nothing shared with the Quillbox client.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qbxsim {
+
+// Which answers the per-answer knobs act on.
+enum class ApplyTo { AllAnswers, PostScriptAnswers, UploadAnswers };
+
+struct Knobs {
+  // --- connection level -------------------------------------------------
+  // Nothing listens on the port (the socket stays bound so the port is kept):
+  // connection attempts get ECONNREFUSED.
+  bool refuse = false;
+  // Pending connections wait this long in the backlog before being accepted.
+  int accept_delay_ms = 0;
+  // Connections served at once (1..256); more wait in the backlog until one ends.
+  int max_connections = 16;
+  // Close the connection after answering each job (no second job on it).
+  bool close_after_job = false;
+
+  // --- per answer (restricted by apply_to) ------------------------------
+  ApplyTo apply_to = ApplyTo::AllAnswers;
+  // Read and record jobs but never send a byte back.
+  bool silent = false;
+  // Wait this long before starting each answer.
+  int answer_delay_ms = 0;
+  // Bytes sent in front of / after each answer (after the final form feed of
+  // an upload).
+  std::string extra_before;
+  std::string extra_after;
+  // Send the answer (extras included) in pieces of these sizes, pausing
+  // piece_pause_ms between them; whatever is left goes in one last piece.
+  std::vector<std::size_t> pieces;
+  int piece_pause_ms = 100;
+  // When pieces is empty and trickle_bytes > 0: send trickle_bytes at a time,
+  // pausing trickle_interval_ms between them.
+  std::size_t trickle_bytes = 0;
+  int trickle_interval_ms = 0;
+  // Send only this many bytes of the answer (extras included), then close the
+  // connection: orderly close (FIN), or a reset (RST) when reset_on_drop.
+  std::optional<std::size_t> drop_after;
+  bool reset_on_drop = false;
+};
+
+struct Options {
+  std::filesystem::path root;              // store root; DXR/Images is created below it
+  std::string bind_address = "127.0.0.1";  // numeric IPv4 or IPv6 address
+  std::uint16_t port = 3102;               // 0: any free port, see Port()
+  std::string gs_path = "gs";              // Ghostscript executable (searched in PATH)
+  int gs_timeout_ms = 20000;               // a PostScript job running longer is killed
+  std::filesystem::path record_dir;        // if set, every job is also written there
+  Knobs knobs;
+  // Receives one line per event (connections, jobs, ignored input, gs errors).
+  // Called from several threads, never concurrently.
+  std::function<void(const std::string&)> log;
+};
+
+struct RecordedJob {
+  int connection = 0;  // 1-based number of the accepted connection that carried it
+  std::string bytes;   // exactly as received, from the first byte after the
+                       // previous job up to and including the closing UEL
+  // false: bytes the printer did not act on: no job trailer when the peer
+  // closed, or still unread when the printer closed the connection itself.
+  bool complete = true;
+};
+
+class PrinterSim {
+ public:
+  explicit PrinterSim(Options options);
+  ~PrinterSim();  // stops
+  PrinterSim(const PrinterSim&) = delete;
+  PrinterSim& operator=(const PrinterSim&) = delete;
+
+  // Binds (and listens unless knobs.refuse) and starts serving. False on
+  // failure, with the reason in LastError(). A stopped simulator may be started
+  // again; it then binds anew (a fixed port is reused, port 0 gets a new one).
+  bool Start();
+  // Closes the listener and all connections, kills running Ghostscript
+  // processes and joins every thread. Idempotent.
+  void Stop();
+  bool Running() const;
+  std::string LastError() const;
+
+  std::uint16_t Port() const;
+  const std::filesystem::path& Root() const;
+  std::filesystem::path ImageDir() const;  // <root>/DXR/Images
+
+  // Takes effect for the next answer / accept; a change of `refuse` has taken
+  // effect on the socket when this returns.
+  void SetKnobs(const Knobs& knobs);
+  Knobs GetKnobs() const;
+
+  std::vector<RecordedJob> Jobs() const;
+  void ClearJobs();
+  // Waits until at least n jobs (complete or not) have been recorded.
+  bool WaitForJobs(std::size_t n, std::chrono::milliseconds timeout) const;
+  int ConnectionsAccepted() const;
+  int ActiveConnections() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// ---------------------------------------------------------------------------
+// Image store helpers. `root` is the store root; paths returned relative are
+// relative to it, exactly as a client names them ("DXR/Images/...").
+
+// "DXR/Images/<user>(<seq>)(<date14>)<ext>"
+std::string ImageRelPath(std::string_view user, std::string_view seq, std::string_view date14,
+                         std::string_view ext = ".TIF");
+// Creates <root>/DXR/Images and returns it.
+std::filesystem::path EnsureStore(const std::filesystem::path& root);
+// Writes an image file with the given contents; returns its relative path.
+std::string AddImage(const std::filesystem::path& root, std::string_view user, std::string_view seq,
+                     std::string_view date14, std::string_view bytes, std::string_view ext = ".TIF");
+// Same with `size` bytes of PatternBytes(size, seed).
+std::string AddImageOfSize(const std::filesystem::path& root, std::string_view user,
+                           std::string_view seq, std::string_view date14, std::size_t size,
+                           unsigned seed = 1, std::string_view ext = ".TIF");
+// Deterministic bytes covering all 256 values (including 0x0C, 0x1B, CR, LF).
+std::string PatternBytes(std::size_t size, unsigned seed = 1);
+// Adds `count` images for `user`: seq runs 000..999 and wraps; the date
+// differs for every file, so all names are distinct. Returns the relative paths.
+std::vector<std::string> AddManyImages(const std::filesystem::path& root, std::string_view user,
+                                       std::size_t count, std::size_t size = 16);
+// Relative paths of everything in <root>/DXR/Images, sorted.
+std::vector<std::string> ListStore(const std::filesystem::path& root);
+
+// Fills an empty store with real TIFF scans rendered by Ghostscript for users
+// 1234, 12345 and 42 (several dates; some share a sequence number). Does
+// nothing if the store already holds files. False (with *error) on failure.
+bool MakeSampleStore(const std::filesystem::path& root, const std::string& gs_path = "gs",
+                     std::string* error = nullptr);
+
+}  // namespace qbxsim

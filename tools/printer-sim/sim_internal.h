@@ -1,0 +1,52 @@
+// Internals of the simulated printer shared between its source files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qbxsim::detail {
+
+inline constexpr std::string_view kUel = "\x1b%-12345X";
+
+// End (one past the closing UEL) of the first complete job in `buf`: a UEL
+// followed by "@PJL EOJ", then the next UEL. nullopt while incomplete.
+std::optional<std::size_t> FindJobEnd(std::string_view buf);
+
+struct Command {
+  enum Kind { PostScript, Upload, Ignored } kind = Ignored;
+  std::string text;  // PostScript: the program; otherwise the raw line / data
+  std::string name;  // Upload: NAME="..." value
+  std::uint64_t offset = 0;
+  std::uint64_t size = UINT64_MAX;
+};
+
+// Splits one job into the things the printer acts on, in order.
+std::vector<Command> ParseJob(std::string_view job);
+
+// The full FSUPLOAD answer (header, data, form feed) or the FILEERROR answer.
+std::string UploadAnswer(const std::filesystem::path& root, const Command& cmd);
+
+struct GsResult {
+  std::string out;  // stdout, sent back to the client
+  std::string err;  // stderr, for the log
+  int status = -1;  // exit status, -1 if killed
+  bool timed_out = false;
+  bool stopped = false;     // stop_fd became readable
+  std::string spawn_error;  // non-empty if gs could not be started
+};
+
+// Runs `program` on the stdin of a sandboxed Ghostscript whose working
+// directory is `root` and whose temporary directory is `tmpdir`. Kills it on
+// timeout or when stop_fd becomes readable.
+GsResult RunGhostscript(const std::string& gs_path, const std::filesystem::path& root,
+                        const std::filesystem::path& tmpdir, std::string_view program,
+                        int timeout_ms, int stop_fd);
+
+// Sleeps up to ms; false if stop_fd became readable first.
+bool SleepUnlessStopped(int ms, int stop_fd);
+
+}  // namespace qbxsim::detail
