@@ -154,6 +154,9 @@ void CMainFrame::OnTimer(UINT_PTR id)
     if (id == TIMER_CONNECT) {
         OnConnectTimer();
     } else if (id == TIMER_CLOSE) {
+        // The last stage deletes the frame: never while another handler is still on
+        // the stack (a modal box opened inside a wait loop). The timer ticks again.
+        if (DispatchDepth() > 1) return;
         KillTimer(m_nCloseTimer);
         FinalShutdown();
     }

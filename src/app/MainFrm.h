@@ -96,6 +96,8 @@ public:
     void ReportSocketError(UINT captionId);
     // Shuts the connection down in both directions and closes it.
     void CloseConnection();
+    // Dispatches every message waiting in the queue (the frame's own wait loops).
+    void PumpWaitingMessages();
     // Status texts: the main dialog's status line, or the progress dialog's Status field.
     void SetMainStatus(const char* text);
     void SetProgressStatus(const char* text);

@@ -65,14 +65,7 @@ int CMainFrame::GetDirectory()
                 return 4;
             }
         }
-        while (::PeekMessage(&m_msg, 0, 0, 0, PM_REMOVE)) {
-            if (m_msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(m_msg.wParam));
-                break;
-            }
-            TranslateMessage(&m_msg);
-            DispatchMessage(&m_msg);
-        }
+        PumpWaitingMessages();
         if (m_bClosing) return 4;
         if (!received) {
             ++m_nBlink;

@@ -30,6 +30,19 @@ void CMainFrame::CloseConnection()
     m_bConnected = FALSE;
 }
 
+void CMainFrame::PumpWaitingMessages()
+{
+    while (::PeekMessage(&m_msg, 0, 0, 0, PM_REMOVE)) {
+        if (m_msg.message == WM_QUIT) {
+            // Not ours to take: the outermost loop ends on it.
+            PostQuitMessage(static_cast<int>(m_msg.wParam));
+            break;
+        }
+        TranslateMessage(&m_msg);
+        DispatchMessage(&m_msg);
+    }
+}
+
 void CMainFrame::SetMainStatus(const char* text)
 {
     if (m_pMainDlg && m_pMainDlg->m_hWnd) m_pMainDlg->SetDlgItemText(IDC_STATUS, text);
@@ -127,14 +140,7 @@ void CMainFrame::OpConnect()
         ReportSocketError(IDS_SOCKET_CONNECT_ERROR);
         return;
     }
-    while (::PeekMessage(&m_msg, 0, 0, 0, PM_REMOVE)) {
-        if (m_msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(m_msg.wParam));
-            break;
-        }
-        TranslateMessage(&m_msg);
-        DispatchMessage(&m_msg);
-    }
+    PumpWaitingMessages();
     // The exit may have run inside the pump; the frame's own handle is still alive for
     // its last second, so the timer can still be started safely.
     if (m_bClosing) return;

@@ -38,7 +38,16 @@ void CMainFrame::JobEnd(int kind)
             m_pRetrieveDlg->BringWindowToTop();
         }
     };
-    int count = m_pDirectory ? m_pDirectory->count : 0;
+    // After a retrieval or a deletion: the list again, or the main dialog when the
+    // table is empty.
+    auto listOrMainDialog = [&] {
+        if (!m_pDirectory || m_pDirectory->count == 0) {
+            backToMainDialog(false);
+            g_bDirectoryLoaded = FALSE;
+        } else {
+            showListAgain();
+        }
+    };
 
     switch (kind) {
     case QBX_JE_DIRGET:
@@ -46,21 +55,11 @@ void CMainFrame::JobEnd(int kind)
         break;
     case QBX_JE_FILEGET:
         OutputDebugString("JobEnd with QBX_JE_FILEGET\n");
-        if (count == 0) {
-            backToMainDialog(false);
-            g_bDirectoryLoaded = FALSE;
-        } else {
-            showListAgain();
-        }
+        listOrMainDialog();
         break;
     case QBX_JE_FILEDEL:
         if (m_pDirectory && m_pDirectory->command == 7 && m_bConnected) CloseConnection();
-        if (count == 0) {
-            backToMainDialog(false);
-            g_bDirectoryLoaded = FALSE;
-        } else {
-            showListAgain();
-        }
+        listOrMainDialog();
         break;
     default:
         break;

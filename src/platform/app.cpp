@@ -88,6 +88,12 @@ LRESULT CFrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 void CFrameWnd::OnClose() { DestroyWindow(); }
 
+void CFrameWnd::PostNcDestroy()
+{
+    if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd == this) app->m_pMainWnd = nullptr;
+    delete this;
+}
+
 BOOL CFrameWnd::DestroyWindow()
 {
     bool isMain = AfxGetMainWnd() == this;

@@ -9,7 +9,8 @@
 // - CFrameWnd::LoadFrame makes a frame from a resource id: its handle, caption and menu
 //   (kept, never shown). The frame has no visible window of its own. Its default
 //   OnClose destroys it; destroying the application's main window ends the message
-//   loop, and a destroyed frame deletes itself (it must have been made with new).
+//   loop, and a destroyed frame deletes itself (it must have been made with new); the
+//   application then has no main window (AfxGetMainWnd returns null).
 #pragma once
 
 #include "platform/wnd.h"
@@ -55,6 +56,7 @@ public:
     const MsgMap* GetMessageMap() const override;
 
 protected:
-    // A frame is created with new and deletes itself when its window is destroyed.
-    void PostNcDestroy() override { delete this; }
+    // A frame is created with new and deletes itself when its window is destroyed; the
+    // application forgets it first when it was the main window.
+    void PostNcDestroy() override;
 };

@@ -43,15 +43,23 @@ int CDialog::DoModal()
     m_bEnded = false;
     m_nModalResult = -1;
     if (!CreateFromTemplate(m_nIDTemplate, nullptr, true)) return -1;
-    // Our own nested loop: the queue keeps running while the dialog is up.
+    // Our own nested loop: the queue keeps running while the dialog is up. The dialog
+    // may also be ended by input the window system delivers while the loop waits (Enter,
+    // Esc, a click), which leaves no message behind: so the loop looks at m_bEnded after
+    // every wait instead of sleeping in GetMessage until some other message comes.
     MSG msg;
     while (!m_bEnded && m_hWnd) {
-        if (!GetMessage(&msg, 0, 0, 0)) {
-            PostQuitMessage(static_cast<int>(msg.wParam));  // leave the quit for the outer loop
-            break;
+        if (PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));  // leave the quit for the outer loop
+                break;
+            }
+            TranslateMessage(&msg);
+            DispatchMessage(&msg);
+            continue;
         }
-        TranslateMessage(&msg);
-        DispatchMessage(&msg);
+        if (m_bEnded || !m_hWnd) break;
+        GetEventBackend()->WaitForEvents(MsUntilNextTimer());
     }
     if (m_hWnd) DestroyWindow();
     m_bModal = false;

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
 #include <QtCore/qnamespace.h>
 
 
@@ -120,4 +123,23 @@ TEST(Exit, ChangedAddressIsWrittenAtExitInOrder)
     // Keys the exit does not own stay as they were.
     EXPECT_NE(ini.find("SortBy=106"), std::string::npos) << ini;
     EXPECT_NE(ini.find("AutoDelete=No"), std::string::npos) << ini;
+}
+
+TEST(Exit, ExitRequestedWhileAModalBoxIsOpenFinishesOnceTheBoxIsClosed)
+{
+    AppHarness h;
+    ASSERT_TRUE(h.Start());
+    CMainFrame* f = h.Frame();
+    bool boxWasOpen = false;
+    // From inside the About box's own loop: the exit starts, its close timer ticks
+    // more than once while the box is still up, then the user closes the box.
+    QTimer::singleShot(50, [&] { f->RequestExit(); });
+    QTimer::singleShot(2600, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        boxWasOpen = box != nullptr;
+        if (box) QTest::keyClick(box, Qt::Key_Escape);
+    });
+    AppHarness::Click(h.MainDlg(), 1024);
+    EXPECT_TRUE(boxWasOpen);
+    EXPECT_TRUE(h.PumpUntilExit(5000));
 }

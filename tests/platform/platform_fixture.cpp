@@ -1,0 +1,187 @@
+#include "platform_fixture.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <ostream>
+
+namespace {
+
+const DlgItemTemplate kSampleItems[] = {
+    {DlgItemClass::Static, "&Name:", IDC_NAME_LABEL, 7, 9, 30, 8, SS_LEFT},
+    {DlgItemClass::Edit, "", IDC_NAME, 40, 7, 100, 12, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP},
+    {DlgItemClass::Button, "Files", IDC_GROUP, 7, 24, 140, 82, BS_GROUPBOX},
+    {DlgItemClass::ListBox, "", IDC_FILES, 13, 35, 128, 50,
+     LBS_NOTIFY | LBS_MULTIPLESEL | LBS_USETABSTOPS | WS_VSCROLL | WS_BORDER | WS_TABSTOP},
+    {DlgItemClass::ComboBox, "", IDC_SORT, 13, 88, 80, 60, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP},
+    {DlgItemClass::Progress, "", IDC_PROGRESS, 7, 112, 140, 10, PBS_BORDER},
+    {DlgItemClass::Static, "", IDC_ICON, 160, 7, 21, 20, SS_ICON},
+    {DlgItemClass::Button, "OK", IDOK, 163, 36, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {DlgItemClass::Button, "Cancel", IDCANCEL, 163, 54, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
+    {DlgItemClass::Button, "&Apply", IDC_APPLY, 163, 72, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
+};
+
+const DlgTemplate kSample = {
+    IDD_SAMPLE,
+    "Sample",
+    220,
+    130,
+    "MS Sans Serif",
+    8,
+    WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE,
+    kSampleItems,
+    static_cast<int>(sizeof kSampleItems / sizeof kSampleItems[0]),
+};
+
+// A 32x32 icon made at run time, kept for the whole process as resources are.
+const QByteArray& SampleIconBytes()
+{
+    static const QByteArray bytes = [] {
+        QImage img(32, 32, QImage::Format_ARGB32);
+        img.fill(Qt::transparent);
+        QPainter p(&img);
+        p.setBrush(QColor(30, 90, 200));
+        p.setPen(Qt::black);
+        p.drawEllipse(2, 2, 27, 27);
+        p.end();
+        QByteArray out;
+        QBuffer buf(&out);
+        buf.open(QIODevice::WriteOnly);
+        img.save(&buf, "ICO");
+        return out;
+    }();
+    return bytes;
+}
+
+}  // namespace
+
+const DlgTemplate& SampleTemplate() { return kSample; }
+
+SampleResources::SampleResources() : m_previous(GetResourceModule())
+{
+    static IconRes icon;
+    icon.id = IDI_SAMPLE;
+    icon.data = reinterpret_cast<const unsigned char*>(SampleIconBytes().constData());
+    icon.size = static_cast<std::size_t>(SampleIconBytes().size());
+    static ResourceModule module{};
+    module.dialogs = &kSample;
+    module.dialogCount = 1;
+    module.icons = &icon;
+    module.iconCount = 1;
+    SetResourceModule(&module);
+}
+
+SampleResources::~SampleResources() { SetResourceModule(m_previous); }
+
+int PumpPending()
+{
+    int n = 0;
+    MSG msg;
+    while (PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessage(&msg);
+        ++n;
+    }
+    if (DispatchDepth() == 0) GetEventBackend()->ProcessEvents(true);
+    return n;
+}
+
+void PumpFor(int ms)
+{
+    IClock* clock = GetClock();
+    const std::int64_t end = clock->NowMs() + ms;
+    for (;;) {
+        PumpPending();
+        std::int64_t left = end - clock->NowMs();
+        if (left <= 0) break;
+        int next = MsUntilNextTimer();
+        int wait = static_cast<int>(next < 0 ? left : std::min<std::int64_t>(next, left));
+        GetEventBackend()->WaitForEvents(wait);
+    }
+}
+
+QWidget* ControlWidget(CWnd* dlg, int id)
+{
+    if (!dlg || !dlg->m_hWnd) return nullptr;
+    QWidget* top = QtWidgetOfHandle(dlg->m_hWnd);
+    CWnd* item = dlg->GetDlgItem(id);
+    if (!top || !item) return nullptr;
+    for (QWidget* w : top->findChildren<QWidget*>())
+        if (w->property("qbxHwnd").toULongLong() == item->m_hWnd) return w;
+    return nullptr;
+}
+
+BEGIN_MESSAGE_MAP(SampleDlg, CDialog)
+    ON_BN_CLICKED(IDC_APPLY, OnApply)
+    ON_EN_CHANGE(IDC_NAME, OnNameChange)
+    ON_LBN_SELCHANGE(IDC_FILES, OnFileSelChange)
+    ON_CBN_SELCHANGE(IDC_SORT, OnSortSelChange)
+END_MESSAGE_MAP()
+
+void SampleDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_NAME, m_name);
+    DDX_Control(pDX, IDC_FILES, m_files);
+    DDX_Control(pDX, IDC_SORT, m_sort);
+    DDX_Control(pDX, IDC_PROGRESS, m_progress);
+    DDX_Control(pDX, IDC_ICON, m_icon);
+}
+
+BOOL SampleDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    ++inits;
+    if (onInit) onInit();
+    return TRUE;
+}
+
+void SampleDlg::OnOK()
+{
+    ++oks;
+    if (onOk) onOk(); else CDialog::OnOK();
+}
+
+void SampleDlg::OnCancel()
+{
+    ++cancels;
+    if (onCancel) onCancel(); else CDialog::OnCancel();
+}
+
+void SampleDlg::OnApply()
+{
+    ++applies;
+    if (onApply) onApply();
+}
+
+void SampleDlg::OnNameChange()
+{
+    ++nameChanges;
+    namesSeen.push_back(m_name.GetWindowTextString());
+    if (onNameChange) onNameChange();
+}
+
+void SampleDlg::OnFileSelChange()
+{
+    ++fileSelChanges;
+    if (onFileSelChange) onFileSelChange();
+}
+
+void SampleDlg::OnSortSelChange()
+{
+    ++sortSelChanges;
+    if (onSortSelChange) onSortSelChange();
+}
+
+std::ostream& operator<<(std::ostream& os, const Seen& s)
+{
+    return os << "{hwnd " << s.hwnd << ", msg 0x" << std::hex << s.message << std::dec << ", w " << s.wParam
+              << ", l " << s.lParam << "}";
+}
