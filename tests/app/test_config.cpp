@@ -3,10 +3,13 @@
 
 #include "app/Config.h"
 #include "app/Globals.h"
+#include "platform/system.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
 
 TEST(Config, NoFileGivesDefaults)
 {
@@ -67,4 +70,27 @@ TEST(Config, LeadingNumberHandlesSignsBlanksAndOverflow)
     EXPECT_EQ(LeadingNumber("abc"), 0);
     EXPECT_EQ(LeadingNumber(""), 0);
     EXPECT_EQ(LeadingNumber("99999999999999"), 2147483647);
+}
+
+TEST(Config, SettingsOfACopyInAFolderThatCannotBeWrittenGoToTheUsersConfigFolder)
+{
+    AppHarness h;
+    std::string config = MakeTempFolder("xdg");
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    // An installed copy: its folder is not there for us to write.
+    SetModuleFileNameOverride("/nonexistent-quillbox-install/bin/quillbox");
+    ASSERT_TRUE(h.Start());
+    AppHarness::TypeInto(h.MainDlg(), 1018, "9");
+    AppHarness::TypeInto(h.MainDlg(), 1001, "1");
+    h.Frame()->m_bSettingsChanged = TRUE;
+    h.Frame()->RequestExit();
+    EXPECT_TRUE(h.PumpUntilExit(5000));
+    std::ifstream in(config + "/quillbox/Quillbox.ini");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("RemotePort=3102"), std::string::npos) << text;
+    // The next start of that copy reads them back from there.
+    SetModuleFileNameOverride("/nonexistent-quillbox-install/bin/quillbox");
+    EXPECT_EQ(QuillboxIniReadPath(), config + "/quillbox/Quillbox.ini");
+    SetModuleFileNameOverride(nullptr);
+    unsetenv("XDG_CONFIG_HOME");
 }

@@ -143,3 +143,16 @@ TEST(Exit, ExitRequestedWhileAModalBoxIsOpenFinishesOnceTheBoxIsClosed)
     EXPECT_TRUE(boxWasOpen);
     EXPECT_TRUE(h.PumpUntilExit(5000));
 }
+
+TEST(Exit, JobEndAfterTheDialogsAreGoneTouchesNothing)
+{
+    AppHarness h;
+    ASSERT_TRUE(h.Start());
+    CMainFrame* f = h.Frame();
+    f->RequestExit();
+    h.PumpPending();
+    ASSERT_EQ(f->m_pMainDlg, nullptr);
+    for (int kind = 0; kind <= 4; ++kind) f->JobEnd(kind);
+    EXPECT_FALSE(f->m_bBusy);
+    EXPECT_TRUE(h.PumpUntilExit(5000));
+}

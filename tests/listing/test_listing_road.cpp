@@ -202,3 +202,50 @@ TEST_F(ListingTest, DispatcherTracesEveryCodeAndUnknownCodesOnlyTrace)
     EXPECT_EQ(ops.codes, (std::vector<int>{0, 9}));
     EXPECT_TRUE(ListShown(h));
 }
+
+TEST_F(ListingTest, InputDuringABlockingReceiveWaitsUntilTheCallIsOver)
+{
+    StartPrinter();
+    Knobs k;
+    k.silent = true;
+    sim->SetKnobs(k);
+    AppHarness h(Ini());
+    AskForListing(h, "1234");
+    std::string duringCall = "<not seen>";
+    std::string afterCall = "<not seen>";
+    bool pressed = false;
+    bool escPressed = false;
+    // A key typed while the program sits in its receive: the field does not change
+    // before the call returns, and changes afterwards (the key is not lost). The
+    // program stays inside its listing loop all along, so the test acts from a timer.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        CMainFrame* f = h.Frame();
+        if (!f || !h.MainDlg()) return;
+        char text[12];
+        if (!pressed && f->m_socket.IsBlocking()) {
+            pressed = true;
+            AppHarness::TypeInto(h.MainDlg(), 1001, "9");
+            h.MainDlg()->GetDlgItemText(1001, text, sizeof text);
+            duringCall = text;
+            return;
+        }
+        h.MainDlg()->GetDlgItemText(1001, text, sizeof text);
+        if (pressed && !escPressed && std::string(text) == "12349") {
+            afterCall = text;
+            escPressed = true;
+            AppHarness::PressKey(h.MainDlg(), Qt::Key_Escape);
+        }
+    });
+    watch.start(50);
+    QTimer::singleShot(8000, [&] {
+        if (!escPressed && h.MainDlg()) {
+            escPressed = true;
+            AppHarness::PressKey(h.MainDlg(), Qt::Key_Escape);
+        }
+    });
+    ASSERT_TRUE(h.PumpUntilExit(15000));
+    watch.stop();
+    EXPECT_EQ(duringCall, "1234");
+    EXPECT_EQ(afterCall, "12349");
+}

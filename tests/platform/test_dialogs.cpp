@@ -442,9 +442,9 @@ TEST_F(DialogLayout, SampleRendersToAPicture)
     dlg.onInit = [&] {
         dlg.m_name.SetWindowText("Alice");
         dlg.m_files.SetTabStops(60);
-        dlg.m_files.AddString("scan1.tif\t12 KB\t2024-05-01");
-        dlg.m_files.AddString("a-much-longer-name.tif\t3 KB\t2024-05-02");
-        dlg.m_files.AddString("x.tif\t980 KB\t2024-05-03");
+        dlg.m_files.AddString("scan1.tif\t12 KB");
+        dlg.m_files.AddString("longer-name.tif\t3 KB");
+        dlg.m_files.AddString("x.tif\t980 KB");
         dlg.m_files.SetSel(1);
         dlg.m_sort.AddString("Name");
         dlg.m_sort.AddString("Date");
