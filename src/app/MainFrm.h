@@ -110,6 +110,9 @@ public:
     void RemoveEntry();
     void ShowFileList();
     LRESULT OnRetrieveCommand(WPARAM wParam, LPARAM lParam);
+    // Retrieve and Delete of the file list; TRUE when the list is to be closed.
+    bool OnRetrieveRequest();
+    bool OnDeleteRequest();
     LRESULT OnConfirmAnswer(WPARAM wParam, LPARAM lParam);
     int ChooseSaveFile();
     void NextDeletion(int yesToAll);

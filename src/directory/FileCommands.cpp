@@ -35,16 +35,12 @@ LRESULT CMainFrame::OnRetrieveCommand(WPARAM, LPARAM lParam)
             m_pMainDlg->SetFocus();
             m_pMainDlg->ResetForNewUser();
         }
-    } else {
-        // Retrieve and Delete are not offered yet: the list stays as it is.
-        closeList = false;
+    } else if (lParam == IDC_RETRIEVE) {
+        closeList = OnRetrieveRequest();
+    } else if (lParam == IDC_DELETE) {
+        closeList = OnDeleteRequest();
     }
     if (closeList && m_pRetrieveDlg && m_pRetrieveDlg->m_hWnd) m_pRetrieveDlg->DestroyWindow();
     return 1;
 }
 
-LRESULT CMainFrame::OnConfirmAnswer(WPARAM, LPARAM)
-{
-    if (m_pConfirmDlg && m_pConfirmDlg->m_hWnd) m_pConfirmDlg->DestroyWindow();
-    return 1;
-}
