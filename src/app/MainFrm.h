@@ -98,6 +98,9 @@ public:
     void CloseConnection();
     // Dispatches every message waiting in the queue (the frame's own wait loops).
     void PumpWaitingMessages();
+    // Lets ms pass while handling every message (a wait loop whose connection was
+    // closed by the printer); returns early when the program is closing.
+    void WaitWithoutData(int ms);
     // Status texts: the main dialog's status line, or the progress dialog's Status field.
     void SetMainStatus(const char* text);
     void SetProgressStatus(const char* text);

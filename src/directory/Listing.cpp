@@ -79,7 +79,9 @@ int CMainFrame::GetDirectory()
             if (result == 3) return 3;
         }
         // A connection the printer closed before the end marker delivers nothing more:
-        // the wait goes on until the user closes the program.
+        // the wait goes on until the user closes the program, at the pace of a
+        // time-out rather than as fast as the empty receives return.
+        if (n == 0) WaitWithoutData(1000);
     }
     return 3;
 }

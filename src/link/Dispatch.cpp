@@ -5,6 +5,7 @@
 #include "app/QuillboxDlg.h"
 #include "app/Config.h"
 #include "link/JobLanguage.h"
+#include "platform/clock.h"
 #include "platform/msgqueue.h"
 #include "platform/prompts.h"
 #include "platform/resources.h"
@@ -40,6 +41,20 @@ void CMainFrame::PumpWaitingMessages()
         }
         TranslateMessage(&m_msg);
         DispatchMessage(&m_msg);
+    }
+}
+
+void CMainFrame::WaitWithoutData(int ms)
+{
+    IClock* clock = GetClock();
+    std::int64_t until = clock->NowMs() + ms;
+    for (;;) {
+        PumpWaitingMessages();
+        std::int64_t left = until - clock->NowMs();
+        if (m_bClosing || left <= 0) return;
+        int next = MsUntilNextTimer();
+        int wait = static_cast<int>(next >= 0 && next < left ? next : left);
+        GetEventBackend()->WaitForEvents(wait);
     }
 }
 
