@@ -1,0 +1,179 @@
+// The questions and the failures around a copy: an existing file, a folder that is
+// not there, a disk that takes no more bytes, a name too long, an answer without
+// its header line. No file may be deleted on the printer unless its copy is whole.
+#include "retrieval_fixture.h"
+
+#include <unistd.h>
+
+using namespace qbxsim;
+
+namespace {
+
+const std::string kUser = "1234";
+
+void WriteText(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+}  // namespace
+
+TEST_F(RetrievalTest, OverwriteQuestionYesNoAndCancel)
+{
+    StartPrinter();
+    std::string a = AddImageOfSize(store, kUser, "007", "19991213093005", 3000, 1);
+    std::string out = MakeTempFolder("overwrite");
+    WriteText(out + "/old.TIF", "keep me");
+    AppHarness h(IniWith(false));
+    ListFor(h, kUser);
+    Select(h, {a});
+
+    // Cancel: nothing starts, the list stays open with its selection.
+    h.prompts.saveAnswers.push_back(out + "/old.TIF");
+    h.prompts.boxAnswers.push_back(IDCANCEL);
+    AppHarness::Click(h.Frame()->m_pRetrieveDlg, IDC_RETRIEVE);
+    ASSERT_TRUE(h.PumpUntil([&] { return h.prompts.Boxes().size() == 1; }, 5000));
+    h.PumpFor(200);
+    auto box = h.prompts.Boxes()[0];
+    EXPECT_EQ(box.text, "Do you wish to overwrite this file?");
+    EXPECT_EQ(box.caption, "old.TIF:  Already exists");
+    EXPECT_EQ(box.type, MB_YESNOCANCEL | MB_ICONQUESTION);
+    EXPECT_EQ(box.owner, h.Frame()->m_hWnd);
+    EXPECT_TRUE(ListShown(h));
+    EXPECT_EQ(SelectedPaths(h), (std::set<std::string>{a}));
+    EXPECT_TRUE(Uploads().empty());
+    EXPECT_EQ(ReadFile(out + "/old.TIF"), "keep me");
+
+    // No: the Save As dialog again; a new name is written, the old file stays.
+    h.prompts.calls.clear();
+    h.prompts.saveAnswers = {out + "/old.TIF", out + "/new.TIF"};
+    h.prompts.boxAnswers = {IDNO};
+    RetrieveAndWait(h);
+    ASSERT_EQ(h.prompts.calls.size(), 3u);
+    EXPECT_EQ(h.prompts.calls[0].kind, "SaveAs");
+    EXPECT_EQ(h.prompts.calls[1].kind, "MessageBox");
+    EXPECT_EQ(h.prompts.calls[2].kind, "SaveAs");
+    EXPECT_EQ(ReadFile(out + "/new.TIF"), PatternBytes(3000, 1));
+    EXPECT_EQ(ReadFile(out + "/old.TIF"), "keep me");
+
+    // Yes: the existing file is replaced by the copy.
+    h.prompts.saveAnswers = {out + "/old.TIF"};
+    h.prompts.boxAnswers = {IDYES};
+    RetrieveAndWait(h);
+    EXPECT_EQ(ReadFile(out + "/old.TIF"), PatternBytes(3000, 1));
+}
+
+TEST_F(RetrievalTest, SeveralFilesAskOnceAboutTheFirstComposedNameThatExists)
+{
+    StartPrinter();
+    std::string a = AddImageOfSize(store, kUser, "007", "19991213093005", 100, 1);
+    std::string b = AddImageOfSize(store, kUser, "008", "20000101000000", 200, 2);
+    std::string out = MakeTempFolder("overwrite3");
+    WriteText(out + "/job008.TIF", "old");
+    AppHarness h(IniWith(false));
+    ListFor(h, kUser);
+    Select(h, {a, b});
+    h.prompts.saveAnswers = {out + "/job.TIF"};
+    h.prompts.boxAnswers = {IDYES};
+    RetrieveAndWait(h);
+    ASSERT_EQ(h.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(h.prompts.Boxes()[0].caption, "job008.TIF:  Already exists");
+    EXPECT_EQ(ReadFile(out + "/job007.TIF"), PatternBytes(100, 1));
+    EXPECT_EQ(ReadFile(out + "/job008.TIF"), PatternBytes(200, 2));
+}
+
+TEST_F(RetrievalTest, LocalFileThatCannotBeOpenedIsReportedAndNothingIsDeleted)
+{
+    StartPrinter();
+    std::string a = AddImageOfSize(store, kUser, "007", "19991213093005", 3000, 1);
+    std::string missing = MakeTempFolder("nofolder") + "/not/there/scan.TIF";
+    AppHarness h(IniWith(true));
+    ListFor(h, kUser);
+    Select(h, {a});
+    h.prompts.saveAnswers = {missing};
+    AppHarness::Click(h.Frame()->m_pRetrieveDlg, IDC_RETRIEVE);
+    ASSERT_TRUE(h.PumpUntilExit(20000));
+    ASSERT_EQ(h.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(h.prompts.Boxes()[0].text, missing);
+    EXPECT_EQ(h.prompts.Boxes()[0].caption, "Unable to open file ");
+    EXPECT_EQ(h.prompts.Boxes()[0].type, static_cast<UINT>(MB_OK));
+    EXPECT_TRUE(Deletions().empty());
+    EXPECT_EQ(ListStore(store).size(), 1u);
+}
+
+// A disk that takes no bytes (the full device behind a link): the write or the close
+// fails, the copy is not good, the printer keeps the file and the batch stops.
+TEST_F(RetrievalTest, FailedWriteIsReportedStopsTheBatchAndDeletesNothing)
+{
+    if (!Exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    StartPrinter();
+    std::string a = AddImageOfSize(store, kUser, "001", "20000101000000", 9000, 1);
+    std::string b = AddImageOfSize(store, kUser, "002", "20000102000000", 9000, 2);
+    std::string out = MakeTempFolder("full");
+    AppHarness h(IniWith(true));
+    ListFor(h, kUser);
+    // Both destinations lead to the full device; whichever comes first fails.
+    ASSERT_EQ(::symlink("/dev/full", (out + "/d001.TIF").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/full", (out + "/d002.TIF").c_str()), 0);
+    Select(h, {a, b});
+    h.prompts.saveAnswers = {out + "/d.TIF"};
+    RetrieveAndWait(h);
+
+    ASSERT_EQ(h.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(h.prompts.Boxes()[0].caption, "Unable to open file ");
+    EXPECT_EQ(h.prompts.Boxes()[0].text.rfind(out + "/d00", 0), 0u);
+    EXPECT_TRUE(Deletions().empty());
+    EXPECT_EQ(Uploads().size(), 1u);
+    EXPECT_EQ(ListStore(store).size(), 2u);
+    EXPECT_FALSE(h.Frame()->m_bClosing);
+    ASSERT_TRUE(ListShown(h));
+    EXPECT_EQ(h.Frame()->m_pDirectory->count, 2);
+    EXPECT_EQ(SelectedPaths(h), (std::set<std::string>{a, b}));
+    EXPECT_TRUE(Exists("/dev/full"));
+}
+
+TEST_F(RetrievalTest, AnswerWithoutHeaderLineIsRefusedAndNothingIsDeleted)
+{
+    Knobs k;
+    k.apply_to = ApplyTo::UploadAnswers;
+    k.extra_before = std::string(200, 'x');  // no line end in the first 127 bytes
+    StartPrinter(k);
+    std::string a = AddImageOfSize(store, kUser, "001", "20000101000000", 500, 1);
+    std::string out = MakeTempFolder("noheader");
+    AppHarness h(IniWith(true));
+    ListFor(h, kUser);
+    Select(h, {a});
+    h.prompts.saveAnswers = {out + "/h.TIF"};
+    RetrieveAndWait(h);
+    ASSERT_EQ(h.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(h.prompts.Boxes()[0].text, out + "/h.TIF");
+    EXPECT_TRUE(FilesIn(out).empty());
+    EXPECT_TRUE(Deletions().empty());
+    EXPECT_EQ(ListStore(store).size(), 1u);
+    EXPECT_TRUE(ListShown(h));
+}
+
+TEST_F(RetrievalTest, NameTooLongForAPathIsRefusedBeforeAnythingIsFetched)
+{
+    StartPrinter();
+    std::string a = AddImageOfSize(store, kUser, "007", "19991213093005", 100, 1);
+    std::string b = AddImageOfSize(store, kUser, "008", "20000101000000", 100, 2);
+    std::string out = MakeTempFolder("long");
+    AppHarness h(IniWith(false));
+    ListFor(h, kUser);
+    Select(h, {a, b});
+    // Fits the Save As buffer (259 characters) but not once a record's name is added.
+    std::string chosen = out + "/" + std::string(259 - out.size() - 1 - 4, 'n') + ".TIF";
+    ASSERT_EQ(chosen.size(), 259u);
+    h.prompts.saveAnswers = {chosen, ""};
+    AppHarness::Click(h.Frame()->m_pRetrieveDlg, IDC_RETRIEVE);
+    ASSERT_TRUE(h.PumpUntil([&] { return h.prompts.calls.size() == 3; }, 5000));
+    h.PumpFor(200);
+    EXPECT_EQ(h.prompts.calls[1].kind, "MessageBox");
+    EXPECT_EQ(h.prompts.calls[1].text, chosen);
+    EXPECT_EQ(h.prompts.calls[2].kind, "SaveAs");
+    EXPECT_TRUE(Uploads().empty());
+    EXPECT_TRUE(FilesIn(out).empty());
+    EXPECT_TRUE(ListShown(h));
+    EXPECT_EQ(SelectedPaths(h), (std::set<std::string>{a, b}));
+}
