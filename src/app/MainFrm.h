@@ -94,6 +94,9 @@ public:
     void JobEnd(int kind);
     // The socket error report: the text numbered like the error under a caption string.
     void ReportSocketError(UINT captionId);
+    // Makes the socket for the next connection (bound to m_szBindIP); a failure is
+    // reported under "Socket Creation Error" and ends the program.
+    BOOL CreateJobSocket();
     // Shuts the connection down in both directions and closes it.
     void CloseConnection();
     // Dispatches every message waiting in the queue (the frame's own wait loops).

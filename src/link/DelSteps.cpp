@@ -30,11 +30,7 @@ void CMainFrame::OpDel()
     m_nCurrentOp = QBX_DEL;
     m_bConnected = FALSE;
     m_nBlink = 0;
-    m_bSocketResult = m_socket.Create(0, SOCK_STREAM, m_szBindIP);
-    if (!m_bSocketResult) {
-        ReportSocketError(IDS_SOCKET_CREATE_ERROR);
-        return;
-    }
+    if (!CreateJobSocket()) return;
     SetMainStatus(GetStringRes(IDS_CONNECTING));
     PostMessage(WM_QBX_IP_OP, QBX_CONNECT, 0);
 }

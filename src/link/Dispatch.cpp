@@ -24,6 +24,13 @@ void CMainFrame::ReportSocketError(UINT captionId)
     RequestExit();
 }
 
+BOOL CMainFrame::CreateJobSocket()
+{
+    m_bSocketResult = m_socket.Create(0, SOCK_STREAM, m_szBindIP);
+    if (!m_bSocketResult) ReportSocketError(IDS_SOCKET_CREATE_ERROR);
+    return m_bSocketResult;
+}
+
 void CMainFrame::CloseConnection()
 {
     m_socket.ShutDown(2);
@@ -135,11 +142,7 @@ void CMainFrame::OpDir()
         OpDirResume();
         return;
     }
-    m_bSocketResult = m_socket.Create(0, SOCK_STREAM, m_szBindIP);
-    if (!m_bSocketResult) {
-        ReportSocketError(IDS_SOCKET_CREATE_ERROR);
-        return;
-    }
+    if (!CreateJobSocket()) return;
     SetMainStatus(GetStringRes(IDS_CONNECTING));
     PostMessage(WM_QBX_IP_OP, QBX_CONNECT, 0);
 }

@@ -71,11 +71,7 @@ void CMainFrame::OpGet()
     }
 
     m_nCurrentFile = next;
-    m_bSocketResult = m_socket.Create(0, SOCK_STREAM, m_szBindIP);
-    if (!m_bSocketResult) {
-        ReportSocketError(IDS_SOCKET_CREATE_ERROR);
-        return;
-    }
+    if (!CreateJobSocket()) return;
     BeginFileRetrieval();
     SetProgressStatus(GetStringRes(IDS_CONNECTING));
     PostMessage(WM_QBX_IP_OP, QBX_CONNECT, 0);
