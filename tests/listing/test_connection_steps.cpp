@@ -26,6 +26,17 @@ protected:
         SetSocketIoFactory({});
         SetClock(nullptr);
     }
+    // The program started, with user 5 and its socket connected to the scripted printer.
+    void StartConnected(AppHarness& h, CMainFrame** frame)
+    {
+        ASSERT_TRUE(h.Start());
+        CMainFrame* f = h.Frame();
+        std::strcpy(f->m_szUserID, "5");
+        script.QueueConnect(0);
+        ASSERT_TRUE(f->m_socket.Create(0, SOCK_STREAM, ""));
+        ASSERT_TRUE(f->m_socket.ConnectWithTimeout("127.0.0.1", 3102, 2000));
+        *frame = f;
+    }
     std::string Status(AppHarness& h)
     {
         char buf[64];
@@ -107,12 +118,8 @@ TEST_F(ScriptedNetworkTest, AlreadyConnectedCountsAsConnected)
 TEST_F(ScriptedNetworkTest, SendThatKeepsTimingOutLeavesAWaitingCancelQueued)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n");
-    ASSERT_TRUE(h.Start());
-    CMainFrame* f = h.Frame();
-    std::strcpy(f->m_szUserID, "5");
-    script.QueueConnect(0);
-    ASSERT_TRUE(f->m_socket.Create(0, SOCK_STREAM, ""));
-    ASSERT_TRUE(f->m_socket.ConnectWithTimeout("127.0.0.1", 3102, 2000));
+    CMainFrame* f = nullptr;
+    ASSERT_NO_FATAL_FAILURE(StartConnected(h, &f));
     // The printer takes nothing for a long time.
     script.QueueSend(1, clock.NowMs() + 60000);
     f->PostMessage(WM_QBX_IP_OP, QBX_CANCEL, 1);
@@ -130,12 +137,8 @@ TEST_F(ScriptedNetworkTest, SendThatKeepsTimingOutLeavesAWaitingCancelQueued)
 TEST_F(ScriptedNetworkTest, SlowPrinterGetsTheWholeJobAgainWhileTheStatusBlinks)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n");
-    ASSERT_TRUE(h.Start());
-    CMainFrame* f = h.Frame();
-    std::strcpy(f->m_szUserID, "5");
-    script.QueueConnect(0);
-    ASSERT_TRUE(f->m_socket.Create(0, SOCK_STREAM, ""));
-    ASSERT_TRUE(f->m_socket.ConnectWithTimeout("127.0.0.1", 3102, 2000));
+    CMainFrame* f = nullptr;
+    ASSERT_NO_FATAL_FAILURE(StartConnected(h, &f));
     // Two sends that take nothing in time, then the printer takes everything.
     script.QueueSend(1, clock.NowMs() + 1500);
     script.QueueSend(1, clock.NowMs() + 2600);
