@@ -1,0 +1,53 @@
+// A local copy of a printer file, written to a temporary file in the destination's
+// folder and put in place by one rename once it is complete.
+//
+// Contract:
+// - Open(dest) creates "<folder>/.<name>.<random>.part" (a name no scan can have: it
+//   starts with "." and ends in ".part") with O_EXCL, mode 0644 less the umask. The
+//   destination itself is not touched until Commit(): an existing file stays intact
+//   whatever happens to the copy.
+// - Write() writes every byte or fails (it may buffer: a later Write() or Commit()
+//   reports a failure of buffered bytes); after a failure the copy can only be
+//   discarded. The private part below is the implementer's to change.
+// - Commit() flushes, fsyncs and closes the temporary file, renames it over dest
+//   (replacing a link at dest by the file, never writing through it) and fsyncs the
+//   folder. Only a TRUE result means the copy is on disk under dest.
+// - Discard() removes the temporary file (nothing when none is open); FALSE when it
+//   cannot be removed, with the reason. The destructor discards silently.
+// - Every failure returns FALSE and leaves in Error() a sentence in the program's own
+//   words naming the file and the system's reason (strerror), e.g.
+//   "Cannot write /home/u/scans/job007.TIF: No space left on device".
+// - IsOurLeftover(name) tells whether a folder entry is a temporary file of ours left
+//   by a crash; RemoveLeftovers(folder) removes those (only those) and returns how many.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+class LocalCopy {
+public:
+    LocalCopy() = default;
+    ~LocalCopy();
+    LocalCopy(const LocalCopy&) = delete;
+    LocalCopy& operator=(const LocalCopy&) = delete;
+
+    bool Open(const char* destPath);
+    bool Write(const char* data, std::size_t len);
+    bool Commit();
+    bool Discard();
+
+    bool IsOpen() const { return m_fd >= 0; }
+    const std::string& TempPath() const { return m_tempPath; }
+    const std::string& DestPath() const { return m_destPath; }
+    const std::string& Error() const { return m_error; }
+
+    static bool IsOurLeftover(const char* fileName);
+    static int RemoveLeftovers(const char* folder);
+
+private:
+    int m_fd = -1;
+    bool m_failed = false;
+    std::string m_tempPath;
+    std::string m_destPath;
+    std::string m_error;
+};

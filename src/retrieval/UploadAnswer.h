@@ -1,0 +1,70 @@
+// The printer's answer to an upload job (PJL FSUPLOAD), read receive by receive.
+//
+// A healthy device answers
+//     @PJL FSUPLOAD FORMAT:BINARY NAME="<path>" OFFSET=0 SIZE=<n> CR LF
+//     <n bytes of the file> <form feed>
+// and a file that is gone with
+//     @PJL FSUPLOAD NAME="<path>" CR LF FILEERROR=3 CR LF <form feed>
+//
+// Contract (a pure module: no socket, no file, no window):
+// - Construct with the size the listing gave for the file. Feed() takes the bytes of one
+//   receive, of any length >= 0, in order; it never reads outside them and keeps no
+//   pointer to them after it returns. It answers with the file bytes among them: one
+//   span inside the bytes just fed (possibly empty). The caller writes exactly those.
+// - The header line is gathered in a window of its own (at most 127 bytes with its line
+//   end). It must end within the window and carry SIZE=<decimal> equal to the listed
+//   size; otherwise the answer is not taken as the file (see UploadVerdict).
+// - Exactly SIZE bytes are handed out as file bytes, never more; whatever follows them
+//   (the form feed, or other bytes some devices send before it) is never handed out.
+//   The transfer is complete at the first byte after the data, or when the printer ends
+//   the connection right after the last data byte (ConnectionEnded()).
+// - ConnectionEnded() tells the reader that the printer closed or reset the
+//   connection; before the last data byte that ends the transfer as EndedEarly.
+// - Once Finished(), further Feed() calls hand out nothing.
+// - Verdict() is Whole only when the header carried SIZE equal to the listed size and
+//   every data byte was handed out; DataBytes() never exceeds that SIZE.
+// The private part is the implementer's to change.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+enum class UploadVerdict {
+    InProgress,    // more bytes are needed
+    Whole,         // the printer's whole file: every byte handed out
+    NotOnPrinter,  // the printer says the file is not there (FILEERROR, no SIZE)
+    SizeChanged,   // SIZE differs from the listed size: the file changed since it was listed
+    EndedEarly,    // the printer ended the connection before the last data byte
+    NotAFile,      // no header line within the window, or one the reader cannot take
+};
+
+struct UploadBytes {
+    const char* data = nullptr;  // inside the bytes given to Feed(); null when len is 0
+    std::size_t len = 0;
+};
+
+class CUploadAnswer {
+public:
+    static constexpr int kHeaderWindow = 127;
+
+    explicit CUploadAnswer(std::uint64_t listedSize);
+
+    UploadBytes Feed(const char* bytes, std::size_t n);
+    void ConnectionEnded();
+
+    bool Finished() const { return m_verdict != UploadVerdict::InProgress; }
+    UploadVerdict Verdict() const { return m_verdict; }
+    bool HeaderDone() const { return m_headerDone; }
+    // SIZE from the header line (valid once HeaderDone()), and file bytes handed out so far.
+    std::uint64_t AnnouncedSize() const { return m_announced; }
+    std::uint64_t DataBytes() const { return m_data; }
+
+private:
+    std::uint64_t m_listed;
+    std::uint64_t m_announced = 0;
+    std::uint64_t m_data = 0;
+    UploadVerdict m_verdict = UploadVerdict::InProgress;
+    bool m_headerDone = false;
+    char m_window[kHeaderWindow + 1] = {};
+    int m_windowLen = 0;
+};
