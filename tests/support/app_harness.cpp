@@ -142,7 +142,7 @@ std::string AppHarness::ReadIni() const
     return ss.str();
 }
 
-static QWidget* ControlWidget(CWnd* dlg, int id)
+QWidget* AppHarness::ControlWidget(CWnd* dlg, int id)
 {
     if (!dlg || !dlg->m_hWnd) return nullptr;
     QWidget* top = QtWidgetOfHandle(dlg->m_hWnd);

@@ -9,6 +9,8 @@
 #include "scripted_prompts.h"
 
 #include <functional>
+
+class QWidget;
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,6 +54,8 @@ public:
     static void ChooseComboItem(CWnd* dlg, int id, int index);
     // Presses the close box in a dialog's caption.
     static void CloseBox(CWnd* dlg);
+    // The Qt widget of a dialog's control, or null.
+    static QWidget* ControlWidget(CWnd* dlg, int id);
     // Saves a screenshot of a dialog into the test output folder; returns its path.
     static std::string Screenshot(CWnd* dlg, const std::string& name);
 
