@@ -414,7 +414,7 @@ TEST_F(ProgressTest, ScreenshotMidTransfer)
     clock.Advance(23000);
     Received(2300000);
     ASSERT_EQ(Bar(), 46);
-    EXPECT_FALSE(AppHarness::Screenshot(Dlg(), "progress").empty());
+    EXPECT_FALSE(AppHarness::DocScreenshot(Dlg(), "progress").empty());
 }
 
 // The Status field shows the largest counts the program takes (a signed 32-bit size,

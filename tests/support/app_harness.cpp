@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
@@ -199,6 +200,15 @@ void AppHarness::CloseBox(CWnd* dlg)
 {
     if (!dlg || !dlg->m_hWnd) return;
     if (QWidget* top = QtWidgetOfHandle(dlg->m_hWnd)) top->close();
+}
+
+std::string AppHarness::DocScreenshot(CWnd* dlg, const std::string& name)
+{
+    Screenshot(dlg, name);
+    QDir().mkpath(QStringLiteral(QBX_DOCS_DIR));
+    std::string path = std::string(QBX_DOCS_DIR) + "/" + name + ".png";
+    auto* d = dynamic_cast<CDialog*>(dlg);
+    return d && d->SaveScreenshot(path.c_str()) ? path : std::string();
 }
 
 std::string AppHarness::Screenshot(CWnd* dlg, const std::string& name)

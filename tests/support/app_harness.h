@@ -58,6 +58,10 @@ public:
     static QWidget* ControlWidget(CWnd* dlg, int id);
     // Saves a screenshot of a dialog into the test output folder; returns its path.
     static std::string Screenshot(CWnd* dlg, const std::string& name);
+    // Saves the picture of a dialog that the README shows: docs/<name>.png in the
+    // source tree (commit it when it changes) and a copy in the test output folder.
+    // The picture must not depend on the time or the machine. Returns docs' path.
+    static std::string DocScreenshot(CWnd* dlg, const std::string& name);
 
     ScriptedPrompts prompts;
     std::vector<std::string> traces;
