@@ -8,7 +8,7 @@ packages=(
   ghostscript fonts-dejavu-core
   clang libclang-rt-14-dev
   xvfb xauth
-  desktop-file-utils appstream dpkg-dev libxcb1-dev
+  desktop-file-utils appstream dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,6 @@
 #include "platform/qt/qt_windows.h"
 
 #include "platform/msgqueue.h"
-#include "platform/qt/qt_decorations.h"
 #include "platform/resources.h"
 
 #include <QApplication>
@@ -673,8 +672,6 @@ IWindowImpl* QtWindowSystem::CreateDialogWindow(HWND dialog, const DlgTemplate& 
         if (prev) QWidget::setTabOrder(prev, w);
         prev = w;
     }
-    // Dialogs have no minimise or maximise button; a close box only with a system menu.
-    SetDialogFrameFunctions(dlg, (tmpl.style & WS_SYSMENU) != 0);
     DialogHandles()[dlg] = dialog;
     HandleWidgets()[dialog] = dlg;
     return impl;
