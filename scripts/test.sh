@@ -16,9 +16,12 @@ for kind in plain sanitize; do
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$dir" --output-on-failure -j2 || status=1
 done
-# --- Installing: desktop entry, metainfo, install tree, .deb, the packaged program.
+# --- Installing (desktop entry, metainfo, install tree, .deb, the packaged program)
+# and the dialogs' frame buttons under a real window manager.
 echo "=== install and package checks"
 scripts/check-install.sh build || status=1
+echo "=== dialog frames under a window manager"
+scripts/check-decorations.sh build || status=1
 # ---
 seconds=${QBX_FUZZ_SECONDS:-60}
 if [ "$seconds" -gt 0 ] && [ -x fuzz/run-fuzz.sh ]; then
