@@ -20,7 +20,7 @@ echo "--- install tree"
 cmake --install "$build" --prefix "$scratch/stage" >/dev/null
 for f in bin/quillbox bin/quillbox-printer-sim \
          share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
-         share/icons/hicolor/scalable/apps/$id.svg; do
+         share/icons/hicolor/scalable/apps/$id.svg share/man/man1/quillbox.1; do
   [ -f "$scratch/stage/$f" ] || fail "missing $f in the install tree"
 done
 for size in 16 24 32 48 64 128 256; do
