@@ -9,7 +9,8 @@
 #include <string>
 
 // An installed copy: exeFolder (the executable's folder) is a bin/ folder whose
-// ../share/applications holds the program's desktop entry. Such a copy keeps its
+// ../share/applications holds the program's desktop entry, or one of the system's
+// program folders (/bin, /usr/bin, /usr/local/bin). Such a copy keeps its
 // settings in the per-user file only and never writes beside its executable, even
 // when it could (root). Null or empty: not installed.
 bool IsInstalledCopy(const char* exeFolder);

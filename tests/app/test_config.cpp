@@ -132,6 +132,7 @@ TEST(Config, InstalledCopyKeepsItsSettingsInTheUsersFolderOnly)
         EXPECT_EQ(QuillboxIniReadPath(), c.kept) << c.exe;
         EXPECT_EQ(QuillboxIniWritePath(), c.kept) << c.exe;
     }
+    for (const char* system : {"/usr/bin/", "/usr/local/bin", "/bin/"}) EXPECT_TRUE(IsInstalledCopy(system)) << system;
     EXPECT_FALSE(IsInstalledCopy(nullptr));
     EXPECT_FALSE(IsInstalledCopy(""));
 

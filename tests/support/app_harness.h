@@ -58,9 +58,10 @@ public:
     static QWidget* ControlWidget(CWnd* dlg, int id);
     // Saves a screenshot of a dialog into the test output folder; returns its path.
     static std::string Screenshot(CWnd* dlg, const std::string& name);
-    // Saves the picture of a dialog that the README shows: docs/<name>.png in the
-    // source tree (commit it when it changes) and a copy in the test output folder.
-    // The picture must not depend on the time or the machine. Returns docs' path.
+    // Saves the picture of a dialog that the README shows: into the test output
+    // folder, and as docs/<name>.png in the source tree when that can be written
+    // (commit it when it changes). The picture must not depend on the time or the
+    // machine. Returns the test output's path, empty when the picture failed.
     static std::string DocScreenshot(CWnd* dlg, const std::string& name);
 
     ScriptedPrompts prompts;
