@@ -21,7 +21,7 @@ done
 echo "=== install and package checks"
 scripts/check-install.sh build || status=1
 echo "=== dialog frames under a window manager"
-scripts/check-decorations.sh build || status=1
+timeout 180 scripts/check-decorations.sh build || status=1
 # ---
 seconds=${QBX_FUZZ_SECONDS:-60}
 if [ "$seconds" -gt 0 ] && [ -x fuzz/run-fuzz.sh ]; then
