@@ -19,6 +19,7 @@ cleanup() {
   rm -rf "$scratch"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM
 fail() { echo "check-decorations: $*"; exit 1; }
 for tool in Xvfb icewm xdotool xprop import; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
