@@ -8,6 +8,8 @@ packages=(
   ghostscript fonts-dejavu-core
   clang libclang-rt-14-dev
   xvfb xauth
+  desktop-file-utils appstream dpkg-dev
+  icewm xdotool x11-utils imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both configurations (plain, and with address and
-# undefined-behaviour sanitizers), runs every test in each, then fuzzes the listing
-# parser and the upload-answer reader briefly. QBX_FUZZ_SECONDS sets the fuzzing time
-# of both together (default 60, 0 skips it).
+# undefined-behaviour sanitizers), runs every test in each, checks the install tree
+# and the .deb (scripts/check-install.sh), then fuzzes the listing parser and the
+# upload-answer reader briefly. QBX_FUZZ_SECONDS sets the fuzzing time of both
+# together (default 60, 0 skips it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -16,6 +17,13 @@ for kind in plain sanitize; do
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$dir" --output-on-failure -j2 || status=1
 done
+# --- Installing (desktop entry, metainfo, install tree, .deb, the packaged program)
+# and the dialogs' frame buttons under a real window manager.
+echo "=== install and package checks"
+scripts/check-install.sh build || status=1
+echo "=== dialog frames under a window manager"
+timeout 180 scripts/check-decorations.sh build || status=1
+# ---
 seconds=${QBX_FUZZ_SECONDS:-60}
 if [ "$seconds" -gt 0 ] && [ -x fuzz/run-fuzz.sh ]; then
   echo "=== fuzzing the listing parser and the upload-answer reader for ${seconds}s"

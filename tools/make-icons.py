@@ -1,12 +1,16 @@
 #!/usr/bin/env python3
-"""Draws Quillbox's icons and writes them as Windows .ico files.
+"""Draws Quillbox's icons: the program's own .ico files and the desktop theme's icons.
 
-    python3 tools/make-icons.py [output-folder]      (default: src/res/icons)
+    python3 tools/make-icons.py [ico-folder [theme-folder]]
+        (defaults: src/res/icons and data/icons/hicolor)
 
 Writes anim140.ico ... anim145.ico, the six frames of the About box's animation
 (one 32x32 image each), and quillbox.ico, the application icon (32x32 and 16x16).
 Every image is a 16-colour (4 bits per pixel) BMP inside the ICO with the standard
-VGA palette and an AND mask for transparency. Standard library only.
+VGA palette and an AND mask for transparency. Into the theme folder it writes the
+application icon as <size>x<size>/apps/<id>.png for 16 to 256 pixels and as
+scalable/apps/<id>.svg. Standard library only; the PNGs are committed, so building
+the program does not run this.
 
 The pictures: a small desktop scanner/printer seen from the front. A sheet of paper
 goes in at the feed slot on top, passes through the machine (the scan window lights
@@ -38,6 +42,9 @@ PALETTE = [
     (0x00, 0xFF, 0xFF),  # 14 aqua
     (0xFF, 0xFF, 0xFF),  # 15 white
 ]
+# The desktop's id of the program: the icon files are named after it.
+APP_ID = 'org.quillbox.Quillbox'
+
 BLACK, MAROON, GREEN, OLIVE, NAVY, PURPLE, TEAL, SILVER = range(8)
 GREY, RED, LIME, YELLOW, BLUE, FUCHSIA, AQUA, WHITE = range(8, 16)
 
@@ -187,6 +194,216 @@ def app_icon_16():
     return c
 
 
+
+# ---------------------------------------------------------------------------
+# The application icon at large sizes, drawn from shapes (not scaled pixels)
+#
+# One list of shapes in a 256 x 256 design space gives both the scalable SVG and
+# the PNGs of 24 pixels and up; the 16 and 32 pixel images stay the hand-placed
+# pixels above, which read better at those sizes.
+
+INK = '#2b2f36'
+SHAPES = [
+    # (kind, colour, geometry...)
+    # Sheet waiting in the feed, behind the machine.
+    ('rrect', '#7d8590', 70, 14, 186, 104, 4),
+    ('rrect', '#ffffff', 75, 19, 181, 104, 2),
+    ('rrect', '#274690', 88, 34, 168, 40, 2),
+    ('rrect', '#274690', 88, 50, 160, 56, 2),
+    ('rrect', '#274690', 88, 66, 140, 72, 2),
+    # Output tray.
+    ('rrect', '#5b626c', 30, 200, 226, 226, 8),
+    ('rrect', '#c3c8cf', 36, 204, 220, 218, 5),
+    # Body: outline, lid, front, highlight.
+    ('rrect', INK, 16, 88, 240, 208, 18),
+    ('rrect', '#d9dde2', 22, 94, 234, 202, 13),
+    ('rrect', '#8d95a0', 22, 94, 234, 124, 13),
+    ('rect', '#8d95a0', 22, 112, 234, 124),
+    ('rect', '#f5f7f9', 22, 124, 234, 128),
+    ('rect', '#aab1ba', 22, 192, 234, 196),
+    # Feed slot in the lid and exit slot in the front.
+    ('rrect', '#15171b', 62, 102, 194, 110, 4),
+    ('rrect', '#15171b', 62, 180, 194, 188, 4),
+    # Scan window.
+    ('rrect', '#5b626c', 38, 136, 150, 168, 5),
+    ('rrect', '#1b7f86', 42, 140, 146, 164, 3),
+    ('rect', '#7fd6dc', 42, 146, 146, 150),
+    # Panel: ready light and two buttons.
+    ('ellipse', INK, 196, 146, 11, 11),
+    ('ellipse', '#3ddc5c', 196, 146, 8, 8),
+    ('ellipse', '#c9f7d3', 193, 143, 3, 3),
+    ('rrect', '#5b626c', 176, 166, 194, 174, 3),
+    ('rrect', '#5b626c', 202, 166, 220, 174, 3),
+    # Printed sheet coming out onto the tray, in front.
+    ('rrect', '#7d8590', 70, 184, 186, 246, 4),
+    ('rrect', '#ffffff', 75, 184, 181, 241, 2),
+    ('rrect', '#274690', 88, 198, 168, 204, 2),
+    ('rrect', '#274690', 88, 212, 160, 218, 2),
+    ('rrect', '#274690', 88, 226, 132, 232, 2),
+]
+
+
+def quill_shapes():
+    """The quill lying from its nib near the feed up to the top right corner."""
+    import math
+    ax, ay, bx, by = 134.0, 100.0, 242.0, 6.0
+    length = math.hypot(bx - ax, by - ay)
+    dx, dy = (bx - ax) / length, (by - ay) / length
+    nx, ny = -dy, dx          # points up and to the left of the quill
+
+    def at(t, w):
+        return (ax + dx * length * t + nx * w, ay + dy * length * t + ny * w)
+
+    vane = [at(0.22, 0)] + [at(t, w) for t, w in ((0.35, 15), (0.55, 20), (0.78, 17), (0.93, 9))] + [at(1.0, 0)]
+    vane += [at(t, -w) for t, w in ((0.9, 6), (0.7, 10), (0.45, 10), (0.3, 6))]
+    edge = [at(0.2, 0)] + [at(t, w) for t, w in ((0.35, 18), (0.55, 23), (0.78, 20), (0.93, 12))] + [at(1.02, 0)]
+    edge += [at(t, -w) for t, w in ((0.9, 9), (0.7, 13), (0.45, 13), (0.3, 9))]
+    shaft = [at(0.06, 3), at(1.0, 1.5), at(1.0, -1.5), at(0.06, -3)]
+    nib = [at(-0.02, 0), at(0.08, 5), at(0.08, -5)]
+    return [
+        ('poly', '#6f5a12', edge),
+        ('poly', '#f4cf4e', vane),
+        ('poly', '#fff3b8', [at(0.4, 3), at(0.55, 14), at(0.75, 12), at(0.62, 3)]),
+        ('poly', '#8a6d10', shaft),
+        ('poly', '#15171b', nib),
+    ]
+
+
+def all_shapes():
+    return SHAPES + quill_shapes()
+
+
+def parse_colour(text):
+    return tuple(int(text[i:i + 2], 16) for i in (1, 3, 5))
+
+
+def inside(shape, x, y):
+    kind = shape[0]
+    if kind == 'rect':
+        _, _, x0, y0, x1, y1 = shape
+        return x0 <= x <= x1 and y0 <= y <= y1
+    if kind == 'rrect':
+        _, _, x0, y0, x1, y1, r = shape
+        if not (x0 <= x <= x1 and y0 <= y <= y1):
+            return False
+        cx = min(max(x, x0 + r), x1 - r)
+        cy = min(max(y, y0 + r), y1 - r)
+        return (x - cx) ** 2 + (y - cy) ** 2 <= r * r
+    if kind == 'ellipse':
+        _, _, cx, cy, rx, ry = shape
+        return ((x - cx) / rx) ** 2 + ((y - cy) / ry) ** 2 <= 1.0
+    if kind == 'poly':
+        pts = shape[2]
+        result = False
+        j = len(pts) - 1
+        for i in range(len(pts)):
+            (xi, yi), (xj, yj) = pts[i], pts[j]
+            if (yi > y) != (yj > y) and x < (xj - xi) * (y - yi) / (yj - yi) + xi:
+                result = not result
+            j = i
+        return result
+    raise ValueError(kind)
+
+
+def bounds(shape):
+    kind = shape[0]
+    if kind in ('rect', 'rrect'):
+        return shape[2], shape[3], shape[4], shape[5]
+    if kind == 'ellipse':
+        _, _, cx, cy, rx, ry = shape
+        return cx - rx, cy - ry, cx + rx, cy + ry
+    xs = [p[0] for p in shape[2]]
+    ys = [p[1] for p in shape[2]]
+    return min(xs), min(ys), max(xs), max(ys)
+
+
+def render(size, samples=4):
+    """RGBA rows of the icon at size x size, each shape's coverage from
+    samples x samples points per pixel, painted in order."""
+    scale = 256.0 / size
+    rgba = [[0.0, 0.0, 0.0, 0.0] for _ in range(size * size)]
+    offsets = [(i + 0.5) / samples for i in range(samples)]
+    for shape in all_shapes():
+        r, g, b = parse_colour(shape[1])
+        x0, y0, x1, y1 = bounds(shape)
+        px0, py0 = max(0, int(x0 / scale)), max(0, int(y0 / scale))
+        px1, py1 = min(size - 1, int(x1 / scale)), min(size - 1, int(y1 / scale))
+        for py in range(py0, py1 + 1):
+            for px in range(px0, px1 + 1):
+                hits = sum(1 for oy in offsets for ox in offsets
+                           if inside(shape, (px + ox) * scale, (py + oy) * scale))
+                if not hits:
+                    continue
+                a = hits / (samples * samples)
+                p = rgba[py * size + px]
+                # Source over destination, premultiplied.
+                p[0] = r * a + p[0] * (1 - a)
+                p[1] = g * a + p[1] * (1 - a)
+                p[2] = b * a + p[2] * (1 - a)
+                p[3] = a + p[3] * (1 - a)
+    rows = []
+    for y in range(size):
+        row = bytearray()
+        for x in range(size):
+            pr, pg, pb, pa = rgba[y * size + x]
+            if pa <= 0:
+                row += b'\0\0\0\0'
+            else:
+                row += bytes((round(pr / pa), round(pg / pa), round(pb / pa), round(pa * 255)))
+        rows.append(bytes(row))
+    return rows
+
+
+def canvas_rows(c):
+    """RGBA rows of one of the hand-placed palette pictures."""
+    rows = []
+    for y in range(c.size):
+        row = bytearray()
+        for colour in c.px[y]:
+            row += b'\0\0\0\0' if colour is None else bytes(PALETTE[colour] + (255,))
+        rows.append(bytes(row))
+    return rows
+
+
+def png_file(rows):
+    import zlib
+    size = len(rows)
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack('>I', len(data)) + body + struct.pack('>I', zlib.crc32(body) & 0xFFFFFFFF)
+
+    raw = b''.join(b'\0' + row for row in rows)
+    return (b'\x89PNG\r\n\x1a\n'
+            + chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0))
+            + chunk(b'IDAT', zlib.compress(raw, 9))
+            + chunk(b'IEND', b''))
+
+
+def svg_file():
+    def num(v):
+        return ('%.2f' % v).rstrip('0').rstrip('.')
+
+    parts = ['<?xml version="1.0" encoding="UTF-8"?>',
+             '<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 256 256">']
+    for shape in all_shapes():
+        kind, colour = shape[0], shape[1]
+        if kind in ('rect', 'rrect'):
+            x0, y0, x1, y1 = shape[2:6]
+            r = shape[6] if kind == 'rrect' else 0
+            parts.append('  <rect x="%s" y="%s" width="%s" height="%s"%s fill="%s"/>' % (
+                num(x0), num(y0), num(x1 - x0), num(y1 - y0),
+                ' rx="%s"' % num(r) if r else '', colour))
+        elif kind == 'ellipse':
+            parts.append('  <ellipse cx="%s" cy="%s" rx="%s" ry="%s" fill="%s"/>' % (
+                num(shape[2]), num(shape[3]), num(shape[4]), num(shape[5]), colour))
+        else:
+            pts = ' '.join('%s,%s' % (num(x), num(y)) for x, y in shape[2])
+            parts.append('  <polygon points="%s" fill="%s"/>' % (pts, colour))
+    parts.append('</svg>')
+    return '\n'.join(parts) + '\n'
+
+
 # ---------------------------------------------------------------------------
 # ICO writing
 
@@ -223,16 +440,29 @@ def ico_file(canvases):
     return out + b''.join(images)
 
 
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, 'wb') as f:
+        f.write(data)
+    print(path)
+
+
 def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, 'src', 'res', 'icons')
-    os.makedirs(folder, exist_ok=True)
+    theme = sys.argv[2] if len(sys.argv) > 2 else os.path.join(root, 'data', 'icons', 'hicolor')
     files = {'anim%d.ico' % (140 + k): [anim_frame(k)] for k in range(6)}
     files['quillbox.ico'] = [app_icon_32(), app_icon_16()]
     for name, canvases in files.items():
-        with open(os.path.join(folder, name), 'wb') as f:
-            f.write(ico_file(canvases))
-        print(os.path.join(folder, name))
+        write(os.path.join(folder, name), ico_file(canvases))
+    # The desktop's icon theme: the hand-placed pixels at 16 and 32, the shapes above
+    # everywhere else, and the shapes themselves as the scalable icon.
+    pictures = {16: canvas_rows(app_icon_16()), 32: canvas_rows(app_icon_32())}
+    for size in (24, 48, 64, 128, 256):
+        pictures[size] = render(size, samples=8 if size <= 64 else 4)
+    for size, rows in sorted(pictures.items()):
+        write(os.path.join(theme, '%dx%d' % (size, size), 'apps', APP_ID + '.png'), png_file(rows))
+    write(os.path.join(theme, 'scalable', 'apps', APP_ID + '.svg'), svg_file().encode())
 
 
 if __name__ == '__main__':

@@ -13,7 +13,13 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <strings.h>
+
+// QBX_APP_ID, the desktop entry's id, comes from the build (one place for it).
+#ifndef QBX_APP_ID
+#error "QBX_APP_ID must be defined by the build"
+#endif
 
 namespace {
 
@@ -42,21 +48,52 @@ std::string UserConfigFolder()
 
 bool FolderIsWritable(const std::string& folder) { return FolderWritable(folder.c_str()) != FALSE; }
 
+// The per-user file, and whether the settings live there rather than beside the
+// executable: always for an installed copy, else when the executable's folder
+// cannot be written.
+bool UsesUserFile(const std::string& exeFolder)
+{
+    return IsInstalledCopy(exeFolder.c_str()) || !FolderIsWritable(exeFolder);
+}
+
 }  // namespace
+
+bool IsInstalledCopy(const char* exeFolder)
+{
+    if (!exeFolder || !*exeFolder) return false;
+    std::string folder = exeFolder;
+    if (folder.back() != '/') folder += '/';
+    // Only a bin/ folder of an installation tree counts: a build tree has no entry.
+    constexpr std::string_view bin = "/bin/";
+    if (folder.size() < bin.size() || folder.compare(folder.size() - bin.size(), bin.size(), bin) != 0)
+        return false;
+    // The system's own program folders hold installed programs only, entry or not.
+    for (std::string_view system : {"/bin/", "/usr/bin/", "/usr/local/bin/"})
+        if (folder == system) return true;
+    std::string entry = folder + "../share/applications/" QBX_APP_ID ".desktop";
+    return FileExists(entry.c_str()) != FALSE;
+}
 
 std::string QuillboxIniReadPath()
 {
     std::string exeFolder = ExecutableFolder();
+    if (IsInstalledCopy(exeFolder.c_str())) return UserConfigFolder() + "Quillbox.ini";
     if (FolderIsWritable(exeFolder)) return exeFolder + "Quillbox.ini";
     std::string user = UserConfigFolder() + "Quillbox.ini";
     if (FileExists(user.c_str())) return user;
     return exeFolder + "Quillbox.ini";
 }
 
+std::string QuillboxIniPath()
+{
+    std::string exeFolder = ExecutableFolder();
+    return (UsesUserFile(exeFolder) ? UserConfigFolder() : exeFolder) + "Quillbox.ini";
+}
+
 std::string QuillboxIniWritePath()
 {
     std::string exeFolder = ExecutableFolder();
-    if (FolderIsWritable(exeFolder)) return exeFolder + "Quillbox.ini";
+    if (!UsesUserFile(exeFolder)) return exeFolder + "Quillbox.ini";
     std::string folder = UserConfigFolder();
     // Create the folder and its parent when missing.
     std::string parent = folder.substr(0, folder.size() - 1);

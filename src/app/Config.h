@@ -1,15 +1,23 @@
 // Where the settings file lives.
 //
-// "Quillbox.ini" lies in the executable's folder. When that folder cannot be written
-// (an installed program), the settings go to $XDG_CONFIG_HOME/quillbox/Quillbox.ini
-// (~/.config/quillbox/ by default) instead, so they are never silently lost; until
-// that per-user file exists, the values are read from the copy next to the executable.
+// "Quillbox.ini" lies in the executable's folder. For an installed copy, or when that
+// folder cannot be written, the settings go to $XDG_CONFIG_HOME/quillbox/Quillbox.ini
+// (~/.config/quillbox/ by default) instead, so they are never silently lost. A copy
+// that is not installed reads the copy next to it until that per-user file exists.
 #pragma once
 
 #include <string>
 
+// An installed copy: exeFolder (the executable's folder) is a bin/ folder whose
+// ../share/applications holds the program's desktop entry, or one of the system's
+// program folders (/bin, /usr/bin, /usr/local/bin). Such a copy keeps its
+// settings in the per-user file only and never writes beside its executable, even
+// when it could (root). Null or empty: not installed.
+bool IsInstalledCopy(const char* exeFolder);
 // The file to read the settings from.
 std::string QuillboxIniReadPath();
+// The file the settings are kept in (written to at exit); creates nothing.
+std::string QuillboxIniPath();
 // The file to write the settings to (its folder is created when missing).
 std::string QuillboxIniWritePath();
 // Leading decimal number of a text after optional blanks and sign; 0 when none.

@@ -46,10 +46,13 @@ const DlgItemTemplate kProgressItems[] = {
     {C::Static, "Saving:", -1, 7, 22, 24, 8, SS_LEFT},
     {C::Static, "Status:", -1, 7, 38, 21, 8, SS_LEFT},
     {C::Static, "Time Left:", -1, 7, 54, 30, 8, SS_LEFT},
-    {C::Static, "", IDC_LOCATION, 60, 6, 129, 8, SS_LEFT},
-    {C::Static, "", IDC_SAVING, 60, 22, 129, 8, SS_LEFT},
-    {C::Static, "", IDC_XFER_STATUS, 60, 38, 129, 8, SS_LEFT},
-    {C::Static, "", IDC_TIMELEFT, 60, 54, 129, 8, SS_LEFT},
+    // The values start right after the longest caption and run to the bar's right
+    // edge; Status has room for a second line, so ten-digit counts with their
+    // throughput are never cut.
+    {C::Static, "", IDC_LOCATION, 42, 6, 147, 8, SS_LEFT},
+    {C::Static, "", IDC_SAVING, 42, 22, 147, 8, SS_LEFT},
+    {C::Static, "", IDC_XFER_STATUS, 42, 38, 147, 16, SS_LEFT},
+    {C::Static, "", IDC_TIMELEFT, 42, 54, 147, 8, SS_LEFT},
     {C::Button, "Cancel &All", IDC_CANCEL_ALL, 45, 101, 50, 14, kButton},
 };
 

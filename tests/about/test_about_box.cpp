@@ -1,6 +1,7 @@
 // The About box on offscreen Qt: its version line, the animation it plays, the ways it
 // ends, its icons, and its icon timer meeting a blocking socket receive.
 #include "about_pump.h"
+#include "app_harness.h"
 
 #include "app/Globals.h"
 #include "link/PrinterSocket.h"
@@ -145,7 +146,10 @@ TEST_F(AboutBoxTest, IconIsEmptyUntilTheFirstFrameThenCyclesEveryTwoHundredMs)
         EXPECT_FALSE(shown.isNull()) << "frame " << i << " has no picture";
         EXPECT_EQ(shown.size(), QSize(32, 32));
         if (seen.back() == 140 && i == 0) Screenshot(about, "about-frame-140");
-        if (seen.back() == 143) Screenshot(about, "about-frame-143");
+        if (seen.back() == 143) {
+            Screenshot(about, "about-frame-143");
+            EXPECT_FALSE(AppHarness::DocScreenshot(&about, "about").empty());
+        }
     }
     EXPECT_EQ(seen, (std::vector<UINT>{140, 141, 142, 143, 144, 145, 140}));
     about.DestroyWindow();

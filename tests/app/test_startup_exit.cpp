@@ -33,6 +33,8 @@ TEST(Startup, ShowsMainDialogWithStoredAddressAndHiddenHelp)
     EXPECT_FALSE(dlg->GetDlgItem(57666)->IsWindowEnabled());
     EXPECT_TRUE(dlg->GetDlgItem(1001)->HasFocus());
     AppHarness::Screenshot(dlg, "main-dialog");
+    AppHarness::TypeInto(dlg, 1001, "1234");
+    EXPECT_FALSE(AppHarness::DocScreenshot(dlg, "main-dialog").empty());
 }
 
 TEST(Startup, FrameFieldsStartAsDocumented)

@@ -92,7 +92,7 @@ TEST_F(FileListTest, ScreenshotOfARealisticList)
     ClickLine(2);
     ClickLine(5);
 
-    const std::string path = AppHarness::Screenshot(Dlg(), "file-list");
+    const std::string path = AppHarness::DocScreenshot(Dlg(), "file-list");
     EXPECT_TRUE(std::ifstream(path).good()) << path;
     EXPECT_EQ(Lines().size(), 12u);
 }

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QtCore/qnamespace.h>
 
 #include <algorithm>
@@ -413,5 +414,42 @@ TEST_F(ProgressTest, ScreenshotMidTransfer)
     clock.Advance(23000);
     Received(2300000);
     ASSERT_EQ(Bar(), 46);
-    EXPECT_FALSE(AppHarness::Screenshot(Dlg(), "progress").empty());
+    EXPECT_FALSE(AppHarness::DocScreenshot(Dlg(), "progress").empty());
+}
+
+// The Status field shows the largest counts the program takes (a signed 32-bit size,
+// ten digits) whole, with a throughput of up to a million K/sec, for every field of
+// the dialog that shows a figure.
+TEST_F(ProgressTest, LargestCountsFitTheirFields)
+{
+    SetEntry(0, "007.TIF", "2147483647");
+    std::strcpy(f->m_szRemoteIP, "printer-3rd-floor.example.com");
+    struct Case {
+        unsigned bytes;
+        int afterMs;
+    } cases[] = {
+        {2147483647u, 2148},  // about 999,999 K/sec at the very end
+        {2147482000u, 1000000000},  // slow: the longest time left
+        {1000000000u, 1001},
+    };
+    for (const Case& c : cases) {
+        f->ShowFileStart();
+        FirstByte();
+        clock.Advance(c.afterMs);
+        Received(c.bytes);
+        for (int id : {IDC_XFER_STATUS, IDC_TIMELEFT, IDC_LOCATION}) {
+            auto* label = qobject_cast<QLabel*>(AppHarness::ControlWidget(Dlg(), id));
+            ASSERT_NE(label, nullptr) << id;
+            const int needed = label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
+            EXPECT_LE(needed, label->height()) << id << ": '" << label->text().toStdString() << "' is cut";
+            if (!label->wordWrap()) {
+                EXPECT_LE(label->sizeHint().width(), label->width())
+                    << id << ": '" << label->text().toStdString() << "' is cut";
+            }
+        }
+        if (c.afterMs == 2148) {
+            EXPECT_EQ(Status(), "2147483647\tof 2147483647 (at 976327.7 K/sec)");
+        }
+    }
+    EXPECT_FALSE(AppHarness::Screenshot(Dlg(), "progress-largest-counts").empty());
 }

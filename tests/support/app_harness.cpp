@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include <QWidget>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -142,7 +144,7 @@ std::string AppHarness::ReadIni() const
     return ss.str();
 }
 
-static QWidget* ControlWidget(CWnd* dlg, int id)
+QWidget* AppHarness::ControlWidget(CWnd* dlg, int id)
 {
     if (!dlg || !dlg->m_hWnd) return nullptr;
     QWidget* top = QtWidgetOfHandle(dlg->m_hWnd);
@@ -199,6 +201,18 @@ void AppHarness::CloseBox(CWnd* dlg)
 {
     if (!dlg || !dlg->m_hWnd) return;
     if (QWidget* top = QtWidgetOfHandle(dlg->m_hWnd)) top->close();
+}
+
+std::string AppHarness::DocScreenshot(CWnd* dlg, const std::string& name)
+{
+    auto* d = dynamic_cast<CDialog*>(dlg);
+    std::string shot = std::string(QBX_TEST_OUTPUT_DIR) + "/" + name + ".png";
+    if (!d || !d->SaveScreenshot(shot.c_str())) return std::string();
+    // A source tree that cannot be written (a read-only checkout) keeps its pictures.
+    QDir().mkpath(QStringLiteral(QBX_DOCS_DIR));
+    std::string doc = std::string(QBX_DOCS_DIR) + "/" + name + ".png";
+    if (!d->SaveScreenshot(doc.c_str())) std::fprintf(stderr, "note: could not update %s\n", doc.c_str());
+    return shot;
 }
 
 std::string AppHarness::Screenshot(CWnd* dlg, const std::string& name)

@@ -9,6 +9,8 @@
 #include "scripted_prompts.h"
 
 #include <functional>
+
+class QWidget;
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,8 +54,15 @@ public:
     static void ChooseComboItem(CWnd* dlg, int id, int index);
     // Presses the close box in a dialog's caption.
     static void CloseBox(CWnd* dlg);
+    // The Qt widget of a dialog's control, or null.
+    static QWidget* ControlWidget(CWnd* dlg, int id);
     // Saves a screenshot of a dialog into the test output folder; returns its path.
     static std::string Screenshot(CWnd* dlg, const std::string& name);
+    // Saves the picture of a dialog that the README shows: into the test output
+    // folder, and as docs/<name>.png in the source tree when that can be written
+    // (commit it when it changes). The picture must not depend on the time or the
+    // machine. Returns the test output's path, empty when the picture failed.
+    static std::string DocScreenshot(CWnd* dlg, const std::string& name);
 
     ScriptedPrompts prompts;
     std::vector<std::string> traces;

@@ -122,6 +122,10 @@ QtPlatform::QtPlatform(int& argc, char** argv) : d(std::make_unique<Impl>())
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setFont(QtDialogFont());
     QApplication::setQuitOnLastWindowClosed(false);
+#ifdef QBX_APP_ID
+    // Lets the desktop match the windows with the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QBX_APP_ID));
+#endif
     d->backend = std::make_unique<QtEventBackend>();
     SetEventBackend(d->backend.get());
     SetWindowSystem(&d->windows);
