@@ -5,6 +5,8 @@
 #include "cli/Output.h"
 #include "cli/Printer.h"
 #include "platform/localcopy.h"
+#include "platform/resources.h"
+#include "res/resource.h"
 
 #include <poll.h>
 #include <sys/stat.h>
@@ -86,26 +88,26 @@ std::unique_ptr<CProgressBar> MakeBar(const CliCommon& c)
     return std::make_unique<CProgressBar>(stderr);
 }
 
-// Copies the records of picked into folder under the names nameOf gives. Returns the
+// Copies the records of picked into folder at dests (empty: no usable name). Returns the
 // number of failures; a stop signal ends the batch.
-template <typename NameOf, typename AlreadyThere>
+template <typename AlreadyThere>
 int CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& dir, const std::vector<int>& picked,
-              const std::string& folder, bool deleteAfter, bool overwrite, NameOf nameOf, AlreadyThere alreadyThere)
+              const std::vector<std::string>& dests, const std::string& folder, bool deleteAfter, bool overwrite,
+              AlreadyThere alreadyThere)
 {
     int failures = 0;
     std::set<std::string> used;
     auto bar = MakeBar(c);
-    for (int i : picked) {
+    for (std::size_t k = 0; k < picked.size(); ++k) {
         if (g_nStopSignal) break;
-        const DirEntry& e = dir.entries[i];
+        const DirEntry& e = dir.entries[picked[k]];
         std::string label = CliFileName(e);
-        std::string name = nameOf(e);
-        if (name.empty()) {
+        const std::string& dest = dests[k];
+        if (dest.empty()) {
             PrintFailure(label, "its name cannot be made into a local file name in " + folder);
             ++failures;
             continue;
         }
-        std::string dest = folder + (folder.back() == '/' ? "" : "/") + name;
         if (!used.insert(dest).second) {
             PrintFailure(label, "would be saved under the same name as another file of this batch (" + dest +
                                     "); it was not copied");
@@ -156,6 +158,8 @@ int RunList(const CliCommon& c, bool json)
     int status = QBX_EXIT_OK;
     if (!ListOrReport(s, dir, c, status)) return status;
     std::vector<int> order = SortedOrder(dir.header, c.sortKey);
+    if (order.empty() && !json && c.verbosity >= 0)
+        std::fprintf(stderr, "quillbox-cli: user %s: %s\n", c.userID.c_str(), GetStringRes(IDS_NO_MATCHING_FILES));
     if (json)
         PrintListJson(stdout, dir.header, order);
     else
@@ -173,13 +177,11 @@ int RunGet(const CliCommon& c, const std::string& folder, const std::vector<std:
     if (!ListOrReport(s, dir, c, status)) return status;
     int failures = 0;
     std::vector<int> picked = names.empty() ? SortedOrder(dir.header, QBX_SORT_NAME) : PickRecords(dir.header, names, failures);
-    failures += CopyBatch(
-        s, c, dir.header, picked, folder, deleteAfter, overwrite,
-        [](const DirEntry& e) {
-            std::string path = GetDestPath("/", e);
-            return path.empty() ? path : path.substr(1);
-        },
-        [](const DirEntry&, const std::string&) { return false; });
+    std::vector<const DirEntry*> entries;
+    for (int i : picked) entries.push_back(&dir.header.entries[i]);
+    std::vector<std::string> dests = GetDestPaths(folder, entries);
+    failures += CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, overwrite,
+                          [](const DirEntry&, const std::string&) { return false; });
     if (g_nStopSignal) return StopStatus();
     return failures ? QBX_EXIT_FILES : QBX_EXIT_OK;
 }
@@ -232,7 +234,12 @@ int SyncRound(const CliCommon& c, const std::string& folder, bool deleteAfter)
     int status = QBX_EXIT_OK;
     if (!ListOrReport(s, dir, c, status)) return status;
     std::vector<int> picked = SortedOrder(dir.header, QBX_SORT_NAME);
-    int failures = CopyBatch(s, c, dir.header, picked, folder, deleteAfter, false, SyncFileName,
+    std::vector<std::string> dests;
+    for (int i : picked) {
+        std::string name = SyncFileName(dir.header.entries[i]);
+        dests.push_back(name.empty() ? name : folder + (folder.back() == '/' ? "" : "/") + name);
+    }
+    int failures = CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, false,
                              [](const DirEntry& e, const std::string& dest) {
                                  struct stat st{};
                                  if (::stat(dest.c_str(), &st) != 0) return false;

@@ -40,12 +40,33 @@ std::string CliFileName(const DirEntry& e)
     return BatchPath("", e, true);
 }
 
-std::string GetDestPath(const std::string& folder, const DirEntry& e)
+std::vector<std::string> GetDestPaths(const std::string& folder, const std::vector<const DirEntry*>& entries)
 {
-    if (e.name[0] == '\0' || folder.empty()) return {};
-    std::string f = folder;
-    if (f.back() != '/') f += '/';
-    return BatchPath(f, e, false);
+    std::string chosen = folder;
+    if (chosen.empty() || chosen.back() != '/') chosen += '/';
+    chosen += ".TIF";
+    std::vector<std::string> paths(entries.size());
+    std::vector<DestRequest> requests;
+    std::vector<std::size_t> at;  // index in entries of each request
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const DirEntry& e = *entries[i];
+        if (e.name[0] == '\0') continue;
+        requests.push_back({NameText(e), std::string(e.dupNumber, strnlen(e.dupNumber, sizeof e.dupNumber))});
+        at.push_back(i);
+    }
+    // A name that does not fit is refused alone; the others are worked out again
+    // without it, so one odd file does not stop the batch.
+    for (;;) {
+        std::vector<DestFile> out;
+        std::size_t refused = 0;
+        if (BuildBatchDestPaths(chosen.c_str(), FALSE, requests, out, &refused)) {
+            for (std::size_t k = 0; k < out.size(); ++k) paths[at[k]] = out[k].path;
+            return paths;
+        }
+        if (refused >= requests.size()) return paths;
+        requests.erase(requests.begin() + static_cast<std::ptrdiff_t>(refused));
+        at.erase(at.begin() + static_cast<std::ptrdiff_t>(refused));
+    }
 }
 
 std::string EntryDateDigits(const DirEntry& e)

@@ -8,14 +8,17 @@
 #include "directory/DirTable.h"
 
 #include <string>
+#include <vector>
 
 // "007.TIF" for the first file of that display name, "007_1.TIF" for duplicate 1.
 // Empty when the entry's name cannot make a file name.
 std::string CliFileName(const DirEntry& e);
 
-// Full local path of the entry in folder for `get`: folder + "/" + CliFileName(e).
-// Empty when the result would be too long for a path.
-std::string GetDestPath(const std::string& folder, const DirEntry& e);
+// Full local paths for `get` of the entries, in order: the dialog's batch naming with
+// the chosen path "<folder>/.TIF" (display name up to its ".", "_N" for duplicate N,
+// the dialog's default extension), made unique within the batch. An entry whose name
+// does not fit a path gets an empty text.
+std::vector<std::string> GetDestPaths(const std::string& folder, const std::vector<const DirEntry*>& entries);
 
 // The 14 date digits (YYYYMMDDhhmmss) of the entry's printer path, or empty when the
 // path carries no complete date.
