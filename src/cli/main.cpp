@@ -112,7 +112,13 @@ int main(int argc, char** argv)
     sync->add_option("--every", every, "Repeat every this many seconds until stopped (SIGINT/SIGTERM)")
         ->check(CLI::PositiveNumber);
 
-    CLI11_PARSE(app, argc, argv);
+    // CLI11 reports through exceptions; they end here, as an exit status of 2 (or 0 for
+    // --help) after its message.
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? QBX_EXIT_OK : QBX_EXIT_USAGE;
+    }
 
     QbxSettings settings;
     std::string ini = config.empty() ? QuillboxIniReadPath() : config;
