@@ -188,6 +188,10 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
                  " bytes, listed " + size + "); nothing was copied, list again";
         break;
     case UploadVerdict::EndedEarly:
+        if (!answer.HeaderDone()) {
+            reason = "the printer ended the connection before the file's first byte; nothing was copied";
+            break;
+        }
         reason = "the printer ended the connection after " + std::to_string(answer.DataBytes()) + " of " + size +
                  " bytes; nothing was put in place";
         break;

@@ -67,7 +67,8 @@ TEST_F(CliFaults, TransferThatGoesWrongLeavesNoFileAndDeletesNothing)
              k.reset_on_drop = true;
          },
          "reset by the remote side"},
-        {"cut in the header", [](qbxsim::Knobs& k) { k.drop_after = 20; }, "not the file"},
+        {"cut in the header", [](qbxsim::Knobs& k) { k.drop_after = 20; }, "before the file's first byte"},
+        {"garbage header", [](qbxsim::Knobs& k) { k.extra_before = std::string(200, 'x'); }, "not the file"},
     };
     StartPrinter();
     for (auto& c : cases) {
