@@ -69,6 +69,9 @@ int main(int argc, char** argv)
     CLI::App app{"quillbox-cli: list, copy, delete and sync your scans on the printer's disk.\n"
                  "Printer, port and user default to the settings of the Quillbox dialog (Quillbox.ini)."};
     app.require_subcommand(1);
+    app.footer("Exit status: 0 everything asked was done; 1 one or more files failed (a line each on stderr);\n"
+               "2 bad arguments or settings; 3 the printer could not be reached or listed; 128+N stopped by signal N.\n"
+               "See quillbox-cli(1).");
     app.set_help_all_flag("--help-all", "Show the help of every command");
 
     std::string printer, user, config, sort, folder;
