@@ -88,8 +88,9 @@ std::unique_ptr<CProgressBar> MakeBar(const CliCommon& c)
     return std::make_unique<CProgressBar>(stderr);
 }
 
-// Copies the records of picked into folder at dests (empty: no usable name). Returns the
-// number of failures; a stop signal ends the batch.
+// Copies the records of picked into folder at dests (empty: no usable name), passing
+// over those alreadyThere(entry, dest, conflict) finds in place and failing those it
+// gives a conflict for. Returns the number of failures; a stop signal ends the batch.
 template <typename AlreadyThere>
 int CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& dir, const std::vector<int>& picked,
               const std::vector<std::string>& dests, const std::string& folder, bool deleteAfter, bool overwrite,
@@ -114,8 +115,14 @@ int CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& dir, cons
             ++failures;
             continue;
         }
-        if (alreadyThere(e, dest)) {
+        std::string conflict;
+        if (alreadyThere(e, dest, conflict)) {
             if (c.verbosity > 0) std::fprintf(stderr, "quillbox-cli: %s: already in %s\n", label.c_str(), dest.c_str());
+            continue;
+        }
+        if (!conflict.empty()) {
+            PrintFailure(label, conflict);
+            ++failures;
             continue;
         }
         std::string reason;
@@ -181,7 +188,7 @@ int RunGet(const CliCommon& c, const std::string& folder, const std::vector<std:
     for (int i : picked) entries.push_back(&dir.header.entries[i]);
     std::vector<std::string> dests = GetDestPaths(folder, entries);
     failures += CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, overwrite,
-                          [](const DirEntry&, const std::string&) { return false; });
+                          [](const DirEntry&, const std::string&, std::string&) { return false; });
     if (g_nStopSignal) return StopStatus();
     return failures ? QBX_EXIT_FILES : QBX_EXIT_OK;
 }
@@ -240,13 +247,17 @@ int SyncRound(const CliCommon& c, const std::string& folder, bool deleteAfter)
         dests.push_back(name.empty() ? name : folder + (folder.back() == '/' ? "" : "/") + name);
     }
     int failures = CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, false,
-                             [](const DirEntry& e, const std::string& dest) {
+                             [](const DirEntry& e, const std::string& dest, std::string& conflict) {
                                  struct stat st{};
                                  if (::stat(dest.c_str(), &st) != 0) return false;
-                                 // A file of that name but another size is not this scan:
-                                 // Fetch reports it and leaves it alone.
-                                 return static_cast<unsigned long long>(st.st_size) ==
-                                        std::strtoull(e.size, nullptr, 10);
+                                 auto listed = std::strtoull(e.size, nullptr, 10);
+                                 if (static_cast<unsigned long long>(st.st_size) == listed) return true;
+                                 // A file of that name but another size is not this scan as
+                                 // the printer has it; it is someone's, and left alone.
+                                 conflict = dest + " exists with " + std::to_string(st.st_size) +
+                                            " bytes, the printer's file has " + std::to_string(listed) +
+                                            "; it was left alone and nothing was copied (move it away to fetch the scan)";
+                                 return false;
                              });
     if (g_nStopSignal) return StopStatus();
     return failures ? QBX_EXIT_FILES : QBX_EXIT_OK;

@@ -204,6 +204,34 @@ TEST_F(CliCommands, SyncTwiceFetchesNothingTheSecondTime)
     EXPECT_EQ(UploadJobs(), 3);
 }
 
+TEST_F(CliCommands, SyncLeavesAFileOfTheSameNameButAnotherSizeAlone)
+{
+    std::ofstream(out / "2026-12-07_100000_008.TIF") << "someone else's";
+    CliRun r = Run(With({"sync", "--to", out.string(), "--delete"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("008.TIF: " + (out / "2026-12-07_100000_008.TIF").string() + " exists with 14 bytes"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(ReadWhole(out / "2026-12-07_100000_008.TIF"), "someone else's");
+    EXPECT_EQ(OutFiles().size(), 3u);
+    // The other two were copied and deleted; 008 was not deleted.
+    EXPECT_EQ(DeletionJobs().size(), 2u);
+    EXPECT_TRUE(fs::exists(store / p008));
+}
+
+TEST_F(CliCommands, SyncEveryRunsUntilStoppedAndPicksUpNewScans)
+{
+    CliRun r = Run(With({"sync", "--to", out.string(), "--every", "1"}), {}, [&](pid_t pid) {
+        for (int i = 0; i < 200 && OutFiles().size() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        Add("1234", "011", "20261209080000", 10, 11);
+        for (int i = 0; i < 200 && OutFiles().size() < 4; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        ::kill(pid, SIGINT);
+    });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(OutFiles().count("2026-12-09_080000_011.TIF"), 1u);
+    EXPECT_EQ(Lines(r.out).size(), 4u) << r.out;
+}
+
 TEST_F(CliCommands, SyncDeleteEmptiesThePrinterOfCopiedFilesOnly)
 {
     CliRun r = Run(With({"sync", "--to", out.string(), "--delete"}));
