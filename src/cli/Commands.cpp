@@ -94,13 +94,12 @@ std::unique_ptr<CProgressBar> MakeBar(const CliCommon& c)
 template <typename AlreadyThere>
 int CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& dir, const std::vector<int>& picked,
               const std::vector<std::string>& dests, const std::string& folder, bool deleteAfter, bool overwrite,
-              AlreadyThere alreadyThere)
+              AlreadyThere alreadyThere, bool* cutShort = nullptr)
 {
     int failures = 0;
     std::set<std::string> used;
     auto bar = MakeBar(c);
     for (std::size_t k = 0; k < picked.size(); ++k) {
-        if (g_nStopSignal) break;
         const DirEntry& e = dir.entries[picked[k]];
         std::string label = CliFileName(e);
         const std::string& dest = dests[k];
@@ -125,8 +124,13 @@ int CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& dir, cons
             ++failures;
             continue;
         }
+        if (g_nStopSignal) {
+            if (cutShort) *cutShort = true;
+            break;
+        }
         std::string reason;
         FetchStatus st = s.Fetch(e, dest, overwrite, deleteAfter, bar.get(), reason);
+        if (st != FetchStatus::Copied && g_nStopSignal && cutShort) *cutShort = true;
         if (st == FetchStatus::Failed) {
             PrintFailure(label, reason);
             ++failures;
@@ -234,7 +238,9 @@ int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool ye
 
 namespace {
 
-int SyncRound(const CliCommon& c, const std::string& folder, bool deleteAfter)
+// One round of sync. *cutShort tells whether a stop signal left files of the round
+// undone (a copy broken off, or files not yet begun).
+int SyncRound(const CliCommon& c, const std::string& folder, bool deleteAfter, bool* cutShort)
 {
     CPrinterSession s(c.target, c.userID, DeadlineFor(c));
     CliDirectory dir;
@@ -258,7 +264,8 @@ int SyncRound(const CliCommon& c, const std::string& folder, bool deleteAfter)
                                             " bytes, the printer's file has " + std::to_string(listed) +
                                             "; it was left alone and nothing was copied (move it away to fetch the scan)";
                                  return false;
-                             });
+                             },
+                             cutShort);
     if (g_nStopSignal) return StopStatus();
     return failures ? QBX_EXIT_FILES : QBX_EXIT_OK;
 }
@@ -269,8 +276,13 @@ int RunSync(const CliCommon& c, const std::string& folder, bool deleteAfter, int
 {
     if (!PrepareFolder(folder)) return QBX_EXIT_USAGE;
     for (;;) {
-        int status = SyncRound(c, folder, deleteAfter);
-        if (everySeconds <= 0 || g_nStopSignal) return status;
+        bool cutShort = false;
+        int status = SyncRound(c, folder, deleteAfter, &cutShort);
+        if (everySeconds <= 0) return status;
+        // Repeating, a stop signal is the way to end: only a stop that left a round's
+        // work undone is reported as such; one that came while listing, or after the
+        // round's last file, ends like a stop between rounds.
+        if (g_nStopSignal) return cutShort ? StopStatus() : QBX_EXIT_OK;
         // Wait for the next round; a signal ends the wait (and the tool) at once.
         auto next = QbxClock::now() + std::chrono::seconds(everySeconds);
         while (!g_nStopSignal && QbxClock::now() < next) {
