@@ -74,10 +74,11 @@ double RunSync(int port, const fs::path& folder)
 {
     fs::remove_all(folder);
     fs::create_directories(folder);
+    // Made before fork: the simulator's threads may hold the allocator's lock then.
+    std::string printer = "127.0.0.1:" + std::to_string(port);
     auto t0 = Clock::now();
     pid_t pid = ::fork();
     if (pid == 0) {
-        std::string printer = "127.0.0.1:" + std::to_string(port);
         int devnull = ::open("/dev/null", O_WRONLY);
         ::dup2(devnull, 1);
         ::execl(QBX_CLI_EXE, QBX_CLI_EXE, "sync", "--printer", printer.c_str(), "--user", "1234", "--to",

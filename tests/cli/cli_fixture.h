@@ -75,6 +75,12 @@ protected:
     {
         CliRun r;
         fs::path so = base / "stdout", se = base / "stderr";
+        // Everything the child needs is made before fork: the simulator's threads may
+        // hold the allocator's lock at that moment.
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(QBX_CLI_EXE));
+        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
         pid_t pid = ::fork();
         if (pid == 0) {
             int o = ::open(so.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -84,10 +90,6 @@ protected:
             ::dup2(e, 2);
             ::dup2(in, 0);
             if (childSetup) childSetup();
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(QBX_CLI_EXE));
-            for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
             ::execv(QBX_CLI_EXE, argv.data());
             ::_exit(127);
         }
