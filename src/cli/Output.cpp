@@ -132,7 +132,8 @@ std::string CProgressBar::Line(const std::string& name, std::uint64_t bytes, std
     double rate = seconds > 0 ? static_cast<double>(bytes) / seconds : 0;
     std::string left = rate > 0 ? Clock(static_cast<double>(total - std::min(bytes, total)) / rate) : "--:--";
     char tail[128];
-    std::snprintf(tail, sizeof tail, " %3d%%  %s / %s  %s/s  %s left", static_cast<int>(fraction * 100),
+    // Fixed-width fields keep the bar from changing length while it fills.
+    std::snprintf(tail, sizeof tail, " %3d%%  %10s / %-10s  %10s/s  %5s left", static_cast<int>(fraction * 100),
                   HumanBytes(bytes).c_str(), HumanBytes(total).c_str(), HumanBytes(static_cast<std::uint64_t>(rate)).c_str(),
                   left.c_str());
     std::string shown = name;

@@ -73,8 +73,10 @@ TEST(CliOutput, JsonStringsEscapeWhatJsonNeeds)
 
 TEST(CliOutput, ProgressLineShowsBytesRateAndTimeLeftWithinTheWidth)
 {
-    std::string l = CProgressBar::Line("/x/007.TIF", 1024 * 1024, 4 * 1024 * 1024, 1.0, 100);
-    EXPECT_EQ(l, "007.TIF [#######-----------------------]  25%  1.0 MiB / 4.0 MiB  1.0 MiB/s  0:03 left");
+    std::string l = CProgressBar::Line("/x/007.TIF", 1024 * 1024, 4 * 1024 * 1024, 1.0, 120);
+    EXPECT_EQ(l, "007.TIF [#######-----------------------]  25%     1.0 MiB / 4.0 MiB        1.0 MiB/s   0:03 left");
+    // The line keeps its length while the bar fills.
+    EXPECT_EQ(CProgressBar::Line("007.TIF", 0, 4 * 1024 * 1024, 0, 120).size(), l.size());
     EXPECT_LE(CProgressBar::Line("007.TIF", 5, 10, 0.5, 40).size(), 40u);
     // Nothing received yet: no rate, no estimate; an empty file is complete.
     EXPECT_NE(CProgressBar::Line("a", 0, 10, 0, 100).find("--:-- left"), std::string::npos);
