@@ -10,9 +10,11 @@
 #include "directory/DirTable.h"
 #include "link/PrinterSocket.h"
 #include "platform/app.h"
+#include "retrieval/DestPath.h"
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 class CQuillboxDlg;
 class CProgressDlg;
@@ -55,6 +57,10 @@ public:
     char m_szChosenPath[MAX_PATH];
     char m_szDestPath[MAX_PATH];
     std::string m_strDestName;
+    // Destinations of the current retrieval batch by record index (empty for a record
+    // not in it), worked out once by ChooseSaveFile so that no two files share a name;
+    // RemoveEntry moves them along with the records.
+    std::vector<DestFile> m_batchDest;
     int m_nCurrentFile;
     UINT_PTR m_nCloseTimer;
     char m_szRemotePort[12];
@@ -121,6 +127,14 @@ public:
     bool OnDeleteRequest();
     LRESULT OnConfirmAnswer(WPARAM wParam, LPARAM lParam);
     int ChooseSaveFile();
+    // Works out the batch's destinations from m_szChosenPath into m_batchDest and checks
+    // that they can be written: 1 when one of them exists (m_szDestPath and
+    // m_strDestName name the first, to be asked about), 0 when none exists, -1 when the
+    // choice cannot be used (a name too long, a folder at a destination, a folder that
+    // takes no file): the box has said why.
+    int CheckBatchDestinations();
+    // A box about a local file: the string textId with %s replaced by subject.
+    void ReportLocalFile(UINT textId, const std::string& subject, UINT captionId);
     void NextDeletion(int yesToAll);
     void AskAboutEntry(int index);
 

@@ -36,6 +36,13 @@ constexpr unsigned IDS_NO_MATCHING_FILES = 120;
 constexpr unsigned IDS_OVERWRITE_QUESTION = 123;
 constexpr unsigned IDS_ALREADY_EXISTS = 124;
 constexpr unsigned IDS_CONNECTING = 125;
+// Local files (formats: %s is the file or the system's account of the failure).
+constexpr unsigned IDS_FOLDER_UNUSABLE = 170;
+constexpr unsigned IDS_NAME_TOO_LONG = 171;
+constexpr unsigned IDS_DEST_IS_FOLDER = 172;
+constexpr unsigned IDS_SAVE_FAILED = 173;
+constexpr unsigned IDS_PARTIAL_NOT_REMOVED = 174;
+constexpr unsigned IDS_UNABLE_TO_SAVE = 175;
 constexpr unsigned IDS_ABOUT_CAPTION = 11005;
 constexpr unsigned IDS_VERSION_LINE = 11006;
 

@@ -23,6 +23,15 @@ const QbxStringResource g_qbxStringTable[] = {
     {124, ":  Already exists"},
     {125, "Connecting to Printer"},
 
+    // Local files.
+    {170, "%s\n\nNo scan can be saved there. Choose another folder."},
+    {171, "The name %s is too long for a file in that folder. Choose a shorter name."},
+    {172, "%s is a folder; a scan cannot replace it. Choose another name."},
+    {173, "%s\n\nThe copy was not saved and the file stays on the printer; the files not yet "
+          "retrieved were left as well. Make room or choose another folder, then retrieve them again."},
+    {174, "%s\n\nIt holds an incomplete copy of a scan; delete it yourself."},
+    {175, "Unable to save file"},
+
     // Socket error texts, numbered like the Windows Sockets error codes.
     {10004, "A blocking operation was interrupted"},
     {10013, "The requested address is a broadcast address, but the appropriate flag was not set."},
