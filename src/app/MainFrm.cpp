@@ -78,7 +78,7 @@ CMainFrame::~CMainFrame()
 {
     // Normally FinalShutdown has released all of this; a frame destroyed another way
     // (a test) must not leak.
-    if (m_pOutFile) std::fclose(m_pOutFile);
+    DiscardOutFile();
     delete m_pProgressDlg;
     delete m_pRetrieveDlg;
     delete m_pConfirmDlg;
@@ -165,13 +165,13 @@ void CMainFrame::OnTimer(UINT_PTR id)
 void CMainFrame::FinalShutdown()
 {
     // A copy that is not complete does not stay behind.
-    if (m_bTransferActive && m_pOutFile) {
-        bool closedOk = std::fclose(m_pOutFile) == 0;
-        m_pOutFile = nullptr;
+    if (m_bTransferActive && OutFileOpen()) {
         DirEntry* e = CurrentEntry();
         std::int32_t expected = e ? ReadSizeText(e->size) : -1;
-        if (!closedOk || m_bWriteFailed || expected < 0 || m_nBytesReceived != static_cast<unsigned>(expected))
-            DeleteFile(m_szDestPath);
+        if (m_bWriteFailed || expected < 0 || m_nBytesReceived != static_cast<unsigned>(expected))
+            DiscardOutFile();
+        else
+            CommitOutFile();
     }
     if (m_pDirEntries) {
         std::free(m_pDirEntries);

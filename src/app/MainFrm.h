@@ -12,6 +12,7 @@
 #include "platform/app.h"
 #include "retrieval/DestPath.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -143,6 +144,16 @@ public:
     int RetrieveFile();
     void ShowFileStart();
     void UpdateProgress();
+    // The local file of the current copy (m_szDestPath). OpenOutFile shows its own box
+    // when the file cannot be made. WriteOutFile writes every byte or fails. A copy is
+    // good only when CommitOutFile returns TRUE (the file is complete and closed without
+    // error); on FALSE nothing of the copy remains. DiscardOutFile closes a copy that is
+    // not good and removes what was written of it (nothing when none is open).
+    BOOL OpenOutFile();
+    BOOL WriteOutFile(const char* data, std::size_t len);
+    BOOL CommitOutFile();
+    void DiscardOutFile();
+    BOOL OutFileOpen() const;
 
     DirEntry* CurrentEntry();
 

@@ -51,11 +51,7 @@ void CMainFrame::OpGet()
     if (next < 0) {
         m_bTransferActive = FALSE;
         // A file still open here was never finished: it does not stay behind.
-        if (m_pOutFile) {
-            std::fclose(m_pOutFile);
-            m_pOutFile = nullptr;
-            if (m_szDestPath[0]) DeleteFile(m_szDestPath);
-        }
+        DiscardOutFile();
         m_szDestPath[0] = '\0';
         // The user's selection comes back as it was before the batch.
         for (int i = 0; i < count; ++i) {
@@ -152,10 +148,8 @@ void CMainFrame::OpCancel(LPARAM lParam)
     }
     m_nBytesReceived = 0;
     m_nCurrentOp = 0;
-    if (m_bTransferActive && m_pOutFile) {
-        std::fclose(m_pOutFile);
-        m_pOutFile = nullptr;
-        DeleteFile(m_szDestPath);
+    if (m_bTransferActive && OutFileOpen()) {
+        DiscardOutFile();
         m_bTransferActive = FALSE;
     }
     const int count = RecordCount(m_pDirectory);

@@ -91,18 +91,14 @@ int CMainFrame::RetrieveFile()
     const std::uint32_t expected = size < 0 ? 0u : static_cast<std::uint32_t>(size);
 
     m_bWriteFailed = FALSE;
-    m_pOutFile = m_szDestPath[0] ? std::fopen(m_szDestPath, "wb") : nullptr;
-    if (!m_pOutFile) {
-        MessageBox(m_hWnd, m_szDestPath, GetStringRes(IDS_UNABLE_TO_OPEN), MB_OK);
+    if (!OpenOutFile()) {
         RequestExit();
         return 0;
     }
 
     // The copy cannot be completed: the partial file goes, the user is told which file.
     auto abandon = [this](UINT captionId) {
-        std::fclose(m_pOutFile);
-        m_pOutFile = nullptr;
-        DeleteFile(m_szDestPath);
+        DiscardOutFile();
         m_bTransferActive = FALSE;
         m_bWriteFailed = TRUE;
         OutputDebugString("RetrieveFile() abandoned the copy\n");
@@ -129,7 +125,7 @@ int CMainFrame::RetrieveFile()
         if (len <= 0) return true;
         const std::uint32_t missing = expected - m_nBytesReceived;
         const std::uint32_t take = static_cast<std::uint32_t>(len) > missing ? missing : static_cast<std::uint32_t>(len);
-        if (take > 0 && std::fwrite(data, 1, take, m_pOutFile) != take) return false;
+        if (take > 0 && !WriteOutFile(data, take)) return false;
         m_nBytesReceived += take;
         if (static_cast<std::uint32_t>(len) > take) bDone = true;
         return true;
@@ -203,12 +199,8 @@ int CMainFrame::RetrieveFile()
         }
     }
 
-    // A copy is good only once it is closed without error: the close writes what
-    // the stream still holds.
-    const bool closedOk = std::fclose(m_pOutFile) == 0;
-    m_pOutFile = nullptr;
-    if (!closedOk) {
-        DeleteFile(m_szDestPath);
+    // A copy is good only once it is closed without error.
+    if (!CommitOutFile()) {
         m_bTransferActive = FALSE;
         m_bWriteFailed = TRUE;
         MessageBox(m_hWnd, m_szDestPath, GetStringRes(IDS_UNABLE_TO_OPEN), MB_OK);

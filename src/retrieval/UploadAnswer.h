@@ -60,11 +60,22 @@ public:
     std::uint64_t DataBytes() const { return m_data; }
 
 private:
+    // Takes the header's bytes from the front of a receive into the window;
+    // returns how many it took. The rest of the receive (if any) is data.
+    std::size_t GatherHeader(const char* bytes, std::size_t n);
+    // The first line has ended (its text is m_window[0..len)).
+    void TakeHeaderLine(int len);
+    // A header line without SIZE: the line after it says why.
+    void DecideWithoutSize();
+
     std::uint64_t m_listed;
     std::uint64_t m_announced = 0;
     std::uint64_t m_data = 0;
     UploadVerdict m_verdict = UploadVerdict::InProgress;
     bool m_headerDone = false;
+    // The first line had no SIZE; m_window from m_secondLine on is the line after it.
+    bool m_inSecondLine = false;
+    int m_secondLine = 0;
     char m_window[kHeaderWindow + 1] = {};
     int m_windowLen = 0;
 };
