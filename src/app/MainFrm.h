@@ -10,10 +10,12 @@
 #include "directory/DirTable.h"
 #include "link/PrinterSocket.h"
 #include "platform/app.h"
+#include "platform/localcopy.h"
 #include "retrieval/DestPath.h"
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,7 +50,8 @@ public:
     DirEntry* m_pDirEntries;
     DirHeader* m_pDirHeaderBlock;
     unsigned int m_nBytesReceived;
-    std::FILE* m_pOutFile;
+    // The copy being written (a temporary file until CommitOutFile), or null.
+    std::unique_ptr<LocalCopy> m_pOutFile;
     BOOL m_bInHeader;
     BOOL m_bSkipLineEnds;
     int m_nHeaderLen;
@@ -144,11 +147,14 @@ public:
     int RetrieveFile();
     void ShowFileStart();
     void UpdateProgress();
-    // The local file of the current copy (m_szDestPath). OpenOutFile shows its own box
-    // when the file cannot be made. WriteOutFile writes every byte or fails. A copy is
-    // good only when CommitOutFile returns TRUE (the file is complete and closed without
-    // error); on FALSE nothing of the copy remains. DiscardOutFile closes a copy that is
-    // not good and removes what was written of it (nothing when none is open).
+    // The local file of the current copy (m_szDestPath), written to a temporary file in
+    // its folder. Each failure shows its own box saying what failed and why (the caller
+    // shows none). OpenOutFile: the temporary file cannot be made. WriteOutFile writes
+    // every byte or fails (it may buffer, so a failure may only show at the commit). A
+    // copy is good only when CommitOutFile returns TRUE: complete, synced, closed and
+    // renamed over m_szDestPath; on FALSE nothing of the copy remains and the
+    // destination is as it was. DiscardOutFile removes a copy that is not good (nothing
+    // when none is open); a temporary file that cannot be removed is named in a box.
     BOOL OpenOutFile();
     BOOL WriteOutFile(const char* data, std::size_t len);
     BOOL CommitOutFile();

@@ -31,6 +31,8 @@ const QbxStringResource g_qbxStringTable[] = {
           "retrieved were left as well. Make room or choose another folder, then retrieve them again."},
     {174, "%s\n\nIt holds an incomplete copy of a scan; delete it yourself."},
     {175, "Unable to save file"},
+    {176, "%s\n\nThe file was not copied and stays on the printer; the files not yet retrieved "
+          "were left as well. Choose a folder that can be written, then retrieve them again."},
 
     // Socket error texts, numbered like the Windows Sockets error codes.
     {10004, "A blocking operation was interrupted"},

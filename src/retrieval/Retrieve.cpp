@@ -92,7 +92,10 @@ int CMainFrame::RetrieveFile()
 
     m_bWriteFailed = FALSE;
     if (!OpenOutFile()) {
-        RequestExit();
+        // The folder took a file when it was chosen; something changed since. The box
+        // has said so; the batch stops and nothing is deleted on the printer.
+        m_bTransferActive = FALSE;
+        m_bWriteFailed = TRUE;
         return 0;
     }
 
@@ -203,7 +206,6 @@ int CMainFrame::RetrieveFile()
     if (!CommitOutFile()) {
         m_bTransferActive = FALSE;
         m_bWriteFailed = TRUE;
-        MessageBox(m_hWnd, m_szDestPath, GetStringRes(IDS_UNABLE_TO_OPEN), MB_OK);
         return 0;
     }
     m_bTransferActive = FALSE;

@@ -129,8 +129,14 @@ TEST_F(RetrievalTest, FailedWriteIsReportedStopsTheBatchAndDeletesNothing)
     }
 
     ASSERT_EQ(h.prompts.Boxes().size(), 1u);
-    EXPECT_EQ(h.prompts.Boxes()[0].caption, "Unable to open file ");
-    EXPECT_EQ(h.prompts.Boxes()[0].text.rfind(out + "/d00", 0), 0u);
+    EXPECT_EQ(h.prompts.Boxes()[0].caption, "Unable to save file");
+    // Whichever file comes first in the table is the one that fails.
+    const std::string prefix = "Cannot write " + out + "/d00";
+    const std::string text = h.prompts.Boxes()[0].text;
+    EXPECT_EQ(text.rfind(prefix, 0), 0u) << text;
+    EXPECT_EQ(text.substr(std::min(text.size(), prefix.size() + 1)),
+              ".TIF: File too large\n\nThe copy was not saved and the file stays on the printer; the files not yet "
+              "retrieved were left as well. Make room or choose another folder, then retrieve them again.");
     EXPECT_TRUE(Deletions().empty());
     EXPECT_EQ(Uploads().size(), 1u);
     EXPECT_EQ(ListStore(store).size(), 2u);
