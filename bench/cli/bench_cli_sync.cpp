@@ -141,7 +141,7 @@ int main(int argc, char** argv)
 
     std::vector<std::pair<std::string, std::size_t>> small;
     for (int i = 0; i < smallCount; ++i) {
-        char seq[8], date[16];
+        char seq[16], date[32];
         std::snprintf(seq, sizeof seq, "%03d", i);
         std::snprintf(date, sizeof date, "202612%02d%06d", 1 + i / 50, 90000 + i);
         small.emplace_back(qbxsim::AddImageOfSize(base / "small" / "store", "1234", seq, date, 1 << 20, i + 1), 1 << 20);
