@@ -293,3 +293,28 @@ TEST_F(CliCommands, BadArgumentsEndWithStatusTwoAndSayWhy)
         EXPECT_NE((r.err + r.out).find(c.says), std::string::npos) << r.err << r.out;
     }
 }
+
+TEST_F(CliCommands, BindAddressFollowsTheSiblingProductsFileAsTheDialogDoes)
+{
+    fs::path sys = base / "system";
+    fs::create_directories(sys);
+    ::setenv("QUILLBOX_SYSTEM_DIR", sys.c_str(), 1);
+    struct Case {
+        std::string halvern;
+        int status;
+        std::string says;
+    } cases[] = {
+        // IPFROMINI empty: IP is not read and any local address serves.
+        {"[IP]\nIPFROMINI=\nIP=192.0.2.1\n", 0, ""},
+        {"[IP]\nIPFROMINI=1\nIP=127.0.0.1\n", 0, ""},
+        // An address this machine does not have: the connection cannot be made from it.
+        {"[IP]\nIPFROMINI=1\nIP=192.0.2.1\n", 3, "The specified address is not available from the local machine."},
+    };
+    for (auto& c : cases) {
+        std::ofstream(sys / "Halvern.ini") << c.halvern;
+        CliRun r = Run(With({"list"}));
+        EXPECT_EQ(r.status, c.status) << c.halvern << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+    ::unsetenv("QUILLBOX_SYSTEM_DIR");
+}
