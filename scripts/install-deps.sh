@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev qt6-base-private-dev libgl-dev
   libgtest-dev libgmock-dev
   ghostscript fonts-dejavu-core
+  libcli11-dev
   clang libclang-rt-14-dev
   xvfb xauth
   desktop-file-utils appstream dpkg-dev

@@ -121,28 +121,44 @@ int LeadingNumber(const char* text)
     return static_cast<int>(v);
 }
 
-void CMainFrame::ReadConfiguration()
+void ReadQuillboxSettings(const char* file, QbxSettings& out)
 {
-    std::string ini = QuillboxIniReadPath();
-    const char* file = ini.c_str();
-    GetPrivateProfileString("NetInfo", "RemoteIP", "", m_szRemoteIP, sizeof m_szRemoteIP, file);
-    GetPrivateProfileString("NetInfo", "RemotePort", "3102", m_szRemotePort, sizeof m_szRemotePort, file);
+    out = QbxSettings{};
+    GetPrivateProfileString("NetInfo", "RemoteIP", "", out.szRemoteIP, sizeof out.szRemoteIP, file);
+    GetPrivateProfileString("NetInfo", "RemotePort", "3102", out.szRemotePort, sizeof out.szRemotePort, file);
     char autoDelete[8];
     GetPrivateProfileString("QBXConfig", "AutoDelete", "yes", autoDelete, sizeof autoDelete, file);
-    g_bAutoDelete = strcasecmp(autoDelete, "no") != 0;
-    GetPrivateProfileString("MiscData", "SortBy", "", g_szSortBy, sizeof g_szSortBy, file);
-    GetPrivateProfileString("MiscData", "SaveDir", "", m_szSaveDir, sizeof m_szSaveDir, file);
+    out.bAutoDelete = strcasecmp(autoDelete, "no") != 0;
+    GetPrivateProfileString("MiscData", "SortBy", "", out.szSortBy, sizeof out.szSortBy, file);
+    GetPrivateProfileString("MiscData", "SaveDir", "", out.szSaveDir, sizeof out.szSaveDir, file);
 
     // The sibling product's file, looked up in the system folder.
     char systemDir[MAX_PATH];
     GetWindowsDirectory(systemDir, sizeof systemDir);
     SetProfileSystemFolder(systemDir);
-    m_szBindIP[0] = '\0';
+    out.szBindIP[0] = '\0';
     char fromIni[8];
     GetPrivateProfileString("IP", "IPFROMINI", "", fromIni, sizeof fromIni, "Halvern.ini");
-    if (fromIni[0] != '\0') GetPrivateProfileString("IP", "IP", "", m_szBindIP, sizeof m_szBindIP, "Halvern.ini");
+    if (fromIni[0] != '\0') GetPrivateProfileString("IP", "IP", "", out.szBindIP, sizeof out.szBindIP, "Halvern.ini");
 
-    m_nRemotePort = LeadingNumber(m_szRemotePort);
+    out.nRemotePort = LeadingNumber(out.szRemotePort);
+}
+
+void CMainFrame::ReadConfiguration()
+{
+    std::string ini = QuillboxIniReadPath();
+    QbxSettings s;
+    ReadQuillboxSettings(ini.c_str(), s);
+    static_assert(sizeof s.szRemoteIP == sizeof m_szRemoteIP && sizeof s.szRemotePort == sizeof m_szRemotePort &&
+                  sizeof s.szSortBy == sizeof g_szSortBy && sizeof s.szSaveDir == sizeof m_szSaveDir &&
+                  sizeof s.szBindIP == sizeof m_szBindIP);
+    std::memcpy(m_szRemoteIP, s.szRemoteIP, sizeof m_szRemoteIP);
+    std::memcpy(m_szRemotePort, s.szRemotePort, sizeof m_szRemotePort);
+    g_bAutoDelete = s.bAutoDelete;
+    std::memcpy(g_szSortBy, s.szSortBy, sizeof g_szSortBy);
+    std::memcpy(m_szSaveDir, s.szSaveDir, sizeof m_szSaveDir);
+    std::memcpy(m_szBindIP, s.szBindIP, sizeof m_szBindIP);
+    m_nRemotePort = s.nRemotePort;
 }
 
 void CMainFrame::WriteSettings()

@@ -6,6 +6,8 @@
 // that is not installed reads the copy next to it until that per-user file exists.
 #pragma once
 
+#include "platform/wintypes.h"
+
 #include <string>
 
 // An installed copy: exeFolder (the executable's folder) is a bin/ folder whose
@@ -14,6 +16,24 @@
 // settings in the per-user file only and never writes beside its executable, even
 // when it could (root). Null or empty: not installed.
 bool IsInstalledCopy(const char* exeFolder);
+
+// The settings the program reads at start, as read (widths include the NUL).
+struct QbxSettings {
+    char szRemoteIP[128] = "";    // "NetInfo"/"RemoteIP": printer address or host name
+    char szRemotePort[12] = "";   // "NetInfo"/"RemotePort", default "3102"
+    BOOL bAutoDelete = TRUE;      // "QBXConfig"/"AutoDelete": off only for "no" in any case
+    char szSortBy[5] = "";        // "MiscData"/"SortBy": the View By string id as text
+    char szSaveDir[MAX_PATH] = "";  // "MiscData"/"SaveDir"
+    char szBindIP[128] = "";      // "Halvern.ini" "IP"/"IP", read only when "IP"/"IPFROMINI" is not empty
+    int nRemotePort = 0;          // leading number of szRemotePort
+};
+
+// Reads every setting from iniFile (missing file, section or key: the default) and
+// the bind address from the sibling product's "Halvern.ini" in the system folder,
+// in the order the program has always read them. Used by the frame and by the
+// command-line tool, so both read the same file the same way.
+void ReadQuillboxSettings(const char* iniFile, QbxSettings& out);
+
 // The file to read the settings from.
 std::string QuillboxIniReadPath();
 // The file the settings are kept in (written to at exit); creates nothing.

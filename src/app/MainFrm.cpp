@@ -52,7 +52,6 @@ CMainFrame::CMainFrame()
     m_pDirEntries = nullptr;
     m_pDirHeaderBlock = nullptr;
     m_nBytesReceived = 0;
-    m_pOutFile = nullptr;
     m_bInHeader = TRUE;
     m_bSkipLineEnds = FALSE;
     m_nHeaderLen = 0;
@@ -77,8 +76,9 @@ CMainFrame::CMainFrame()
 CMainFrame::~CMainFrame()
 {
     // Normally FinalShutdown has released all of this; a frame destroyed another way
-    // (a test) must not leak.
-    DiscardOutFile();
+    // (a test) must not leak. A copy still open is discarded silently by its own
+    // destructor: no box can be shown from here.
+    m_pOutFile.reset();
     delete m_pProgressDlg;
     delete m_pRetrieveDlg;
     delete m_pConfirmDlg;

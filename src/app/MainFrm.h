@@ -10,10 +10,14 @@
 #include "directory/DirTable.h"
 #include "link/PrinterSocket.h"
 #include "platform/app.h"
+#include "platform/localcopy.h"
+#include "retrieval/DestPath.h"
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 class CQuillboxDlg;
 class CProgressDlg;
@@ -46,7 +50,8 @@ public:
     DirEntry* m_pDirEntries;
     DirHeader* m_pDirHeaderBlock;
     unsigned int m_nBytesReceived;
-    std::FILE* m_pOutFile;
+    // The copy being written (a temporary file until CommitOutFile), or null.
+    std::unique_ptr<LocalCopy> m_pOutFile;
     BOOL m_bInHeader;
     BOOL m_bSkipLineEnds;
     int m_nHeaderLen;
@@ -56,6 +61,10 @@ public:
     char m_szChosenPath[MAX_PATH];
     char m_szDestPath[MAX_PATH];
     std::string m_strDestName;
+    // Destinations of the current retrieval batch by record index (empty for a record
+    // not in it), worked out once by ChooseSaveFile so that no two files share a name;
+    // RemoveEntry moves them along with the records.
+    std::vector<DestFile> m_batchDest;
     int m_nCurrentFile;
     UINT_PTR m_nCloseTimer;
     char m_szRemotePort[12];
@@ -122,6 +131,14 @@ public:
     bool OnDeleteRequest();
     LRESULT OnConfirmAnswer(WPARAM wParam, LPARAM lParam);
     int ChooseSaveFile();
+    // Works out the batch's destinations from m_szChosenPath into m_batchDest and checks
+    // that they can be written: 1 when one of them exists (m_szDestPath and
+    // m_strDestName name the first, to be asked about), 0 when none exists, -1 when the
+    // choice cannot be used (a name too long, a folder at a destination, a folder that
+    // takes no file): the box has said why.
+    int CheckBatchDestinations();
+    // A box about a local file: the string textId with %s replaced by subject.
+    void ReportLocalFile(UINT textId, const std::string& subject, UINT captionId);
     void NextDeletion(int yesToAll);
     void AskAboutEntry(int index);
 
@@ -130,11 +147,14 @@ public:
     int RetrieveFile();
     void ShowFileStart();
     void UpdateProgress();
-    // The local file of the current copy (m_szDestPath). OpenOutFile shows its own box
-    // when the file cannot be made. WriteOutFile writes every byte or fails. A copy is
-    // good only when CommitOutFile returns TRUE (the file is complete and closed without
-    // error); on FALSE nothing of the copy remains. DiscardOutFile closes a copy that is
-    // not good and removes what was written of it (nothing when none is open).
+    // The local file of the current copy (m_szDestPath), written to a temporary file in
+    // its folder. Each failure shows its own box saying what failed and why (the caller
+    // shows none). OpenOutFile: the temporary file cannot be made. WriteOutFile writes
+    // every byte or fails (it may buffer, so a failure may only show at the commit). A
+    // copy is good only when CommitOutFile returns TRUE: complete, synced, closed and
+    // renamed over m_szDestPath; on FALSE nothing of the copy remains and the
+    // destination is as it was. DiscardOutFile removes a copy that is not good (nothing
+    // when none is open); a temporary file that cannot be removed is named in a box.
     BOOL OpenOutFile();
     BOOL WriteOutFile(const char* data, std::size_t len);
     BOOL CommitOutFile();

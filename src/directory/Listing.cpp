@@ -96,6 +96,8 @@ int CMainFrame::ParseBuffer()
 void CMainFrame::ParseDirectory()
 {
     OutputDebugString("In function ParseDirectory\n");
+    // Destinations worked out for the records of an earlier listing mean nothing now.
+    m_batchDest.clear();
     if (m_pDirectory) ParseDirectoryRecords(*m_pDirectory);
 }
 
@@ -103,6 +105,12 @@ void CMainFrame::RemoveEntry()
 {
     if (!m_pDirectory) return;
     if (m_nCurrentFile < 0 || m_nCurrentFile >= m_pDirectory->count) return;
+    // The batch's destinations follow their records: the last one moves into the gap.
+    const std::size_t last = static_cast<std::size_t>(m_pDirectory->count - 1);
+    if (m_pDirectory->count <= QBX_MAX_DIR_ENTRIES && last < m_batchDest.size()) {
+        m_batchDest[static_cast<std::size_t>(m_nCurrentFile)] = m_batchDest[last];
+        m_batchDest[last] = DestFile{};
+    }
     RemoveDirRecord(*m_pDirectory, m_nCurrentFile);
     --m_nFilesLeft;
 }

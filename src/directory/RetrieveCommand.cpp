@@ -4,6 +4,7 @@
 #include "app/MainFrm.h"
 #include "app/QuillboxDlg.h"
 #include "directory/RetrieveDlg.h"
+#include "platform/localcopy.h"
 #include "platform/prompts.h"
 #include "platform/resources.h"
 #include "platform/system.h"
@@ -12,6 +13,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -56,8 +58,14 @@ bool CMainFrame::OnRetrieveRequest()
 int CMainFrame::ChooseSaveFile()
 {
     if (m_szSaveDir[0] == '\0') {
-        GetTempPath(sizeof m_szSaveDir, m_szSaveDir);
-        m_bSettingsChanged = TRUE;
+        // The temporary folder, when the system names one that is there; otherwise the
+        // Save As dialog opens where it opens by itself.
+        char temp[MAX_PATH];
+        const DWORD n = GetTempPath(sizeof temp, temp);
+        if (n > 0 && n < sizeof temp - 1 && GetFileAttributes(temp) == FILE_ATTRIBUTE_DIRECTORY) {
+            std::memcpy(m_szSaveDir, temp, n + 1);
+            m_bSettingsChanged = TRUE;
+        }
     }
     // One filter, described by its own pattern; the list of pairs ends with an empty text.
     static const char kFilter[] = "*.TIF\0*.TIF\0";
@@ -86,37 +94,95 @@ int CMainFrame::ChooseSaveFile()
             m_bSettingsChanged = TRUE;
         }
 
-        // Every destination as retrieval will write it; the first one that exists is
-        // asked about. A name that would not fit a path is refused here, before any
-        // byte is fetched, and the user chooses again.
-        bool tooLong = false;
-        bool exists = false;
-        const int count = m_pDirectory->count > QBX_MAX_DIR_ENTRIES ? QBX_MAX_DIR_ENTRIES : m_pDirectory->count;
-        for (int i = 0; i < count && !tooLong && !exists; ++i) {
-            const DirEntry& e = m_pDirectory->entries[i];
-            if (e.marked != 1) continue;
-            char destName[MAX_PATH];
-            if (!BuildDestPath(m_szChosenPath, m_bSingleFile, FieldText(e.name).c_str(),
-                               FieldText(e.dupNumber).c_str(), m_szDestPath, destName)) {
-                tooLong = true;
-                break;
-            }
-            m_strDestName = destName;
-            exists = FileExists(m_szDestPath) != FALSE;
-        }
-        if (tooLong) {
-            MessageBox(m_hWnd, m_szChosenPath, GetStringRes(IDS_UNABLE_TO_OPEN), MB_OK);
-            m_szDestPath[0] = '\0';
-            continue;
-        }
-        if (!exists) return 1;
-
-        std::string caption = m_strDestName + GetStringRes(IDS_ALREADY_EXISTS);
-        int answer =
-            MessageBox(m_hWnd, GetStringRes(IDS_OVERWRITE_QUESTION), caption.c_str(), MB_YESNOCANCEL | MB_ICONQUESTION);
+        const int check = CheckBatchDestinations();
         if (m_bClosing) return 0;
-        if (answer == IDYES) return 1;
-        if (answer == IDNO) continue;
-        return 0;
+        if (check < 0) continue;
+        if (check > 0) {
+            std::string caption = m_strDestName + GetStringRes(IDS_ALREADY_EXISTS);
+            int answer = MessageBox(m_hWnd, GetStringRes(IDS_OVERWRITE_QUESTION), caption.c_str(),
+                                    MB_YESNOCANCEL | MB_ICONQUESTION);
+            if (m_bClosing) return 0;
+            if (answer == IDNO) continue;
+            if (answer != IDYES) return 0;
+        }
+        // Temporary files that a crashed copy left in this folder go now; one that a
+        // running copy still writes is left alone.
+        LocalCopy::RemoveLeftovers(folder.empty() ? "." : folder.c_str());
+        return 1;
     }
+}
+
+int CMainFrame::CheckBatchDestinations()
+{
+    m_batchDest.clear();
+    m_szDestPath[0] = '\0';
+    m_strDestName.clear();
+
+    // The batch: the marked records in table order, as retrieval takes them.
+    const int count = m_pDirectory->count > QBX_MAX_DIR_ENTRIES ? QBX_MAX_DIR_ENTRIES : m_pDirectory->count;
+    std::vector<int> records;
+    std::vector<DestRequest> requests;
+    for (int i = 0; i < count; ++i) {
+        const DirEntry& e = m_pDirectory->entries[i];
+        if (e.marked != 1) continue;
+        records.push_back(i);
+        requests.push_back({FieldText(e.name), FieldText(e.dupNumber)});
+    }
+    if (m_bSingleFile && records.size() > 1) records.resize(1);
+
+    // A name that would not fit a path is refused before any byte is fetched.
+    std::vector<DestFile> dests;
+    if (!BuildBatchDestPaths(m_szChosenPath, m_bSingleFile, requests, dests)) {
+        ReportLocalFile(IDS_NAME_TOO_LONG, m_szChosenPath, IDS_UNABLE_TO_SAVE);
+        return -1;
+    }
+    if (dests.empty()) return 0;
+
+    // The folder must take a file now (it is there, may be written, is not read-only):
+    // a folder that does not is reported here rather than at the first file of the batch.
+    char drive[MAX_PATH], dir[MAX_PATH];
+    SplitPath(m_szChosenPath, drive, dir, nullptr, nullptr);
+    std::string folder = std::string(drive) + dir;
+    if (folder.empty()) folder = ".";
+    {
+        LocalCopy probe;
+        if (!probe.Open(dests[0].path.c_str())) {
+            ReportLocalFile(IDS_FOLDER_UNUSABLE, probe.Error(), IDS_UNABLE_TO_SAVE);
+            return -1;
+        }
+        if (!probe.Discard()) ReportLocalFile(IDS_PARTIAL_NOT_REMOVED, probe.Error(), IDS_UNABLE_TO_SAVE);
+    }
+
+    const DWORD maxName = GetMaxComponentLength(folder.c_str());
+    int firstExisting = -1;
+    for (std::size_t k = 0; k < dests.size(); ++k) {
+        if (dests[k].name.size() > maxName) {
+            ReportLocalFile(IDS_NAME_TOO_LONG, dests[k].path, IDS_UNABLE_TO_SAVE);
+            return -1;
+        }
+        // Whatever is there counts (a file, a link, a device); a folder cannot be
+        // replaced by a file at all.
+        const DWORD attributes = GetFileAttributes(dests[k].path.c_str());
+        if (attributes == FILE_ATTRIBUTE_DIRECTORY) {
+            ReportLocalFile(IDS_DEST_IS_FOLDER, dests[k].path, IDS_UNABLE_TO_SAVE);
+            return -1;
+        }
+        if (attributes != INVALID_FILE_ATTRIBUTES && firstExisting < 0) firstExisting = static_cast<int>(k);
+    }
+
+    m_batchDest.assign(static_cast<std::size_t>(count), DestFile{});
+    for (std::size_t k = 0; k < dests.size(); ++k) m_batchDest[static_cast<std::size_t>(records[k])] = dests[k];
+    if (firstExisting < 0) return 0;
+    const DestFile& asked = dests[static_cast<std::size_t>(firstExisting)];
+    std::memcpy(m_szDestPath, asked.path.c_str(), asked.path.size() + 1);
+    m_strDestName = asked.name;
+    return 1;
+}
+
+void CMainFrame::ReportLocalFile(UINT textId, const std::string& subject, UINT captionId)
+{
+    std::string text = GetStringRes(textId);
+    const std::size_t at = text.find("%s");
+    if (at != std::string::npos) text.replace(at, 2, subject);
+    MessageBox(m_hWnd, text.c_str(), GetStringRes(captionId), MB_OK);
 }

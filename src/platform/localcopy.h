@@ -3,7 +3,9 @@
 //
 // Contract:
 // - Open(dest) creates "<folder>/.<name>.<random>.part" (a name no scan can have: it
-//   starts with "." and ends in ".part") with O_EXCL, mode 0644 less the umask. The
+//   starts with "." and ends in ".part"; <random> is 8 lower-case hex digits; a
+//   <name> longer than 200 bytes is cut there so the temporary name stays within the
+//   file system's limit) with O_EXCL, mode 0644 less the umask. The
 //   destination itself is not touched until Commit(): an existing file stays intact
 //   whatever happens to the copy.
 // - Write() writes every byte or fails (it may buffer: a later Write() or Commit()
@@ -19,9 +21,13 @@
 //   "Cannot write /home/u/scans/job007.TIF: No space left on device".
 // - IsOurLeftover(name) tells whether a folder entry is a temporary file of ours left
 //   by a crash; RemoveLeftovers(folder) removes those (only those) and returns how many.
+//   The temporary file is locked (flock) while it is being written, so a copy that
+//   another running instance is still writing into the same folder is left alone.
+//   -1 when the folder cannot be read.
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 class LocalCopy {
@@ -45,9 +51,17 @@ public:
     static int RemoveLeftovers(const char* folder);
 
 private:
+    bool Flush();
+    bool Fail(const char* what, const std::string& path, int err);
+    void CloseAndRemoveTemp();
+
     int m_fd = -1;
     bool m_failed = false;
     std::string m_tempPath;
     std::string m_destPath;
     std::string m_error;
+    // Bytes not yet handed to the system: the receive loop writes pieces of at most
+    // 2048 bytes, which would otherwise cost one system call each.
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_buffered = 0;
 };

@@ -87,4 +87,19 @@ BOOL FileExists(const char* path)
     return path && ::stat(path, &st) == 0 && S_ISREG(st.st_mode);
 }
 
+DWORD GetFileAttributes(const char* path)
+{
+    struct stat st;
+    if (!path || ::lstat(path, &st) != 0) return INVALID_FILE_ATTRIBUTES;
+    if (S_ISLNK(st.st_mode)) return FILE_ATTRIBUTE_REPARSE_POINT;
+    if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+    return FILE_ATTRIBUTE_NORMAL;
+}
+
+DWORD GetMaxComponentLength(const char* folder)
+{
+    const long n = folder ? ::pathconf(*folder ? folder : ".", _PC_NAME_MAX) : -1;
+    return n > 0 ? static_cast<DWORD>(n) : 255u;
+}
+
 BOOL FolderWritable(const char* folder) { return folder && ::access(*folder ? folder : ".", W_OK) == 0; }

@@ -10,7 +10,15 @@
 // - GetTempPath gives the temporary folder ($TMPDIR, else /tmp) with a trailing "/".
 // - GetWindowsDirectory is where INI files named without a folder are looked up:
 //   $QUILLBOX_SYSTEM_DIR when set, else /etc.
-// - DeleteFile and FileExists work on paths; FALSE on failure / absence.
+// - DeleteFile and FileExists work on paths; FALSE on failure / absence. FileExists
+//   counts only regular files (reached through links).
+// - GetFileAttributes looks at the path itself, never through a link: it gives
+//   INVALID_FILE_ATTRIBUTES when nothing is there (or the path cannot be examined),
+//   FILE_ATTRIBUTE_DIRECTORY for a folder, FILE_ATTRIBUTE_REPARSE_POINT for a link
+//   (whatever it leads to, if anything) and FILE_ATTRIBUTE_NORMAL for anything else
+//   (a file, a device, a pipe).
+// - GetMaxComponentLength gives the longest file name the folder's file system takes
+//   (255 when it cannot tell).
 #pragma once
 
 #include "platform/wintypes.h"
@@ -32,5 +40,12 @@ DWORD GetWindowsDirectory(char* buffer, DWORD size);
 
 BOOL DeleteFile(const char* path);
 BOOL FileExists(const char* path);
+
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
+DWORD GetFileAttributes(const char* path);
+DWORD GetMaxComponentLength(const char* folder);
 // TRUE when a file can be created in the folder.
 BOOL FolderWritable(const char* folder);

@@ -45,6 +45,14 @@ constexpr unsigned IDS_TRANSFER_ENDED_EARLY = 153;
 constexpr unsigned IDS_ANSWER_NOT_A_FILE = 154;
 // A file whose name on the printer cannot be put into an upload request (name only).
 constexpr unsigned IDS_NAME_NOT_SENDABLE = 155;
+// Local files (formats: %s is the file or the system's account of the failure).
+constexpr unsigned IDS_FOLDER_UNUSABLE = 170;
+constexpr unsigned IDS_NAME_TOO_LONG = 171;
+constexpr unsigned IDS_DEST_IS_FOLDER = 172;
+constexpr unsigned IDS_SAVE_FAILED = 173;
+constexpr unsigned IDS_PARTIAL_NOT_REMOVED = 174;
+constexpr unsigned IDS_UNABLE_TO_SAVE = 175;
+constexpr unsigned IDS_OPEN_FAILED = 176;
 constexpr unsigned IDS_ABOUT_CAPTION = 11005;
 constexpr unsigned IDS_VERSION_LINE = 11006;
 

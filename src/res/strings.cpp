@@ -42,6 +42,17 @@ const QbxStringResource g_qbxStringTable[] = {
           "request, so it was not copied.\n\n"
           "Nothing was deleted on the printer, and the files not yet copied stay selected."},
 
+    // Local files.
+    {170, "%s\n\nNo scan can be saved there. Choose another folder."},
+    {171, "The name %s is too long for a file in that folder. Choose a shorter name."},
+    {172, "%s is a folder; a scan cannot replace it. Choose another name."},
+    {173, "%s\n\nThe copy was not saved and the file stays on the printer; the files not yet "
+          "retrieved were left as well. Make room or choose another folder, then retrieve them again."},
+    {174, "%s\n\nIt holds an incomplete copy of a scan; delete it yourself."},
+    {175, "Unable to save file"},
+    {176, "%s\n\nThe file was not copied and stays on the printer; the files not yet retrieved "
+          "were left as well. Choose a folder that can be written, then retrieve them again."},
+
     // Socket error texts, numbered like the Windows Sockets error codes.
     {10004, "A blocking operation was interrupted"},
     {10013, "The requested address is a broadcast address, but the appropriate flag was not set."},

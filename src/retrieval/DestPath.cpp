@@ -1,6 +1,7 @@
 #include "retrieval/DestPath.h"
 
 #include <cstring>
+#include <set>
 
 namespace {
 
@@ -29,6 +30,16 @@ bool Append(char* out, size_t& len, const char* text, size_t textLen)
 bool Append(char* out, size_t& len, const char* text)
 {
     return Append(out, len, text, std::strlen(text));
+}
+
+// The key under which two names count as the same file.
+std::string FoldedKey(const std::string& path)
+{
+    std::string k = path;
+    for (char& c : k)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return k;
 }
 
 bool IsAsciiLetter(char c)
@@ -118,5 +129,60 @@ BOOL BuildDestPath(const char* chosenPath, BOOL singleFile, const char* name, co
 
     std::memcpy(destPath, pathOut, pathLen + 1);
     std::memcpy(destName, nameOut, nameLen + 1);
+    return TRUE;
+}
+
+BOOL BuildBatchDestPaths(const char* chosenPath, BOOL singleFile, const std::vector<DestRequest>& requests,
+                         std::vector<DestFile>& out, std::size_t* refused)
+{
+    out.clear();
+    const std::size_t count = singleFile && !requests.empty() ? 1 : requests.size();
+    std::vector<DestFile> files(count);
+    char path[MAX_PATH];
+    char name[MAX_PATH];
+
+    // Every file's own name first: a later clash must not take a name that a file
+    // further on has by itself.
+    std::set<std::string> taken;
+    for (std::size_t i = 0; i < count; ++i) {
+        const DestRequest& r = requests[i];
+        if (!BuildDestPath(chosenPath, singleFile, r.name.c_str(), r.dupNumber.c_str(), path, name)) {
+            if (refused != nullptr)
+                *refused = i;
+            return FALSE;
+        }
+        files[i] = {path, name};
+        taken.insert(FoldedKey(path));
+    }
+
+    std::set<std::string> given;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (given.insert(FoldedKey(files[i].path)).second)
+            continue;
+        // A clash with an earlier file: the next free duplicate number. Each file of the
+        // batch blocks at most two numbers (its own name and the one it was given), so
+        // one is free within 2 * count + 1 tries.
+        bool found = false;
+        for (std::size_t n = 1; n <= 2 * count + 1 && !found; ++n) {
+            if (!BuildDestPath(chosenPath, singleFile, requests[i].name.c_str(), std::to_string(n).c_str(), path,
+                               name)) {
+                if (refused != nullptr)
+                    *refused = i;
+                return FALSE;
+            }
+            const std::string key = FoldedKey(path);
+            if (taken.count(key) != 0 || given.count(key) != 0)
+                continue;
+            files[i] = {path, name};
+            given.insert(key);
+            found = true;
+        }
+        if (!found) {
+            if (refused != nullptr)
+                *refused = i;
+            return FALSE;
+        }
+    }
+    out = std::move(files);
     return TRUE;
 }

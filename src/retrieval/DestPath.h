@@ -4,6 +4,10 @@
 
 #include "platform/wintypes.h"
 
+#include <cstddef>
+#include <string>
+#include <vector>
+
 // Splits path into drive, folder, base name and extension. Each output that is
 // not null receives at most MAX_PATH characters including the terminating NUL
 // (a longer part is cut). drive: a drive letter and its colon ("C:") when the
@@ -23,3 +27,26 @@ void SplitPath(const char* path, char* drive, char* dir, char* fname, char* ext)
 // name and dupNumber may be null (empty).
 BOOL BuildDestPath(const char* chosenPath, BOOL singleFile, const char* name, const char* dupNumber, char* destPath,
                    char* destName);
+
+// One file of a batch: its display name and duplicate number as the listing gave them.
+struct DestRequest {
+    std::string name;
+    std::string dupNumber;
+};
+
+// One file's destination: full path and file name with extension.
+struct DestFile {
+    std::string path;
+    std::string name;
+};
+
+// Works out the destinations of a whole batch, in batch order, so that no two files
+// share one: each file first gets the name BuildDestPath gives it; a file whose name
+// an earlier file of the batch already has gets instead the first "_N" (N = 1, 2, ...)
+// in place of its duplicate number that no file of the batch has or would get by
+// itself. Names are compared without regard to ASCII case, because the folder may
+// lie on a file system that does not tell them apart. With singleFile only the first
+// request counts. Returns FALSE, with out empty and *refused (when not null) the
+// index of the request, when a name does not fit (see BuildDestPath).
+BOOL BuildBatchDestPaths(const char* chosenPath, BOOL singleFile, const std::vector<DestRequest>& requests,
+                         std::vector<DestFile>& out, std::size_t* refused = nullptr);

@@ -1,6 +1,8 @@
 // The local file of the copy in progress. Every operation of the frame on it goes
 // through these methods, so the way a copy is written, made final or thrown away is
-// decided in one place.
+// decided in one place: a LocalCopy, a temporary file beside the destination that
+// replaces it in one rename only once it is complete and on disk. Until then the
+// destination (an older file the user agreed to overwrite) stays as it was.
 #include "app/MainFrm.h"
 #include "platform/prompts.h"
 #include "platform/resources.h"
@@ -9,41 +11,49 @@
 
 BOOL CMainFrame::OpenOutFile()
 {
-    m_pOutFile = m_szDestPath[0] ? std::fopen(m_szDestPath, "wb") : nullptr;
-    if (!m_pOutFile) {
-        MessageBox(m_hWnd, m_szDestPath, GetStringRes(IDS_UNABLE_TO_OPEN), MB_OK);
+    m_pOutFile.reset();
+    auto copy = std::make_unique<LocalCopy>();
+    if (!m_szDestPath[0] || !copy->Open(m_szDestPath)) {
+        // The folder could take a file when it was chosen; something changed since.
+        ReportLocalFile(IDS_OPEN_FAILED, m_szDestPath[0] ? copy->Error() : std::string("Cannot create the file"),
+                        IDS_UNABLE_TO_OPEN);
         return FALSE;
     }
+    m_pOutFile = std::move(copy);
     return TRUE;
 }
 
 BOOL CMainFrame::WriteOutFile(const char* data, std::size_t len)
 {
     if (!m_pOutFile) return FALSE;
-    if (len == 0) return TRUE;
-    return std::fwrite(data, 1, len, m_pOutFile) == len ? TRUE : FALSE;
+    if (m_pOutFile->Write(data, len)) return TRUE;
+    ReportLocalFile(IDS_SAVE_FAILED, m_pOutFile->Error(), IDS_UNABLE_TO_SAVE);
+    return FALSE;
 }
 
 BOOL CMainFrame::CommitOutFile()
 {
     if (!m_pOutFile) return FALSE;
-    // The close writes what the stream still holds: only a close without error
-    // leaves a good copy. A copy that could not be closed does not stay behind.
-    const bool closedOk = std::fclose(m_pOutFile) == 0;
-    m_pOutFile = nullptr;
-    if (!closedOk) {
-        DeleteFile(m_szDestPath);
-        return FALSE;
-    }
-    return TRUE;
+    // Flushed, synced, closed, renamed over the destination, folder synced: only then
+    // is the copy good. On failure the temporary file is gone and the destination is
+    // as it was; the box says what failed and why.
+    const bool ok = m_pOutFile->Commit();
+    const std::string error = m_pOutFile->Error();
+    m_pOutFile.reset();
+    if (ok) return TRUE;
+    OutputDebugString("CommitOutFile() failed\n");
+    ReportLocalFile(IDS_SAVE_FAILED, error, IDS_UNABLE_TO_SAVE);
+    return FALSE;
 }
 
 void CMainFrame::DiscardOutFile()
 {
     if (!m_pOutFile) return;
-    std::fclose(m_pOutFile);
-    m_pOutFile = nullptr;
-    if (m_szDestPath[0]) DeleteFile(m_szDestPath);
+    const bool removed = m_pOutFile->Discard();
+    const std::string error = m_pOutFile->Error();
+    m_pOutFile.reset();
+    // Said once: the copy object is gone, and nothing tries that file again.
+    if (!removed) ReportLocalFile(IDS_PARTIAL_NOT_REMOVED, error, IDS_UNABLE_TO_SAVE);
 }
 
 BOOL CMainFrame::OutFileOpen() const

@@ -32,10 +32,17 @@ void CMainFrame::BeginFileRetrieval()
 {
     char destName[MAX_PATH];
     const DirEntry* e = CurrentEntry();
-    // ChooseSaveFile has already refused every name that does not fit; should one
-    // still not fit, the destination stays empty and opening it fails with its box.
-    if (!e || !BuildDestPath(m_szChosenPath, m_bSingleFile, FieldText(e->name).c_str(), FieldText(e->dupNumber).c_str(),
-                             m_szDestPath, destName)) {
+    // ChooseSaveFile worked out every destination of the batch, unique within it; a
+    // record it did not see gets its name the plain way. A name that does not fit
+    // leaves the destination empty, and opening it fails with its box.
+    const std::size_t index = static_cast<std::size_t>(m_nCurrentFile);
+    if (e && m_nCurrentFile >= 0 && index < m_batchDest.size() && !m_batchDest[index].path.empty() &&
+        m_batchDest[index].path.size() < sizeof m_szDestPath) {
+        const DestFile& d = m_batchDest[index];
+        std::memcpy(m_szDestPath, d.path.c_str(), d.path.size() + 1);
+        std::snprintf(destName, sizeof destName, "%s", d.name.c_str());
+    } else if (!e || !BuildDestPath(m_szChosenPath, m_bSingleFile, FieldText(e->name).c_str(),
+                                    FieldText(e->dupNumber).c_str(), m_szDestPath, destName)) {
         m_szDestPath[0] = '\0';
         destName[0] = '\0';
     }
@@ -77,7 +84,10 @@ int CMainFrame::RetrieveFile()
 
     m_bWriteFailed = FALSE;
     if (!OpenOutFile()) {
-        RequestExit();
+        // The folder took a file when it was chosen; something changed since. The box
+        // has said so; the batch stops and nothing is deleted on the printer.
+        m_bTransferActive = FALSE;
+        m_bWriteFailed = TRUE;
         return 0;
     }
 
@@ -170,7 +180,6 @@ int CMainFrame::RetrieveFile()
     if (!CommitOutFile()) {
         m_bTransferActive = FALSE;
         m_bWriteFailed = TRUE;
-        MessageBox(m_hWnd, m_szDestPath, GetStringRes(IDS_UNABLE_TO_OPEN), MB_OK);
         return 0;
     }
     m_bTransferActive = FALSE;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -61,6 +62,57 @@ TEST(DestPath, RefusesWhatDoesNotFit)
     EXPECT_EQ(Build(chosen.c_str(), FALSE, "0000007.TIF", "123"), "<refused>");
     EXPECT_EQ(Build(std::string(300, 'x').c_str(), TRUE, "1.TIF", ""), "<refused>");
     EXPECT_EQ(Build("", TRUE, "1.TIF", ""), "<refused>");
+}
+
+// A batch never gives two files one name: the later of two files that would share a
+// name gets the next "_N" that no file of the batch has or would get by itself.
+TEST(DestPath, BatchNamesAreUnique)
+{
+    const struct {
+        const char* what;
+        std::vector<DestRequest> requests;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"no clash", {{"007.TIF", ""}, {"008.TIF", ""}, {"007.TIF", "1"}}, {"job007.TIF", "job008.TIF", "job007_1.TIF"}},
+        {"two extensions, one stem", {{"007.TIF", ""}, {"007.TIFF", ""}}, {"job007.TIF", "job007_1.TIF"}},
+        {"the clash does not take a later file's own name",
+         {{"007.TIF", ""}, {"007.TIFF", ""}, {"007.TIF", "1"}},
+         {"job007.TIF", "job007_2.TIF", "job007_1.TIF"}},
+        {"two of each", {{"007.TIF", ""}, {"007.TIF", "1"}, {"007.TIFF", ""}, {"007.TIFF", "1"}, {"008.TIF", ""}},
+         {"job007.TIF", "job007_1.TIF", "job007_2.TIF", "job007_3.TIF", "job008.TIF"}},
+        {"names that differ only in case", {{"abc.TIF", ""}, {"ABC.TIF", ""}}, {"jobabc.TIF", "jobABC_1.TIF"}},
+        {"no extension in the display name", {{"007", ""}, {"007.TIF", ""}}, {"job007.TIF", "job007_1.TIF"}},
+    };
+    for (auto& c : cases) {
+        std::vector<DestFile> out;
+        ASSERT_TRUE(BuildBatchDestPaths("/s/job.TIF", FALSE, c.requests, out)) << c.what;
+        std::vector<std::string> names, paths;
+        for (auto& f : out) {
+            names.push_back(f.name);
+            paths.push_back(f.path);
+        }
+        EXPECT_EQ(names, c.names) << c.what;
+        for (std::size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(paths[i], "/s/" + c.names[i]) << c.what;
+    }
+}
+
+TEST(DestPath, BatchOfOneFileAndRefusals)
+{
+    std::vector<DestFile> out;
+    ASSERT_TRUE(BuildBatchDestPaths("/s/scan.TIF", TRUE, {{"007.TIF", "4"}}, out));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].path, "/s/scan.TIF");
+
+    // The second file's own name fits; the suffix its clash needs does not.
+    std::string chosen = "/" + std::string(240, 'f') + "/job.TIF";  // 249 characters: 10 to spare
+    std::size_t refused = 99;
+    EXPECT_FALSE(BuildBatchDestPaths(chosen.c_str(), FALSE, {{"123456789.TIF", ""}, {"123456789.TIFF", ""}}, out, &refused));
+    EXPECT_EQ(refused, 1u);
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(BuildBatchDestPaths("", FALSE, {{"1.TIF", ""}}, out, &refused));
+    EXPECT_EQ(refused, 0u);
+    EXPECT_TRUE(BuildBatchDestPaths("/s/job.TIF", FALSE, {}, out));
+    EXPECT_TRUE(out.empty());
 }
 
 }  // namespace

@@ -9,11 +9,41 @@
 
 #include <QTimer>
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
+
+// While it lives, no file of this process may grow beyond `bytes`: a write beyond fails
+// with EFBIG ("File too large"), the way a full disk fails it, without a mount.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        m_ok = ::getrlimit(RLIMIT_FSIZE, &m_old) == 0;
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = m_old;
+        small.rlim_cur = bytes;
+        m_ok = m_ok && ::setrlimit(RLIMIT_FSIZE, &small) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool Ok() const { return m_ok; }
+
+private:
+    struct rlimit m_old {};
+    void (*m_oldHandler)(int) = SIG_DFL;
+    bool m_ok = false;
+};
 
 class RetrievalTest : public ListingTest {
 protected:

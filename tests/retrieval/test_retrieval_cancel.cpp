@@ -35,7 +35,10 @@ protected:
             done = true;
             firstPath = f->CurrentEntry()->path;
             firstDest = f->m_szDestPath;
-            partialOnDisk = Exists(firstDest);
+            firstTemp = f->m_pOutFile->TempPath();
+            // The copy grows in a temporary file beside the destination, not in it.
+            partialOnDisk = Exists(firstTemp) && !Exists(firstDest) &&
+                            std::filesystem::path(firstTemp).parent_path() == std::filesystem::path(firstDest).parent_path();
             fn();
         });
         watch->start(20);
@@ -46,6 +49,7 @@ protected:
     bool partialOnDisk = false;
     std::string firstPath;
     std::string firstDest;
+    std::string firstTemp;
 };
 
 TEST_F(CancelTest, CancelDeletesThePartialFileAndTheNextFileIsRetrieved)
@@ -83,6 +87,7 @@ TEST_F(CancelTest, CancelDeletesThePartialFileAndTheNextFileIsRetrieved)
 
     // The cancelled copy is gone; the other one is whole.
     EXPECT_FALSE(Exists(firstDest));
+    EXPECT_FALSE(Exists(firstTemp));
     EXPECT_EQ(FilesIn(out), (std::vector<std::string>{otherFile}));
     EXPECT_EQ(ReadFile(out + "/" + otherFile), StoreBytes(other));
     EXPECT_EQ(Uploads().size(), 2u);

@@ -82,46 +82,61 @@ TEST_F(RetrievalTest, SeveralFilesAskOnceAboutTheFirstComposedNameThatExists)
     EXPECT_EQ(ReadFile(out + "/job008.TIF"), PatternBytes(200, 2));
 }
 
-TEST_F(RetrievalTest, LocalFileThatCannotBeOpenedIsReportedAndNothingIsDeleted)
+// A folder that is not there is refused when it is chosen: the box says why and what
+// to do, the Save As dialog comes again, and nothing is fetched.
+TEST_F(RetrievalTest, FolderThatIsNotThereIsRefusedBeforeTheBatch)
 {
     StartPrinter();
     std::string a = AddImageOfSize(store, kUser, "007", "19991213093005", 3000, 1);
-    std::string missing = MakeTempFolder("nofolder") + "/not/there/scan.TIF";
+    std::string base = MakeTempFolder("nofolder");
+    std::string missing = base + "/not/there/scan.TIF";
     AppHarness h(IniWith(true));
     ListFor(h, kUser);
     Select(h, {a});
-    h.prompts.saveAnswers = {missing};
+    h.prompts.saveAnswers = {missing, ""};
     AppHarness::Click(h.Frame()->m_pRetrieveDlg, IDC_RETRIEVE);
-    ASSERT_TRUE(h.PumpUntilExit(20000));
+    ASSERT_TRUE(h.PumpUntil([&] { return h.prompts.calls.size() == 3; }, 5000));
+    h.PumpFor(200);
     ASSERT_EQ(h.prompts.Boxes().size(), 1u);
-    EXPECT_EQ(h.prompts.Boxes()[0].text, missing);
-    EXPECT_EQ(h.prompts.Boxes()[0].caption, "Unable to open file ");
+    EXPECT_EQ(h.prompts.Boxes()[0].text, "Cannot create a file in " + base +
+                                             "/not/there: No such file or directory\n\nNo scan can be saved there. "
+                                             "Choose another folder.");
+    EXPECT_EQ(h.prompts.Boxes()[0].caption, "Unable to save file");
     EXPECT_EQ(h.prompts.Boxes()[0].type, static_cast<UINT>(MB_OK));
-    EXPECT_TRUE(Deletions().empty());
+    EXPECT_EQ(h.prompts.calls[2].kind, "SaveAs");
+    EXPECT_FALSE(h.Frame()->m_bClosing);
+    EXPECT_TRUE(Uploads().empty());
+    EXPECT_TRUE(ListShown(h));
     EXPECT_EQ(ListStore(store).size(), 1u);
 }
 
-// A disk that takes no bytes (the full device behind a link): the write or the close
-// fails, the copy is not good, the printer keeps the file and the batch stops.
+// A disk that takes no more bytes: the write or the saving of the copy fails, the copy
+// is not good, the printer keeps the file and the batch stops.
 TEST_F(RetrievalTest, FailedWriteIsReportedStopsTheBatchAndDeletesNothing)
 {
-    if (!Exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     StartPrinter();
     std::string a = AddImageOfSize(store, kUser, "001", "20000101000000", 9000, 1);
     std::string b = AddImageOfSize(store, kUser, "002", "20000102000000", 9000, 2);
     std::string out = MakeTempFolder("full");
     AppHarness h(IniWith(true));
     ListFor(h, kUser);
-    // Both destinations lead to the full device; whichever comes first fails.
-    ASSERT_EQ(::symlink("/dev/full", (out + "/d001.TIF").c_str()), 0);
-    ASSERT_EQ(::symlink("/dev/full", (out + "/d002.TIF").c_str()), 0);
     Select(h, {a, b});
     h.prompts.saveAnswers = {out + "/d.TIF"};
-    RetrieveAndWait(h);
+    {
+        FileSizeLimit full(4096);
+        ASSERT_TRUE(full.Ok());
+        RetrieveAndWait(h);
+    }
 
     ASSERT_EQ(h.prompts.Boxes().size(), 1u);
-    EXPECT_EQ(h.prompts.Boxes()[0].caption, "Unable to open file ");
-    EXPECT_EQ(h.prompts.Boxes()[0].text.rfind(out + "/d00", 0), 0u);
+    EXPECT_EQ(h.prompts.Boxes()[0].caption, "Unable to save file");
+    // Whichever file comes first in the table is the one that fails.
+    const std::string prefix = "Cannot write " + out + "/d00";
+    const std::string text = h.prompts.Boxes()[0].text;
+    EXPECT_EQ(text.rfind(prefix, 0), 0u) << text;
+    EXPECT_EQ(text.substr(std::min(text.size(), prefix.size() + 1)),
+              ".TIF: File too large\n\nThe copy was not saved and the file stays on the printer; the files not yet "
+              "retrieved were left as well. Make room or choose another folder, then retrieve them again.");
     EXPECT_TRUE(Deletions().empty());
     EXPECT_EQ(Uploads().size(), 1u);
     EXPECT_EQ(ListStore(store).size(), 2u);
@@ -129,7 +144,7 @@ TEST_F(RetrievalTest, FailedWriteIsReportedStopsTheBatchAndDeletesNothing)
     ASSERT_TRUE(ListShown(h));
     EXPECT_EQ(h.Frame()->m_pDirectory->count, 2);
     EXPECT_EQ(SelectedPaths(h), (std::set<std::string>{a, b}));
-    EXPECT_TRUE(Exists("/dev/full"));
+    EXPECT_TRUE(FilesIn(out).empty());
 }
 
 TEST_F(RetrievalTest, AnswerWithoutHeaderLineIsRefusedAndNothingIsDeleted)
@@ -172,7 +187,8 @@ TEST_F(RetrievalTest, NameTooLongForAPathIsRefusedBeforeAnythingIsFetched)
     ASSERT_TRUE(h.PumpUntil([&] { return h.prompts.calls.size() == 3; }, 5000));
     h.PumpFor(200);
     EXPECT_EQ(h.prompts.calls[1].kind, "MessageBox");
-    EXPECT_EQ(h.prompts.calls[1].text, chosen);
+    EXPECT_EQ(h.prompts.calls[1].text,
+              "The name " + chosen + " is too long for a file in that folder. Choose a shorter name.");
     EXPECT_EQ(h.prompts.calls[2].kind, "SaveAs");
     EXPECT_TRUE(Uploads().empty());
     EXPECT_TRUE(FilesIn(out).empty());

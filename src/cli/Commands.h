@@ -1,0 +1,29 @@
+// The tool's four commands. Each returns the process's exit status.
+#pragma once
+
+#include "cli/PrinterLink.h"
+
+#include <string>
+#include <vector>
+
+// Exit statuses.
+constexpr int QBX_EXIT_OK = 0;         // everything asked was done
+constexpr int QBX_EXIT_FILES = 1;      // one or more files failed (a line each on stderr)
+constexpr int QBX_EXIT_USAGE = 2;      // bad arguments or settings
+constexpr int QBX_EXIT_PRINTER = 3;    // the printer could not be reached or listed
+// A stop by SIGINT/SIGTERM during work ends with 128 + the signal's number.
+
+struct CliCommon {
+    PrinterTarget target;
+    std::string userID;
+    int timeoutSeconds = 600;  // whole command (each round of sync --every); 0: none
+    int verbosity = 0;         // -1 quiet, 0 normal, 1 verbose
+    bool terminal = false;     // stderr is a terminal: show the progress bar
+    int sortKey = 0;           // 105 name, 106 size, 107 date; the settings' SortBy by default
+};
+
+int RunList(const CliCommon& c, bool json);
+int RunGet(const CliCommon& c, const std::string& folder, const std::vector<std::string>& names, bool deleteAfter,
+           bool overwrite);
+int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool yes);
+int RunSync(const CliCommon& c, const std::string& folder, bool deleteAfter, int everySeconds);

@@ -1,0 +1,184 @@
+// The tool's output: list text and JSON, progress bar, failure lines.
+#include "cli/Output.h"
+
+#include "cli/Names.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+std::string Field(const char* f, std::size_t size) { return std::string(f, strnlen(f, size)); }
+
+void SplitDateTime(const DirEntry& e, std::string& date, std::string& time)
+{
+    std::string dt = Field(e.dateTime, sizeof e.dateTime);
+    auto tab = dt.find('\t');
+    date = tab == std::string::npos ? dt : dt.substr(0, tab);
+    time = tab == std::string::npos ? std::string() : dt.substr(tab + 1);
+}
+
+bool AllDigits(const std::string& s)
+{
+    if (s.empty()) return false;
+    for (char c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+double NowSeconds()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::string Clock(double seconds)
+{
+    if (seconds < 0 || seconds > 359999) return "--:--";
+    long s = static_cast<long>(seconds + 0.5);
+    char buf[32];
+    if (s >= 3600)
+        std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    else
+        std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
+    return buf;
+}
+
+}  // namespace
+
+void PrintListText(std::FILE* out, const DirHeader& dir, const std::vector<int>& order, bool header)
+{
+    if (header) std::fprintf(out, "%-15s %4s %11s  %-8s  %-8s\n", "NAME", "DUP", "SIZE", "DATE", "TIME");
+    for (int i : order) {
+        const DirEntry& e = dir.entries[i];
+        std::string date, time;
+        SplitDateTime(e, date, time);
+        std::string dup = Field(e.dupNumber, sizeof e.dupNumber);
+        std::fprintf(out, "%-15s %4s %11s  %-8s  %-8s\n", Field(e.name, sizeof e.name).c_str(),
+                     dup.empty() ? "-" : dup.c_str(), Field(e.size, sizeof e.size).c_str(),
+                     date.empty() ? "-" : date.c_str(), time.empty() ? "-" : time.c_str());
+    }
+}
+
+std::string JsonString(const std::string& text)
+{
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c == 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+void PrintListJson(std::FILE* out, const DirHeader& dir, const std::vector<int>& order)
+{
+    std::fputs("[", out);
+    bool first = true;
+    for (int i : order) {
+        const DirEntry& e = dir.entries[i];
+        std::string date, time;
+        SplitDateTime(e, date, time);
+        std::string dup = Field(e.dupNumber, sizeof e.dupNumber);
+        std::string size = Field(e.size, sizeof e.size);
+        std::string d = EntryDateDigits(e);
+        std::string stamp = d.empty() ? "null"
+                                      : JsonString(d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2) + "T" +
+                                                   d.substr(8, 2) + ":" + d.substr(10, 2) + ":" + d.substr(12, 2));
+        std::fprintf(out, "%s\n  {\"file\": %s, \"name\": %s, \"dup\": %s, \"size\": %s, \"date\": %s, \"time\": %s, "
+                          "\"timestamp\": %s, \"path\": %s}",
+                     first ? "" : ",", JsonString(CliFileName(e)).c_str(),
+                     JsonString(Field(e.name, sizeof e.name)).c_str(), AllDigits(dup) ? dup.c_str() : "null",
+                     AllDigits(size) ? size.c_str() : JsonString(size).c_str(),
+                     date.empty() ? "null" : JsonString(date).c_str(), time.empty() ? "null" : JsonString(time).c_str(),
+                     stamp.c_str(), JsonString(Field(e.path, sizeof e.path)).c_str());
+        first = false;
+    }
+    std::fputs(first ? "]\n" : "\n]\n", out);
+}
+
+std::string HumanBytes(std::uint64_t bytes)
+{
+    static const char* units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+    double v = static_cast<double>(bytes);
+    int u = 0;
+    while (v >= 1024 && u < 4) {
+        v /= 1024;
+        ++u;
+    }
+    char buf[32];
+    if (u == 0)
+        std::snprintf(buf, sizeof buf, "%llu B", static_cast<unsigned long long>(bytes));
+    else
+        std::snprintf(buf, sizeof buf, "%.1f %s", v, units[u]);
+    return buf;
+}
+
+std::string CProgressBar::Line(const std::string& name, std::uint64_t bytes, std::uint64_t total, double seconds,
+                               int width)
+{
+    double fraction = total ? static_cast<double>(bytes) / static_cast<double>(total) : 1.0;
+    if (fraction > 1) fraction = 1;
+    double rate = seconds > 0 ? static_cast<double>(bytes) / seconds : 0;
+    std::string left = rate > 0 ? Clock(static_cast<double>(total - std::min(bytes, total)) / rate) : "--:--";
+    char tail[128];
+    // Fixed-width fields keep the bar from changing length while it fills.
+    std::snprintf(tail, sizeof tail, " %3d%%  %10s / %-10s  %10s/s  %5s left", static_cast<int>(fraction * 100),
+                  HumanBytes(bytes).c_str(), HumanBytes(total).c_str(), HumanBytes(static_cast<std::uint64_t>(rate)).c_str(),
+                  left.c_str());
+    std::string shown = name;
+    auto slash = shown.find_last_of('/');
+    if (slash != std::string::npos) shown = shown.substr(slash + 1);
+    if (shown.size() > 24) shown = shown.substr(0, 23) + "~";
+    int barWidth = width - static_cast<int>(shown.size()) - static_cast<int>(std::strlen(tail)) - 4;
+    if (barWidth > 30) barWidth = 30;
+    std::string line = shown;
+    if (barWidth >= 5) {
+        int filled = static_cast<int>(fraction * barWidth);
+        line += " [" + std::string(filled, '#') + std::string(barWidth - filled, '-') + "]";
+    }
+    line += tail;
+    if (width > 0 && static_cast<int>(line.size()) > width) line.resize(width);
+    return line;
+}
+
+void CProgressBar::Begin(const std::string& name, std::uint64_t total)
+{
+    m_name = name;
+    m_total = total;
+    m_start = NowSeconds();
+    m_lastDraw = -1;
+    Update(0);
+}
+
+void CProgressBar::Update(std::uint64_t bytes)
+{
+    double now = NowSeconds();
+    if (m_lastDraw >= 0 && now - m_lastDraw < 0.1 && bytes < m_total) return;
+    m_lastDraw = now;
+    winsize ws{};
+    int width = ioctl(fileno(m_out), TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 ? ws.ws_col - 1 : 79;
+    std::fprintf(m_out, "\r%s\033[K", Line(m_name, bytes, m_total, now - m_start, width).c_str());
+    std::fflush(m_out);
+}
+
+void CProgressBar::End()
+{
+    std::fputs("\r\033[K", m_out);
+    std::fflush(m_out);
+}
+
+void PrintFailure(const std::string& name, const std::string& reason)
+{
+    std::fprintf(stderr, "quillbox-cli: %s: %s\n", name.c_str(), reason.c_str());
+}

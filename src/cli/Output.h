@@ -1,0 +1,46 @@
+// What the command-line tool prints: the file list as text or JSON, the one-line
+// progress bar, and the reason lines of failed files.
+#pragma once
+
+#include "cli/Printer.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// Writes the records of order (indexes into dir) as text lines: name, duplicate
+// number ("-" for none), size, date, time; with header a title line first.
+void PrintListText(std::FILE* out, const DirHeader& dir, const std::vector<int>& order, bool header);
+// Writes the records as one JSON array of objects (file, name, dup, size, date,
+// time, timestamp, path), one object per line.
+void PrintListJson(std::FILE* out, const DirHeader& dir, const std::vector<int>& order);
+// A JSON string literal of text (quotes, backslashes and control characters escaped).
+std::string JsonString(const std::string& text);
+
+// "1.5 MiB", "512 B".
+std::string HumanBytes(std::uint64_t bytes);
+
+// A one-line bar on a terminal: name, bar, percentage, bytes, rate and time left.
+// Redrawn at most ten times a second; End() clears the line.
+class CProgressBar : public IFetchProgress {
+public:
+    explicit CProgressBar(std::FILE* out) : m_out(out) {}
+    void Begin(const std::string& name, std::uint64_t total) override;
+    void Update(std::uint64_t bytes) override;
+    void End() override;
+
+    // The bar's text for a state, width columns at most (also used by the tests).
+    static std::string Line(const std::string& name, std::uint64_t bytes, std::uint64_t total, double seconds,
+                            int width);
+
+private:
+    std::FILE* m_out;
+    std::string m_name;
+    std::uint64_t m_total = 0;
+    double m_start = 0;
+    double m_lastDraw = -1;
+};
+
+// "quillbox-cli: NAME: reason" on stderr.
+void PrintFailure(const std::string& name, const std::string& reason);

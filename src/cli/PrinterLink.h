@@ -1,0 +1,71 @@
+// The command-line tool's connection to the printer: a plain blocking TCP client
+// whose every wait is a poll() with a deadline. The dialogs' socket waits inside the
+// window system's message pump and times its calls with window timers; a tool without
+// windows needs neither, so it talks POSIX directly and keeps only what matters to the
+// user: the same per-call time-outs, the same Windows Sockets error numbers (and so the
+// same texts from the string table) and a stop on SIGINT/SIGTERM.
+//
+// Contract:
+// - Every call that fails returns false (Receive: -1) and leaves a Windows Sockets
+//   error number in LastError(): POSIX errors mapped by MapSocketErrno, a host name
+//   that cannot be looked up 10022, a deadline or a per-call time-out 10060, a stop
+//   request 10004.
+// - Connect tries for at most 2000 ms at a time and tries again after a time-out until
+//   the deadline; a refusal or any other error ends it at once.
+// - Receive waits up to 1000 ms at a time and waits again while the printer is only
+//   slow, until data, the end of the connection (0) or the deadline.
+// - SendAll sends every byte or fails; a partial send is continued, never restarted.
+// - Close shuts both directions and closes; the destructor closes.
+#pragma once
+
+#include <chrono>
+#include <csignal>
+#include <cstddef>
+#include <string>
+
+using QbxClock = std::chrono::steady_clock;
+
+// Set by the tool's signal handler; every wait gives up soon after it is set.
+extern volatile std::sig_atomic_t g_nStopSignal;
+
+struct PrinterTarget {
+    std::string host;    // dotted IPv4 address or host name
+    int port = 3102;
+    std::string bindIP;  // local address to bind to; empty: any
+};
+
+class CPrinterLink {
+public:
+    static constexpr int kConnectMs = 2000;
+    static constexpr int kReceiveMs = 1000;
+
+    CPrinterLink() = default;
+    ~CPrinterLink() { Close(); }
+    CPrinterLink(const CPrinterLink&) = delete;
+    CPrinterLink& operator=(const CPrinterLink&) = delete;
+
+    bool Connect(const PrinterTarget& target, QbxClock::time_point deadline);
+    bool SendAll(const char* data, std::size_t len, QbxClock::time_point deadline);
+    // Bytes received (> 0), 0 when the printer ended the connection, -1 on failure.
+    long Receive(char* buffer, std::size_t len, QbxClock::time_point deadline);
+    void Close();
+    // Ends a connection that carried a job without an answer (a deletion): shuts the
+    // sending side, reads and drops whatever the printer still sends until it closes
+    // or the deadline, then closes. Closing at once with unread bytes pending would
+    // reset the connection and could take the job with it.
+    void Finish(QbxClock::time_point deadline);
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int LastError() const { return m_nLastError; }
+
+private:
+    // Waits until fd is ready for events or ms passed: 1 ready, 0 time-out, -1 failure.
+    int WaitReady(short events, int ms);
+    bool Fail(int wsaError);
+
+    int m_fd = -1;
+    int m_nLastError = 0;
+};
+
+// The string-table text of a Windows Sockets error number ("" when it has none).
+const char* SocketErrorText(int wsaError);

@@ -1,0 +1,173 @@
+// quillbox-cli: list, copy, delete and sync a user's scans on the printer without a
+// display. The argument parsing is CLI11's; the work is in Commands.cpp.
+#include "cli/Commands.h"
+
+#include "app/Config.h"
+#include "platform/profile.h"
+#include "res/resource.h"
+
+#include <CLI/CLI.hpp>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+void QbxRegisterResources(bool withVersion);
+
+namespace {
+
+void OnStopSignal(int sig) { g_nStopSignal = sig; }
+
+void InstallStopHandlers()
+{
+    struct sigaction sa{};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;  // no SA_RESTART: a waiting poll() returns at once
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+}
+
+// "HOST" or "HOST:PORT"; a port of 0 keeps the one given.
+bool SplitPrinter(const std::string& text, std::string& host, int& port)
+{
+    auto colon = text.rfind(':');
+    if (colon == std::string::npos) {
+        host = text;
+        return !host.empty();
+    }
+    host = text.substr(0, colon);
+    std::string p = text.substr(colon + 1);
+    if (host.empty() || p.empty() || p.size() > 5 || p.find_first_not_of("0123456789") != std::string::npos) return false;
+    port = std::atoi(p.c_str());
+    return port > 0 && port <= 65535;
+}
+
+bool ValidUserID(const std::string& id)
+{
+    return !id.empty() && id.size() <= 8 && id.find_first_not_of("0123456789") == std::string::npos;
+}
+
+int SortKeyOf(const std::string& sort)
+{
+    if (sort == "name") return 105;
+    if (sort == "size") return 106;
+    if (sort == "date") return 107;
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QbxRegisterResources(false);
+
+    CLI::App app{"quillbox-cli: list, copy, delete and sync your scans on the printer's disk.\n"
+                 "Printer, port and user default to the settings of the Quillbox dialog (Quillbox.ini)."};
+    app.require_subcommand(1);
+    app.footer("Exit status: 0 everything asked was done; 1 one or more files failed (a line each on stderr);\n"
+               "2 bad arguments or settings; 3 the printer could not be reached or listed; 128+N stopped by signal N.\n"
+               "See quillbox-cli(1).");
+    app.set_help_all_flag("--help-all", "Show the help of every command");
+
+    std::string printer, user, config, sort, folder;
+    int timeout = 600, every = 0;
+    bool quiet = false, verbose = false, json = false, del = false, overwrite = false, yes = false;
+    std::vector<std::string> names;
+
+    auto common = [&](CLI::App* cmd) {
+        cmd->add_option("--printer", printer, "Printer address, HOST or HOST:PORT (default: the dialog's settings)");
+        cmd->add_option("--user", user, "Your user ID at the scanner, 1 to 8 digits (default: UserID in section CommandLine of the settings)");
+        cmd->add_option("--config", config, "Settings file to read instead of Quillbox.ini beside the program");
+        cmd->add_option("--timeout", timeout, "Give up after this many seconds (each round of sync); 0: never")
+            ->check(CLI::NonNegativeNumber)
+            ->capture_default_str();
+        cmd->add_flag("-q,--quiet", quiet, "Print nothing but results and failures");
+        cmd->add_flag("-v,--verbose", verbose, "Also say what was skipped and deleted");
+    };
+
+    CLI::App* list = app.add_subcommand("list", "List your files on the printer");
+    common(list);
+    list->add_option("--sort", sort, "Order: name (ascending), size (largest first), date (newest first)")
+        ->check(CLI::IsMember({"name", "size", "date"}));
+    list->add_flag("--json", json, "One JSON array, for scripts");
+
+    CLI::App* get = app.add_subcommand("get", "Copy files into a folder (all when none are named)");
+    common(get);
+    get->add_option("--to", folder, "Folder to copy into")->required();
+    get->add_option("names", names, "Files as list shows them (007.TIF, 007_1.TIF for duplicate 1) or printer paths");
+    get->add_flag("--delete", del, "Delete each file on the printer once its copy is complete and on disk");
+    get->add_flag("--overwrite", overwrite, "Replace files that already exist in the folder");
+
+    CLI::App* rm = app.add_subcommand("delete", "Delete files on the printer");
+    common(rm);
+    rm->add_option("names", names, "Files as list shows them or printer paths")->required();
+    rm->add_flag("-y,--yes", yes, "Do not ask before each file");
+
+    CLI::App* sync = app.add_subcommand("sync", "Copy every file not yet in the folder, once or repeatedly");
+    common(sync);
+    sync->add_option("--to", folder, "Folder to keep in step")->required();
+    sync->add_flag("--delete", del, "Delete each file on the printer once its copy is complete and on disk");
+    sync->add_option("--every", every, "Repeat every this many seconds until stopped (SIGINT/SIGTERM)")
+        ->check(CLI::PositiveNumber);
+
+    // CLI11 reports through exceptions; they end here, as an exit status of 2 (or 0 for
+    // --help) after its message.
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? QBX_EXIT_OK : QBX_EXIT_USAGE;
+    }
+
+    QbxSettings settings;
+    std::string ini = config.empty() ? QuillboxIniReadPath() : config;
+    ReadQuillboxSettings(ini.c_str(), settings);
+
+    CliCommon c;
+    c.target.host = settings.szRemoteIP;
+    c.target.port = settings.nRemotePort;
+    c.target.bindIP = settings.szBindIP;
+    if (!printer.empty() && !SplitPrinter(printer, c.target.host, c.target.port)) {
+        std::fprintf(stderr, "quillbox-cli: --printer %s is not HOST or HOST:PORT (port 1 to 65535)\n", printer.c_str());
+        return QBX_EXIT_USAGE;
+    }
+    if (c.target.host.empty()) {
+        std::fprintf(stderr, "quillbox-cli: no printer address: give --printer HOST[:PORT] or set RemoteIP in %s\n",
+                     ini.c_str());
+        return QBX_EXIT_USAGE;
+    }
+    if (c.target.port <= 0 || c.target.port > 65535) {
+        std::fprintf(stderr, "quillbox-cli: the printer port in %s (\"%s\") is not a port number; give "
+                             "--printer HOST:PORT\n",
+                     ini.c_str(), settings.szRemotePort);
+        return QBX_EXIT_USAGE;
+    }
+    // The dialog asks for the user ID every time; the tool may keep one in the same
+    // file, in a section of its own that the dialog never reads or writes.
+    if (user.empty()) {
+        char id[12] = "";
+        GetPrivateProfileString("CommandLine", "UserID", "", id, sizeof id, ini.c_str());
+        user = id;
+    }
+    if (!ValidUserID(user)) {
+        std::fprintf(stderr, "quillbox-cli: %s: a user ID is 1 to 8 digits, as keyed in at the scanner; give --user ID\n",
+                     user.empty() ? "no user ID" : user.c_str());
+        return QBX_EXIT_USAGE;
+    }
+    c.userID = user;
+    c.timeoutSeconds = timeout;
+    c.verbosity = quiet ? -1 : verbose ? 1 : 0;
+    c.terminal = isatty(STDERR_FILENO) != 0;
+    c.sortKey = sort.empty() ? std::atoi(settings.szSortBy) : SortKeyOf(sort);
+    if (c.sortKey < 105 || c.sortKey > 107) c.sortKey = 105;
+
+    InstallStopHandlers();
+    if (list->parsed()) return RunList(c, json);
+    if (get->parsed()) return RunGet(c, folder, names, del, overwrite);
+    if (rm->parsed()) return RunDelete(c, names, yes);
+    return RunSync(c, folder, del, every);
+}

@@ -1,0 +1,320 @@
+// list, get, delete and sync driven through the real executable.
+#include "cli_fixture.h"
+
+#include "link/JobLanguage.h"
+
+#include <map>
+
+namespace {
+
+std::string DeletionJobFor(const std::string& path)
+{
+    char job[2048];
+    int n = ComposeJob(job, sizeof job, JOB_DELETE, "", path.c_str());
+    return n < 0 ? std::string() : std::string(job, static_cast<std::size_t>(n));
+}
+
+}  // namespace
+
+// User 1234 with a duplicate display name, a neighbour user whose ID begins alike and
+// a lower-case extension that the listing drops.
+class CliCommands : public CliTest {
+protected:
+    void SetUp() override
+    {
+        CliTest::SetUp();
+        p007a = Add("1234", "007", "20261207093005", 3000, 1);
+        p008 = Add("1234", "008", "20261207100000", 70000, 2);
+        p007b = Add("1234", "007", "20261208110000", 500, 3);
+        Add("12345", "009", "20261207120000", 100, 4);
+        Add("1234", "010", "20261207130000", 100, 5, ".tif");
+        StartPrinter();
+        // Which of the two 007 scans gets the duplicate number depends on the order in
+        // which the printer lists them; the JSON list says.
+        CliRun r = Run(With({"list", "--json"}));
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (const std::string& p : {p007a, p007b, p008}) {
+            auto at = r.out.find("\"path\": \"" + p + "\"");
+            ASSERT_NE(at, std::string::npos) << r.out;
+            auto line = r.out.rfind("{\"file\": \"", at);
+            auto start = line + 10;
+            fileOf[p] = r.out.substr(start, r.out.find('"', start) - start);
+        }
+        ASSERT_EQ((std::set<std::string>{fileOf[p007a], fileOf[p007b]}), (std::set<std::string>{"007.TIF", "007_1.TIF"}));
+    }
+    // The text line of a scan: name, duplicate number, size, date, time.
+    std::string LineOf(const std::string& p) const
+    {
+        static const std::map<std::string, std::string> rest = {
+            {"a", "        3000  12/07/26  09:30:05"}, {"b", "         500  12/08/26  11:00:00"}};
+        if (p == p008) return "008.TIF            -       70000  12/07/26  10:00:00";
+        std::string dup = fileOf.at(p) == "007.TIF" ? "-" : "1";
+        return "007.TIF            " + dup + rest.at(p == p007a ? "a" : "b");
+    }
+    std::vector<std::string> Common() const { return {"--printer", Printer(), "--user", "1234"}; }
+    std::vector<std::string> With(std::vector<std::string> head, std::vector<std::string> tail = {}) const
+    {
+        auto c = Common();
+        head.insert(head.end(), c.begin(), c.end());
+        head.insert(head.end(), tail.begin(), tail.end());
+        return head;
+    }
+    std::string p007a, p007b, p008;
+    std::map<std::string, std::string> fileOf;  // printer path -> name on the command line
+};
+
+TEST_F(CliCommands, ListTextShowsTheUsersFilesInEachOrder)
+{
+    // By name the two 007 scans keep the exchange procedure's order, which depends on
+    // the listing's; sizes and dates fix the other two orders.
+    std::string first007 = fileOf[p007a] == "007.TIF" ? p007a : p007b;
+    std::string second007 = first007 == p007a ? p007b : p007a;
+    struct Case {
+        std::string sort;
+        std::vector<std::string> paths;
+    } cases[] = {
+        {"size", {p008, p007a, p007b}},
+        {"date", {p007b, p008, p007a}},
+    };
+    for (auto& c : cases) {
+        CliRun r = Run(With({"list", "--sort", c.sort}));
+        EXPECT_EQ(r.status, 0) << c.sort << r.err;
+        std::vector<std::string> want;
+        for (auto& p : c.paths) want.push_back(LineOf(p));
+        EXPECT_EQ(Lines(r.out), want) << c.sort;
+    }
+    CliRun byName = Run(With({"list", "--sort", "name"}));
+    ASSERT_EQ(Lines(byName.out).size(), 3u);
+    EXPECT_EQ(Lines(byName.out)[2], LineOf(p008));
+    EXPECT_EQ((std::set<std::string>{Lines(byName.out)[0], Lines(byName.out)[1]}),
+              (std::set<std::string>{LineOf(first007), LineOf(second007)}));
+}
+
+TEST_F(CliCommands, ListJsonNamesEachFileAsGetTakesIt)
+{
+    CliRun r = Run(With({"list", "--json", "--sort", "size"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto l = Lines(r.out);
+    ASSERT_EQ(l.size(), 5u) << r.out;
+    EXPECT_EQ(l[0], "[");
+    std::string dup = fileOf[p007a] == "007.TIF" ? "null" : "1";
+    EXPECT_EQ(l[2], "  {\"file\": \"" + fileOf[p007a] + "\", \"name\": \"007.TIF\", \"dup\": " + dup +
+                        ", \"size\": 3000, \"date\": \"12/07/26\", \"time\": \"09:30:05\", \"timestamp\": "
+                        "\"2026-12-07T09:30:05\", \"path\": \"" + p007a + "\"},");
+    EXPECT_NE(l[1].find("\"file\": \"008.TIF\""), std::string::npos);
+    EXPECT_NE(l[3].find("\"size\": 500"), std::string::npos);
+    EXPECT_EQ(l[4], "]");
+}
+
+TEST_F(CliCommands, ListOfAUserWithoutFilesIsEmptyAndSaysSo)
+{
+    CliRun text = Run({"list", "--printer", Printer(), "--user", "77"});
+    EXPECT_EQ(text.status, 0);
+    EXPECT_EQ(text.out, "");
+    EXPECT_NE(text.err.find("No files matching this User ID"), std::string::npos) << text.err;
+    CliRun json = Run({"list", "--printer", Printer(), "--user", "77", "--json"});
+    EXPECT_EQ(json.status, 0);
+    EXPECT_EQ(json.out, "[]\n");
+}
+
+TEST_F(CliCommands, GetCopiesOneSeveralOrAllUnderTheDialogsBatchNames)
+{
+    struct Case {
+        std::vector<std::string> names;
+        std::set<std::string> files;
+    } cases[] = {
+        {{"007_1.TIF"}, {"007_1.TIF"}},
+        {{"008.TIF", "007.TIF"}, {"007.TIF", "008.TIF"}},
+        {{}, {"007.TIF", "007_1.TIF", "008.TIF"}},
+    };
+    std::map<std::string, std::string> source;
+    for (auto& [path, file] : fileOf) source[file] = path;
+    for (auto& c : cases) {
+        fs::remove_all(out);
+        fs::create_directories(out);
+        CliRun r = Run(With({"get", "--to", out.string()}, c.names));
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(OutFiles(), c.files);
+        for (auto& f : c.files) {
+            EXPECT_TRUE(ReadWhole(out / f) == StoreBytes(source.at(f))) << f;
+            EXPECT_NE(r.out.find((out / f).string() + "\n"), std::string::npos) << r.out;
+        }
+    }
+    EXPECT_TRUE(DeletionJobs().empty());
+    EXPECT_EQ(qbxsim::ListStore(store).size(), 5u);
+}
+
+TEST_F(CliCommands, GetDeleteRemovesExactlyTheCopiedFilesWithTheirDeletionJobs)
+{
+    // The second 007 scan and 008 are asked for; the first 007 stays.
+    std::string kept = fileOf[p007a] == "007.TIF" ? p007a : p007b;
+    std::string gone = kept == p007a ? p007b : p007a;
+    const std::string goneBytes = StoreBytes(gone);
+    CliRun r = Run(With({"get", "--to", out.string(), "--delete"}, {"007_1.TIF", "008.TIF"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(OutFiles(), (std::set<std::string>{"007_1.TIF", "008.TIF"}));
+    EXPECT_TRUE(ReadWhole(out / "007_1.TIF") == goneBytes);
+    EXPECT_EQ(DeletionJobs(), (std::vector<std::string>{DeletionJobFor(gone), DeletionJobFor(p008)}));
+    // Ghostscript ran the deletions: only the files not asked for are left.
+    auto left = [&] {
+        auto s = qbxsim::ListStore(store);
+        return std::set<std::string>(s.begin(), s.end());
+    };
+    for (int i = 0; i < 100 && left().count(p008); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(left().count(kept), 1u);
+    EXPECT_EQ(left().count(gone), 0u);
+    EXPECT_EQ(left().count(p008), 0u);
+}
+
+TEST_F(CliCommands, GetNeverOverwritesUnlessAsked)
+{
+    std::ofstream(out / "008.TIF") << "mine";
+    CliRun r = Run(With({"get", "--to", out.string(), "--delete"}, {"008.TIF"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("008.TIF"), std::string::npos);
+    EXPECT_NE(r.err.find("already exists"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadWhole(out / "008.TIF"), "mine");
+    EXPECT_TRUE(DeletionJobs().empty());
+
+    CliRun o = Run(With({"get", "--to", out.string(), "--overwrite"}, {"008.TIF"}));
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(ReadWhole(out / "008.TIF") == StoreBytes(p008));
+}
+
+TEST_F(CliCommands, GetOfANameNotOnThePrinterFailsForThatNameAlone)
+{
+    CliRun r = Run(With({"get", "--to", out.string()}, {"999.TIF", "008.TIF"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("999.TIF: not on the printer"), std::string::npos) << r.err;
+    EXPECT_EQ(OutFiles(), (std::set<std::string>{"008.TIF"}));
+}
+
+TEST_F(CliCommands, SyncTwiceFetchesNothingTheSecondTime)
+{
+    CliRun first = Run(With({"sync", "--to", out.string()}));
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(OutFiles(), (std::set<std::string>{"2026-12-07_093005_007.TIF", "2026-12-07_100000_008.TIF",
+                                                 "2026-12-08_110000_007.TIF"}));
+    EXPECT_TRUE(ReadWhole(out / "2026-12-08_110000_007.TIF") == StoreBytes(p007b));
+    EXPECT_EQ(UploadJobs(), 3);
+
+    CliRun second = Run(With({"sync", "--to", out.string()}));
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(second.out, "");
+    EXPECT_EQ(UploadJobs(), 3);
+}
+
+TEST_F(CliCommands, SyncLeavesAFileOfTheSameNameButAnotherSizeAlone)
+{
+    std::ofstream(out / "2026-12-07_100000_008.TIF") << "someone else's";
+    CliRun r = Run(With({"sync", "--to", out.string(), "--delete"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("008.TIF: " + (out / "2026-12-07_100000_008.TIF").string() + " exists with 14 bytes"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(ReadWhole(out / "2026-12-07_100000_008.TIF"), "someone else's");
+    EXPECT_EQ(OutFiles().size(), 3u);
+    // The other two were copied and deleted; 008 was not deleted.
+    EXPECT_EQ(DeletionJobs().size(), 2u);
+    EXPECT_TRUE(fs::exists(store / p008));
+}
+
+TEST_F(CliCommands, SyncEveryRunsUntilStoppedAndPicksUpNewScans)
+{
+    CliRun r = Run(With({"sync", "--to", out.string(), "--every", "1"}), {}, [&](pid_t pid) {
+        for (int i = 0; i < 200 && OutFiles().size() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        Add("1234", "011", "20261209080000", 10, 11);
+        for (int i = 0; i < 200 && OutFiles().size() < 4; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        ::kill(pid, SIGINT);
+    });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(OutFiles().count("2026-12-09_080000_011.TIF"), 1u);
+    EXPECT_EQ(Lines(r.out).size(), 4u) << r.out;
+}
+
+TEST_F(CliCommands, SyncDeleteEmptiesThePrinterOfCopiedFilesOnly)
+{
+    CliRun r = Run(With({"sync", "--to", out.string(), "--delete"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(DeletionJobs().size(), 3u);
+    for (int i = 0; i < 100 && qbxsim::ListStore(store).size() > 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The other user's file and the lower-case one stay.
+    EXPECT_EQ(qbxsim::ListStore(store).size(), 2u);
+}
+
+TEST_F(CliCommands, DeleteAsksUnlessYesAndRemovesOnlyTheNamedFile)
+{
+    CliRun refused = Run(With({"delete"}, {"008.TIF"}));
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--yes"), std::string::npos) << refused.err;
+    EXPECT_TRUE(DeletionJobs().empty());
+
+    CliRun r = Run(With({"delete", "--yes"}, {"007.TIF"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "deleted 007.TIF\n");
+    std::string named = fileOf[p007a] == "007.TIF" ? p007a : p007b;
+    EXPECT_EQ(DeletionJobs(), (std::vector<std::string>{DeletionJobFor(named)}));
+}
+
+TEST_F(CliCommands, SettingsFileGivesPrinterPortAndUser)
+{
+    fs::path ini = base / "Quillbox.ini";
+    std::ofstream(ini) << "[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=" << sim->Port()
+                       << "\n[MiscData]\nSortBy=106\n[CommandLine]\nUserID=1234\n";
+    CliRun r = Run({"list", "--config", ini.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    // SortBy 106 is the dialog's "Size": largest first.
+    ASSERT_EQ(Lines(r.out).size(), 3u);
+    EXPECT_EQ(Lines(r.out)[0].substr(0, 7), "008.TIF");
+
+    CliRun flag = Run({"list", "--config", ini.string(), "--user", "12345"});
+    EXPECT_EQ(flag.status, 0) << flag.err;
+    EXPECT_EQ(Lines(flag.out).size(), 1u);
+}
+
+TEST_F(CliCommands, BadArgumentsEndWithStatusTwoAndSayWhy)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string says;
+    } cases[] = {
+        {{"list", "--printer", Printer(), "--user", "123456789"}, "1 to 8 digits"},
+        {{"list", "--printer", Printer(), "--user", "12a"}, "1 to 8 digits"},
+        {{"list", "--printer", "127.0.0.1:99999", "--user", "1"}, "HOST:PORT"},
+        {{"list", "--user", "1", "--config", "/nonexistent/Quillbox.ini"}, "no printer address"},
+        {{"get", "--printer", Printer(), "--user", "1", "--to", "/nonexistent/folder"}, "not a folder"},
+        {{"get", "--printer", Printer(), "--user", "1"}, "--to"},
+        {{"frobnicate"}, "subcommand"},
+    };
+    for (auto& c : cases) {
+        CliRun r = Run(c.args);
+        EXPECT_EQ(r.status, 2) << c.says;
+        EXPECT_NE((r.err + r.out).find(c.says), std::string::npos) << r.err << r.out;
+    }
+}
+
+TEST_F(CliCommands, BindAddressFollowsTheSiblingProductsFileAsTheDialogDoes)
+{
+    fs::path sys = base / "system";
+    fs::create_directories(sys);
+    ::setenv("QUILLBOX_SYSTEM_DIR", sys.c_str(), 1);
+    struct Case {
+        std::string halvern;
+        int status;
+        std::string says;
+    } cases[] = {
+        // IPFROMINI empty: IP is not read and any local address serves.
+        {"[IP]\nIPFROMINI=\nIP=192.0.2.1\n", 0, ""},
+        {"[IP]\nIPFROMINI=1\nIP=127.0.0.1\n", 0, ""},
+        // An address this machine does not have: the connection cannot be made from it.
+        {"[IP]\nIPFROMINI=1\nIP=192.0.2.1\n", 3, "The specified address is not available from the local machine."},
+    };
+    for (auto& c : cases) {
+        std::ofstream(sys / "Halvern.ini") << c.halvern;
+        CliRun r = Run(With({"list"}));
+        EXPECT_EQ(r.status, c.status) << c.halvern << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+    ::unsetenv("QUILLBOX_SYSTEM_DIR");
+}

@@ -1,0 +1,162 @@
+// Every misbehaviour of the printer, and a full disk, ends with the right status, no
+// partial or temporary file, and nothing deleted on the printer.
+#include "cli_fixture.h"
+
+namespace {
+
+constexpr std::size_t kSize = 64 * 1024;
+
+}  // namespace
+
+class CliFaults : public CliTest {
+protected:
+    void SetUp() override
+    {
+        CliTest::SetUp();
+        path = Add("1234", "007", "20261207093005", kSize, 7);
+    }
+    CliRun GetDelete(std::vector<std::string> extra = {}, std::function<void()> childSetup = {},
+                     std::function<void(pid_t)> during = {})
+    {
+        std::vector<std::string> a = {"get", "--printer", Printer(), "--user", "1234", "--to", out.string(), "--delete"};
+        a.insert(a.end(), extra.begin(), extra.end());
+        return Run(a, childSetup, during);
+    }
+    void ExpectNothingLeftBehind(const CliRun& r, const std::string& says)
+    {
+        EXPECT_TRUE(OutFiles().empty()) << says << ": " << *OutFiles().begin();
+        EXPECT_TRUE(DeletionJobs().empty()) << says;
+        EXPECT_TRUE(fs::exists(store / path)) << says;
+        EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    std::string path;
+};
+
+TEST_F(CliFaults, PrinterThatRefusesOrStaysSilentEndsWithStatusThree)
+{
+    qbxsim::Knobs refuse;
+    refuse.refuse = true;
+    StartPrinter(refuse);
+    CliRun r = GetDelete();
+    EXPECT_EQ(r.status, 3);
+    ExpectNothingLeftBehind(r, "Socket Connection Error: The attempt to connect was rejected.");
+
+    qbxsim::Knobs silent;
+    silent.silent = true;
+    sim->SetKnobs(silent);
+    auto t0 = std::chrono::steady_clock::now();
+    CliRun s = GetDelete({"--timeout", "3"});
+    EXPECT_EQ(s.status, 3);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(6));
+    ExpectNothingLeftBehind(s, "did not answer before the time-out");
+}
+
+TEST_F(CliFaults, TransferThatGoesWrongLeavesNoFileAndDeletesNothing)
+{
+    struct Case {
+        const char* what;
+        std::function<void(qbxsim::Knobs&)> knob;
+        std::string says;
+    } cases[] = {
+        {"silent upload", [](qbxsim::Knobs& k) { k.silent = true; }, "did not answer before the time-out"},
+        {"cut mid-data", [](qbxsim::Knobs& k) { k.drop_after = 30000; }, "ended the connection after"},
+        {"reset mid-data",
+         [](qbxsim::Knobs& k) {
+             k.drop_after = 30000;
+             k.reset_on_drop = true;
+         },
+         "reset by the remote side"},
+        {"cut in the header", [](qbxsim::Knobs& k) { k.drop_after = 20; }, "before the file's first byte"},
+        {"garbage header", [](qbxsim::Knobs& k) { k.extra_before = std::string(200, 'x'); }, "not the file"},
+    };
+    StartPrinter();
+    for (auto& c : cases) {
+        qbxsim::Knobs k;
+        k.apply_to = qbxsim::ApplyTo::UploadAnswers;
+        c.knob(k);
+        sim->SetKnobs(k);
+        sim->ClearJobs();
+        CliRun r = GetDelete({"--timeout", "4"});
+        EXPECT_EQ(r.status, 1) << c.what << r.err;
+        ExpectNothingLeftBehind(r, c.says);
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.what << r.err;
+    }
+}
+
+// The file changes on the printer between the listing and the transfer: the listing
+// answer is held back long enough for the test to change the store.
+TEST_F(CliFaults, FileGoneOrGrownAfterTheListingIsNotCopied)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        std::string says;
+        int status;
+    } cases[] = {
+        {"gone", [&] { fs::remove(store / path); }, "not on the printer any more", 1},
+        {"grown", [&] { std::ofstream(store / path, std::ios::app) << "more"; }, "changed on the printer", 1},
+    };
+    qbxsim::Knobs k;
+    k.apply_to = qbxsim::ApplyTo::PostScriptAnswers;
+    k.pieces = {5};
+    k.piece_pause_ms = 2500;
+    StartPrinter(k);
+    for (auto& c : cases) {
+        fs::remove(store / path);
+        Add("1234", "007", "20261207093005", kSize, 7);
+        sim->ClearJobs();
+        CliRun r = GetDelete({}, {}, [&](pid_t) {
+            ASSERT_TRUE(sim->WaitForJobs(1, std::chrono::seconds(10)));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+            c.change();
+        });
+        EXPECT_EQ(r.status, c.status) << c.what << r.err;
+        EXPECT_TRUE(OutFiles().empty()) << c.what;
+        EXPECT_TRUE(DeletionJobs().empty()) << c.what;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.what << r.err;
+    }
+}
+
+TEST_F(CliFaults, FullDiskLeavesNoFileAndDeletesNothing)
+{
+    StartPrinter();
+    CliRun r = GetDelete({}, [] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{16 * 1024, 16 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+    });
+    EXPECT_EQ(r.status, 1) << r.err;
+    ExpectNothingLeftBehind(r, "File too large");
+    EXPECT_NE(r.err.find((out / "007.TIF").string()), std::string::npos) << r.err;
+}
+
+TEST_F(CliFaults, StopSignalDuringATransferRemovesTheTemporaryFile)
+{
+    qbxsim::Knobs k;
+    k.apply_to = qbxsim::ApplyTo::UploadAnswers;
+    k.trickle_bytes = 1024;
+    k.trickle_interval_ms = 50;
+    StartPrinter(k);
+    CliRun r = Run({"sync", "--printer", Printer(), "--user", "1234", "--to", out.string(), "--delete"}, {},
+                   [&](pid_t pid) {
+                       // Wait until the copy has begun, then stop the tool.
+                       for (int i = 0; i < 200 && OutFiles().empty(); ++i)
+                           std::this_thread::sleep_for(std::chrono::milliseconds(25));
+                       std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                       ::kill(pid, SIGTERM);
+                   });
+    EXPECT_EQ(r.status, 128 + SIGTERM) << r.err;
+    EXPECT_TRUE(OutFiles().empty());
+    EXPECT_TRUE(DeletionJobs().empty());
+    EXPECT_TRUE(fs::exists(store / path));
+}
+
+TEST_F(CliFaults, LeftoverOfAKilledRunIsRemovedAndTheCopyMadeAgain)
+{
+    StartPrinter();
+    std::ofstream(out / ".2026-12-07_093005_007.TIF.0badf00d.part") << "half";
+    CliRun r = Run({"sync", "--printer", Printer(), "--user", "1234", "--to", out.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(OutFiles(), (std::set<std::string>{"2026-12-07_093005_007.TIF"}));
+}

@@ -1,0 +1,84 @@
+// The tool's names and its output pieces.
+#include "cli/Names.h"
+#include "cli/Output.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+DirEntry Entry(const char* path, const char* name, const char* dup = "")
+{
+    DirEntry e{};
+    std::strncpy(e.path, path, sizeof e.path - 1);
+    std::strncpy(e.name, name, sizeof e.name - 1);
+    std::strncpy(e.dupNumber, dup, sizeof e.dupNumber - 1);
+    return e;
+}
+
+}  // namespace
+
+TEST(CliNames, SyncAndCommandLineNames)
+{
+    struct Case {
+        const char* path;
+        const char* name;
+        const char* dup;
+        const char* cli;
+        const char* sync;
+    } cases[] = {
+        {"DXR/Images/1234(007)(20261207093005).TIF", "007.TIF", "", "007.TIF", "2026-12-07_093005_007.TIF"},
+        {"DXR/Images/1234(007)(20261207093005).TIF", "007.TIF", "2", "007_2.TIF", "2026-12-07_093005_007.TIF"},
+        {"DXR/Images/1234(007)(20261207093005).TIFF", "007.TIFF", "", "007.TIFF", "2026-12-07_093005_007.TIFF"},
+        // No date: the display name with its duplicate suffix.
+        {"DXR/Images/1234(007).TIF", "007.TIF", "1", "007_1.TIF", "007_1.TIF"},
+        // A date part that is not 14 digits is no date.
+        {"DXR/Images/1234(007)(2026120709300X).TIF", "007.TIF", "", "007.TIF", "007.TIF"},
+        {"DXR/Images/1234(007)(2026).TIF", "007.TIF", "", "007.TIF", "007.TIF"},
+        {"DXR/Images/1234(007)x(20261207093005).TIF", "007.TIF", "", "007.TIF", "007.TIF"},
+    };
+    for (auto& c : cases) {
+        DirEntry e = Entry(c.path, c.name, c.dup);
+        EXPECT_EQ(CliFileName(e), c.cli) << c.path;
+        EXPECT_EQ(SyncFileName(e), c.sync) << c.path;
+    }
+}
+
+TEST(CliNames, GetNamesAreUniqueWithinTheBatchAndTakeTheDialogsExtension)
+{
+    DirEntry a = Entry("DXR/Images/1(007)(20261207093005).TIF", "007.TIF");
+    DirEntry b = Entry("DXR/Images/1(007)(20261208093005).TIF", "007.TIF", "1");
+    DirEntry c = Entry("DXR/Images/1(007)(20261209093005).TIFF", "007.TIFF", "2");
+    DirEntry d = Entry("DXR/Images/1(0_1)(20261209093005).TIF", "0_1.TIF");  // its own name clashes with none
+    auto paths = GetDestPaths("/tmp/x/", {&a, &b, &c, &d});
+    EXPECT_EQ(paths, (std::vector<std::string>{"/tmp/x/007.TIF", "/tmp/x/007_1.TIF", "/tmp/x/007_2.TIF",
+                                               "/tmp/x/0_1.TIF"}));
+    // A second file whose own name is that of the first gets the next free _N.
+    DirEntry e = Entry("DXR/Images/1(007)(20261207093005).TIF", "007.TIF");
+    auto clash = GetDestPaths("/tmp/x", {&a, &e});
+    EXPECT_EQ(clash[0], "/tmp/x/007.TIF");
+    EXPECT_NE(clash[1], clash[0]);
+    // A folder too long for a path refuses every name, one at a time, without stopping.
+    auto tooLong = GetDestPaths(std::string(300, 'd'), {&a, &b});
+    EXPECT_EQ(tooLong, (std::vector<std::string>{"", ""}));
+}
+
+TEST(CliOutput, JsonStringsEscapeWhatJsonNeeds)
+{
+    EXPECT_EQ(JsonString("007.TIF"), "\"007.TIF\"");
+    EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
+    EXPECT_EQ(JsonString(std::string("t\tn\n\x01", 5)), "\"t\\u0009n\\u000a\\u0001\"");
+}
+
+TEST(CliOutput, ProgressLineShowsBytesRateAndTimeLeftWithinTheWidth)
+{
+    std::string l = CProgressBar::Line("/x/007.TIF", 1024 * 1024, 4 * 1024 * 1024, 1.0, 120);
+    EXPECT_EQ(l, "007.TIF [#######-----------------------]  25%     1.0 MiB / 4.0 MiB        1.0 MiB/s   0:03 left");
+    // The line keeps its length while the bar fills.
+    EXPECT_EQ(CProgressBar::Line("007.TIF", 0, 4 * 1024 * 1024, 0, 120).size(), l.size());
+    EXPECT_LE(CProgressBar::Line("007.TIF", 5, 10, 0.5, 40).size(), 40u);
+    // Nothing received yet: no rate, no estimate; an empty file is complete.
+    EXPECT_NE(CProgressBar::Line("a", 0, 10, 0, 100).find("--:-- left"), std::string::npos);
+    EXPECT_NE(CProgressBar::Line("a", 0, 0, 0, 100).find("100%"), std::string::npos);
+}

@@ -1,0 +1,274 @@
+// The local copy on a real file system: nothing at the destination changes before
+// Commit, a failed or discarded copy leaves no temporary file, a link at the
+// destination is replaced rather than written through, and leftovers are told apart.
+#include "platform/localcopy.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string MakeFolder(const std::string& tag)
+{
+    std::string t = (fs::temp_directory_path() / ("qbx-localcopy-" + tag + "-XXXXXX")).string();
+    const char* made = ::mkdtemp(t.data());
+    return made ? std::string(made) : std::string();
+}
+
+void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "<missing>";
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> Names(const std::string& folder)
+{
+    std::vector<std::string> r;
+    for (auto& e : fs::directory_iterator(folder)) r.push_back(e.path().filename().string());
+    std::sort(r.begin(), r.end());
+    return r;
+}
+
+std::string Pattern(std::size_t n)
+{
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    return s;
+}
+
+class LocalCopyTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = MakeFolder("t");
+        ASSERT_FALSE(folder.empty());
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::permissions(folder, fs::perms::owner_all, ec);
+        fs::remove_all(folder, ec);
+    }
+    std::string folder;
+};
+
+// Every piece size the receive loop and a command-line tool may use, across the buffer.
+TEST_F(LocalCopyTest, CopiesEveryByteWhateverThePieceSizes)
+{
+    const std::size_t pieces[] = {1, 7, 2048, 65535, 65536, 65537, 200000};
+    const std::string data = Pattern(300001);
+    for (std::size_t piece : pieces) {
+        const std::string dest = folder + "/p" + std::to_string(piece) + ".TIF";
+        LocalCopy c;
+        ASSERT_TRUE(c.Open(dest.c_str())) << c.Error();
+        for (std::size_t at = 0; at < data.size(); at += piece)
+            ASSERT_TRUE(c.Write(data.data() + at, std::min(piece, data.size() - at))) << c.Error();
+        EXPECT_FALSE(fs::exists(dest)) << "the destination appears only at Commit";
+        ASSERT_TRUE(c.Commit()) << c.Error();
+        EXPECT_FALSE(c.IsOpen());
+        EXPECT_EQ(ReadText(dest), data) << "piece " << piece;
+    }
+    EXPECT_EQ(Names(folder).size(), std::size(pieces)) << "no temporary file stays";
+}
+
+TEST_F(LocalCopyTest, TemporaryFileIsHiddenBesideTheDestinationAndRecognised)
+{
+    const std::string dest = folder + "/job007.TIF";
+    LocalCopy c;
+    ASSERT_TRUE(c.Open(dest.c_str()));
+    const fs::path temp(c.TempPath());
+    EXPECT_EQ(temp.parent_path().string(), folder);
+    EXPECT_EQ(temp.filename().string().rfind(".job007.TIF.", 0), 0u);
+    EXPECT_TRUE(LocalCopy::IsOurLeftover(temp.filename().string().c_str()));
+    EXPECT_TRUE(fs::is_regular_file(temp));
+    EXPECT_EQ(c.DestPath(), dest);
+
+    // A name at the file system's limit still gets a temporary name that fits.
+    const std::string longDest = folder + "/" + std::string(250, 'n') + ".TIF";
+    LocalCopy l;
+    ASSERT_TRUE(l.Open(longDest.c_str())) << l.Error();
+    ASSERT_TRUE(l.Write("x", 1));
+    ASSERT_TRUE(l.Commit()) << l.Error();
+    EXPECT_EQ(ReadText(longDest), "x");
+}
+
+// Discard, a destruction without Commit and a failed Commit all leave the old file.
+TEST_F(LocalCopyTest, ExistingFileStaysIntactUntilTheRename)
+{
+    const std::string dest = folder + "/old.TIF";
+    for (int way = 0; way < 3; ++way) {
+        WriteText(dest, "keep me");
+        {
+            LocalCopy c;
+            ASSERT_TRUE(c.Open(dest.c_str()));
+            ASSERT_TRUE(c.Write("new bytes", 9));
+            EXPECT_EQ(ReadText(dest), "keep me");
+            if (way == 0) {
+                EXPECT_TRUE(c.Discard());
+            } else if (way == 2) {
+                // Something removed the temporary file under the copy: the rename fails.
+                ASSERT_EQ(::unlink(c.TempPath().c_str()), 0);
+                EXPECT_FALSE(c.Commit());
+            }
+        }
+        EXPECT_EQ(ReadText(dest), "keep me") << "way " << way;
+        EXPECT_EQ(Names(folder), std::vector<std::string>{"old.TIF"}) << "way " << way;
+    }
+    LocalCopy c;
+    ASSERT_TRUE(c.Open(dest.c_str()));
+    ASSERT_TRUE(c.Write("new bytes", 9));
+    ASSERT_TRUE(c.Commit());
+    EXPECT_EQ(ReadText(dest), "new bytes");
+}
+
+TEST_F(LocalCopyTest, LinkAtTheDestinationIsReplacedNotWrittenThrough)
+{
+    const std::string target = folder + "/target.TIF";
+    const std::string dest = folder + "/link.TIF";
+    WriteText(target, "other file");
+    ASSERT_EQ(::symlink(target.c_str(), dest.c_str()), 0);
+    const std::string dangling = folder + "/dangling.TIF";
+    ASSERT_EQ(::symlink((folder + "/nowhere/x").c_str(), dangling.c_str()), 0);
+    for (const std::string& d : {dest, dangling}) {
+        LocalCopy c;
+        ASSERT_TRUE(c.Open(d.c_str()));
+        ASSERT_TRUE(c.Write("scan", 4));
+        ASSERT_TRUE(c.Commit()) << c.Error();
+        EXPECT_FALSE(fs::is_symlink(d));
+        EXPECT_EQ(ReadText(d), "scan");
+    }
+    EXPECT_EQ(ReadText(target), "other file");
+}
+
+// Failures name the file and give the system's reason; nothing of the copy remains.
+TEST_F(LocalCopyTest, FailuresAreExplainedAndLeaveNoTemporaryFile)
+{
+    LocalCopy missing;
+    const std::string nowhere = folder + "/gone/scan.TIF";
+    EXPECT_FALSE(missing.Open(nowhere.c_str()));
+    EXPECT_EQ(missing.Error(), "Cannot create a file in " + folder + "/gone: No such file or directory");
+    EXPECT_FALSE(missing.Write("x", 1));
+    EXPECT_FALSE(missing.Commit());
+
+    // A folder at the destination cannot be replaced by the file.
+    const std::string dirDest = folder + "/adir.TIF";
+    ASSERT_TRUE(fs::create_directory(dirDest));
+    LocalCopy d;
+    ASSERT_TRUE(d.Open(dirDest.c_str()));
+    ASSERT_TRUE(d.Write("x", 1));
+    EXPECT_FALSE(d.Commit());
+    EXPECT_EQ(d.Error(), "Cannot put in place " + dirDest + ": Is a directory");
+    EXPECT_EQ(Names(folder), std::vector<std::string>{"adir.TIF"});
+    EXPECT_TRUE(fs::is_directory(dirDest));
+}
+
+// The disk refuses bytes (the file size limit stands in for a full disk): the failure
+// comes from Write or from Commit, and the old file and the folder stay as they were.
+TEST_F(LocalCopyTest, RefusedWriteFailsTheCopyAndKeepsTheOldFile)
+{
+    const std::string dest = folder + "/full.TIF";
+    WriteText(dest, "keep me");
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 100000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    const std::string data = Pattern(150000);
+    bool writesOk = true;
+    LocalCopy c;
+    bool opened = c.Open(dest.c_str());
+    for (std::size_t at = 0; opened && writesOk && at < data.size(); at += 2048)
+        writesOk = c.Write(data.data() + at, std::min<std::size_t>(2048, data.size() - at));
+    const bool committed = opened && writesOk && c.Commit();
+
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_TRUE(opened);
+    EXPECT_FALSE(writesOk && committed);
+    EXPECT_EQ(c.Error(), "Cannot write " + dest + ": File too large");
+    EXPECT_FALSE(c.Write("x", 1)) << "a failed copy stays failed";
+    EXPECT_FALSE(c.Commit());
+    c.Discard();
+    EXPECT_EQ(ReadText(dest), "keep me");
+    EXPECT_EQ(Names(folder), std::vector<std::string>{"full.TIF"});
+}
+
+TEST_F(LocalCopyTest, PartialFileThatCannotBeRemovedIsNamed)
+{
+    LocalCopy c;
+    ASSERT_TRUE(c.Open((folder + "/x.TIF").c_str()));
+    const std::string temp = c.TempPath();
+    // Something else took the temporary name: a folder that is not empty.
+    ASSERT_EQ(::unlink(temp.c_str()), 0);
+    ASSERT_TRUE(fs::create_directory(temp));
+    WriteText(temp + "/inside", "y");
+    EXPECT_FALSE(c.Discard());
+    EXPECT_EQ(c.Error(), "Cannot remove the partial file " + temp + ": Is a directory");
+    EXPECT_TRUE(c.Discard()) << "reported once: nothing is left to discard";
+}
+
+TEST(LocalCopyNames, OnlyOurTemporaryNamesAreLeftovers)
+{
+    const struct {
+        const char* name;
+        bool ours;
+    } cases[] = {
+        {".job007.TIF.0a1b2c3d.part", true},
+        {".x.ffffffff.part", true},
+        {"job007.TIF", false},
+        {"job007.TIF.0a1b2c3d.part", false},   // no leading "."
+        {"..0a1b2c3d.part", false},            // no name
+        {".job.0A1B2C3D.part", false},         // upper-case digits are not ours
+        {".job.0a1b2c3.part", false},          // seven digits
+        {".job0a1b2c3d.part", false},          // no "." before the digits
+        {".job.0a1b2c3d.part~", false},
+        {".job.0a1b2c3d.PART", false},
+        {"", false},
+        {".", false},
+    };
+    for (auto& c : cases) EXPECT_EQ(LocalCopy::IsOurLeftover(c.name), c.ours) << c.name;
+    EXPECT_FALSE(LocalCopy::IsOurLeftover(nullptr));
+}
+
+TEST_F(LocalCopyTest, RemoveLeftoversTakesOnlyOursThatNobodyWrites)
+{
+    WriteText(folder + "/.a.TIF.00000001.part", "crash");
+    WriteText(folder + "/.b.TIF.00000002.part", "crash");
+    WriteText(folder + "/job007.TIF", "scan");
+    WriteText(folder + "/.other.part", "someone else's");
+    ASSERT_TRUE(fs::create_directory(folder + "/.d.TIF.00000003.part"));
+    ASSERT_EQ(::symlink((folder + "/job007.TIF").c_str(), (folder + "/.l.TIF.00000004.part").c_str()), 0);
+    LocalCopy running;
+    ASSERT_TRUE(running.Open((folder + "/live.TIF").c_str()));
+    const std::string live = fs::path(running.TempPath()).filename().string();
+
+    EXPECT_EQ(LocalCopy::RemoveLeftovers(folder.c_str()), 2);
+    std::vector<std::string> expected = {".d.TIF.00000003.part", ".l.TIF.00000004.part", ".other.part", live,
+                                         "job007.TIF"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Names(folder), expected);
+    EXPECT_EQ(ReadText(folder + "/job007.TIF"), "scan");
+    ASSERT_TRUE(running.Write("ok", 2));
+    ASSERT_TRUE(running.Commit()) << running.Error();
+    EXPECT_EQ(LocalCopy::RemoveLeftovers((folder + "/gone").c_str()), -1);
+}
+
+}  // namespace
