@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev
   ghostscript fonts-dejavu-core
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth openbox xdotool x11-utils
 )
 missing=()
 for p in "${packages[@]}"; do
