@@ -36,7 +36,7 @@ double Ms(Clock::time_point a, Clock::time_point b) { return std::chrono::durati
 double OneRun(int port, Input input, int blockedAfterMs)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=" + std::to_string(port) + "\n");
-    if (!h.Start() || !ActivateWindow(h.MainDlg()->m_hWnd)) return -1;
+    if (!h.Start() || !ActivateWindow(h.MainDlg()->m_hWnd, [&] { h.PumpFor(50); })) return -1;
     h.PumpFor(200);
     const HWND dialog = h.MainDlg()->m_hWnd;
 

@@ -17,17 +17,17 @@ protected:
     void SetUp() override
     {
         if (!OnXcb()) GTEST_SKIP() << "needs a real X server (run through run-on-xvfb.sh)";
+        qbxsim::Knobs k;
+        k.silent = true;
+        StartPrinter(k);
     }
 
     // The program up with the main dialog active, its socket connected to a printer
     // that never answers.
     void StartConnected(AppHarness& h)
     {
-        qbxsim::Knobs k;
-        k.silent = true;
-        StartPrinter(k);
         ASSERT_TRUE(h.Start());
-        ASSERT_TRUE(ActivateWindow(h.MainDlg()->m_hWnd));
+        ASSERT_TRUE(ActivateWindow(h.MainDlg()->m_hWnd, [&] { h.PumpFor(50); }));
         h.PumpFor(300);
         CMainFrame* f = h.Frame();
         ASSERT_TRUE(f->m_socket.Create(0, SOCK_STREAM, ""));
