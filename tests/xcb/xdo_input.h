@@ -54,9 +54,9 @@ inline bool FrameExtents(unsigned long window, int extents[4])
     return eq && std::sscanf(eq + 1, " %d , %d , %d , %d", &extents[0], &extents[1], &extents[2], &extents[3]) == 4;
 }
 
-// Clicks the close box in the window manager's title bar of a top-level window: the
-// right end of the title bar, as a user aims at it. False without a title bar.
-inline bool ClickCloseBox(HWND hwnd)
+// Moves the pointer onto the close box in the window manager's title bar of a top-level
+// window: the right end of the title bar, as a user aims at it. False without one.
+inline bool PointAtCloseBox(HWND hwnd)
 {
     QWidget* w = QtWidgetOfHandle(hwnd);
     int extents[4];
@@ -65,5 +65,8 @@ inline bool ClickCloseBox(HWND hwnd)
     const int titleHeight = extents[2];
     const int x = client.right() + extents[1] - titleHeight / 2 + 1;
     const int y = client.top() - titleHeight / 2;
-    return Xdo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+    return Xdo("mousemove " + std::to_string(x) + " " + std::to_string(y));
 }
+
+// Clicks the close box of a top-level window.
+inline bool ClickCloseBox(HWND hwnd) { return PointAtCloseBox(hwnd) && Xdo("click 1"); }
