@@ -2,7 +2,9 @@
 // of the main dialog end the call (the close request, not the time-out), any other key
 // waits and arrives after the call, in order. The keys and clicks are real X input
 // (xdotool through the server), routed by the window manager as a user's are.
-#include "listing_fixture.h"
+#include "retrieval_fixture.h"
+
+#include "retrieval/ProgressDlg.h"
 
 #include "platform/socket.h"
 
@@ -104,6 +106,61 @@ TEST_F(BlockingInputTest, KeysTypedDuringABlockedReceiveArriveAfterItInOrder)
     h.PumpFor(500);
     EXPECT_EQ(userID(), "483");
     EXPECT_FALSE(h.Frame()->m_bClosing);
+}
+
+class BlockingCancelTest : public RetrievalTest {
+protected:
+    void SetUp() override
+    {
+        if (!OnXcb()) GTEST_SKIP() << "needs a real X server (run through run-on-xvfb.sh)";
+    }
+};
+
+// Two quick clicks on Cancel while the first file's receive waits: both are held during
+// the call and arrive together afterwards; only the first cancels, once.
+TEST_F(BlockingCancelTest, TwoClicksOnCancelDuringABlockedReceiveCancelOneFileOnce)
+{
+    qbxsim::Knobs k;
+    k.apply_to = qbxsim::ApplyTo::UploadAnswers;
+    k.answer_delay_ms = 2500;
+    StartPrinter(k);
+    const std::string a = qbxsim::AddImageOfSize(store, "77", "001", "20000101000000", 3000, 1);
+    const std::string b = qbxsim::AddImageOfSize(store, "77", "002", "20000102000000", 3000, 2);
+    const std::string out = MakeTempFolder("xcb-cancel");
+    AppHarness h(IniWith(false));
+    ListFor(h, "77");
+    Select(h, {a, b});
+    h.prompts.saveAnswers.push_back(out + "/c.TIF");
+
+    bool clicked = false;
+    std::string firstDest;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        CMainFrame* f = h.Frame();
+        if (clicked || !f || !f->m_pOutFile || !f->m_pProgressDlg || !f->m_pProgressDlg->m_hWnd) return;
+        clicked = true;
+        firstDest = f->m_szDestPath;
+        QWidget* button = nullptr;
+        const HWND item = f->m_pProgressDlg->GetDlgItem(IDCANCEL)->m_hWnd;
+        for (QWidget* w : QtWidgetOfHandle(f->m_pProgressDlg->m_hWnd)->findChildren<QWidget*>())
+            if (w->property("qbxHwnd").toULongLong() == item) button = w;
+        if (!button) return;
+        const QPoint at = button->mapToGlobal(button->rect().center());
+        Xdo("mousemove " + std::to_string(at.x()) + " " + std::to_string(at.y()) + " click --repeat 2 --delay 120 1");
+    });
+    watch.start(50);
+    RetrieveAndWait(h, 60000);
+    watch.stop();
+
+    ASSERT_TRUE(clicked);
+    EXPECT_EQ(std::count(h.traces.begin(), h.traces.end(), std::string("Op Code called with 5, 0\n")), 1);
+    EXPECT_EQ(BatchEnds(h), 1);
+    // The cancelled copy is gone, the other one is whole, and both come back selected.
+    EXPECT_FALSE(Exists(firstDest));
+    ASSERT_EQ(FilesIn(out).size(), 1u);
+    ASSERT_TRUE(ListShown(h));
+    EXPECT_EQ(SelectedPaths(h), (std::set<std::string>{a, b}));
+    EXPECT_TRUE(h.prompts.Boxes().empty());
 }
 
 }  // namespace
