@@ -249,6 +249,16 @@ const ChainCase kCases[] = {
      // The first file's copy is whole and kept; its deletion did not go, so it stays
      // listed; the second file is copied and deleted.
      {"GET", "CONNECT", "GET_RESUME", "XFER 2", "CANCEL 0", "GET", "CONNECT", "GET_RESUME", "GET", "JobEnd"}, 1},
+    {"ResumeStepsAfterTheBatchEnded", 1, false,
+     [](CancelChainTest& t) {
+         AnswerEveryUpload(t, 1);
+         // Resume steps of an operation that is over find no connection and do nothing
+         // (no job is sent on the closed socket).
+         t.OnTrace("JobEnd with QBX_JE_FILEGET\n", [&t] {
+             for (int code : {QBX_GET_RESUME, QBX_DEL_RESUME, QBX_DIR_RESUME}) t.h->Frame()->PostMessage(WM_QBX_IP_OP, code, 0);
+         });
+     },
+     {"GET", "CONNECT", "GET_RESUME", "GET", "JobEnd", "GET_RESUME", "DEL_RESUME", "DIR_RESUME"}, 1},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, CancelChainTest, ::testing::ValuesIn(kCases),
