@@ -8,9 +8,8 @@ packages=(
   ghostscript fonts-dejavu-core
   libcli11-dev
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth openbox icewm xdotool x11-utils imagemagick
   desktop-file-utils appstream dpkg-dev
-  icewm xdotool x11-utils imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -109,8 +109,12 @@ public:
     BOOL CreateJobSocket();
     // Shuts the connection down in both directions and closes it.
     void CloseConnection();
-    // Dispatches every message waiting in the queue (the frame's own wait loops).
-    void PumpWaitingMessages();
+    // The frame's own wait loops: dispatches every message waiting in the queue except
+    // the operation steps (WM_QBX_IP_OP), which stay queued for the outer loop. With
+    // stopAtCancel it stops as soon as a QBX_CANCEL waits. TRUE when one waits.
+    BOOL PumpWaitingMessages(BOOL stopAtCancel = FALSE);
+    // A QBX_CANCEL is the first operation step waiting in the queue.
+    BOOL CancelWaiting();
     // Lets ms pass while handling every message (a wait loop whose connection was
     // closed by the printer); returns early when the program is closing.
     void WaitWithoutData(int ms);

@@ -11,6 +11,7 @@
 #include "platform/resources.h"
 #include "platform/system.h"
 #include "res/resource.h"
+#include "res/strings.h"
 #include "retrieval/ProgressDlg.h"
 
 #include <cstring>
@@ -19,7 +20,7 @@ void CMainFrame::ReportSocketError(UINT captionId)
 {
     m_nLastError = WSAGetLastError();
     char text[256];
-    LoadString(static_cast<UINT>(m_nLastError), text, sizeof text);
+    QbxSocketErrorText(m_nLastError, text, sizeof text);
     MessageBox(m_hWnd, text, GetStringRes(captionId), MB_OK);
     RequestExit();
 }
@@ -38,31 +39,37 @@ void CMainFrame::CloseConnection()
     m_bConnected = FALSE;
 }
 
-void CMainFrame::PumpWaitingMessages()
+BOOL CMainFrame::CancelWaiting()
 {
-    while (::PeekMessage(&m_msg, 0, 0, 0, PM_REMOVE)) {
-        if (m_msg.message == WM_QUIT) {
-            // Not ours to take: the outermost loop ends on it.
-            PostQuitMessage(static_cast<int>(m_msg.wParam));
-            break;
-        }
-        TranslateMessage(&m_msg);
-        DispatchMessage(&m_msg);
-    }
+    MSG msg;
+    return ::PeekMessage(&msg, m_hWnd, WM_QBX_IP_OP, WM_QBX_IP_OP, PM_NOREMOVE) &&
+           msg.wParam == static_cast<WPARAM>(QBX_CANCEL);
+}
+
+BOOL CMainFrame::PumpWaitingMessages(BOOL stopAtCancel)
+{
+    // The operation steps stay queued for the outer loop: a step that ran in here would
+    // run in the middle of the one that is pumping (a batch ended under a connection
+    // attempt that then goes on with a closed socket).
+    const HWND self = m_hWnd;
+    PumpRules rules;
+    rules.hold = [self](const MSG& m) { return m.hwnd == self && m.message == WM_QBX_IP_OP; };
+    if (stopAtCancel) rules.done = [this] { return CancelWaiting() != FALSE; };
+    PumpUntil(rules);
+    return CancelWaiting();
 }
 
 void CMainFrame::WaitWithoutData(int ms)
 {
     IClock* clock = GetClock();
-    std::int64_t until = clock->NowMs() + ms;
-    for (;;) {
-        PumpWaitingMessages();
-        std::int64_t left = until - clock->NowMs();
-        if (m_bClosing || left <= 0) return;
-        int next = MsUntilNextTimer();
-        int wait = static_cast<int>(next >= 0 && next < left ? next : left);
-        GetEventBackend()->WaitForEvents(wait);
-    }
+    const std::int64_t until = clock->NowMs() + ms;
+    const HWND self = m_hWnd;
+    PumpRules rules;
+    rules.hold = [self](const MSG& m) { return m.hwnd == self && m.message == WM_QBX_IP_OP; };
+    rules.done = [this, clock, until] { return m_bClosing || clock->NowMs() >= until; };
+    rules.wait = true;
+    rules.wakeAt = until;
+    PumpUntil(rules);
 }
 
 void CMainFrame::SetMainStatus(const char* text)
@@ -118,6 +125,10 @@ LRESULT CMainFrame::OnIpOp(WPARAM wParam, LPARAM lParam)
 {
     int code = static_cast<int>(wParam);
     TraceF("Op Code called with %d, %d\n", code, static_cast<int>(lParam));
+    // A resume step is the second half of a connection: without an open one, the
+    // operation it was posted for has ended (cancelled, or closed) and nothing runs.
+    const bool resume = code == QBX_DIR_RESUME || code == QBX_GET_RESUME || code == QBX_DEL_RESUME;
+    if (resume && !m_bConnected) return 1;
     switch (code) {
     case QBX_DIR: OpDir(); break;
     case QBX_CONNECT: OpConnect(); break;
@@ -160,8 +171,10 @@ void CMainFrame::OpConnect()
     }
     PumpWaitingMessages();
     // The exit may have run inside the pump; the frame's own handle is still alive for
-    // its last second, so the timer can still be started safely.
-    if (m_bClosing) return;
+    // its last second, so the timer can still be started safely. A cancel taken inside
+    // the pump (its QBX_CANCEL waits behind this step) means no further attempt either:
+    // the pacing timer would tick for a connection that is given up.
+    if (m_bClosing || m_bCancel) return;
     if (m_nCurrentOp == QBX_GET) {
         if (m_pProgressDlg && m_pProgressDlg->m_hWnd) BlinkStatus(IDS_CONNECTING);
     } else {
@@ -174,6 +187,9 @@ void CMainFrame::OnConnectTimer()
 {
     KillTimer(m_nConnectTimer);
     m_nConnectTimer = 0;
+    // A tick for an attempt that was given up (cancelled, or its socket closed by the
+    // end of the operation) starts nothing.
+    if (m_bCancel || (!m_bConnected && m_socket.m_hSocket == INVALID_SOCKET)) return;
     if (!m_bConnected) {
         PostMessage(WM_QBX_IP_OP, QBX_CONNECT, 0);
         return;

@@ -134,7 +134,17 @@ void CMainFrame::OpGetResume()
 
 LRESULT CMainFrame::OnCancelXfer(WPARAM, LPARAM lParam)
 {
-    if (m_pProgressDlg && m_pProgressDlg->m_hWnd) m_pProgressDlg->DestroyWindow();
+    // One cancel per file, and only while the file is under way: the progress window
+    // it came from is still up and no cancel waits already. A second click queued
+    // before the first was handled, a click after the batch ended, and a click that
+    // lands once the file is done and the batch has moved on (its QBX_GET waits) are
+    // dropped: each would end the batch a second time.
+    if (m_bClosing || m_bCancel || !m_pProgressDlg || !m_pProgressDlg->m_hWnd) return 1;
+    MSG next;
+    if (::PeekMessage(&next, m_hWnd, WM_QBX_IP_OP, WM_QBX_IP_OP, PM_NOREMOVE) &&
+        next.wParam == static_cast<WPARAM>(QBX_GET))
+        return 1;
+    m_pProgressDlg->DestroyWindow();
     m_bShowProgress = FALSE;
     m_socket.CancelCall();
     m_bCancel = TRUE;
@@ -144,7 +154,9 @@ LRESULT CMainFrame::OnCancelXfer(WPARAM, LPARAM lParam)
 
 void CMainFrame::OpCancel(LPARAM lParam)
 {
-    if (m_bClosing) return;
+    // Every QBX_CANCEL follows a cancel that set m_bCancel, and only the QBX_GET it
+    // posts clears it: without the flag this one is stale.
+    if (m_bClosing || !m_bCancel) return;
     if (m_bConnected) {
         CloseConnection();
     } else {

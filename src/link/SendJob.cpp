@@ -27,16 +27,7 @@ BOOL CMainFrame::SendJob(int jobKind)
         }
         // The printer did not take the job in time (or a close request ended the wait):
         // let everything waiting run, but leave a cancel for the dispatcher.
-        while (::PeekMessage(&m_msg, 0, 0, 0, PM_NOREMOVE)) {
-            if (m_msg.message == WM_QBX_IP_OP && m_msg.wParam == static_cast<WPARAM>(QBX_CANCEL)) return FALSE;
-            ::PeekMessage(&m_msg, 0, 0, 0, PM_REMOVE);
-            if (m_msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(m_msg.wParam));
-                return TRUE;
-            }
-            TranslateMessage(&m_msg);
-            DispatchMessage(&m_msg);
-        }
+        if (PumpWaitingMessages(TRUE)) return FALSE;
         if (m_bClosing) return TRUE;
         BlinkStatus(IDS_WAITING_FOR_DATA);
     }

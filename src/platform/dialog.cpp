@@ -46,21 +46,8 @@ int CDialog::DoModal()
     // Our own nested loop: the queue keeps running while the dialog is up. The dialog
     // may also be ended by input the window system delivers while the loop waits (Enter,
     // Esc, a click), which leaves no message behind: so the loop looks at m_bEnded after
-    // every wait instead of sleeping in GetMessage until some other message comes.
-    MSG msg;
-    while (!m_bEnded && m_hWnd) {
-        if (PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));  // leave the quit for the outer loop
-                break;
-            }
-            TranslateMessage(&msg);
-            DispatchMessage(&msg);
-            continue;
-        }
-        if (m_bEnded || !m_hWnd) break;
-        GetEventBackend()->WaitForEvents(MsUntilNextTimer());
-    }
+    // every wait instead of sleeping until some other message comes.
+    PumpUntil({.done = [this] { return m_bEnded || !m_hWnd; }, .hold = nullptr, .wait = true});
     if (m_hWnd) DestroyWindow();
     m_bModal = false;
     return m_nModalResult;

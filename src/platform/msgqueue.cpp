@@ -113,12 +113,13 @@ Timer* DueTimer(HWND hwnd, UINT fmin, UINT fmax)
     return best;
 }
 
-bool Take(MSG* out, HWND hwnd, UINT fmin, UINT fmax, bool remove)
+bool Take(MSG* out, HWND hwnd, UINT fmin, UINT fmax, bool remove,
+          const std::function<bool(const MSG&)>* skip = nullptr)
 {
     {
         std::lock_guard<std::mutex> lock(g_postMutex);
         for (auto it = g_posted.begin(); it != g_posted.end(); ++it) {
-            if (Matches(*it, hwnd, fmin, fmax)) {
+            if (Matches(*it, hwnd, fmin, fmax) && !(skip && *skip && (*skip)(*it))) {
                 *out = *it;
                 if (remove) g_posted.erase(it);
                 return true;
@@ -257,6 +258,37 @@ int RunMessageLoop()
         DispatchMessage(&msg);
     }
     return static_cast<int>(msg.wParam);
+}
+
+PumpResult PumpUntil(const PumpRules& rules)
+{
+    for (;;) {
+        if (rules.done && rules.done()) return PumpResult::Done;
+        g_backend->ProcessEvents(false);
+        if (rules.done && rules.done()) return PumpResult::Done;
+        MSG msg;
+        // The hold test runs under the queue's lock: it must only look at the message.
+        if (Take(&msg, 0, 0, 0, true, &rules.hold)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));  // the outermost loop ends on it
+                return PumpResult::Quit;
+            }
+            TranslateMessage(&msg);
+            DispatchMessage(&msg);
+            continue;
+        }
+        if (!rules.wait) return PumpResult::Empty;
+        if (rules.done && rules.done()) return PumpResult::Done;
+        // A held message stays queued without waking the sleep: only new work, input or
+        // a timer falling due ends it.
+        int timeout = MsUntilNextTimer();
+        if (rules.wakeAt >= 0) {
+            std::int64_t left = rules.wakeAt - GetClock()->NowMs();
+            int limit = static_cast<int>(left < 0 ? 0 : (left > 1000000 ? 1000000 : left));
+            if (timeout < 0 || limit < timeout) timeout = limit;
+        }
+        g_backend->WaitForEvents(timeout);
+    }
 }
 
 int PostedMessageCount()

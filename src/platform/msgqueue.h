@@ -19,6 +19,7 @@
 #include "platform/wintypes.h"
 
 #include <cstdint>
+#include <functional>
 
 BOOL PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PeekMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags);
@@ -36,6 +37,41 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id);
 
 // Runs the thread's message loop until WM_QUIT; returns its exit code.
 int RunMessageLoop();
+
+// A nested message loop, run from inside a handler. Every loop of the program other
+// than the outermost one goes through here, so WM_QUIT and re-entrance are dealt with
+// in one place.
+//
+// Contract:
+// - Waiting messages are removed, translated and dispatched in the order they were
+//   posted (due timers after posted messages, as GetMessage takes them).
+// - done is looked at before each message; once it holds the pump returns Done, and
+//   the messages still waiting stay queued.
+// - A posted message for which hold returns true is not dispatched: it stays queued, in
+//   its place, for the loop outside, and the messages behind it still run. Timers and
+//   WM_QUIT are never held.
+// - WM_QUIT is taken, posted again for the outermost loop, and the pump returns Quit.
+// - wait false: returns Empty as soon as nothing but held messages is waiting. wait
+//   true: sleeps (no spinning) until a message, a timer or window-system input comes,
+//   and returns only for Done or Quit.
+//
+// Which messages may run inside, per caller (the re-entrance each one allows):
+// - modal dialog loop (CDialog::DoModal) and prompts (message boxes, Save As): every
+//   message, as under the window system's own modal loops; done = the dialog ended.
+// - the program's step loops (connecting, sending a job, receiving the listing or a
+//   file): every message except the program's operation steps, which are held so
+//   that a step never runs inside another step; sending and receiving also stop
+//   (done) as soon as a cancel step is waiting, leaving it to the dispatcher.
+enum class PumpResult { Done, Empty, Quit };
+struct PumpRules {
+    std::function<bool()> done;            // null: never done
+    std::function<bool(const MSG&)> hold;  // null: nothing held
+    bool wait = false;
+    // With wait: a time of GetClock() the sleep never goes past, so a done that looks
+    // at the clock is seen in time. -1: no limit.
+    std::int64_t wakeAt = -1;
+};
+PumpResult PumpUntil(const PumpRules& rules);
 
 // Number of messages waiting (posted ones only; timers not counted). For tests.
 int PostedMessageCount();

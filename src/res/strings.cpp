@@ -1,5 +1,7 @@
 #include "res/strings.h"
 
+#include <cstdio>
+
 // Texts are byte for byte what the user sees, trailing blanks included.
 const QbxStringResource g_qbxStringTable[] = {
     {102, "Quillbox"},
@@ -70,6 +72,7 @@ const QbxStringResource g_qbxStringTable[] = {
     {10043, "The specified port is not supported."},
     {10044, "The specified socket type is not supported in this address family. "},
     {10045, "The referenced socket is not a type that supports connection-oriented service."},
+    {10046, "The protocol family has not been configured into the system or no implementation for it exists."},
     {10047, "The specified address family is not supported."},
     {10048, "The specified address is already in use. "},
     {10049, "The specified address is not available from the local machine."},
@@ -82,11 +85,18 @@ const QbxStringResource g_qbxStringTable[] = {
     {10056, "The socket is already connected."},
     {10057, "The socket is not connected."},
     {10058, "The socket has been shut down."},
+    {10059, "Too many references to some kernel object."},
     {10060, "Attempt to connect timed out without establishing a connection."},
     {10061, "The attempt to connect was rejected."},
+    {10062, "Cannot translate a name."},
+    {10063, "A name component or a name was too long."},
     {10064, "A socket operation failed because the destination host was down."},
     {10065, "A socket operation was attempted to an unreachable host."},
     {10067, "Too many applications are trying to use the socket interface."},
+    {10068, "Too many users."},
+    {10069, "Ran out of disk quota."},
+    {10070, "The file handle reference is no longer available."},
+    {10071, "The item is not available locally."},
     {10091, "Network subsystem on local machine not available."},
     {10093, "A successful AfxSocketInit must occur before using this API."},
     {10101, "Remote shutdown in progress."},
@@ -109,4 +119,17 @@ const char* QbxFindString(unsigned id)
             return g_qbxStringTable[i].text;
     }
     return nullptr;
+}
+
+void QbxSocketErrorText(int code, char* out, std::size_t size)
+{
+    if (!out || size == 0) return;
+    const char* text = code > 0 ? QbxFindString(static_cast<unsigned>(code)) : nullptr;
+    if (text)
+        std::snprintf(out, size, "%s", text);
+    else
+        std::snprintf(out, size,
+                      "The connection to the printer failed with network error %d. Check the printer's "
+                      "address and port, and that it is switched on, then try again.",
+                      code);
 }

@@ -119,16 +119,7 @@ int CMainFrame::RetrieveFile()
         }
 
         // The user interface stays alive; a cancel is left for the dispatcher.
-        while (::PeekMessage(&m_msg, 0, 0, 0, PM_NOREMOVE)) {
-            if (m_msg.message == WM_QBX_IP_OP && m_msg.wParam == static_cast<WPARAM>(QBX_CANCEL)) return 0;
-            ::PeekMessage(&m_msg, 0, 0, 0, PM_REMOVE);
-            if (m_msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(m_msg.wParam));
-                break;
-            }
-            TranslateMessage(&m_msg);
-            DispatchMessage(&m_msg);
-        }
+        if (PumpWaitingMessages(TRUE)) return 0;
         if (m_bClosing) return 0;
 
         if (!bGotData) BlinkStatus(IDS_WAITING_FOR_DATA);

@@ -1,5 +1,11 @@
 #include "res/strings.h"
 
+#include "platform/socket.h"
+
+#include <netdb.h>
+
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -41,9 +47,65 @@ TEST(StringTable, IdsAreUniqueAndMissingOnesAreNull)
         if (g_qbxStringTable[i].id >= 10004 && g_qbxStringTable[i].id <= 11004)
             ++socketErrors;
     }
-    EXPECT_EQ(socketErrors, 40);
-    EXPECT_EQ(QbxFindString(10059), nullptr);
+    EXPECT_EQ(socketErrors, 48);
+    EXPECT_EQ(QbxFindString(10066), nullptr);
     EXPECT_EQ(QbxFindString(0), nullptr);
+}
+
+// Every Windows Sockets number the socket layer can report: what its errno and host
+// look-up tables give for any input, and the numbers it sets itself.
+std::set<int> ReportableSocketErrors()
+{
+    std::set<int> codes = {WSAEINTR, WSAEFAULT, WSAEINVAL, WSAENOBUFS, WSAENOTSOCK, WSAEWOULDBLOCK,
+                           WSAEINPROGRESS, WSANOTINITIALISED, WSAETIMEDOUT, WSAEISCONN};
+    for (int e = 1; e < 4096; ++e) codes.insert(MapSocketErrno(e));
+    const int eai[] = {EAI_NONAME, EAI_AGAIN, EAI_FAIL, EAI_FAMILY, EAI_SOCKTYPE, EAI_SERVICE,
+                       EAI_BADFLAGS, EAI_MEMORY, EAI_OVERFLOW,
+#ifdef EAI_NODATA
+                       EAI_NODATA,
+#endif
+#ifdef EAI_ADDRFAMILY
+                       EAI_ADDRFAMILY,
+#endif
+                       -9999};
+    for (int code : eai) codes.insert(MapAddrInfoError(code, 0));
+    for (int e = 1; e < 4096; ++e) codes.insert(MapAddrInfoError(EAI_SYSTEM, e));
+    codes.erase(0);
+    return codes;
+}
+
+TEST(StringTable, EverySocketErrorTheLayerCanReportHasItsOwnText)
+{
+    std::set<int> codes = ReportableSocketErrors();
+    // The eight numbers that once showed an empty box are among them.
+    for (int n : {10046, 10059, 10062, 10063, 10068, 10069, 10070, 10071}) EXPECT_TRUE(codes.count(n)) << n;
+    for (int code : codes) {
+        const char* text = QbxFindString(static_cast<unsigned>(code));
+        ASSERT_NE(text, nullptr) << "no text for " << code;
+        EXPECT_GT(std::strlen(text), 10u) << code;
+        char box[256];
+        QbxSocketErrorText(code, box, sizeof box);
+        EXPECT_STREQ(box, text) << code;
+    }
+}
+
+TEST(StringTable, UnknownSocketErrorsStillGetATextNamingTheNumber)
+{
+    struct Case {
+        int code;
+        const char* number;
+    } cases[] = {{10066, "10066"}, {12345, "12345"}, {0, " 0"}, {-7, "-7"}};
+    for (const Case& c : cases) {
+        char box[256];
+        QbxSocketErrorText(c.code, box, sizeof box);
+        EXPECT_NE(std::string(box).find(c.number), std::string::npos) << box;
+        EXPECT_NE(std::string(box).find("try again"), std::string::npos) << box;
+    }
+    // A small buffer gets a cut, terminated text, never an overflow.
+    char small[8];
+    std::memset(small, 'x', sizeof small);
+    QbxSocketErrorText(12345, small, sizeof small);
+    EXPECT_EQ(std::strlen(small), 7u);
 }
 
 }  // namespace

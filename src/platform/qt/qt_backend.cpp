@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QSocketNotifier>
 #include <QWidget>
+#include <QWindow>
 
 #include <poll.h>
 
@@ -125,6 +126,19 @@ static bool IsUserInput(QEvent* e)
     }
 }
 
+// The top-level widget an input event is for. On a real display (xcb) keys and the
+// caption's close box reach the application through the widget's top-level QWindow
+// first, before any widget sees them; offscreen tests deliver them to widgets.
+static QWidget* TopLevelOf(QObject* watched)
+{
+    if (QWidget* w = qobject_cast<QWidget*>(watched)) return w->window();
+    if (QWindow* window = qobject_cast<QWindow*>(watched)) {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->windowHandle() == window) return top;
+    }
+    return nullptr;
+}
+
 bool QtEventBackend::eventFilter(QObject* watched, QEvent* event)
 {
     if (!m_blocking) return false;
@@ -134,22 +148,24 @@ bool QtEventBackend::eventFilter(QObject* watched, QEvent* event)
     if (!closeBox && !IsUserInput(event)) return false;
 
     // Esc or the close box of a dialog that registered a close request: post it now, so
-    // the waiting call ends at once.
-    QWidget* w = qobject_cast<QWidget*>(watched);
-    HWND dialog = w ? QtDialogHandleOf(w->window()) : 0;
-    bool esc = t == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
-    MSG request;
-    if ((esc || closeBox) && dialog && PlatformGetBlockingCloseRequest(dialog, &request)) {
-        PostMessage(request.hwnd, request.message, request.wParam, request.lParam);
-        if (closeBox) event->ignore();
-        return true;
+    // the waiting call ends at once. The same key reaches the filter once for the window
+    // and, when let through, again for the widget: it is taken at the first.
+    const bool escKey = (t == QEvent::KeyPress || t == QEvent::KeyRelease || t == QEvent::ShortcutOverride) &&
+                        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+    if (escKey || closeBox) {
+        QWidget* top = TopLevelOf(watched);
+        HWND dialog = top ? QtDialogHandleOf(top) : 0;
+        MSG request;
+        if (dialog && PlatformGetBlockingCloseRequest(dialog, &request)) {
+            if (t == QEvent::KeyPress || closeBox)
+                PostMessage(request.hwnd, request.message, request.wParam, request.lParam);
+            if (closeBox) event->ignore();
+            return true;
+        }
     }
-    if (closeBox) {
-        event->ignore();
-        return true;
-    }
-    if (t == QEvent::KeyRelease && esc) return true;
-    // Everything else is kept and delivered, in order, when the call is over.
+    // Everything else is kept and delivered, in order, when the call is over: a close
+    // box of another window too (closing it is the user's wish, only later).
+    if (closeBox) event->ignore();
     m_held.push_back(Held{QPointer<QObject>(watched), std::unique_ptr<QEvent>(event->clone())});
     return true;
 }

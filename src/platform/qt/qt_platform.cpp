@@ -19,22 +19,9 @@ namespace {
 
 // Runs the thread's queue until done is set: the prompt is modal, yet the program's
 // timers and posted messages go on, as with the window system's own message boxes.
-void PumpUntil(const bool& done)
+void PumpUntilAnswered(const bool& done)
 {
-    while (!done) {
-        MSG msg;
-        if (PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                return;
-            }
-            TranslateMessage(&msg);
-            DispatchMessage(&msg);
-            continue;
-        }
-        if (done) break;
-        GetEventBackend()->WaitForEvents(MsUntilNextTimer());
-    }
+    PumpUntil({.done = [&done] { return done; }, .hold = nullptr, .wait = true});
 }
 
 class QtPrompts : public IPrompts {
@@ -60,7 +47,7 @@ public:
         bool done = false;
         QObject::connect(&box, &QMessageBox::finished, [&done] { done = true; });
         box.show();
-        PumpUntil(done);
+        PumpUntilAnswered(done);
         if (!done) return question ? IDCANCEL : IDOK;
         QAbstractButton* clicked = box.clickedButton();
         if (!question) return IDOK;
@@ -97,7 +84,7 @@ public:
         bool done = false;
         QObject::connect(&dlg, &QFileDialog::finished, [&done] { done = true; });
         dlg.show();
-        PumpUntil(done);
+        PumpUntilAnswered(done);
         if (!done || dlg.result() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return FALSE;
         QByteArray path = dlg.selectedFiles().first().toUtf8();
         if (!ofn->lpstrFile || static_cast<DWORD>(path.size()) + 1 > ofn->nMaxFile) return FALSE;  // never cut a path
