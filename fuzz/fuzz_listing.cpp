@@ -4,12 +4,12 @@
 // Input: byte 0 picks the user ID's length (1..8); the next bytes pick its
 // digits from "1234". Then a run of receives, each a length byte followed by
 // that many bytes of listing text; a length byte of 0 followed by a byte n
-// repeats the previous receive n times, so that full tables are reached.
+// repeats the previous receive n times, so that full tables are reached. A run
+// reads at most 256 KB of listing.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "directory/DirTable.h"
@@ -47,9 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         userID[i] = static_cast<char>('1' + (pos < size ? data[pos++] : 0) % 4);
 
     // Exactly QBX_MAX_DIR_ENTRIES records, so any step behind the block is caught.
-    auto entries = std::make_unique<DirEntry[]>(QBX_MAX_DIR_ENTRIES);
-    std::memset(entries.get(), 0, sizeof(DirEntry) * QBX_MAX_DIR_ENTRIES);
-    DirHeader dir{0, 0, entries.get()};
+    // The block is made once: a fresh 128 KB block for every run cost more than
+    // the run itself (new pages to fault in and clear each time). Each run starts
+    // from an all-zero block, as the program's table does.
+    static DirEntry* const entries = new DirEntry[QBX_MAX_DIR_ENTRIES];
+    std::memset(entries, 0, sizeof(DirEntry) * QBX_MAX_DIR_ENTRIES);
+    DirHeader dir{0, 0, entries};
     int starCount = 0, percentCount = 0;
     BOOL skipLineEnds = FALSE, directoryFull = FALSE, lineOverflow = FALSE;
     const ListingReader reader{starCount, percentCount, skipLineEnds, directoryFull, lineOverflow};
@@ -57,7 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int result = QBX_LIST_MORE;
     std::vector<char> chunk;
     int repeat = 0;
-    while (result == QBX_LIST_MORE && !directoryFull) {
+    // Repeats multiply: a few hundred input bytes could stand for megabytes of
+    // listing, most runs would go to re-reading one receive, and the fuzzer would
+    // crawl. A full table needs at most 1000 lines of 64 bytes; the cap leaves room
+    // for four times that.
+    constexpr size_t kMaxListingBytes = 256 * 1024;
+    size_t fed = 0;
+    while (result == QBX_LIST_MORE && !directoryFull && fed < kMaxListingBytes) {
         if (repeat > 0) {
             --repeat;
         } else {
@@ -73,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             chunk.assign(data + pos, data + pos + len);
             pos += len;
         }
+        fed += chunk.size() + 1;
         result = ParseListingChunk(dir, reader, userID, chunk.data(), static_cast<int>(chunk.size()));
         Check(result >= QBX_LIST_NO_FILES && result <= QBX_LIST_COMPLETE);
         Check(dir.count >= 0 && dir.count <= QBX_MAX_DIR_ENTRIES);

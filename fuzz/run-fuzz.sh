@@ -1,6 +1,7 @@
 #!/bin/sh
-# Builds the listing fuzzer with clang and runs it for the given number of
-# seconds (default 60) on a copy of the seed corpus. Extra arguments go to libFuzzer.
+# Builds the fuzz targets with clang and runs each on a copy of its seed corpus:
+# the listing parser, then the upload-answer reader, sharing the given number of
+# seconds (default 60) half and half. Extra arguments go to libFuzzer.
 set -eu
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
@@ -9,12 +10,18 @@ build="$root/build-fuzz"
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_CXX_COMPILER=clang++ -DQBX_FUZZ=ON -DQBX_BUILD_TESTS=OFF
-cmake --build "$build" --target fuzz_listing -j2
+cmake --build "$build" --target fuzz_listing fuzz_upload -j2
 
-corpus="$build/corpus-listing"
-rm -rf "$corpus"
-mkdir -p "$corpus"
-cp "$root"/fuzz/corpus/listing/* "$corpus"/
-cd "$build"
-exec "$build/fuzz/fuzz_listing" -max_total_time="$seconds" -timeout=10 \
-     -dict="$root/fuzz/listing.dict" "$@" "$corpus"
+each=$(( seconds / 2 ))
+[ "$each" -gt 0 ] || each=1
+status=0
+for target in listing upload; do
+    corpus="$build/corpus-$target"
+    rm -rf "$corpus"
+    mkdir -p "$corpus"
+    cp "$root"/fuzz/corpus/$target/* "$corpus"/
+    echo "=== fuzz_$target for ${each}s"
+    (cd "$build" && "$build/fuzz/fuzz_$target" -max_total_time="$each" -timeout=10 \
+        -dict="$root/fuzz/$target.dict" "$@" "$corpus") || status=1
+done
+exit $status

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both configurations (plain, and with address and
 # undefined-behaviour sanitizers), runs every test in each, then fuzzes the listing
-# parser briefly. QBX_FUZZ_SECONDS sets the fuzzing time (default 60, 0 skips it).
+# parser and the upload-answer reader briefly. QBX_FUZZ_SECONDS sets the fuzzing time
+# of both together (default 60, 0 skips it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -17,7 +18,7 @@ for kind in plain sanitize; do
 done
 seconds=${QBX_FUZZ_SECONDS:-60}
 if [ "$seconds" -gt 0 ] && [ -x fuzz/run-fuzz.sh ]; then
-  echo "=== fuzzing the listing parser for ${seconds}s"
+  echo "=== fuzzing the listing parser and the upload-answer reader for ${seconds}s"
   fuzz/run-fuzz.sh "$seconds" || status=1
 fi
 exit $status

@@ -160,6 +160,8 @@ public:
     BOOL CommitOutFile();
     void DiscardOutFile();
     BOOL OutFileOpen() const;
+    // The box for a copy that is not the printer's file: reasonId is the text.
+    void ReportCopyNotMade(UINT reasonId);
 
     DirEntry* CurrentEntry();
 

@@ -93,6 +93,14 @@ bool IsLineWanted(const char* line, const char* userID)
     if (pathDot < 0 || Find(line, pathLen, 0, ')') < 0)
         return false;
 
+    // The path goes between the quotes of the upload request: a quote or a control
+    // character there would name another file or end the request.
+    for (int i = 0; i < pathLen; ++i) {
+        const auto u = static_cast<unsigned char>(line[i]);
+        if (u < 0x20 || u == 0x7F || line[i] == '"')
+            return false;
+    }
+
     // Display name: sequence part plus the path from its first "." must fit `name`,
     // and none of it may carry a path separator, a drive colon or a control character.
     if (static_cast<size_t>(kSequenceLen + (pathLen - pathDot)) > kNameMax)

@@ -76,11 +76,21 @@ void CMainFrame::OpGet()
 void CMainFrame::OpGetResume()
 {
     if (m_bCancel) return;
-    if (!SendJob(JOB_UPLOAD)) return;
+    if (!SendJob(JOB_UPLOAD)) {
+        // Neither closing nor cancelled: the job was refused before it went (a name
+        // on the printer that the request cannot carry). The batch stops, as below.
+        if (!m_bClosing && !m_bCancel) {
+            ReportCopyNotMade(IDS_NAME_NOT_SENDABLE);
+            m_bCancel = TRUE;
+            OutputDebugString("Message WM_QBX_IP_OP, QBX_CANCEL posted\n");
+            PostMessage(WM_QBX_IP_OP, QBX_CANCEL, 1);
+        }
+        return;
+    }
     if (m_bClosing) return;
     if (!RetrieveFile()) {
-        // A copy that failed on the local side (or an answer without a header line)
-        // stops the batch the way Cancel All does: the connection goes, and the
+        // A copy that is not the printer's whole file, or that failed on the local
+        // side, stops the batch the way Cancel All does: the connection goes, and the
         // records not yet done come back selected with the list. Nothing of this file
         // is deleted on the printer.
         if (!m_bClosing && m_bWriteFailed) {

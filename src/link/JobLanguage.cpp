@@ -78,8 +78,23 @@ void ComposeDirectory(JobWriter& w, const char* userID)
     AppendTrailer(w);
 }
 
+// A name the upload line can carry between its quotes: no quote (it would end the
+// name early and ask for another file) and no control character (a line end would
+// end the command).
+bool IsQuotable(const char* path)
+{
+    for (const char* p = path; *p != '\0'; ++p) {
+        const auto u = static_cast<unsigned char>(*p);
+        if (u < 0x20 || u == 0x7F || *p == '"')
+            return false;
+    }
+    return true;
+}
+
 bool ComposeUpload(JobWriter& w, const char* path)
 {
+    if (!IsQuotable(path))
+        return false;
     // The transfer line is formatted in a scratch area of its own first; a
     // path too long for it refuses the job rather than asking for another file.
     char line[128];

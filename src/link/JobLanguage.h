@@ -13,5 +13,6 @@ constexpr int JOB_DELETE = 3;  // delete one file (PostScript deletefile)
 // the given kind. userID is used by JOB_DIR (inserted unchanged), path by
 // JOB_UPLOAD and JOB_DELETE. Returns the job's length in bytes (without the
 // NUL), or -1 with an all-zero buffer when the kind is unknown, a needed text
-// is missing, or the job (or the 128-byte transfer line) would not fit.
+// is missing, the job (or the 128-byte transfer line) would not fit, or the
+// upload's path holds a '"' or a control character (it cannot be quoted).
 int ComposeJob(char* buf, int bufSize, int jobKind, const char* userID, const char* path);

@@ -36,6 +36,15 @@ constexpr unsigned IDS_NO_MATCHING_FILES = 120;
 constexpr unsigned IDS_OVERWRITE_QUESTION = 123;
 constexpr unsigned IDS_ALREADY_EXISTS = 124;
 constexpr unsigned IDS_CONNECTING = 125;
+// A copy that is not the printer's whole file: caption, and one text per reason
+// (each takes the file's name on the printer, then the local path).
+constexpr unsigned IDS_COPY_FAILED = 150;
+constexpr unsigned IDS_NOT_ON_PRINTER = 151;
+constexpr unsigned IDS_CHANGED_ON_PRINTER = 152;
+constexpr unsigned IDS_TRANSFER_ENDED_EARLY = 153;
+constexpr unsigned IDS_ANSWER_NOT_A_FILE = 154;
+// A file whose name on the printer cannot be put into an upload request (name only).
+constexpr unsigned IDS_NAME_NOT_SENDABLE = 155;
 // Local files (formats: %s is the file or the system's account of the failure).
 constexpr unsigned IDS_FOLDER_UNUSABLE = 170;
 constexpr unsigned IDS_NAME_TOO_LONG = 171;

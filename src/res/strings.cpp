@@ -22,6 +22,25 @@ const QbxStringResource g_qbxStringTable[] = {
     {123, "Do you wish to overwrite this file?"},
     {124, ":  Already exists"},
     {125, "Connecting to Printer"},
+    {150, "File not copied"},
+    {151, "The printer no longer has the file %s, so it was not copied to %s.\n\n"
+          "Nothing was deleted on the printer, and the files not yet copied stay selected. "
+          "List the files again to see what the printer holds now."},
+    {152, "The file %s has changed on the printer since the list was made (a scan may still "
+          "have been in progress), so it was not copied to %s.\n\n"
+          "Nothing was deleted on the printer, and the files not yet copied stay selected. "
+          "List the files again, then retrieve the file once more."},
+    {153, "The printer ended the transfer of %s before the whole file had arrived, so it was "
+          "not copied to %s and the part received was removed.\n\n"
+          "Nothing was deleted on the printer, and the files not yet copied stay selected. "
+          "Check the printer and its network connection, then retrieve the file again."},
+    {154, "The printer did not answer the request for %s with the file, so nothing was "
+          "copied to %s.\n\n"
+          "Nothing was deleted on the printer, and the files not yet copied stay selected. "
+          "Check that the address and port are those of the printer, then try again."},
+    {155, "The name of the file %s on the printer holds characters that cannot be sent in a "
+          "request, so it was not copied.\n\n"
+          "Nothing was deleted on the printer, and the files not yet copied stay selected."},
 
     // Local files.
     {170, "%s\n\nNo scan can be saved there. Choose another folder."},

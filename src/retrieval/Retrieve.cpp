@@ -1,6 +1,6 @@
 // Copying one file from the printer into a local file: the destination and the
-// progress dialog before the connection, then the receive loop that strips the
-// answer's framing (a header line, the file's bytes, a closing form feed).
+// progress dialog before the connection, then the receive loop that hands the
+// printer's answer to CUploadAnswer and writes the file bytes it picks out.
 #include "app/MainFrm.h"
 #include "platform/msgqueue.h"
 #include "platform/prompts.h"
@@ -9,6 +9,7 @@
 #include "res/resource.h"
 #include "retrieval/DestPath.h"
 #include "retrieval/ProgressMath.h"
+#include "retrieval/UploadAnswer.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -17,22 +18,12 @@
 
 namespace {
 
-// The header window: the first bytes of the answer, in which the header line ends.
-constexpr int kHeaderWindow = 127;
 constexpr std::uint32_t kProgressStep = 2000;
 
 template <std::size_t N>
 std::string FieldText(const char (&field)[N])
 {
     return std::string(field, strnlen(field, N));
-}
-
-// Position of the first CR or LF among the first len bytes of text, or -1.
-int FirstLineEnd(const char* text, int len)
-{
-    for (int i = 0; i < len; ++i)
-        if (text[i] == '\r' || text[i] == '\n') return i;
-    return -1;
 }
 
 }  // namespace
@@ -60,35 +51,38 @@ void CMainFrame::BeginFileRetrieval()
     ShowFileStart();
 }
 
-// Receives the current file into m_szDestPath. 1 when the file is complete and
-// closed without error; 0 when it stopped early:
+// Tells the user that the copy of the current entry is not the printer's file and
+// why; the text names the file on the printer and the local path.
+void CMainFrame::ReportCopyNotMade(UINT reasonId)
+{
+    const DirEntry* e = CurrentEntry();
+    const std::string name = e ? FieldText(e->name) : std::string();
+    char text[1024];
+    std::snprintf(text, sizeof text, GetStringRes(reasonId), name.c_str(), m_szDestPath);
+    MessageBox(m_hWnd, text, GetStringRes(IDS_COPY_FAILED), MB_OK);
+}
+
+// Receives the current file into m_szDestPath. 1 when the copy is the printer's
+// whole file and was made final without error; 0 when it stopped early:
 // - a cancel is waiting in the queue (left there for the dispatcher, which deletes
 //   the partial file) or the program is closing (the exit deletes it);
-// - the file cannot be opened, or the receive fails: box, and the program closes;
-// - a write or the close of the file fails, or the answer has no header line:
-//   the partial file is deleted at once, a box names it, and m_bWriteFailed tells
-//   the dispatcher that this copy is not good and the batch is to stop.
-//
-// The answer is framed as a header line ending in CR LF within its first 127 bytes,
-// the entry's `size` bytes, and one terminating byte. Three details of the framing
-// are handled beyond that description so that a short or odd answer neither hangs
-// nor corrupts the copy:
-// - An answer shorter than the window: as soon as the bytes gathered hold the whole
-//   header line, all the data and the terminator, the window counts as complete, so
-//   a small file ends without waiting for bytes that will never come.
-// - A header line whose CR lies at the window's last places: the data begin after
-//   its CR LF even when the LF (and so the data) only arrive after the window.
-// - Bytes after the terminator in the same receive (a printer that sends more) are
-//   not written: exactly the missing bytes of the file are taken from each receive,
-//   and the first byte beyond them, the terminator, ends the transfer.
-// A full window without CR or LF is not an answer whose data can be found: the copy
-// is abandoned rather than guessed at.
+// - the receive fails: box, and the program closes;
+// - the local copy cannot be made (its folder changed since Save As): the box of
+//   OpenOutFile, and the batch stops as below;
+// - the answer is not the whole file (see CUploadAnswer: the printer has no such
+//   file, the file changed since it was listed, the printer ended the transfer
+//   early, the answer is not a file), or a write or the final close failed: the
+//   partial file is deleted at once, a box names the file and the reason, and
+//   m_bWriteFailed tells the dispatcher that the batch is to stop.
+// The printer closing or resetting the connection ends the loop at once; from then
+// on every receive would return at once and the loop would only spin.
 int CMainFrame::RetrieveFile()
 {
     OutputDebugString("Entering RetrieveFile()\n");
     const DirEntry* entry = CurrentEntry();
-    const std::int32_t size = entry ? ReadSizeText(FieldText(entry->size).c_str()) : 0;
-    const std::uint32_t expected = size < 0 ? 0u : static_cast<std::uint32_t>(size);
+    const std::int32_t size = entry ? ReadSizeText(FieldText(entry->size).c_str()) : -1;
+    // A size the listing did not give matches no answer.
+    CUploadAnswer answer(size < 0 ? UINT64_MAX : static_cast<std::uint64_t>(size));
 
     m_bWriteFailed = FALSE;
     if (!OpenOutFile()) {
@@ -99,47 +93,28 @@ int CMainFrame::RetrieveFile()
         return 0;
     }
 
-    // The copy cannot be completed: the partial file goes, the user is told which file.
-    auto abandon = [this](UINT captionId) {
+    // The copy is not good: the partial file goes and the batch is to stop.
+    auto abandon = [this]() {
         DiscardOutFile();
         m_bTransferActive = FALSE;
         m_bWriteFailed = TRUE;
         OutputDebugString("RetrieveFile() abandoned the copy\n");
-        MessageBox(m_hWnd, m_szDestPath, GetStringRes(captionId), MB_OK);
         return 0;
     };
 
     bool bGotData = false;
     bool bFirstUpdateDone = false;
-    bool bDone = false;
     std::uint32_t nextMark = kProgressStep;
-    int skipAfterWindow = 0;  // bytes of the header's line end still to come after the window
 
-    // Takes the file's bytes from len bytes of the answer: at most the bytes still
-    // missing are written; a byte beyond them is the terminator and ends the transfer.
-    // False when the write failed.
-    auto takeData = [&](const char* data, int len) {
-        if (skipAfterWindow > 0 && len > 0) {
-            int skip = skipAfterWindow < len ? skipAfterWindow : len;
-            skipAfterWindow -= skip;
-            data += skip;
-            len -= skip;
-        }
-        if (len <= 0) return true;
-        const std::uint32_t missing = expected - m_nBytesReceived;
-        const std::uint32_t take = static_cast<std::uint32_t>(len) > missing ? missing : static_cast<std::uint32_t>(len);
-        if (take > 0 && !WriteOutFile(data, take)) return false;
-        m_nBytesReceived += take;
-        if (static_cast<std::uint32_t>(len) > take) bDone = true;
-        return true;
-    };
-
-    while (!bDone) {
+    while (!answer.Finished()) {
         std::memset(m_szIOBuffer, 0, sizeof m_szIOBuffer);
         int n = m_socket.ReceiveWithTimeout(m_szIOBuffer, sizeof m_szIOBuffer, 1000, 0);
+        bool ended = n == 0;
         if (n == -1) {
             m_nLastError = WSAGetLastError();
-            if (m_nLastError != QBX_WSAETIMEDOUT) {
+            if (m_nLastError == WSAECONNRESET || m_nLastError == WSAECONNABORTED) {
+                ended = true;
+            } else if (m_nLastError != QBX_WSAETIMEDOUT) {
                 ReportSocketError(IDS_SOCKET_RECEIVE_ERROR);
                 return 0;
             }
@@ -159,6 +134,11 @@ int CMainFrame::RetrieveFile()
         if (m_bClosing) return 0;
 
         if (!bGotData) BlinkStatus(IDS_WAITING_FOR_DATA);
+        if (ended) {
+            OutputDebugString("RetrieveFile() the printer ended the connection\n");
+            answer.ConnectionEnded();
+            break;
+        }
         if (n < 1) continue;
 
         bGotData = true;
@@ -168,41 +148,34 @@ int CMainFrame::RetrieveFile()
             bFirstUpdateDone = true;
         }
 
-        if (m_bInHeader) {
-            const int room = kHeaderWindow - m_nHeaderLen;
-            const int toWindow = n < room ? n : room;
-            std::memcpy(m_header + m_nHeaderLen, m_szIOBuffer, static_cast<std::size_t>(toWindow));
-            m_nHeaderLen += toWindow;
-            const int p = FirstLineEnd(m_header, m_nHeaderLen);
-            if (m_nHeaderLen < kHeaderWindow) {
-                // A short answer is complete once the window holds the header line,
-                // every byte of the file and the terminator.
-                const long long afterLine = static_cast<long long>(m_nHeaderLen) - (p + 2);
-                if (p < 0 || afterLine <= static_cast<long long>(expected)) continue;
-            }
-            if (p < 0) return abandon(IDS_SOCKET_RECEIVE_ERROR);
-            m_bInHeader = FALSE;
-            m_nBytesReceived = 0;
-            const int dataStart = p + 2;
-            bool ok = true;
-            if (dataStart <= m_nHeaderLen)
-                ok = takeData(m_header + dataStart, m_nHeaderLen - dataStart);
-            else
-                skipAfterWindow = dataStart - m_nHeaderLen;
-            if (ok && !bDone) ok = takeData(m_szIOBuffer + toWindow, n - toWindow);
-            if (!ok) return abandon(IDS_UNABLE_TO_OPEN);
-            continue;
-        }
-
-        if (!takeData(m_szIOBuffer, n)) return abandon(IDS_UNABLE_TO_OPEN);
-        if (m_nBytesReceived >= nextMark) {
+        const bool headerWasDone = answer.HeaderDone();
+        const UploadBytes data = answer.Feed(m_szIOBuffer, static_cast<std::size_t>(n));
+        // WriteOutFile has said what failed and why.
+        if (data.len > 0 && !WriteOutFile(data.data, data.len)) return abandon();
+        m_nBytesReceived = static_cast<unsigned int>(answer.DataBytes());
+        if (headerWasDone && m_nBytesReceived >= nextMark) {
             OutputDebugString("Update called with Percent\n");
             UpdateProgress();
             nextMark = (m_nBytesReceived / kProgressStep + 1) * kProgressStep;
         }
     }
 
-    // A copy is good only once it is closed without error.
+    UINT reason = 0;
+    switch (answer.Verdict()) {
+    case UploadVerdict::Whole: break;
+    case UploadVerdict::NotOnPrinter: reason = IDS_NOT_ON_PRINTER; break;
+    case UploadVerdict::SizeChanged: reason = IDS_CHANGED_ON_PRINTER; break;
+    case UploadVerdict::EndedEarly: reason = IDS_TRANSFER_ENDED_EARLY; break;
+    case UploadVerdict::NotAFile:
+    case UploadVerdict::InProgress: reason = IDS_ANSWER_NOT_A_FILE; break;
+    }
+    if (reason != 0) {
+        abandon();
+        ReportCopyNotMade(reason);
+        return 0;
+    }
+
+    // A copy is good only once it is complete and made final without error.
     if (!CommitOutFile()) {
         m_bTransferActive = FALSE;
         m_bWriteFailed = TRUE;

@@ -106,6 +106,9 @@ TEST_F(ListingTest, DropsLinesThatCannotBeUsedSafely)
         "DXR/Images/12(0\x01" "1)(19991213093005).TIF\t5\n",       // control character
         "DXR/Images/12(001)(19991213093005).TIF/../x\t5\n",        // separator in the extension
         "DXR/Images/12(001)(19991213093005).TIFFFFFFFFFF\t5\n",    // display name over 15 characters
+        "DXR/Images/12(001)(1999\"1213093005).TIF\t5\n",           // a quote: no upload could name it
+        "DXR/Images/12(001)(1999\x1b" "1213093005).TIF\t5\n",      // control character outside the name
+        "DXR/Images/12(001)(1999\x7f" "1213093005).TIF\t5\n",
     };
     std::string listing;
     for (const char* line : bad)

@@ -46,6 +46,32 @@ TEST(JobLanguage, TransferJobIsHeaderLineTrailer)
               kHeader + "@PJL FSUPLOAD NAME=\"" + path + "\" OFFSET=0 SIZE=2147483647\r\n" + kTrailer);
 }
 
+// A path the NAME="..." of the upload line cannot quote is refused rather than sent:
+// a quote would end the name early and the printer would send another file.
+TEST(JobLanguage, TransferJobRefusesPathsItCannotQuote)
+{
+    const struct {
+        std::string path;
+        bool sent;
+    } cases[] = {
+        {"DXR/Images/42(ab\"c).TIF", false},
+        {"DXR/Images/42(x).TIF\" OFFSET=0 SIZE=1\r\n@PJL FSUPLOAD NAME=\"other", false},
+        {"DXR/Images/42(a\nb).TIF", false},
+        {"DXR/Images/42(a\rb).TIF", false},
+        {"DXR/Images/42(a\tb).TIF", false},
+        {"DXR/Images/42(a\x1b" "b).TIF", false},
+        {"DXR/Images/42(a\x7f" "b).TIF", false},
+        {"DXR/Images/42(a b)(c'd\\e).TIF", true},
+        {"DXR/Images/42(\xe9t\xe9).TIF", true},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(Compose(JOB_UPLOAD, nullptr, c.path.c_str()) != "<refused>", c.sent);
+        // The deletion quotes its own way and stays possible.
+        EXPECT_NE(Compose(JOB_DELETE, nullptr, c.path.c_str()), "<refused>");
+    }
+}
+
 TEST(JobLanguage, DeletionEscapesParenthesesAndBackslashes)
 {
     const char* cases[][2] = {

@@ -161,7 +161,9 @@ TEST_F(RetrievalTest, AnswerWithoutHeaderLineIsRefusedAndNothingIsDeleted)
     h.prompts.saveAnswers = {out + "/h.TIF"};
     RetrieveAndWait(h);
     ASSERT_EQ(h.prompts.Boxes().size(), 1u);
-    EXPECT_EQ(h.prompts.Boxes()[0].text, out + "/h.TIF");
+    EXPECT_EQ(h.prompts.Boxes()[0].caption, "File not copied");
+    EXPECT_NE(h.prompts.Boxes()[0].text.find("did not answer the request for 001.TIF"), std::string::npos);
+    EXPECT_NE(h.prompts.Boxes()[0].text.find(out + "/h.TIF"), std::string::npos);
     EXPECT_TRUE(FilesIn(out).empty());
     EXPECT_TRUE(Deletions().empty());
     EXPECT_EQ(ListStore(store).size(), 1u);

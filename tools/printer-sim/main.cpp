@@ -36,6 +36,9 @@ const char kUsage[] =
     "  --reset-on-drop       ... with a reset instead of an orderly close\n"
     "  --extra-before STR    send STR before each answer (escapes \\r \\n \\t \\f \\e \\xHH \\\\)\n"
     "  --extra-after STR     send STR after each answer\n"
+    "  --file-error          answer every upload as for a file that is not there\n"
+    "  --grow N              append N bytes to a file just before its upload\n"
+    "  --before-ff STR       send STR between an upload's data and its form feed\n"
     "  --apply-to all|postscript|upload   which answers the answer knobs act on\n";
 
 [[noreturn]] void Usage(const std::string& why) {
@@ -131,6 +134,9 @@ int main(int argc, char** argv) {
     else if (a == "--reset-on-drop") k.reset_on_drop = true;
     else if (a == "--extra-before") k.extra_before = Unescape(value());
     else if (a == "--extra-after") k.extra_after = Unescape(value());
+    else if (a == "--file-error") k.upload_file_error = true;
+    else if (a == "--grow") k.grow_before_upload = static_cast<std::size_t>(Number(a, value()));
+    else if (a == "--before-ff") k.before_form_feed = Unescape(value());
     else if (a == "--apply-to") {
       std::string v = value();
       if (v == "all") k.apply_to = qbxsim::ApplyTo::AllAnswers;

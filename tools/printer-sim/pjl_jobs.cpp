@@ -200,9 +200,6 @@ std::vector<Command> ParseJob(std::string_view job) {
   return cmds;
 }
 
-namespace {
-
-// Maps a client-supplied name to a regular file inside the store, or nothing.
 std::optional<fs::path> ResolveInStore(const fs::path& root, const std::string& name) {
   if (name.empty() || name.front() == '/' || name.find('\0') != std::string::npos)
     return std::nullopt;
@@ -220,9 +217,11 @@ std::optional<fs::path> ResolveInStore(const fs::path& root, const std::string& 
   return canon;
 }
 
-}  // namespace
+std::string FileErrorAnswer(const Command& cmd) {
+  return "@PJL FSUPLOAD NAME=\"" + cmd.name + "\"\r\nFILEERROR=3\r\n\f";
+}
 
-std::string UploadAnswer(const fs::path& root, const Command& cmd) {
+std::string UploadAnswer(const fs::path& root, const Command& cmd, std::string_view beforeFormFeed) {
   auto path = ResolveInStore(root, cmd.name);
   std::string data;
   bool ok = false;
@@ -238,10 +237,11 @@ std::string UploadAnswer(const fs::path& root, const Command& cmd) {
       ok = static_cast<std::uint64_t>(in.gcount()) == count;
     }
   }
-  if (!ok) return "@PJL FSUPLOAD NAME=\"" + cmd.name + "\"\r\nFILEERROR=3\r\n\f";
+  if (!ok) return FileErrorAnswer(cmd);
   std::string out = "@PJL FSUPLOAD FORMAT:BINARY NAME=\"" + cmd.name + "\" OFFSET=" +
                     std::to_string(cmd.offset) + " SIZE=" + std::to_string(data.size()) + "\r\n";
   out += data;
+  out += beforeFormFeed;
   out += '\f';
   return out;
 }

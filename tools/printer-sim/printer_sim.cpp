@@ -131,6 +131,13 @@ struct PrinterSim::Impl {
   Sent SendAnswer(int fd, Command::Kind kind, const std::string& answer);
   bool SendAll(int fd, std::string_view data);
   void Record(int conn_id, std::string bytes, bool complete);
+  // Appends n bytes to the stored file of that name (nothing when there is none).
+  void GrowStoredFile(const std::string& name, std::size_t n) {
+    auto path = ResolveInStore(opt.root, name);
+    if (!path) return;
+    std::ofstream(*path, std::ios::binary | std::ios::app) << PatternBytes(n, 77);
+    Log("grew " + name + " by " + std::to_string(n) + " bytes");
+  }
 };
 
 bool PrinterSim::Impl::OpenSocket(std::string& err) {
@@ -276,11 +283,15 @@ PrinterSim::Impl::Sent PrinterSim::Impl::HandleJob(int fd, int conn_id, const st
       case Command::Ignored:
         Log("conn " + std::to_string(conn_id) + ": ignored: " + Printable(cmd.text));
         continue;
-      case Command::Upload:
-        answer = UploadAnswer(opt.root, cmd);
+      case Command::Upload: {
+        const Knobs k = CurrentKnobs();
+        if (k.grow_before_upload > 0) GrowStoredFile(cmd.name, k.grow_before_upload);
+        answer = k.upload_file_error ? FileErrorAnswer(cmd)
+                                     : UploadAnswer(opt.root, cmd, k.before_form_feed);
         Log("conn " + std::to_string(conn_id) + ": FSUPLOAD " + cmd.name + " -> " +
             Printable(answer.substr(0, answer.find('\n')), 200));
         break;
+      }
       case Command::PostScript: {
         Log("conn " + std::to_string(conn_id) + ": PostScript: " + Printable(cmd.text, 200));
         GsResult r = RunGhostscript(opt.gs_path, opt.root, gs_tmp, cmd.text, opt.gs_timeout_ms,

@@ -56,6 +56,16 @@ struct Knobs {
   // connection: orderly close (FIN), or a reset (RST) when reset_on_drop.
   std::optional<std::size_t> drop_after;
   bool reset_on_drop = false;
+
+  // --- upload answers only (whatever apply_to says) ----------------------
+  // Answer as for a file that is not there (header without SIZE, FILEERROR=3),
+  // even when the store holds the file.
+  bool upload_file_error = false;
+  // Append this many bytes to the stored file just before answering its upload,
+  // as a scan still being written grows: the answer carries the grown file.
+  std::size_t grow_before_upload = 0;
+  // Bytes sent between an upload's data and its final form feed.
+  std::string before_form_feed;
 };
 
 struct Options {

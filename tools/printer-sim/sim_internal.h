@@ -27,8 +27,15 @@ struct Command {
 // Splits one job into the things the printer acts on, in order.
 std::vector<Command> ParseJob(std::string_view job);
 
-// The full FSUPLOAD answer (header, data, form feed) or the FILEERROR answer.
-std::string UploadAnswer(const std::filesystem::path& root, const Command& cmd);
+// The full FSUPLOAD answer (header, data, form feed) or the FILEERROR answer;
+// beforeFormFeed goes between the data and the form feed.
+std::string UploadAnswer(const std::filesystem::path& root, const Command& cmd,
+                         std::string_view beforeFormFeed = {});
+// The FILEERROR answer for the command's name.
+std::string FileErrorAnswer(const Command& cmd);
+// Maps a client-supplied name to a regular file inside the store, or nothing.
+std::optional<std::filesystem::path> ResolveInStore(const std::filesystem::path& root,
+                                                    const std::string& name);
 
 struct GsResult {
   std::string out;  // stdout, sent back to the client
