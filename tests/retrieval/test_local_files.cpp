@@ -33,11 +33,14 @@ struct LocalFileCase {
     std::vector<Scan> scans;
     bool autoDelete = true;
     std::optional<std::size_t> dropAfter;  // the printer cuts the upload after these bytes
+    bool slow = false;                     // the upload trickles (time to act during it)
     std::string chosen;                    // the name typed in the Save As dialog
     std::vector<int> boxAnswers;
     bool starts = true;  // a batch begins (else the question or a refusal ends it first)
     std::function<void(Ctx&)> prepare;  // the disk before the listing
     std::function<void(Ctx&)> between;  // after Save As, before the first transfer
+    // Once, while the first copy is under way (6000 bytes in), from the user interface.
+    std::function<void(Ctx&, CMainFrame*)> during;
     std::function<void(Ctx&)> check;    // the row's own expectations
 };
 
@@ -53,6 +56,7 @@ struct Ctx {
     // At each deletion job: whether that file's own copy was in place and whole.
     std::vector<std::string> deletionsSeen;
     std::vector<std::string> deletionFaults;
+    std::string temp;  // the temporary file of the copy a row acted on
     bool roMounted = false;
     bool skip = false;
     std::unique_ptr<FileSizeLimit> limit;
@@ -106,6 +110,34 @@ std::vector<LocalFileCase> Cases()
     std::vector<LocalFileCase> v;
 
     {
+        // Something took the temporary file's name (a folder with a file in it): the
+        // cancelled copy cannot be removed, and the box names it, once.
+        LocalFileCase r;
+        r.name = "PartialFileThatCannotBeRemovedIsNamedOnce";
+        r.scans = {{"001", "20000101000000", 40000, 1}};
+        r.slow = true;
+        r.chosen = "scan.TIF";
+        r.during = [](Ctx& c, CMainFrame* f) {
+            c.temp = f->m_pOutFile->TempPath();
+            std::filesystem::remove(c.temp);
+            std::filesystem::create_directory(c.temp);
+            WriteText(c.temp + "/inside", "x");
+            AppHarness::Click(f->m_pProgressDlg, IDCANCEL);
+        };
+        r.check = [](Ctx& c) {
+            ASSERT_FALSE(c.temp.empty());
+            ASSERT_EQ(c.boxes.size(), 1u);
+            EXPECT_EQ(c.boxes[0].caption, "Unable to save file");
+            EXPECT_EQ(c.boxes[0].text, "Cannot remove the partial file " + c.temp +
+                                           ": Is a directory\n\nIt holds an incomplete copy of a scan; delete it "
+                                           "yourself.");
+            EXPECT_TRUE(std::filesystem::is_directory(c.temp));
+            std::filesystem::remove_all(c.temp);  // for the disk check
+        };
+        v.push_back(std::move(r));
+    }
+
+    {
         LocalFileCase r;
         r.name = "OverwriteAgreedThenTransferCut";
         r.scans = {{"007", "19991213093005", 30000, 1}};
@@ -113,7 +145,11 @@ std::vector<LocalFileCase> Cases()
         r.chosen = "old.TIF";
         r.boxAnswers = {IDYES};
         r.prepare = [](Ctx& c) { WriteText(c.out + "/old.TIF", "keep me"); };
-        r.check = [](Ctx& c) { EXPECT_EQ(c.boxes.at(0).caption, "old.TIF:  Already exists"); };
+        r.check = [](Ctx& c) {
+            ASSERT_EQ(c.boxes.size(), 2u);
+            EXPECT_EQ(c.boxes[0].caption, "old.TIF:  Already exists");
+            EXPECT_EQ(c.boxes[1].caption, "File not copied");
+        };
         v.push_back(std::move(r));
     }
 
@@ -307,8 +343,8 @@ TEST_P(LocalFilesTest, OnDisk)
     const LocalFileCase& row = GetParam();
     Knobs k;
     k.apply_to = ApplyTo::UploadAnswers;
-    if (row.dropAfter) {
-        k.drop_after = row.dropAfter;
+    if (row.dropAfter) k.drop_after = row.dropAfter;
+    if (row.dropAfter || row.slow) {
         k.trickle_bytes = 4000;
         k.trickle_interval_ms = 30;
     }
@@ -351,18 +387,15 @@ TEST_P(LocalFilesTest, OnDisk)
         }
     });
 
-    // A transfer the printer cut and that does not end by itself is given up by the user.
-    QTimer stall;
-    unsigned lastBytes = 0;
-    int still = 0;
-    QObject::connect(&stall, &QTimer::timeout, [&] {
+    QTimer watch;
+    bool duringDone = false;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
         CMainFrame* f = h.Frame();
-        if (!f || !f->m_pProgressDlg || !f->m_pProgressDlg->m_hWnd || !f->m_pOutFile) return;
-        still = f->m_nBytesReceived == lastBytes ? still + 1 : 0;
-        lastBytes = f->m_nBytesReceived;
-        if (still == 10) AppHarness::Click(f->m_pProgressDlg, IDCANCEL);
+        if (duringDone || !row.during || !f || !f->m_pOutFile || f->m_nBytesReceived < 6000) return;
+        duringDone = true;
+        row.during(c, f);
     });
-    stall.start(200);
+    watch.start(20);
 
     h.prompts.saveAnswers = {c.out + "/" + row.chosen, ""};
     h.prompts.boxAnswers.assign(row.boxAnswers.begin(), row.boxAnswers.end());
@@ -373,7 +406,7 @@ TEST_P(LocalFilesTest, OnDisk)
         ASSERT_TRUE(h.PumpUntil([&] { return h.prompts.calls.size() >= 2; }, 10000));
         h.PumpFor(500);
     }
-    stall.stop();
+    watch.stop();
     SetTraceSink([&](const std::string& line) { h.traces.push_back(line); });
     c.boxes = h.prompts.Boxes();
     if (c.skip) {
