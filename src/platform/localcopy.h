@@ -13,7 +13,12 @@
 //   discarded. The private part below is the implementer's to change.
 // - Commit() flushes, fsyncs and closes the temporary file, renames it over dest
 //   (replacing a link at dest by the file, never writing through it) and fsyncs the
-//   folder. Only a TRUE result means the copy is on disk under dest.
+//   folder. Only a TRUE result means the copy is on disk under dest. A failure before
+//   the rename removes the temporary file and leaves dest as it was; a failure to sync
+//   the folder after it leaves the new file under dest, not known to be durable, and
+//   is FALSE all the same (a file system that cannot sync folders at all, EINVAL,
+//   counts as synced). Error() of a failed Commit also names a temporary file that
+//   could not be removed.
 // - Discard() removes the temporary file (nothing when none is open); FALSE when it
 //   cannot be removed, with the reason. The destructor discards silently.
 // - Every failure returns FALSE and leaves in Error() a sentence in the program's own

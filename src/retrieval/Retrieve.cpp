@@ -66,7 +66,9 @@ void CMainFrame::ReportCopyNotMade(UINT reasonId)
 // whole file and was made final without error; 0 when it stopped early:
 // - a cancel is waiting in the queue (left there for the dispatcher, which deletes
 //   the partial file) or the program is closing (the exit deletes it);
-// - the file cannot be opened, or the receive fails: box, and the program closes;
+// - the receive fails: box, and the program closes;
+// - the local copy cannot be made (its folder changed since Save As): the box of
+//   OpenOutFile, and the batch stops as below;
 // - the answer is not the whole file (see CUploadAnswer: the printer has no such
 //   file, the file changed since it was listed, the printer ended the transfer
 //   early, the answer is not a file), or a write or the final close failed: the
@@ -139,11 +141,8 @@ int CMainFrame::RetrieveFile()
 
         const bool headerWasDone = answer.HeaderDone();
         const UploadBytes data = answer.Feed(m_szIOBuffer, static_cast<std::size_t>(n));
-        if (data.len > 0 && !WriteOutFile(data.data, data.len)) {
-            abandon();
-            MessageBox(m_hWnd, m_szDestPath, GetStringRes(IDS_UNABLE_TO_OPEN), MB_OK);
-            return 0;
-        }
+        // WriteOutFile has said what failed and why.
+        if (data.len > 0 && !WriteOutFile(data.data, data.len)) return abandon();
         m_nBytesReceived = static_cast<unsigned int>(answer.DataBytes());
         if (headerWasDone && m_nBytesReceived >= nextMark) {
             OutputDebugString("Update called with Percent\n");

@@ -5,6 +5,8 @@
 // it was selected.
 #include "retrieval_fixture.h"
 
+#include <cstring>
+
 using namespace qbxsim;
 
 namespace {
@@ -131,4 +133,30 @@ TEST_F(RetrievalTest, FileWhoseNameHoldsAQuoteIsLeftOutOfTheList)
     EXPECT_EQ(h.Frame()->m_pDirectory->count, 1);
     EXPECT_GE(RowOf(h, a), 0);
     EXPECT_LT(RowOf(h, q), 0);
+}
+
+// Should a record still hold a name the upload request cannot quote, the request is
+// not sent (it would ask for another file): a box, nothing deleted, the batch stops.
+TEST_F(RetrievalTest, RecordWhoseNameCannotBeQuotedIsNotRequested)
+{
+    StartPrinter();
+    const std::string a = AddImageOfSize(store, kUser, "001", "20000101000000", 100, 1);
+    const std::string out = MakeTempFolder("unquotable");
+    AppHarness h(IniWith(true));
+    ListFor(h, kUser);
+    Select(h, {a});
+    DirEntry& e = h.Frame()->m_pDirectory->entries[static_cast<int>(Lines(h).GetItemData(RowOf(h, a)))];
+    std::strcpy(e.path, "DXR/Images/1234(001)(2000\"0101000000).TIF");
+    h.prompts.saveAnswers = {out + "/u.TIF"};
+    RetrieveAndWait(h);
+
+    ASSERT_EQ(h.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(h.prompts.Boxes()[0].caption, "File not copied");
+    EXPECT_NE(h.prompts.Boxes()[0].text.find("The name of the file 001.TIF on the printer"), std::string::npos);
+    EXPECT_TRUE(Uploads().empty());
+    EXPECT_TRUE(Deletions().empty());
+    EXPECT_TRUE(FilesIn(out).empty());
+    EXPECT_EQ(ListStore(store).size(), 1u);
+    EXPECT_FALSE(h.Frame()->m_bClosing);
+    EXPECT_TRUE(ListShown(h));
 }

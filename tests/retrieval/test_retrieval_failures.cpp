@@ -195,3 +195,31 @@ TEST_F(RetrievalTest, NameTooLongForAPathIsRefusedBeforeAnythingIsFetched)
     EXPECT_TRUE(ListShown(h));
     EXPECT_EQ(SelectedPaths(h), (std::set<std::string>{a, b}));
 }
+
+// A temporary folder that is not there (or too long to name) is not offered as the
+// first folder, nor remembered as the one used last.
+TEST_F(RetrievalTest, TemporaryFolderThatIsNotThereIsNotOffered)
+{
+    StartPrinter();
+    std::string a = AddImageOfSize(store, kUser, "007", "19991213093005", 100, 1);
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old ? old : "";
+    const std::string cases[] = {MakeTempFolder("tmpdir") + "/gone", "/" + std::string(300, 't')};
+    for (const std::string& tmpdir : cases) {
+        ::setenv("TMPDIR", tmpdir.c_str(), 1);
+        AppHarness h(IniWith(false));
+        ListFor(h, kUser);
+        Select(h, {a});
+        h.prompts.saveAnswers = {""};
+        AppHarness::Click(h.Frame()->m_pRetrieveDlg, IDC_RETRIEVE);
+        ASSERT_TRUE(h.PumpUntil([&] { return h.prompts.calls.size() == 1; }, 5000));
+        h.PumpFor(100);
+        EXPECT_EQ(h.prompts.calls[0].initialDir, "") << tmpdir.substr(0, 40);
+        EXPECT_EQ(h.Frame()->m_szSaveDir[0], '\0');
+        EXPECT_FALSE(h.Frame()->m_bSettingsChanged);
+    }
+    if (old)
+        ::setenv("TMPDIR", saved.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+}
