@@ -7,6 +7,8 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
@@ -251,6 +253,15 @@ bool PrinterSim::Impl::SendFileRange(int fd, int file_fd, std::uint64_t offset,
       if (!WaitWritable(fd)) return false;
       continue;
     }
+    if (w < 0 && errno == EPIPE) {
+      // sendfile has no MSG_NOSIGNAL: the SIGPIPE it raised is blocked in this thread
+      // (see Serve); take it off so it stays no one's business.
+      sigset_t pipe_only;
+      sigemptyset(&pipe_only);
+      sigaddset(&pipe_only, SIGPIPE);
+      timespec none{};
+      ::sigtimedwait(&pipe_only, nullptr, &none);
+    }
     return false;  // error, or end of file before count bytes
   }
   return true;
@@ -382,6 +393,12 @@ PrinterSim::Impl::Sent PrinterSim::Impl::HandleJob(int fd, int conn_id, const st
 }
 
 void PrinterSim::Impl::Serve(Conn* c) {
+  // A client that goes away mid-answer must not kill the process hosting the printer:
+  // sendfile raises SIGPIPE where send has MSG_NOSIGNAL.
+  sigset_t pipe_only;
+  sigemptyset(&pipe_only);
+  sigaddset(&pipe_only, SIGPIPE);
+  ::pthread_sigmask(SIG_BLOCK, &pipe_only, nullptr);
   const int fd = c->fd;
   Log("connection " + std::to_string(c->id) + " accepted");
   std::string buf;
