@@ -27,6 +27,16 @@ QtEventBackend::~QtEventBackend()
 
 void QtEventBackend::ProcessEvents(bool deferredDeletes)
 {
+    // A loop that looks at the queue on every pass (a transfer's receive loop does so
+    // tens of thousands of times a second) need not ask Qt every time: a full pass of
+    // Qt's loop costs far more than a receive. Between passes a few milliseconds apart,
+    // input, repaints and Qt's timers simply wait for the next one. The outermost loop
+    // and a manual clock (tests that expect every look to deliver) always ask.
+    if (!deferredDeletes && !GetClock()->IsManual()) {
+        const std::int64_t now = GetClock()->NowMs();
+        if (now - m_lastEventsMs < kEventSliceMs && now >= m_lastEventsMs) return;
+        m_lastEventsMs = now;
+    }
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     // Windows marked for deletion are freed only here, in the outermost loop, never
     // while a handler of theirs may still be on the stack.
