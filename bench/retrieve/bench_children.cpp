@@ -138,6 +138,7 @@ int RunRoadChild(int argc, char** argv, int port, const std::string& user, const
 {
     QtPlatform platform(argc, argv);
     Result r;
+    std::remove(out.c_str());  // an existing file would bring up the overwrite question
     {
         AppHarness h(Ini(port));
         double t0 = 0, c0 = 0, t1 = 0, c1 = 0;
