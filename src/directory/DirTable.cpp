@@ -26,6 +26,22 @@ constexpr int kDateKeyOffset = 2;                             // ")(" then the d
 
 bool IsLineEnd(char c) { return c == CR || c == LF; }
 
+// A display name as a fixed-size key: its bytes up to the terminator, zeros after.
+// Comparing two keys with memcmp gives the sign strncmp gives for the names, at the
+// cost of one 16-byte comparison; the O(n^2) loops below make 500000 of them for a
+// full table.
+using NameKey = std::array<unsigned char, sizeof(DirEntry::name)>;
+
+NameKey KeyOfName(const char (&name)[sizeof(DirEntry::name)])
+{
+    NameKey k{};
+    for (std::size_t i = 0; i < k.size() && name[i] != '\0'; ++i)
+        k[i] = static_cast<unsigned char>(name[i]);
+    return k;
+}
+
+int CompareKeys(const NameKey& a, const NameKey& b) { return std::memcmp(a.data(), b.data(), a.size()); }
+
 // Position of the first c in s[from, len), or -1.
 int Find(const char* s, int len, int from, char c)
 {
@@ -242,6 +258,7 @@ void ParseDirectoryRecords(DirHeader& dir)
     if (!dir.entries || dir.count <= 0)
         return;
     const int count = dir.count > QBX_MAX_DIR_ENTRIES ? QBX_MAX_DIR_ENTRIES : dir.count;
+    std::array<NameKey, QBX_MAX_DIR_ENTRIES> names;
 
     for (int i = 0; i < count; ++i) {
         DirEntry& e = dir.entries[i];
@@ -291,9 +308,10 @@ void ParseDirectoryRecords(DirHeader& dir)
         // Duplicate number: one more than that of the nearest earlier record
         // with the same display name (an empty number counts as 0).
         std::memset(e.dupNumber, 0, sizeof e.dupNumber);
+        names[i] = KeyOfName(e.name);
         for (int j = i - 1; j >= 0; --j) {
             const DirEntry& other = dir.entries[j];
-            if (std::strncmp(other.name, e.name, sizeof e.name) == 0) {
+            if (CompareKeys(names[j], names[i]) == 0) {
                 // At most 999 with 1000 records; the bound only keeps the text inside its field.
                 long long number = ReadDecimal(other.dupNumber, sizeof other.dupNumber) + 1;
                 if (number < 1 || number > 9999999)
@@ -329,8 +347,11 @@ void SortDirectoryOrder(const DirHeader& dir, int key, int* order)
     // file list's exchange procedure, one per (q, p) pair.
     std::array<long long, QBX_MAX_DIR_ENTRIES> sizes{};
     std::array<DateKey, QBX_MAX_DIR_ENTRIES> dates{};
+    std::array<NameKey, QBX_MAX_DIR_ENTRIES> names{};
     for (int i = 0; i < count; ++i) {
-        if (key == QBX_SORT_SIZE)
+        if (key == QBX_SORT_NAME)
+            names[i] = KeyOfName(dir.entries[i].name);
+        else if (key == QBX_SORT_SIZE)
             sizes[i] = ReadDecimal(dir.entries[i].size, sizeof dir.entries[i].size);
         else if (key == QBX_SORT_DATE)
             dates[i] = ReadDateKey(dir.entries[i]);
@@ -345,7 +366,7 @@ void SortDirectoryOrder(const DirHeader& dir, int key, int* order)
             bool swap = false;
             switch (key) {
             case QBX_SORT_NAME:
-                swap = std::strncmp(dir.entries[a].name, dir.entries[b].name, sizeof(DirEntry::name)) > 0;
+                swap = CompareKeys(names[a], names[b]) > 0;
                 break;
             case QBX_SORT_SIZE:
                 swap = sizes[a] < sizes[b];

@@ -30,16 +30,33 @@ void CPrinterSocket::CancelCall()
     if (IsBlocking()) CancelBlockingCall();
 }
 
+void CPrinterSocket::BeginTimedCall(UINT ms)
+{
+    m_nCallTimeoutMs = ms;
+    m_bTimerStarted = false;
+}
+
+void CPrinterSocket::OnBlockingWait()
+{
+    // The time the call spent before its first wait is a matter of microseconds (one
+    // look at the socket), so the whole time-out still lies ahead.
+    if (m_nCallTimeoutMs == 0 || m_bTimerStarted) return;
+    m_bTimerStarted = true;
+    StartTimer(m_nCallTimeoutMs);
+}
+
 void CPrinterSocket::EndTimedCall(bool failed, UINT ms)
 {
+    m_nCallTimeoutMs = 0;
     if (ms == 0) return;
-    StopTimer();
+    if (m_bTimerStarted) StopTimer();
+    m_bTimerStarted = false;
     if (failed && WSAGetLastError() == QBX_WSAEINTR) WSASetLastError(QBX_WSAETIMEDOUT);
 }
 
 BOOL CPrinterSocket::ConnectWithTimeout(const char* host, UINT port, UINT ms)
 {
-    if (ms > 0) StartTimer(ms);
+    BeginTimedCall(ms);
     BOOL connected = Connect(host, port);
     EndTimedCall(!connected, ms);
     return connected;
@@ -47,7 +64,7 @@ BOOL CPrinterSocket::ConnectWithTimeout(const char* host, UINT port, UINT ms)
 
 int CPrinterSocket::ReceiveWithTimeout(void* buffer, int length, UINT ms, int flags)
 {
-    if (ms > 0) StartTimer(ms);
+    BeginTimedCall(ms);
     int n = Receive(buffer, length, flags);
     EndTimedCall(n == SOCKET_ERROR, ms);
     return n;
@@ -55,7 +72,7 @@ int CPrinterSocket::ReceiveWithTimeout(void* buffer, int length, UINT ms, int fl
 
 int CPrinterSocket::SendWithTimeout(const char* text, UINT ms, int flags)
 {
-    if (ms > 0) StartTimer(ms);
+    BeginTimedCall(ms);
     int length = text ? static_cast<int>(std::strlen(text)) : 0;
     int n = Send(text, length, flags);
     EndTimedCall(n == SOCKET_ERROR, ms);

@@ -1,8 +1,9 @@
 // CPrinterSocket: the program's one TCP connection to the printer, a blocking socket
 // whose connect, receive and send each take a time-out in milliseconds.
 //
-// The time-out is window timer 1 (SOCKET_TIMER_ID) on the main window, started at the
-// beginning of a timed call and killed at its end. While a call blocks, OnMessagePending
+// The time-out is window timer 1 (SOCKET_TIMER_ID) on the main window, started when a
+// timed call first has to wait and killed at its end; a call that finds its data or its
+// room already there (the receives of a transfer, nearly always) sets no timer at all. While a call blocks, OnMessagePending
 // ends it when that timer's WM_TIMER is waiting, or at once when the main dialog has asked
 // to close the program (WM_QBX_MAINDLG with lParam 2, left queued for the frame). A timed
 // call ended either way fails with 10060, like a network time-out, so every caller treats
@@ -39,7 +40,16 @@ public:
     CWnd* m_pTimerWnd = nullptr;  // window that owns the time-out timer
     UINT m_nTimerID = 0;          // value of the last timer start; 0 means none
 
+protected:
+    // Starts the time-out of the timed call under way at its first wait.
+    void OnBlockingWait() override;
+
 private:
+    // Before a timed call: its time-out, started only if the call waits.
+    void BeginTimedCall(UINT ms);
     // After a timed call: the timer goes, and an interrupted wait becomes a time-out.
     void EndTimedCall(bool failed, UINT ms);
+
+    UINT m_nCallTimeoutMs = 0;  // time-out of the call under way; 0: none
+    bool m_bTimerStarted = false;
 };

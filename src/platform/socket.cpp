@@ -369,6 +369,7 @@ BOOL CSocket::OnMessagePending()
 
 BOOL CSocket::PumpMessages(bool forWrite)
 {
+    OnBlockingWait();
     BlockingCallScope holdInput;
     m_bBlocking = true;
     m_bCancelled = false;

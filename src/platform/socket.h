@@ -183,6 +183,10 @@ protected:
     // Waits until the transport may be ready again, keeping the queue moving. FALSE with
     // WSAEINTR when the call was cancelled.
     BOOL PumpMessages(bool forWrite);
+    // Called each time a blocking call is about to wait, before its first look at the
+    // queue. A call whose transport is ready at once (data already received, room to
+    // send) never waits and never calls it.
+    virtual void OnBlockingWait() {}
 
 private:
     int SendChunk(const unsigned char* buffer, int length, int flags);

@@ -16,6 +16,9 @@
 
 namespace {
 
+// The byte count between two updates of the receive loop.
+constexpr std::int64_t kMarkStep = 2000;
+
 // Copies a fixed-size record field into out as a terminated text, even when the
 // record's own terminator is missing (the table is filled from printer data).
 template <std::size_t N, std::size_t M>
@@ -83,6 +86,7 @@ void CMainFrame::ShowFileStart()
 
     ReadWallClock(&g_tStart);
 
+    m_pProgressDlg->RestartFigures();
     m_pProgressDlg->m_progress.SetPos(0);
     m_pProgressDlg->SetDlgItemText(IDC_LOCATION, m_szRemoteIP);
     m_pProgressDlg->SetDlgItemText(IDC_SAVING, m_strDestName.c_str());
@@ -117,7 +121,8 @@ void CMainFrame::UpdateProgress()
 
     // The measurement goes on even if the window could not be made; only the display waits.
     if (!m_pProgressDlg || !m_pProgressDlg->m_hWnd) return;
-    m_pProgressDlg->m_progress.SetPos(static_cast<int>(percent));
-    m_pProgressDlg->SetDlgItemText(IDC_XFER_STATUS, status);
-    m_pProgressDlg->SetDlgItemText(IDC_TIMELEFT, timeLeft);
+    // RetrieveFile updates at every 2000-byte mark; when the next mark lies beyond the
+    // file's end, these are the file's last figures and the screen shows them at once.
+    const bool last = size <= 0 || static_cast<std::int64_t>(bytes / kMarkStep + 1) * kMarkStep > size;
+    m_pProgressDlg->ShowFigures(static_cast<int>(percent), status, timeLeft, last);
 }

@@ -81,6 +81,16 @@ protected:
         f->m_nBytesReceived = bytes;
         f->UpdateProgress();
     }
+    // Lets the screen's interval pass on the monotonic clock only: the wall clock, and
+    // so the measured throughput, stays where it was.
+    void ScreenInterval()
+    {
+        std::int64_t seconds = 0;
+        int millis = 0;
+        clock.WallTime(&seconds, &millis);
+        clock.Advance(CProgressDlg::kShowIntervalMs);
+        clock.SetWall(seconds, millis);
+    }
 
     CProgressDlg* Dlg() const { return f->m_pProgressDlg; }
     std::string Text(int id) const
@@ -272,26 +282,81 @@ TEST_F(ProgressTest, AFiveMillionByteFileIsFollowedToTheEnd)
     FirstByte();
     EXPECT_EQ(TimeLeft(), "0:6:57");
 
-    // 2000 bytes every 20 ms: 100000 bytes per second, updated at every mark.
+    // 2000 bytes every 20 ms: 100000 bytes per second, computed at every mark; the
+    // screen follows every fourth (80 ms apart) and shows the last figures at once.
     int lastBar = 0;
     int updates = 0;
+    int shown = 0;
+    std::string lastStatus = Status();
     for (unsigned bytes = 2000; bytes <= 5000000; bytes += 2000) {
         clock.Advance(20);
         Received(bytes);
         ++updates;
         EXPECT_GE(Bar(), lastBar) << bytes;
         lastBar = Bar();
-        if (bytes == 2500000) {
+        if (Status() != lastStatus) ++shown;
+        lastStatus = Status();
+        if (bytes == 2504000) {
             EXPECT_EQ(Bar(), 50);
-            EXPECT_EQ(Status(), "2500000\tof 5000000 (at 97.7 K/sec)");
+            EXPECT_EQ(Status(), "2504000\tof 5000000 (at 97.7 K/sec)");
             EXPECT_EQ(TimeLeft(), "0:0:25");
         }
     }
     EXPECT_EQ(ThroughputTraces(), updates);
     EXPECT_EQ(TraceCount("ThroughPut is 100000, seconds 50\n"), 1);
+    EXPECT_EQ(shown, updates / 4);
     EXPECT_EQ(Bar(), 100);
     EXPECT_EQ(Status(), "5000000\tof 5000000 (at 97.7 K/sec)");
     EXPECT_EQ(TimeLeft(), "0:0:0");
+}
+
+// What the screen shows at each update of a 100000-byte file, with the time since the
+// previous update: figures within the interval wait, the last ones of the file do not.
+TEST_F(ProgressTest, TheScreenFollowsAtMostOncePerIntervalAndShowsTheLastFiguresAtOnce)
+{
+    f->ShowFileStart();
+    FirstByte();
+    struct Step {
+        std::int64_t afterMs;
+        unsigned bytes;
+        const char* status;
+    };
+    const Step steps[] = {
+        {10, 2000, "0\tof 100000 (at 11.7 K/sec)"},       // 10 ms after the first figures: skipped
+        {65, 4046, "4046\tof 100000 (at 52.7 K/sec)"},    // 75 ms after them: shown
+        {5, 6000, "4046\tof 100000 (at 52.7 K/sec)"},
+        {70, 8000, "8000\tof 100000 (at 52.1 K/sec)"},
+        {1, 98000, "8000\tof 100000 (at 52.1 K/sec)"},    // the mark at 100000 is still to come
+        {1, 100000, "100000\tof 100000 (at 642.5 K/sec)"},  // the file's end: at once
+    };
+    int i = 0;
+    for (const Step& s : steps) {
+        clock.Advance(s.afterMs);
+        Received(s.bytes);
+        EXPECT_EQ(Status(), s.status) << "step " << i++;
+    }
+    EXPECT_EQ(Bar(), 100);
+    EXPECT_EQ(TimeLeft(), "0:0:0");
+}
+
+TEST_F(ProgressTest, TheLastMarkBeforeAnUnevenEndIsShownAtOnce)
+{
+    SetEntry(0, "007.TIF", "5000");  // marks at 2000 and 4000; the loop ends at 5000 without one
+    f->ShowFileStart();
+    FirstByte();
+    clock.Advance(20);
+    Received(2046);
+    EXPECT_EQ(Status(), "0\tof 5000 (at 11.7 K/sec)");
+    clock.Advance(20);
+    Received(4094);
+    EXPECT_EQ(Status(), "4094\tof 5000 (at 100.0 K/sec)");
+    EXPECT_EQ(Bar(), 81);
+
+    // The next file's first figures are not held back by this file's last ones.
+    f->m_nCurrentFile = 1;
+    f->ShowFileStart();
+    FirstByte();
+    EXPECT_EQ(Status(), "0\tof 24000 (at 11.7 K/sec)");
 }
 
 TEST_F(ProgressTest, CountsNearTheTopOf32BitsDoNotOverflow)
@@ -346,9 +411,11 @@ TEST_F(ProgressTest, NoTimeOrABackwardsClockKeepsTheDefaultRateWithoutATrace)
 {
     f->ShowFileStart();
     FirstByte();
-    Received(2000);  // no time has passed
+    ScreenInterval();
+    Received(2000);  // no time has passed on the wall clock
     EXPECT_EQ(Status(), "2000\tof 100000 (at 11.7 K/sec)");
 
+    ScreenInterval();
     clock.SetWall(kStartSecond - 3, 500);  // seconds back
     Received(4000);
     EXPECT_EQ(Status(), "4000\tof 100000 (at 11.7 K/sec)");
@@ -357,6 +424,7 @@ TEST_F(ProgressTest, NoTimeOrABackwardsClockKeepsTheDefaultRateWithoutATrace)
 
     clock.SetWall(kStartSecond, 500);
     FirstByte();
+    ScreenInterval();
     clock.SetWall(kStartSecond, 200);  // milliseconds back within the same second
     Received(6000);
     EXPECT_EQ(Status(), "6000\tof 100000 (at 11.7 K/sec)");

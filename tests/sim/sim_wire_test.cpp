@@ -222,4 +222,22 @@ TEST_F(SimWire, ConcurrentConnectionsEachGetTheirOwnAnswer) {
   EXPECT_EQ(sim().ConnectionsAccepted(), 6);
 }
 
+// A large answer goes out without being read into memory; a client that leaves in
+// the middle of it ends only its own connection, and the printer serves the next one.
+TEST_F(SimWire, LargeAnswerToAClientThatLeavesMidwayLeavesThePrinterServing) {
+  const std::size_t size = 24u << 20;
+  auto rel = qbxsim::AddImageOfSize(root(), "1234", "001", "20240101120000", size, 3);
+  {
+    Client c(port());
+    ASSERT_TRUE(c.Send(UploadJob(rel)));
+    EXPECT_GE(c.ReadBytes(100000).size(), 100000u);
+    c.Close();  // with megabytes still to come: the printer's next write fails with EPIPE
+  }
+  Client c(port());
+  ASSERT_TRUE(c.Send(UploadJob(rel)));
+  const std::string expected = UploadAnswer(rel, qbxsim::PatternBytes(size, 3));
+  EXPECT_TRUE(c.ReadBytes(expected.size()) == expected);
+  EXPECT_EQ(sim().ConnectionsAccepted(), 2);
+}
+
 }  // namespace

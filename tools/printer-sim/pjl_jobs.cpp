@@ -1,8 +1,11 @@
 // PJL job framing and the FSUPLOAD answer.
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "sim_internal.h"
 
@@ -217,33 +220,50 @@ std::optional<fs::path> ResolveInStore(const fs::path& root, const std::string& 
   return canon;
 }
 
-std::string FileErrorAnswer(const Command& cmd) {
-  return "@PJL FSUPLOAD NAME=\"" + cmd.name + "\"\r\nFILEERROR=3\r\n\f";
+Answer FileErrorAnswer(const Command& cmd) {
+  return Answer("@PJL FSUPLOAD NAME=\"" + cmd.name + "\"\r\nFILEERROR=3\r\n\f");
 }
 
-std::string UploadAnswer(const fs::path& root, const Command& cmd, std::string_view beforeFormFeed) {
-  auto path = ResolveInStore(root, cmd.name);
-  std::string data;
-  bool ok = false;
-  if (path) {
-    std::ifstream in(*path, std::ios::binary);
-    if (in) {
-      in.seekg(0, std::ios::end);
-      auto total = static_cast<std::uint64_t>(in.tellg());
-      std::uint64_t count = cmd.offset >= total ? 0 : std::min(cmd.size, total - cmd.offset);
-      data.resize(static_cast<std::size_t>(count));
-      in.seekg(static_cast<std::streamoff>(std::min(cmd.offset, total)));
-      in.read(data.data(), static_cast<std::streamsize>(count));
-      ok = static_cast<std::uint64_t>(in.gcount()) == count;
+Answer::Answer(Answer&& o) noexcept
+    : head(std::move(o.head)), fd(o.fd), offset(o.offset), count(o.count), tail(std::move(o.tail)) {
+  o.fd = -1;
+  o.count = 0;
+}
+
+Answer& Answer::operator=(Answer&& o) noexcept {
+  if (this != &o) {
+    if (fd >= 0) ::close(fd);
+    head = std::move(o.head);
+    fd = o.fd;
+    offset = o.offset;
+    count = o.count;
+    tail = std::move(o.tail);
+    o.fd = -1;
+    o.count = 0;
+  }
+  return *this;
+}
+
+Answer::~Answer() {
+  if (fd >= 0) ::close(fd);
+}
+
+Answer UploadAnswer(const fs::path& root, const Command& cmd, std::string_view beforeFormFeed) {
+  Answer a;
+  if (auto path = ResolveInStore(root, cmd.name)) {
+    a.fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st{};
+    if (a.fd >= 0 && ::fstat(a.fd, &st) == 0 && S_ISREG(st.st_mode)) {
+      auto total = static_cast<std::uint64_t>(st.st_size);
+      a.offset = std::min(cmd.offset, total);
+      a.count = cmd.offset >= total ? 0 : std::min(cmd.size, total - cmd.offset);
+      a.head = "@PJL FSUPLOAD FORMAT:BINARY NAME=\"" + cmd.name + "\" OFFSET=" +
+               std::to_string(cmd.offset) + " SIZE=" + std::to_string(a.count) + "\r\n";
+      a.tail = std::string(beforeFormFeed) + "\f";
+      return a;
     }
   }
-  if (!ok) return FileErrorAnswer(cmd);
-  std::string out = "@PJL FSUPLOAD FORMAT:BINARY NAME=\"" + cmd.name + "\" OFFSET=" +
-                    std::to_string(cmd.offset) + " SIZE=" + std::to_string(data.size()) + "\r\n";
-  out += data;
-  out += beforeFormFeed;
-  out += '\f';
-  return out;
+  return FileErrorAnswer(cmd);
 }
 
 }  // namespace qbxsim::detail

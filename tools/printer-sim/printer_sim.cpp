@@ -7,7 +7,10 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/eventfd.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -128,8 +131,19 @@ struct PrinterSim::Impl {
   enum class Sent { Ok, Dropped, Reset, Failed };
   // Ok when the connection stays open for the next job.
   Sent HandleJob(int fd, int conn_id, const std::string& job);
-  Sent SendAnswer(int fd, Command::Kind kind, const std::string& answer);
+  Sent SendAnswer(int fd, Command::Kind kind, const Answer& answer);
+  bool WaitWritable(int fd);
   bool SendAll(int fd, std::string_view data);
+  bool SendFileRange(int fd, int file_fd, std::uint64_t offset, std::uint64_t count);
+  // An answer with the knobs' extras around it; borrows the texts and the file.
+  struct Wire {
+    std::string_view head;
+    int file_fd = -1;
+    std::uint64_t offset = 0, count = 0;
+    std::string_view tail;
+    std::uint64_t Size() const { return head.size() + count + tail.size(); }
+  };
+  bool SendRange(int fd, const Wire& wire, std::uint64_t pos, std::uint64_t len);
   void Record(int conn_id, std::string bytes, bool complete);
   // Appends n bytes to the stored file of that name (nothing when there is none).
   void GrowStoredFile(const std::string& name, std::size_t n) {
@@ -204,6 +218,13 @@ void PrinterSim::Impl::Record(int conn_id, std::string bytes, bool complete) {
   if (!file.empty()) Log("recorded " + file);
 }
 
+// Waits until fd takes more bytes; false when stopped or on error.
+bool PrinterSim::Impl::WaitWritable(int fd) {
+  pollfd p[2] = {{fd, POLLOUT, 0}, {stop_fd, POLLIN, 0}};
+  if (::poll(p, 2, -1) < 0 && errno != EINTR) return false;
+  return p[1].revents == 0;
+}
+
 bool PrinterSim::Impl::SendAll(int fd, std::string_view data) {
   while (!data.empty()) {
     ssize_t w = ::send(fd, data.data(), data.size(), MSG_NOSIGNAL);
@@ -213,9 +234,7 @@ bool PrinterSim::Impl::SendAll(int fd, std::string_view data) {
     }
     if (w < 0 && errno == EINTR) continue;
     if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      pollfd p[2] = {{fd, POLLOUT, 0}, {stop_fd, POLLIN, 0}};
-      if (::poll(p, 2, -1) < 0 && errno != EINTR) return false;
-      if (p[1].revents) return false;
+      if (!WaitWritable(fd)) return false;
       continue;
     }
     return false;
@@ -223,34 +242,106 @@ bool PrinterSim::Impl::SendAll(int fd, std::string_view data) {
   return true;
 }
 
+// Sends count bytes of file_fd from offset without copying them through user
+// space. A file that shrank meanwhile ends the answer early: false.
+bool PrinterSim::Impl::SendFileRange(int fd, int file_fd, std::uint64_t offset,
+                                     std::uint64_t count) {
+  auto off = static_cast<off_t>(offset);
+  while (count > 0) {
+    // sendfile moves at most about 2 GB per call.
+    std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(count, 1u << 30));
+    ssize_t w = ::sendfile(fd, file_fd, &off, step);
+    if (w > 0) {
+      count -= static_cast<std::uint64_t>(w);
+      continue;
+    }
+    if (w < 0 && errno == EINTR) continue;
+    if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (!WaitWritable(fd)) return false;
+      continue;
+    }
+    if (w < 0 && errno == EPIPE) {
+      // sendfile has no MSG_NOSIGNAL: the SIGPIPE it raised is blocked in this thread
+      // (see Serve); take it off so it stays no one's business.
+      sigset_t pipe_only;
+      sigemptyset(&pipe_only);
+      sigaddset(&pipe_only, SIGPIPE);
+      timespec none{};
+      ::sigtimedwait(&pipe_only, nullptr, &none);
+    }
+    return false;  // error, or end of file before count bytes
+  }
+  return true;
+}
+
+// Sends bytes [pos, pos + len) of the answer as it stands on the wire.
+bool PrinterSim::Impl::SendRange(int fd, const Wire& wire, std::uint64_t pos,
+                                 std::uint64_t len) {
+  auto part = [&](std::uint64_t part_size, auto send_part) {
+    if (len == 0) return true;
+    if (pos >= part_size) {
+      pos -= part_size;
+      return true;
+    }
+    std::uint64_t n = std::min(len, part_size - pos);
+    if (!send_part(pos, n)) return false;
+    pos = 0;
+    len -= n;
+    return true;
+  };
+  auto text = [&](std::string_view s) {
+    return [&fd, s, this](std::uint64_t at, std::uint64_t n) {
+      return SendAll(fd, s.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(n)));
+    };
+  };
+  // Corked, the parts of one range leave as one stream of full segments, so a piece
+  // the knobs cut arrives as one piece even when it spans the text and the file.
+  int on = 1, off = 0;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_CORK, &on, sizeof on);
+  bool ok = part(wire.head.size(), text(wire.head)) &&
+            part(wire.count,
+                 [&](std::uint64_t at, std::uint64_t n) {
+                   return SendFileRange(fd, wire.file_fd, wire.offset + at, n);
+                 }) &&
+            part(wire.tail.size(), text(wire.tail)) && len == 0;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_CORK, &off, sizeof off);
+  return ok;
+}
+
 PrinterSim::Impl::Sent PrinterSim::Impl::SendAnswer(int fd, Command::Kind kind,
-                                                    const std::string& answer) {
+                                                    const Answer& answer) {
   Knobs k = CurrentKnobs();
-  if (!Applies(k, kind)) return SendAll(fd, answer) ? Sent::Ok : Sent::Failed;
+  const Wire plain{answer.head, answer.fd, answer.offset, answer.count, answer.tail};
+  if (!Applies(k, kind)) return SendRange(fd, plain, 0, plain.Size()) ? Sent::Ok : Sent::Failed;
   if (k.silent) {
-    Log("silent: " + std::to_string(answer.size()) + " answer bytes withheld");
+    Log("silent: " + std::to_string(answer.Size()) + " answer bytes withheld");
     return Sent::Ok;
   }
   if (!SleepUnlessStopped(k.answer_delay_ms, stop_fd)) return Sent::Failed;
 
-  std::string wire = k.extra_before + answer + k.extra_after;
-  bool drop = k.drop_after.has_value() && *k.drop_after <= wire.size();
-  if (drop) wire.resize(*k.drop_after);
+  // The extras join the texts around the data; the file itself is never copied.
+  const std::string head = k.extra_before + answer.head;
+  const std::string tail = answer.tail + k.extra_after;
+  const Wire wire{head, answer.fd, answer.offset, answer.count, tail};
 
-  std::vector<std::size_t> chunks;
-  std::size_t left = wire.size();
+  std::uint64_t total = wire.Size();
+  bool drop = k.drop_after.has_value() && *k.drop_after <= total;
+  if (drop) total = *k.drop_after;
+
+  std::vector<std::uint64_t> chunks;
+  std::uint64_t left = total;
   int pause = 0;
   if (!k.pieces.empty()) {
     for (std::size_t s : k.pieces) {
       if (left == 0) break;
-      std::size_t c = std::min(s, left);
+      std::uint64_t c = std::min<std::uint64_t>(s, left);
       chunks.push_back(c);
       left -= c;
     }
     pause = k.piece_pause_ms;
   } else if (k.trickle_bytes > 0) {
     while (left > 0) {
-      std::size_t c = std::min(k.trickle_bytes, left);
+      std::uint64_t c = std::min<std::uint64_t>(k.trickle_bytes, left);
       chunks.push_back(c);
       left -= c;
     }
@@ -258,14 +349,14 @@ PrinterSim::Impl::Sent PrinterSim::Impl::SendAnswer(int fd, Command::Kind kind,
   }
   if (left > 0) chunks.push_back(left);
 
-  std::size_t pos = 0;
+  std::uint64_t pos = 0;
   for (std::size_t i = 0; i < chunks.size(); ++i) {
     if (i > 0 && !SleepUnlessStopped(pause, stop_fd)) return Sent::Failed;
-    if (!SendAll(fd, std::string_view(wire).substr(pos, chunks[i]))) return Sent::Failed;
+    if (!SendRange(fd, wire, pos, chunks[i])) return Sent::Failed;
     pos += chunks[i];
   }
   if (drop) {
-    Log("dropping the connection after " + std::to_string(wire.size()) + " answer bytes");
+    Log("dropping the connection after " + std::to_string(total) + " answer bytes");
     if (k.reset_on_drop) {
       linger l{1, 0};
       ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
@@ -278,7 +369,7 @@ PrinterSim::Impl::Sent PrinterSim::Impl::SendAnswer(int fd, Command::Kind kind,
 
 PrinterSim::Impl::Sent PrinterSim::Impl::HandleJob(int fd, int conn_id, const std::string& job) {
   for (const Command& cmd : ParseJob(job)) {
-    std::string answer;
+    Answer answer;
     switch (cmd.kind) {
       case Command::Ignored:
         Log("conn " + std::to_string(conn_id) + ": ignored: " + Printable(cmd.text));
@@ -289,7 +380,7 @@ PrinterSim::Impl::Sent PrinterSim::Impl::HandleJob(int fd, int conn_id, const st
         answer = k.upload_file_error ? FileErrorAnswer(cmd)
                                      : UploadAnswer(opt.root, cmd, k.before_form_feed);
         Log("conn " + std::to_string(conn_id) + ": FSUPLOAD " + cmd.name + " -> " +
-            Printable(answer.substr(0, answer.find('\n')), 200));
+            Printable(answer.head.substr(0, answer.head.find('\n')), 200));
         break;
       }
       case Command::PostScript: {
@@ -302,7 +393,7 @@ PrinterSim::Impl::Sent PrinterSim::Impl::HandleJob(int fd, int conn_id, const st
         if (!r.err.empty()) Log("Ghostscript stderr: " + Printable(r.err, 300));
         Log("conn " + std::to_string(conn_id) + ": gs exit " + std::to_string(r.status) + ", " +
             std::to_string(r.out.size()) + " bytes: " + Printable(r.out, 200));
-        answer = std::move(r.out);
+        answer = Answer(std::move(r.out));
         break;
       }
     }
@@ -313,6 +404,12 @@ PrinterSim::Impl::Sent PrinterSim::Impl::HandleJob(int fd, int conn_id, const st
 }
 
 void PrinterSim::Impl::Serve(Conn* c) {
+  // A client that goes away mid-answer must not kill the process hosting the printer:
+  // sendfile raises SIGPIPE where send has MSG_NOSIGNAL.
+  sigset_t pipe_only;
+  sigemptyset(&pipe_only);
+  sigaddset(&pipe_only, SIGPIPE);
+  ::pthread_sigmask(SIG_BLOCK, &pipe_only, nullptr);
   const int fd = c->fd;
   Log("connection " + std::to_string(c->id) + " accepted");
   std::string buf;

@@ -27,12 +27,34 @@ struct Command {
 // Splits one job into the things the printer acts on, in order.
 std::vector<Command> ParseJob(std::string_view job);
 
-// The full FSUPLOAD answer (header, data, form feed) or the FILEERROR answer;
-// beforeFormFeed goes between the data and the form feed.
-std::string UploadAnswer(const std::filesystem::path& root, const Command& cmd,
-                         std::string_view beforeFormFeed = {});
+// An answer as it goes on the wire: text, then `count` bytes of an open file from
+// `offset` (none when fd < 0), then more text. Large files are sent straight from
+// the page cache (sendfile) instead of being read into memory first.
+struct Answer {
+  std::string head;
+  int fd = -1;  // owned: closed by the destructor
+  std::uint64_t offset = 0;
+  std::uint64_t count = 0;
+  std::string tail;
+
+  Answer() = default;
+  explicit Answer(std::string text) : head(std::move(text)) {}
+  Answer(Answer&& o) noexcept;
+  Answer& operator=(Answer&& o) noexcept;
+  Answer(const Answer&) = delete;
+  Answer& operator=(const Answer&) = delete;
+  ~Answer();
+
+  std::uint64_t Size() const { return head.size() + count + tail.size(); }
+};
+
+// The FSUPLOAD answer (header line, data, form feed) with the file still open
+// for sending, or the FILEERROR answer; beforeFormFeed goes between the data and
+// the form feed.
+Answer UploadAnswer(const std::filesystem::path& root, const Command& cmd,
+                    std::string_view beforeFormFeed = {});
 // The FILEERROR answer for the command's name.
-std::string FileErrorAnswer(const Command& cmd);
+Answer FileErrorAnswer(const Command& cmd);
 // Maps a client-supplied name to a regular file inside the store, or nothing.
 std::optional<std::filesystem::path> ResolveInStore(const std::filesystem::path& root,
                                                     const std::string& name);

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -34,6 +35,10 @@ protected:
 private:
     void ReleaseHeldInput();
 
+    // Shortest time between two looks at Qt's events from PeekMessage.
+    static constexpr std::int64_t kEventSliceMs = 4;
+    std::int64_t m_lastEventsMs = 0;
+    bool m_bInputReleased = false;  // held input was posted; the next look delivers it
     QAbstractEventDispatcher* m_dispatcher = nullptr;
     QTimer m_wakeTimer;
     bool m_blocking = false;
