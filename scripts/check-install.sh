@@ -14,11 +14,11 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 fail() { echo "check-install: $*"; exit 1; }
 
-cmake --build "$build" -j2 --target quillbox quillbox-printer-sim >/dev/null
+cmake --build "$build" -j2 --target quillbox quillbox-printer-sim quillbox-cli >/dev/null
 
 echo "--- install tree"
 cmake --install "$build" --prefix "$scratch/stage" >/dev/null
-for f in bin/quillbox bin/quillbox-printer-sim \
+for f in bin/quillbox bin/quillbox-printer-sim bin/quillbox-cli share/man/man1/quillbox-cli.1 \
          share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
          share/icons/hicolor/scalable/apps/$id.svg share/man/man1/quillbox.1; do
   [ -f "$scratch/stage/$f" ] || fail "missing $f in the install tree"
@@ -47,7 +47,7 @@ for lib in libqt6widgets6 libqt6gui6 libqt6core6 libstdc++6 libc6; do
 done
 root=$scratch/root
 dpkg -x "$deb" "$root"
-for f in usr/bin/quillbox usr/bin/quillbox-printer-sim usr/share/applications/$id.desktop \
+for f in usr/bin/quillbox usr/bin/quillbox-printer-sim usr/bin/quillbox-cli usr/share/applications/$id.desktop \
          usr/share/icons/hicolor/48x48/apps/$id.png usr/share/metainfo/$id.metainfo.xml; do
   [ -f "$root/$f" ] || fail "the package lacks /$f"
 done
@@ -66,4 +66,7 @@ QT_QPA_PLATFORM=offscreen timeout 3 "$root/usr/bin/quillbox" >"$scratch/run.log"
 rc=0
 timeout 2 "$root/usr/bin/quillbox-printer-sim" --root "$scratch/store" --port 0 --quiet >/dev/null 2>&1 || rc=$?
 [ "$rc" = 124 ] || fail "the packaged simulator ended by itself (exit $rc) instead of running"
+# The command-line tool needs no display and no Qt.
+env -u DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/quillbox-cli" --help >/dev/null || fail "the packaged quillbox-cli does not start"
+if ldd "$root/usr/bin/quillbox-cli" | grep -qi qt6; then fail "the packaged quillbox-cli links Qt"; fi
 echo "check-install: all good"
