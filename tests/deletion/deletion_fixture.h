@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app_harness.h"
+#include "posted_steps.h"
 #include "printer_sim.h"
 
 #include "app/Globals.h"
@@ -19,19 +20,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-// Records the operation codes posted to the frame.
-class DelOpRecorder : public IMessageObserver {
-public:
-    DelOpRecorder() { SetMessageObserver(this); }
-    ~DelOpRecorder() override { SetMessageObserver(nullptr); }
-    void OnPosted(const MSG& m) override
-    {
-        if (m.message == WM_QBX_IP_OP) codes.push_back(static_cast<int>(m.wParam));
-    }
-    int Count(int code) const { return static_cast<int>(std::count(codes.begin(), codes.end(), code)); }
-    std::vector<int> codes;
-};
 
 class DeletionTest : public ::testing::Test {
 protected:

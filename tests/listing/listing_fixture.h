@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app_harness.h"
+#include "posted_steps.h"
 #include "printer_sim.h"
 
 #include "app/Globals.h"
@@ -27,18 +28,6 @@ inline std::string ExpectedListingJob(const std::string& user)
            "sBuf filenameforall none {(***) print}{(%%%) print}ifelse\n\x04" +
            uel + "@PJL EOJ " + uel;
 }
-
-// Records the operation codes posted to the frame.
-class OpRecorder : public IMessageObserver {
-public:
-    OpRecorder() { SetMessageObserver(this); }
-    ~OpRecorder() override { SetMessageObserver(nullptr); }
-    void OnPosted(const MSG& m) override
-    {
-        if (m.message == WM_QBX_IP_OP) codes.push_back(static_cast<int>(m.wParam));
-    }
-    std::vector<int> codes;
-};
 
 class ListingTest : public ::testing::Test {
 protected:
