@@ -4,7 +4,7 @@
 
 #include "app_harness.h"
 #include "posted_steps.h"
-#include "printer_sim.h"
+#include "sim_printer.h"
 
 #include "app/Globals.h"
 #include "directory/ConfirmDeleteDlg.h"
@@ -28,11 +28,7 @@ protected:
     void ListFiles(const std::vector<std::string>& seqs)
     {
         store = MakeTempFolder("delstore");
-        qbxsim::Options o;
-        o.root = store;
-        o.port = 0;
-        sim = std::make_unique<qbxsim::PrinterSim>(o);
-        ASSERT_TRUE(sim->Start()) << sim->LastError();
+        ASSERT_NO_FATAL_FAILURE(StartSimPrinter(sim, store));
         for (const std::string& s : seqs) qbxsim::AddImageOfSize(store, "1234", s, "19991213093005", 100);
         qbxsim::AddImageOfSize(store, "12345", "001", "20000101000000", 10);
         h = std::make_unique<AppHarness>("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=" +

@@ -3,7 +3,7 @@
 
 #include "app_harness.h"
 #include "posted_steps.h"
-#include "printer_sim.h"
+#include "sim_printer.h"
 
 #include "app/Globals.h"
 #include "directory/RetrieveDlg.h"
@@ -34,12 +34,7 @@ protected:
     void StartPrinter(qbxsim::Knobs knobs = {})
     {
         store = MakeTempFolder("store");
-        qbxsim::Options o;
-        o.root = store;
-        o.port = 0;
-        o.knobs = knobs;
-        sim = std::make_unique<qbxsim::PrinterSim>(o);
-        ASSERT_TRUE(sim->Start()) << sim->LastError();
+        StartSimPrinter(sim, store, knobs);
     }
     std::string Ini() const
     {
