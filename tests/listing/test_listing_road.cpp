@@ -154,7 +154,8 @@ TEST_F(ListingTest, SilentPrinterBlinksWaitingAndEscEndsTheProgram)
         }
     });
     watch.start(100);
-    QTimer::singleShot(9000, [&] {
+    // Tied to the watch timer so that it dies with this test and cannot reach the next.
+    QTimer::singleShot(9000, &watch, [&] {
         if (!escPressed) {
             escPressed = true;
             AppHarness::PressKey(h.MainDlg(), Qt::Key_Escape);
@@ -238,7 +239,7 @@ TEST_F(ListingTest, InputDuringABlockingReceiveWaitsUntilTheCallIsOver)
         }
     });
     watch.start(50);
-    QTimer::singleShot(8000, [&] {
+    QTimer::singleShot(8000, &watch, [&] {  // dies with the test, as above
         if (!escPressed && h.MainDlg()) {
             escPressed = true;
             AppHarness::PressKey(h.MainDlg(), Qt::Key_Escape);
