@@ -1,5 +1,6 @@
 // The main dialog: the user ID check, OK and the settings it marks.
 #include "app_harness.h"
+#include "posted_steps.h"
 
 #include "platform/msgqueue.h"
 
@@ -8,22 +9,6 @@
 #include <QtCore/qnamespace.h>
 
 namespace {
-
-// Records the private messages posted to the frame.
-class PostRecorder : public IMessageObserver {
-public:
-    PostRecorder() { SetMessageObserver(this); }
-    ~PostRecorder() override { SetMessageObserver(nullptr); }
-    void OnPosted(const MSG& m) override { posted.push_back(m); }
-    int Count(UINT message, LPARAM lParam) const
-    {
-        int n = 0;
-        for (auto& m : posted)
-            if (m.message == message && m.lParam == lParam) ++n;
-        return n;
-    }
-    std::vector<MSG> posted;
-};
 
 std::string Text(CWnd* dlg, int id)
 {
@@ -71,7 +56,7 @@ TEST(MainDialog, OkWithEmptyUserIdShowsBoxAndPostsNothing)
 {
     AppHarness h;
     ASSERT_TRUE(h.Start());
-    PostRecorder rec;
+    PostedSteps rec;
     AppHarness::Click(h.MainDlg(), IDOK);
     EXPECT_EQ(h.prompts.Boxes().size(), 1u);
     EXPECT_EQ(rec.Count(WM_QBX_MAINDLG, 1), 0);
@@ -93,7 +78,7 @@ TEST(MainDialog, OkPostsOnceStaysOpenAndDisablesOk)
     ASSERT_TRUE(h.Start());
     CQuillboxDlg* dlg = h.MainDlg();
     AppHarness::TypeInto(dlg, 1001, "7");
-    PostRecorder rec;
+    PostedSteps rec;
     AppHarness::Click(dlg, IDOK);
     EXPECT_EQ(rec.Count(WM_QBX_MAINDLG, 1), 1);
     EXPECT_TRUE(dlg->IsWindowVisible());

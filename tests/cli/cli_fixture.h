@@ -1,7 +1,7 @@
 // Runs the real quillbox-cli against a simulated printer started in this process.
 #pragma once
 
-#include "printer_sim.h"
+#include "sim_printer.h"
 
 #include <gtest/gtest.h>
 
@@ -57,15 +57,7 @@ protected:
         fs::remove_all(base, ec);
     }
 
-    void StartPrinter(qbxsim::Knobs knobs = {})
-    {
-        qbxsim::Options o;
-        o.root = store;
-        o.port = 0;
-        o.knobs = knobs;
-        sim = std::make_unique<qbxsim::PrinterSim>(o);
-        ASSERT_TRUE(sim->Start()) << sim->LastError();
-    }
+    void StartPrinter(qbxsim::Knobs knobs = {}) { StartSimPrinter(sim, store, knobs); }
     std::string Printer() const { return "127.0.0.1:" + std::to_string(sim->Port()); }
 
     // Runs the tool with args; before exec, the child runs childSetup (limits). While

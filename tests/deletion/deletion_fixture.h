@@ -3,7 +3,8 @@
 #pragma once
 
 #include "app_harness.h"
-#include "printer_sim.h"
+#include "posted_steps.h"
+#include "sim_printer.h"
 
 #include "app/Globals.h"
 #include "directory/ConfirmDeleteDlg.h"
@@ -20,19 +21,6 @@
 #include <string>
 #include <vector>
 
-// Records the operation codes posted to the frame.
-class DelOpRecorder : public IMessageObserver {
-public:
-    DelOpRecorder() { SetMessageObserver(this); }
-    ~DelOpRecorder() override { SetMessageObserver(nullptr); }
-    void OnPosted(const MSG& m) override
-    {
-        if (m.message == WM_QBX_IP_OP) codes.push_back(static_cast<int>(m.wParam));
-    }
-    int Count(int code) const { return static_cast<int>(std::count(codes.begin(), codes.end(), code)); }
-    std::vector<int> codes;
-};
-
 class DeletionTest : public ::testing::Test {
 protected:
     // Starts the printer with user 1234's files of the given sequence numbers (and one
@@ -40,11 +28,7 @@ protected:
     void ListFiles(const std::vector<std::string>& seqs)
     {
         store = MakeTempFolder("delstore");
-        qbxsim::Options o;
-        o.root = store;
-        o.port = 0;
-        sim = std::make_unique<qbxsim::PrinterSim>(o);
-        ASSERT_TRUE(sim->Start()) << sim->LastError();
+        ASSERT_NO_FATAL_FAILURE(StartSimPrinter(sim, store));
         for (const std::string& s : seqs) qbxsim::AddImageOfSize(store, "1234", s, "19991213093005", 100);
         qbxsim::AddImageOfSize(store, "12345", "001", "20000101000000", 10);
         h = std::make_unique<AppHarness>("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=" +

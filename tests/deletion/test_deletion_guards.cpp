@@ -27,7 +27,7 @@ TEST_F(DeletionTest, ASecondYesQueuedBehindTheFirstDeletesOnlyTheFileAsked)
 TEST_F(DeletionTest, AnIndexOutsideTheTableDeletesNothing)
 {
     ListFiles({"001", "002"});
-    DelOpRecorder ops;
+    PostedSteps ops;
     SelectAndDelete({"001.TIF"});
     ASSERT_TRUE(WaitForQuestion());
     // A slot beyond the table's records that still holds a marked file from before.

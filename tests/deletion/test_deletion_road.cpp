@@ -42,7 +42,7 @@ TEST_F(DeletionTest, OneFileYesDeletesItAndTheEmptyTableBringsTheMainDialogBack)
 TEST_F(DeletionTest, YesToAllDeletesEveryMarkedFileAfterOneQuestionOnOneConnection)
 {
     ListFiles({"001", "002", "003", "004"});
-    DelOpRecorder ops;
+    PostedSteps ops;
     SelectAndDelete({"001.TIF", "002.TIF", "004.TIF"});
     ASSERT_TRUE(WaitForQuestion());
     EXPECT_TRUE(Offered(IDC_CONFIRM_NO));

@@ -2,7 +2,8 @@
 #pragma once
 
 #include "app_harness.h"
-#include "printer_sim.h"
+#include "posted_steps.h"
+#include "sim_printer.h"
 
 #include "app/Globals.h"
 #include "directory/RetrieveDlg.h"
@@ -28,29 +29,12 @@ inline std::string ExpectedListingJob(const std::string& user)
            uel + "@PJL EOJ " + uel;
 }
 
-// Records the operation codes posted to the frame.
-class OpRecorder : public IMessageObserver {
-public:
-    OpRecorder() { SetMessageObserver(this); }
-    ~OpRecorder() override { SetMessageObserver(nullptr); }
-    void OnPosted(const MSG& m) override
-    {
-        if (m.message == WM_QBX_IP_OP) codes.push_back(static_cast<int>(m.wParam));
-    }
-    std::vector<int> codes;
-};
-
 class ListingTest : public ::testing::Test {
 protected:
     void StartPrinter(qbxsim::Knobs knobs = {})
     {
         store = MakeTempFolder("store");
-        qbxsim::Options o;
-        o.root = store;
-        o.port = 0;
-        o.knobs = knobs;
-        sim = std::make_unique<qbxsim::PrinterSim>(o);
-        ASSERT_TRUE(sim->Start()) << sim->LastError();
+        StartSimPrinter(sim, store, knobs);
     }
     std::string Ini() const
     {

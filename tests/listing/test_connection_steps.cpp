@@ -1,6 +1,7 @@
 // The connection phase and the job sending loop, on a scripted network and a manual
 // clock: time-outs and retries run in milliseconds of real time.
 #include "app_harness.h"
+#include "posted_steps.h"
 
 #include "link/JobLanguage.h"
 #include "platform/clock.h"
@@ -48,18 +49,6 @@ protected:
     ScriptedSocketScript script;
 };
 
-class PostLog : public IMessageObserver {
-public:
-    explicit PostLog(IClock& c) : clock(c) { SetMessageObserver(this); }
-    ~PostLog() override { SetMessageObserver(nullptr); }
-    void OnPosted(const MSG& m) override
-    {
-        if (m.message == WM_QBX_IP_OP && m.wParam == QBX_CONNECT) connectAt.push_back(clock.NowMs());
-    }
-    IClock& clock;
-    std::vector<std::int64_t> connectAt;
-};
-
 }  // namespace
 
 TEST_F(ScriptedNetworkTest, SilentAddressIsRetriedEveryThreeSecondsWithBlinkingStatus)
@@ -67,7 +56,7 @@ TEST_F(ScriptedNetworkTest, SilentAddressIsRetriedEveryThreeSecondsWithBlinkingS
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n");
     ASSERT_TRUE(h.Start());
     AppHarness::TypeInto(h.MainDlg(), 1001, "5");
-    PostLog log(clock);
+    PostedSteps log;
     std::int64_t t0 = clock.NowMs();
     AppHarness::Click(h.MainDlg(), IDOK);
     std::vector<std::string> statuses;
@@ -77,13 +66,14 @@ TEST_F(ScriptedNetworkTest, SilentAddressIsRetriedEveryThreeSecondsWithBlinkingS
         if (statuses.empty() || statuses.back() != s) statuses.push_back(s);
     }
     // Attempts at 0, 3000, 6000, 9000 ms (2000 ms time-out, then a 1000 ms pause).
-    ASSERT_GE(log.connectAt.size(), 4u);
+    const std::vector<std::int64_t> connectAt = log.TimesOf(QBX_CONNECT);
+    ASSERT_GE(connectAt.size(), 4u);
     for (std::size_t i = 1; i < 4; ++i) {
-        std::int64_t gap = log.connectAt[i] - log.connectAt[i - 1];
+        std::int64_t gap = connectAt[i] - connectAt[i - 1];
         EXPECT_GE(gap, 3000);
         EXPECT_LE(gap, 3100);
     }
-    EXPECT_LE(log.connectAt[0] - t0, 100);
+    EXPECT_LE(connectAt[0] - t0, 100);
     // The status line alternates between the text and nothing.
     int shown = 0, blank = 0;
     for (auto& s : statuses) (s == "Connecting to Printer" ? shown : blank)++;

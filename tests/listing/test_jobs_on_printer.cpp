@@ -3,7 +3,7 @@
 // real listing.
 #include "link/JobLanguage.h"
 #include "directory/DirTable.h"
-#include "printer_sim.h"
+#include "sim_printer.h"
 #include "app_harness.h"
 
 #include <gtest/gtest.h>
@@ -65,11 +65,7 @@ protected:
     void SetUp() override
     {
         store = MakeTempFolder("jobs");
-        Options o;
-        o.root = store;
-        o.port = 0;
-        sim = std::make_unique<PrinterSim>(o);
-        ASSERT_TRUE(sim->Start()) << sim->LastError();
+        StartSimPrinter(sim, store);
     }
     std::string store;
     std::unique_ptr<PrinterSim> sim;

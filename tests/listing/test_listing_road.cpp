@@ -30,7 +30,7 @@ TEST_F(ListingTest, OkListsTheUsersFilesAndCloseBringsTheMainDialogBack)
     AddImageOfSize(store, "12345", "001", "20000101000000", 10);  // another user, same digits
     AddImageOfSize(store, "1234", "009", "20000102000000", 10, 1, ".tif");
     AppHarness h(Ini());
-    OpRecorder ops;
+    PostedSteps ops;
     AskForListing(h, "1234");
     ASSERT_TRUE(h.PumpUntil([&] { return ListShown(h); }, 20000));
 
@@ -50,7 +50,7 @@ TEST_F(ListingTest, OkListsTheUsersFilesAndCloseBringsTheMainDialogBack)
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0].bytes, ExpectedListingJob("1234"));
     EXPECT_EQ(sim->ConnectionsAccepted(), 1);
-    EXPECT_EQ(ops.codes, (std::vector<int>{QBX_DIR, QBX_CONNECT, QBX_DIR_RESUME}));
+    EXPECT_STEPS(ops.steps, {"DIR", "CONNECT", "DIR_RESUME"});
 
     // Close: the main dialog comes back ready for the next user.
     AppHarness::Click(f->m_pRetrieveDlg, IDOK);
@@ -154,7 +154,8 @@ TEST_F(ListingTest, SilentPrinterBlinksWaitingAndEscEndsTheProgram)
         }
     });
     watch.start(100);
-    QTimer::singleShot(9000, [&] {
+    // Tied to the watch timer so that it dies with this test and cannot reach the next.
+    QTimer::singleShot(9000, &watch, [&] {
         if (!escPressed) {
             escPressed = true;
             AppHarness::PressKey(h.MainDlg(), Qt::Key_Escape);
@@ -193,13 +194,13 @@ TEST_F(ListingTest, DispatcherTracesEveryCodeAndUnknownCodesOnlyTrace)
 
     h.traces.clear();
     CMainFrame* f = h.Frame();
-    OpRecorder ops;
+    PostedSteps ops;
     f->PostMessage(WM_QBX_IP_OP, 0, 0);
     f->PostMessage(WM_QBX_IP_OP, 9, 3);
     h.PumpPending();
     EXPECT_EQ(h.traces, (std::vector<std::string>{"Op Code called with 0, 0\n", "Op Code called with 9, 3\n"}));
     // Nothing follows the two codes: no step was started.
-    EXPECT_EQ(ops.codes, (std::vector<int>{0, 9}));
+    EXPECT_STEPS(ops.steps, {"OP 0", "OP 9"});
     EXPECT_TRUE(ListShown(h));
 }
 
@@ -238,7 +239,7 @@ TEST_F(ListingTest, InputDuringABlockingReceiveWaitsUntilTheCallIsOver)
         }
     });
     watch.start(50);
-    QTimer::singleShot(8000, [&] {
+    QTimer::singleShot(8000, &watch, [&] {  // dies with the test, as above
         if (!escPressed && h.MainDlg()) {
             escPressed = true;
             AppHarness::PressKey(h.MainDlg(), Qt::Key_Escape);

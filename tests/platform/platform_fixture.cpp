@@ -76,19 +76,28 @@ SampleResources::SampleResources() : m_previous(GetResourceModule())
 
 SampleResources::~SampleResources() { SetResourceModule(m_previous); }
 
+namespace {
+
+// Counts every message the queue dispatches while a PumpPending runs (the platform tests
+// leave the queue's single observer to it). A PumpPending inside a handler adds to the
+// count of the one outside.
+class DispatchCount : public IMessageObserver {
+public:
+    void OnDispatched(const MSG&) override { ++dispatched; }
+    int dispatched = 0;
+    int depth = 0;
+};
+
+}  // namespace
+
 int PumpPending()
 {
-    int n = 0;
-    MSG msg;
-    while (PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            break;
-        }
-        TranslateMessage(&msg);
-        DispatchMessage(&msg);
-        ++n;
-    }
+    static DispatchCount count;
+    if (count.depth++ == 0) SetMessageObserver(&count);
+    const int before = count.dispatched;
+    PumpUntil(PumpRules{});  // no wait: back as soon as nothing is waiting, or at WM_QUIT
+    const int n = count.dispatched - before;
+    if (--count.depth == 0) SetMessageObserver(nullptr);
     if (DispatchDepth() == 0) GetEventBackend()->ProcessEvents(true);
     return n;
 }

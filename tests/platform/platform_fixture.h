@@ -59,9 +59,10 @@ public:
     ManualClock clock;
 };
 
-// Dispatches every message waiting now (due timers included), then, in the outermost
-// loop only, lets windows marked for deletion go, as the program's own pump does.
-// Returns the number of messages dispatched; a WM_QUIT is put back and stops it.
+// Dispatches every message waiting now (due timers included) through the queue's own
+// pump, then, in the outermost loop only, lets windows marked for deletion go, as the
+// program's own pump does. Returns the number of messages dispatched; a WM_QUIT is put
+// back and stops it.
 int PumpPending();
 
 // Pumps until the installed clock has moved ms forward (a manual clock is moved by the

@@ -82,6 +82,17 @@ protected:
         }
     }
 
+    // The listing for user shown, the lines of these store paths clicked, and saveAs
+    // queued as the answer to the Save As prompt: ready for Retrieve. Call it under
+    // ASSERT_NO_FATAL_FAILURE.
+    void ListAndChoose(AppHarness& h, const std::string& user, const std::vector<std::string>& storePaths,
+                       const std::string& saveAs)
+    {
+        ASSERT_NO_FATAL_FAILURE(ListFor(h, user));
+        ASSERT_NO_FATAL_FAILURE(Select(h, storePaths));
+        h.prompts.saveAnswers.push_back(saveAs);
+    }
+
     // Clicks every selected line, so none is selected.
     void Deselect(AppHarness& h)
     {

@@ -4,6 +4,7 @@
 // milliseconds; the cancels are posted the way the progress dialog posts them, at the
 // moment each case names.
 #include "app_harness.h"
+#include "posted_steps.h"
 
 #include "directory/RetrieveDlg.h"
 #include "platform/clock.h"
@@ -20,7 +21,6 @@
 #include <functional>
 #include <map>
 #include <set>
-#include <sstream>
 
 namespace {
 
@@ -40,59 +40,6 @@ std::string Answer(int file)
     return "@PJL FSUPLOAD FORMAT:BINARY NAME=\"x\" OFFSET=0 SIZE=10\r\n" + std::string(kSize, char('a' + file)) + "\f";
 }
 
-std::string Join(const std::vector<std::string>& v)
-{
-    std::ostringstream o;
-    for (auto& s : v) o << "[" << s << "] ";
-    return o.str();
-}
-
-// The chains must agree step by step; the first step that differs is named.
-void ExpectChain(const std::vector<std::string>& got, const std::vector<std::string>& want)
-{
-    for (std::size_t i = 0; i < got.size() && i < want.size(); ++i) {
-        if (got[i] != want[i]) {
-            ADD_FAILURE() << "step " << i << ": got [" << got[i] << "], expected [" << want[i] << "]\n  got:  "
-                          << Join(got) << "\n  want: " << Join(want);
-            return;
-        }
-    }
-    if (got.size() != want.size())
-        ADD_FAILURE() << "chain of " << got.size() << " steps, expected " << want.size() << "\n  got:  " << Join(got)
-                      << "\n  want: " << Join(want);
-}
-
-// Records the frame's steps (from the moment the batch starts) and the cancels as they
-// are posted, the batch ends as they happen, and lets a case act on a dispatched step
-// or a trace line.
-class ChainLog : public IMessageObserver {
-public:
-    ChainLog() { SetMessageObserver(this); }
-    ~ChainLog() override { SetMessageObserver(nullptr); }
-    void OnPosted(const MSG& m) override
-    {
-        if (!recording) return;
-        if (m.message == WM_QBX_IP_OP) {
-            const char* names[] = {"?", "DIR", "GET", "DEL", "CONNECT", "CANCEL", "DIR_RESUME", "GET_RESUME", "DEL_RESUME"};
-            std::string s = m.wParam < 9 ? names[m.wParam] : "?";
-            if (m.wParam == QBX_CANCEL) s += " " + std::to_string(m.lParam);
-            chain.push_back(s);
-        } else if (m.message == WM_QBX_CANCEL_XFER) {
-            chain.push_back("XFER " + std::to_string(m.lParam));
-        }
-    }
-    void OnDispatched(const MSG& m) override
-    {
-        if (m.message != WM_QBX_IP_OP) return;
-        const int nth = ++seen[m.wParam];
-        if (onStep) onStep(static_cast<int>(m.wParam), nth);
-    }
-    bool recording = false;
-    std::vector<std::string> chain;
-    std::map<WPARAM, int> seen;
-    std::function<void(int code, int nth)> onStep;
-};
-
 struct ChainCase {
     const char* name;
     int files;
@@ -111,12 +58,15 @@ public:
     ManualClock clock;
     ScriptedSocketScript script;
     std::unique_ptr<AppHarness> h;
-    ChainLog log;
+    // The frame's steps from the moment the batch starts, the cancels as they are
+    // posted, and the batch ends as they happen.
+    PostedSteps log;
     std::map<std::string, std::function<void()>> traceHooks;
 
 protected:
     void SetUp() override
     {
+        log.recording = false;
         SetClock(&clock);
         SetSocketIoFactory(script.Factory());
     }
@@ -136,7 +86,7 @@ TEST_P(CancelChainTest, StepsRunOnceAndTheBatchEndsOnce)
     ASSERT_TRUE(h->Start());
     SetTraceSink([this](const std::string& s) {
         h->traces.push_back(s);
-        if (log.recording && s == "JobEnd with QBX_JE_FILEGET\n") log.chain.push_back("JobEnd");
+        if (log.recording && s == "JobEnd with QBX_JE_FILEGET\n") log.steps.push_back("JobEnd");
         auto it = traceHooks.find(s);
         if (it != traceHooks.end()) it->second();
     });
@@ -155,14 +105,14 @@ TEST_P(CancelChainTest, StepsRunOnceAndTheBatchEndsOnce)
     for (int row = 0; row < c.files; ++row) AppHarness::ClickListLine(f->m_pRetrieveDlg, IDC_FILELIST, row);
     std::string out = MakeTempFolder("chain");
     h->prompts.saveAnswers.push_back(out + "/c.TIF");
-    log.seen.clear();
+    log.dispatched.clear();
     c.arm(*this);
     log.recording = true;
     AppHarness::Click(f->m_pRetrieveDlg, IDC_RETRIEVE);
     h->PumpFor(20000);
     log.recording = false;
 
-    ExpectChain(log.chain, c.want);
+    EXPECT_TRUE(SameSteps(log.steps, c.want));
     EXPECT_FALSE(f->m_bClosing) << "the program began to exit";
     EXPECT_TRUE(h->prompts.Boxes().empty()) << h->prompts.Boxes()[0].text;
     EXPECT_EQ(f->m_pProgressDlg, nullptr) << "the progress dialog is still there";
@@ -241,7 +191,7 @@ const ChainCase kCases[] = {
          AnswerEveryUpload(t, 2);
          // The deletion job of the first file is not taken in time; Cancel meanwhile.
          t.OnTrace("RetrieveFile() Terminating normally\n", [&t] {
-             if (t.log.seen[QBX_GET_RESUME] != 1) return;
+             if (t.log.dispatched[QBX_GET_RESUME] != 1) return;
              t.script.QueueSend(1, t.clock.NowMs() + 1500);
              t.PostCancel(IDCANCEL);
          });

@@ -59,9 +59,7 @@ TEST_F(CancelTest, CancelDeletesThePartialFileAndTheNextFileIsRetrieved)
     std::string b = AddImageOfSize(store, kUser, "002", "20000102000000", 40000, 2);
     std::string out = MakeTempFolder("cancel");
     AppHarness h(IniWith(false));
-    ListFor(h, kUser);
-    Select(h, {a, b});
-    h.prompts.saveAnswers.push_back(out + "/c.TIF");
+    ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, {a, b}, out + "/c.TIF"));
     std::string shot;
     std::string caption, saving;
     WhenFirstFileIsUnderway(h, [&] {
@@ -106,9 +104,7 @@ TEST_F(CancelTest, CancelAllStopsTheBatchWithoutDeletingAnything)
     std::string c = AddImageOfSize(store, kUser, "003", "20000103000000", 40000, 3);
     std::string out = MakeTempFolder("cancelall");
     AppHarness h(IniWith(true));
-    ListFor(h, kUser);
-    Select(h, {a, b, c});
-    h.prompts.saveAnswers.push_back(out + "/c.TIF");
+    ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, {a, b, c}, out + "/c.TIF"));
     bool cancelAllEnabled = false;
     WhenFirstFileIsUnderway(h, [&] {
         CProgressDlg* p = h.Frame()->m_pProgressDlg;
@@ -135,9 +131,7 @@ TEST_F(CancelTest, ClosingTheProgramMidTransferLeavesNoPartialFile)
     std::string a = AddImageOfSize(store, kUser, "001", "20000101000000", 60000, 1);
     std::string out = MakeTempFolder("exit");
     AppHarness h(IniWith(true));
-    ListFor(h, kUser);
-    Select(h, {a});
-    h.prompts.saveAnswers.push_back(out + "/gone.TIF");
+    ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, {a}, out + "/gone.TIF"));
     WhenFirstFileIsUnderway(h, [&] { AppHarness::PressKey(h.MainDlg(), Qt::Key_Escape); });
     AppHarness::Click(h.Frame()->m_pRetrieveDlg, IDC_RETRIEVE);
     ASSERT_TRUE(h.PumpUntilExit(20000));

@@ -71,9 +71,7 @@ TEST_F(RetrievalTest, SeveralFilesAskOnceAboutTheFirstComposedNameThatExists)
     std::string out = MakeTempFolder("overwrite3");
     WriteText(out + "/job008.TIF", "old");
     AppHarness h(IniWith(false));
-    ListFor(h, kUser);
-    Select(h, {a, b});
-    h.prompts.saveAnswers = {out + "/job.TIF"};
+    ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, {a, b}, out + "/job.TIF"));
     h.prompts.boxAnswers = {IDYES};
     RetrieveAndWait(h);
     ASSERT_EQ(h.prompts.Boxes().size(), 1u);
@@ -119,9 +117,7 @@ TEST_F(RetrievalTest, FailedWriteIsReportedStopsTheBatchAndDeletesNothing)
     std::string b = AddImageOfSize(store, kUser, "002", "20000102000000", 9000, 2);
     std::string out = MakeTempFolder("full");
     AppHarness h(IniWith(true));
-    ListFor(h, kUser);
-    Select(h, {a, b});
-    h.prompts.saveAnswers = {out + "/d.TIF"};
+    ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, {a, b}, out + "/d.TIF"));
     {
         FileSizeLimit full(4096);
         ASSERT_TRUE(full.Ok());
@@ -156,9 +152,7 @@ TEST_F(RetrievalTest, AnswerWithoutHeaderLineIsRefusedAndNothingIsDeleted)
     std::string a = AddImageOfSize(store, kUser, "001", "20000101000000", 500, 1);
     std::string out = MakeTempFolder("noheader");
     AppHarness h(IniWith(true));
-    ListFor(h, kUser);
-    Select(h, {a});
-    h.prompts.saveAnswers = {out + "/h.TIF"};
+    ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, {a}, out + "/h.TIF"));
     RetrieveAndWait(h);
     ASSERT_EQ(h.prompts.Boxes().size(), 1u);
     EXPECT_EQ(h.prompts.Boxes()[0].caption, "File not copied");
@@ -208,9 +202,7 @@ TEST_F(RetrievalTest, TemporaryFolderThatIsNotThereIsNotOffered)
     for (const std::string& tmpdir : cases) {
         ::setenv("TMPDIR", tmpdir.c_str(), 1);
         AppHarness h(IniWith(false));
-        ListFor(h, kUser);
-        Select(h, {a});
-        h.prompts.saveAnswers = {""};
+        ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, {a}, ""));
         AppHarness::Click(h.Frame()->m_pRetrieveDlg, IDC_RETRIEVE);
         ASSERT_TRUE(h.PumpUntil([&] { return h.prompts.calls.size() == 1; }, 5000));
         h.PumpFor(100);

@@ -42,9 +42,7 @@ TEST_F(RetrievalTest, EveryFileEndsWithItsLastFiguresOnTheScreen)
         paths.push_back(AddImageOfSize(store, kUser, "00" + std::to_string(i + 1), "20000101000000", sizes[i], i + 1));
     std::string out = MakeTempFolder("fullspeed");
     AppHarness h(IniWith(false));
-    ListFor(h, kUser);
-    Select(h, paths);
-    h.prompts.saveAnswers.push_back(out + "/f.TIF");
+    ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, paths, out + "/f.TIF"));
 
     // What the dialog shows at the moment each file ends, in the order they end.
     std::vector<Shown> atEnd;
@@ -86,9 +84,7 @@ TEST_F(RetrievalTest, CancelReachesALoopThatNeverWaitsForData)
     std::string big = AddImageOfSize(store, kUser, "001", "20000101000000", size, 9);
     std::string out = MakeTempFolder("fullspeed-cancel");
     AppHarness h(IniWith(true));
-    ListFor(h, kUser);
-    Select(h, {big});
-    h.prompts.saveAnswers.push_back(out + "/big.TIF");
+    ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, {big}, out + "/big.TIF"));
 
     // The user presses Cancel once a megabyte is in: the click goes through the
     // window system, which the loop asks for events only every few milliseconds.

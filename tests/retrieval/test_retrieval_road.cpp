@@ -142,9 +142,7 @@ TEST_F(RetrievalTest, AutoDeleteOffKeepsTableAndPrinterAndReselectsTheBatch)
     std::string c = AddImageOfSize(store, kUser, "003", "20000103000000", 4002, 3);
     std::string out = MakeTempFolder("keep");
     AppHarness h(IniWith(false));
-    ListFor(h, kUser);
-    Select(h, {a, c});
-    h.prompts.saveAnswers.push_back(out + "/x.TIF");
+    ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, {a, c}, out + "/x.TIF"));
     RetrieveAndWait(h);
 
     EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"x001.TIF", "x003.TIF"}));
