@@ -71,7 +71,7 @@ bool CPrinterSession::List(CliDirectory& dir, std::string& reason)
 {
     std::memset(dir.entries.data(), 0, sizeof(DirEntry) * dir.entries.size());
     dir.header.count = 0;
-    dir.header.command = 0;
+    dir.header.command = QBX_CMD_NONE;
     dir.bFull = false;
     CPrinterLink link;
     if (!Connect(link, reason)) return false;
@@ -114,6 +114,33 @@ bool CPrinterSession::Delete(const DirEntry& e, std::string& reason)
     CPrinterLink link;
     return SendDeletion(link, e, reason);
 }
+
+namespace {
+
+// Why a finished answer is no whole copy of the file (size: the listed size text).
+std::string NotWholeReason(const CUploadAnswer& answer, const std::string& size)
+{
+    switch (answer.Verdict()) {
+    case UploadVerdict::Whole:
+        return {};
+    case UploadVerdict::NotOnPrinter:
+        return "not on the printer any more (it answered FILEERROR); nothing was copied";
+    case UploadVerdict::SizeChanged:
+        return "changed on the printer since it was listed (now " + std::to_string(answer.AnnouncedSize()) +
+               " bytes, listed " + size + "); nothing was copied, list again";
+    case UploadVerdict::EndedEarly:
+        if (!answer.HeaderDone())
+            return "the printer ended the connection before the file's first byte; nothing was copied";
+        return "the printer ended the connection after " + std::to_string(answer.DataBytes()) + " of " + size +
+               " bytes; nothing was put in place";
+    case UploadVerdict::NotAFile:
+    case UploadVerdict::InProgress:
+        break;
+    }
+    return "the printer's answer is not the file (no usable transfer header); nothing was copied";
+}
+
+}  // namespace
 
 FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, bool overwrite, bool deleteAfter,
                                    IFetchProgress* progress, std::string& reason)
@@ -177,30 +204,8 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
         }
     }
 
-    switch (answer.Verdict()) {
-    case UploadVerdict::Whole:
-        break;
-    case UploadVerdict::NotOnPrinter:
-        reason = "not on the printer any more (it answered FILEERROR); nothing was copied";
-        break;
-    case UploadVerdict::SizeChanged:
-        reason = "changed on the printer since it was listed (now " + std::to_string(answer.AnnouncedSize()) +
-                 " bytes, listed " + size + "); nothing was copied, list again";
-        break;
-    case UploadVerdict::EndedEarly:
-        if (!answer.HeaderDone()) {
-            reason = "the printer ended the connection before the file's first byte; nothing was copied";
-            break;
-        }
-        reason = "the printer ended the connection after " + std::to_string(answer.DataBytes()) + " of " + size +
-                 " bytes; nothing was put in place";
-        break;
-    case UploadVerdict::NotAFile:
-    case UploadVerdict::InProgress:
-        reason = "the printer's answer is not the file (no usable transfer header); nothing was copied";
-        break;
-    }
     if (answer.Verdict() != UploadVerdict::Whole) {
+        reason = NotWholeReason(answer, size);
         copy.Discard();
         return FetchStatus::Failed;
     }
