@@ -117,6 +117,32 @@ bool CPrinterSession::Delete(const DirEntry& e, std::string& reason)
 
 namespace {
 
+// The listed size text as a number; false when it is empty or not all digits.
+bool ReadListedSize(const std::string& size, std::uint64_t& listed)
+{
+    char* end = nullptr;
+    listed = std::strtoull(size.c_str(), &end, 10);
+    return !size.empty() && *end == '\0';
+}
+
+// Makes the whole copy final at dest; false (the copy discarded, reason said) when
+// that fails or a file appeared there meanwhile and may not be replaced.
+bool PutInPlace(LocalCopy& copy, const std::string& dest, bool overwrite, std::string& reason)
+{
+    // Another program may have made the file while this one was copying.
+    if (!overwrite && FileExists(dest.c_str())) {
+        copy.Discard();
+        reason = dest + " appeared while copying; it was left alone (--overwrite replaces it)";
+        return false;
+    }
+    if (!copy.Commit()) {
+        reason = copy.Error() + "; nothing was put in place";
+        copy.Discard();
+        return false;
+    }
+    return true;
+}
+
 // Why a finished answer is no whole copy of the file (size: the listed size text).
 std::string NotWholeReason(const CUploadAnswer& answer, const std::string& size)
 {
@@ -150,9 +176,8 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
         return FetchStatus::Failed;
     }
     const std::string size = Text(e.size, sizeof e.size);
-    char* end = nullptr;
-    std::uint64_t listed = std::strtoull(size.c_str(), &end, 10);
-    if (size.empty() || *end != '\0') {
+    std::uint64_t listed = 0;
+    if (!ReadListedSize(size, listed)) {
         reason = "the printer listed no usable size (\"" + size + "\"); nothing was copied";
         return FetchStatus::Failed;
     }
@@ -209,17 +234,7 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
         copy.Discard();
         return FetchStatus::Failed;
     }
-    // Another program may have made the file while this one was copying.
-    if (!overwrite && FileExists(dest.c_str())) {
-        copy.Discard();
-        reason = dest + " appeared while copying; it was left alone (--overwrite replaces it)";
-        return FetchStatus::Failed;
-    }
-    if (!copy.Commit()) {
-        reason = copy.Error() + "; nothing was put in place";
-        copy.Discard();
-        return FetchStatus::Failed;
-    }
+    if (!PutInPlace(copy, dest, overwrite, reason)) return FetchStatus::Failed;
     if (!deleteAfter) return FetchStatus::Copied;
     if (g_nStopSignal) {
         reason = "stopped by a signal before the original was deleted";
