@@ -341,7 +341,7 @@ void SortDirectoryOrder(const DirHeader& dir, int key, int* order)
         return;
     if (key != QBX_SORT_NAME && key != QBX_SORT_SIZE && key != QBX_SORT_DATE)
         return;
-    const int count = dir.count > QBX_MAX_DIR_ENTRIES ? QBX_MAX_DIR_ENTRIES : dir.count;
+    const int count = UsableRecordCount(&dir);
 
     // Keys are read once per record; the comparisons below are those of the
     // file list's exchange procedure, one per (q, p) pair.
