@@ -6,8 +6,7 @@
 #include "platform/profile.h"
 #include "platform/system.h"
 #include "retrieval/DestPath.h"
-
-#include <sys/stat.h>
+#include "retrieval/ProgressMath.h"
 
 #include <cctype>
 #include <climits>
@@ -33,18 +32,7 @@ std::string ExecutableFolder()
     return folder.empty() ? "./" : folder;
 }
 
-std::string UserConfigFolder()
-{
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (xdg && *xdg) {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home && *home ? home : "/tmp") + "/.config";
-    }
-    return base + "/quillbox/";
-}
+std::string UserConfigFolder() { return GetUserConfigFolder("quillbox"); }
 
 bool FolderIsWritable(const std::string& folder) { return FolderWritable(folder.c_str()) != FALSE; }
 
@@ -95,31 +83,12 @@ std::string QuillboxIniWritePath()
     std::string exeFolder = ExecutableFolder();
     if (!UsesUserFile(exeFolder)) return exeFolder + "Quillbox.ini";
     std::string folder = UserConfigFolder();
-    // Create the folder and its parent when missing.
-    std::string parent = folder.substr(0, folder.size() - 1);
-    parent = parent.substr(0, parent.find_last_of('/'));
-    ::mkdir(parent.c_str(), 0700);
-    ::mkdir(folder.c_str(), 0700);
+    CreateUserFolder(folder);
     return folder + "Quillbox.ini";
 }
 
-int LeadingNumber(const char* text)
-{
-    if (!text) return 0;
-    const char* p = text;
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    long long v = 0;
-    while (std::isdigit(static_cast<unsigned char>(*p))) {
-        v = v * 10 + (*p++ - '0');
-        if (v > INT_MAX) { v = static_cast<long long>(INT_MAX) + (negative ? 1 : 0); break; }
-    }
-    if (negative) v = -v;
-    if (v < INT_MIN) v = INT_MIN;
-    if (v > INT_MAX) v = INT_MAX;
-    return static_cast<int>(v);
-}
+// The settings' numbers are read like a file's size text: one reader for both.
+int LeadingNumber(const char* text) { return ReadSizeText(text); }
 
 void ReadQuillboxSettings(const char* file, QbxSettings& out)
 {

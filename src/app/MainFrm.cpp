@@ -35,32 +35,24 @@ CMainFrame::CMainFrame()
     ReadConfiguration();
 
     m_pDirectory = nullptr;
-    m_nBlink = 0;
+    ResetTransferState();
     m_bSingleFile = FALSE;
-    m_bCancel = FALSE;
     m_nCurrentOp = 0;
-    m_bConnected = FALSE;
     m_nConnectTimer = 0;
     m_nFilesLeft = 0;
     m_bClosing = FALSE;
     m_nStarCount = m_nPercentCount = 0;
     std::memset(m_szIOBuffer, 0, sizeof m_szIOBuffer);
-    std::memset(m_header, 0, sizeof m_header);
     m_msg = MSG{};
     m_bTransferActive = FALSE;
     m_bSocketResult = FALSE;
     m_pDirEntries = nullptr;
     m_pDirHeaderBlock = nullptr;
-    m_nBytesReceived = 0;
-    m_bInHeader = TRUE;
-    m_bSkipLineEnds = FALSE;
-    m_nHeaderLen = 0;
     m_bDirectoryFull = FALSE;
     m_nLastError = 0;
     m_bBusy = FALSE;
     m_szChosenPath[0] = '\0';
     m_szDestPath[0] = '\0';
-    m_nCurrentFile = 0;
     m_nCloseTimer = 0;
     m_bShowProgress = FALSE;
     m_bSettingsChanged = FALSE;
@@ -71,6 +63,19 @@ CMainFrame::CMainFrame()
     m_szUserID[0] = '\0';
     m_bLineOverflow = FALSE;
     m_bWriteFailed = FALSE;
+}
+
+void CMainFrame::ResetTransferState()
+{
+    m_bCancel = FALSE;
+    m_bConnected = FALSE;
+    m_nBlink = 0;
+    m_bInHeader = TRUE;
+    m_nHeaderLen = 0;
+    m_nBytesReceived = 0;
+    m_bSkipLineEnds = FALSE;
+    m_nCurrentFile = 0;
+    std::memset(m_header, 0, sizeof m_header);
 }
 
 CMainFrame::~CMainFrame()

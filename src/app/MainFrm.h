@@ -23,6 +23,7 @@ class CQuillboxDlg;
 class CProgressDlg;
 class CConfirmDeleteDlg;
 class CRetrieveDlg;
+enum class UploadVerdict;
 
 class CMainFrame : public CFrameWnd {
 public:
@@ -124,6 +125,8 @@ public:
     void BlinkStatus(UINT stringId);
 
     // Directory (directory/).
+    // Receives the listing into the table: QBX_LIST_NO_FILES, QBX_LIST_COMPLETE, or
+    // QBX_LIST_FAILED (reported already, or the program is closing).
     int GetDirectory();
     int ParseBuffer();
     void ParseDirectory();
@@ -149,6 +152,9 @@ public:
     // Retrieval (retrieval/).
     void BeginFileRetrieval();
     int RetrieveFile();
+    // The end of one file's answer: a whole copy is made final (1); anything else
+    // removes the partial file, says why and stops the batch (0).
+    int FinishRetrieval(UploadVerdict verdict);
     void ShowFileStart();
     void UpdateProgress();
     // The local file of the current copy (m_szDestPath), written to a temporary file in
@@ -176,6 +182,9 @@ private:
     void OpConnect();
     void OpDirResume();
     void OpGet();
+    // Clears what one retrieval leaves behind: cancel, connection flag, blink phase,
+    // header reader, byte count, current file.
+    void ResetTransferState();
     void OpDel();
     void OpCancel(LPARAM lParam);
     void OpGetResume();

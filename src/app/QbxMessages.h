@@ -1,15 +1,20 @@
-// Private messages, operation codes and timer ids shared by the frame and its dialogs.
+// Private messages, operation codes and timer ids shared by the frame and its dialogs
+// (control ids live with the other resource ids in res/resource.h).
 #pragma once
 
 #include "platform/wintypes.h"
 
 // Private messages, always posted to the application's main window (the frame).
 constexpr UINT WM_QBX_START = WM_USER + 10;        // 1034
-constexpr UINT WM_QBX_MAINDLG = WM_USER + 11;      // 1035: lParam 1 OK, 2 cancel and exit
+constexpr UINT WM_QBX_MAINDLG = WM_USER + 11;      // 1035: lParam QBX_MAINDLG_OK or QBX_MAINDLG_EXIT
 constexpr UINT WM_QBX_CANCEL_XFER = WM_USER + 12;  // 1036: lParam 2 Cancel, 1033 Cancel All
 constexpr UINT WM_QBX_CONFIRM = WM_USER + 13;      // 1037: lParam 1012 No, 1013 Yes, 1014 Yes to All
 constexpr UINT WM_QBX_RETRIEVE = WM_USER + 14;     // 1038: lParam 1 Close, 1003 Delete, 1004 Retrieve
 constexpr UINT WM_QBX_IP_OP = WM_USER + 16;        // 1040: operation code in wParam
+
+// lParam of WM_QBX_MAINDLG: OK pressed (list the files), or close the program.
+constexpr LPARAM QBX_MAINDLG_OK = 1;
+constexpr LPARAM QBX_MAINDLG_EXIT = 2;
 
 // Operation codes (wParam of WM_QBX_IP_OP).
 constexpr int QBX_DIR = 1;
@@ -21,6 +26,10 @@ constexpr int QBX_DIR_RESUME = 6;
 constexpr int QBX_GET_RESUME = 7;
 constexpr int QBX_DEL_RESUME = 8;
 
+// lParam of QBX_CANCEL: the current file only, or every file left in the batch.
+constexpr LPARAM QBX_CANCEL_THIS_FILE = 0;
+constexpr LPARAM QBX_CANCEL_ALL_FILES = 1;
+
 // Kinds of job end.
 constexpr int QBX_JE_DIRGET = 1;
 constexpr int QBX_JE_FILEGET = 2;
@@ -30,15 +39,6 @@ constexpr int QBX_JE_FILEDEL = 3;
 constexpr UINT_PTR SOCKET_TIMER_ID = 1;
 constexpr UINT_PTR TIMER_CONNECT = 2;
 constexpr UINT_PTR TIMER_CLOSE = 3;
-
-// Main dialog controls.
-constexpr int IDC_USERID = 1001;
-constexpr int IDC_REMOTEIP = 1002;
-constexpr int IDC_REMOTEPORT = 1018;
-constexpr int IDC_ABOUT = 1024;
-constexpr int IDC_STATUS = 1035;
-constexpr int IDC_HELPBTN = 57666;
-constexpr int IDC_CLOSEBTN = 57665;
 
 // Socket error numbers with a meaning of their own.
 constexpr int QBX_WSAEINTR = 10004;

@@ -28,7 +28,7 @@ BOOL CQuillboxDlg::OnInitDialog()
     m_bAddressChanged = FALSE;
     FocusUserID();
     // Esc or the close box end the program even while a socket call waits.
-    if (CWnd* main = AfxGetMainWnd()) SetBlockingCloseRequest(main->m_hWnd, WM_QBX_MAINDLG, 0, 2);
+    if (CWnd* main = AfxGetMainWnd()) SetBlockingCloseRequest(main->m_hWnd, WM_QBX_MAINDLG, 0, QBX_MAINDLG_EXIT);
     return FALSE;
 }
 
@@ -68,12 +68,12 @@ void CQuillboxDlg::OnOK()
         FocusUserID();
         return;
     }
-    if (CWnd* main = AfxGetMainWnd()) main->PostMessage(WM_QBX_MAINDLG, 0, 1);
+    if (CWnd* main = AfxGetMainWnd()) main->PostMessage(WM_QBX_MAINDLG, 0, QBX_MAINDLG_OK);
 }
 
 void CQuillboxDlg::OnCancel()
 {
-    if (CWnd* main = AfxGetMainWnd()) main->PostMessage(WM_QBX_MAINDLG, 0, 2);
+    if (CWnd* main = AfxGetMainWnd()) main->PostMessage(WM_QBX_MAINDLG, 0, QBX_MAINDLG_EXIT);
 }
 
 void CQuillboxDlg::OnAbout()

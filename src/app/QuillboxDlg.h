@@ -3,10 +3,11 @@
 #pragma once
 
 #include "platform/dialog.h"
+#include "res/resource.h"
 
 class CQuillboxDlg : public CDialog {
 public:
-    CQuillboxDlg() : CDialog(102) {}
+    CQuillboxDlg() : CDialog(IDD_QUILLBOX_DIALOG) {}
 
     BOOL m_bUserIDEdited = FALSE;
     BOOL m_bAddressChanged = FALSE;

@@ -71,7 +71,7 @@ bool CPrinterSession::List(CliDirectory& dir, std::string& reason)
 {
     std::memset(dir.entries.data(), 0, sizeof(DirEntry) * dir.entries.size());
     dir.header.count = 0;
-    dir.header.command = 0;
+    dir.header.command = QBX_CMD_NONE;
     dir.bFull = false;
     CPrinterLink link;
     if (!Connect(link, reason)) return false;
@@ -115,6 +115,59 @@ bool CPrinterSession::Delete(const DirEntry& e, std::string& reason)
     return SendDeletion(link, e, reason);
 }
 
+namespace {
+
+// The listed size text as a number; false when it is empty or not all digits.
+bool ReadListedSize(const std::string& size, std::uint64_t& listed)
+{
+    char* end = nullptr;
+    listed = std::strtoull(size.c_str(), &end, 10);
+    return !size.empty() && *end == '\0';
+}
+
+// Makes the whole copy final at dest; false (the copy discarded, reason said) when
+// that fails or a file appeared there meanwhile and may not be replaced.
+bool PutInPlace(LocalCopy& copy, const std::string& dest, bool overwrite, std::string& reason)
+{
+    // Another program may have made the file while this one was copying.
+    if (!overwrite && FileExists(dest.c_str())) {
+        copy.Discard();
+        reason = dest + " appeared while copying; it was left alone (--overwrite replaces it)";
+        return false;
+    }
+    if (!copy.Commit()) {
+        reason = copy.Error() + "; nothing was put in place";
+        copy.Discard();
+        return false;
+    }
+    return true;
+}
+
+// Why a finished answer is no whole copy of the file (size: the listed size text).
+std::string NotWholeReason(const CUploadAnswer& answer, const std::string& size)
+{
+    switch (answer.Verdict()) {
+    case UploadVerdict::Whole:
+        return {};
+    case UploadVerdict::NotOnPrinter:
+        return "not on the printer any more (it answered FILEERROR); nothing was copied";
+    case UploadVerdict::SizeChanged:
+        return "changed on the printer since it was listed (now " + std::to_string(answer.AnnouncedSize()) +
+               " bytes, listed " + size + "); nothing was copied, list again";
+    case UploadVerdict::EndedEarly:
+        if (!answer.HeaderDone())
+            return "the printer ended the connection before the file's first byte; nothing was copied";
+        return "the printer ended the connection after " + std::to_string(answer.DataBytes()) + " of " + size +
+               " bytes; nothing was put in place";
+    case UploadVerdict::NotAFile:
+    case UploadVerdict::InProgress:
+        break;
+    }
+    return "the printer's answer is not the file (no usable transfer header); nothing was copied";
+}
+
+}  // namespace
+
 FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, bool overwrite, bool deleteAfter,
                                    IFetchProgress* progress, std::string& reason)
 {
@@ -123,9 +176,8 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
         return FetchStatus::Failed;
     }
     const std::string size = Text(e.size, sizeof e.size);
-    char* end = nullptr;
-    std::uint64_t listed = std::strtoull(size.c_str(), &end, 10);
-    if (size.empty() || *end != '\0') {
+    std::uint64_t listed = 0;
+    if (!ReadListedSize(size, listed)) {
         reason = "the printer listed no usable size (\"" + size + "\"); nothing was copied";
         return FetchStatus::Failed;
     }
@@ -177,44 +229,12 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
         }
     }
 
-    switch (answer.Verdict()) {
-    case UploadVerdict::Whole:
-        break;
-    case UploadVerdict::NotOnPrinter:
-        reason = "not on the printer any more (it answered FILEERROR); nothing was copied";
-        break;
-    case UploadVerdict::SizeChanged:
-        reason = "changed on the printer since it was listed (now " + std::to_string(answer.AnnouncedSize()) +
-                 " bytes, listed " + size + "); nothing was copied, list again";
-        break;
-    case UploadVerdict::EndedEarly:
-        if (!answer.HeaderDone()) {
-            reason = "the printer ended the connection before the file's first byte; nothing was copied";
-            break;
-        }
-        reason = "the printer ended the connection after " + std::to_string(answer.DataBytes()) + " of " + size +
-                 " bytes; nothing was put in place";
-        break;
-    case UploadVerdict::NotAFile:
-    case UploadVerdict::InProgress:
-        reason = "the printer's answer is not the file (no usable transfer header); nothing was copied";
-        break;
-    }
     if (answer.Verdict() != UploadVerdict::Whole) {
+        reason = NotWholeReason(answer, size);
         copy.Discard();
         return FetchStatus::Failed;
     }
-    // Another program may have made the file while this one was copying.
-    if (!overwrite && FileExists(dest.c_str())) {
-        copy.Discard();
-        reason = dest + " appeared while copying; it was left alone (--overwrite replaces it)";
-        return FetchStatus::Failed;
-    }
-    if (!copy.Commit()) {
-        reason = copy.Error() + "; nothing was put in place";
-        copy.Discard();
-        return FetchStatus::Failed;
-    }
+    if (!PutInPlace(copy, dest, overwrite, reason)) return FetchStatus::Failed;
     if (!deleteAfter) return FetchStatus::Copied;
     if (g_nStopSignal) {
         reason = "stopped by a signal before the original was deleted";

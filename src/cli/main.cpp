@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 
 #include "app/Config.h"
+#include "directory/DirTable.h"
 #include "platform/profile.h"
 #include "res/resource.h"
 
@@ -14,8 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-void QbxRegisterResources(bool withVersion);
 
 namespace {
 
@@ -54,10 +53,56 @@ bool ValidUserID(const std::string& id)
 
 int SortKeyOf(const std::string& sort)
 {
-    if (sort == "name") return 105;
-    if (sort == "size") return 106;
-    if (sort == "date") return 107;
+    if (sort == "name") return QBX_SORT_NAME;
+    if (sort == "size") return QBX_SORT_SIZE;
+    if (sort == "date") return QBX_SORT_DATE;
     return 0;
+}
+
+// The printer, user and order of c from the options, else from the settings file
+// (config, else the dialog's own): QBX_EXIT_OK, or QBX_EXIT_USAGE after saying
+// what is missing or wrong.
+int ResolveCommon(const std::string& printer, std::string user, const std::string& config, const std::string& sort,
+                  CliCommon& c)
+{
+    QbxSettings settings;
+    std::string ini = config.empty() ? QuillboxIniReadPath() : config;
+    ReadQuillboxSettings(ini.c_str(), settings);
+
+    c.target.host = settings.szRemoteIP;
+    c.target.port = settings.nRemotePort;
+    c.target.bindIP = settings.szBindIP;
+    if (!printer.empty() && !SplitPrinter(printer, c.target.host, c.target.port)) {
+        std::fprintf(stderr, "quillbox-cli: --printer %s is not HOST or HOST:PORT (port 1 to 65535)\n", printer.c_str());
+        return QBX_EXIT_USAGE;
+    }
+    if (c.target.host.empty()) {
+        std::fprintf(stderr, "quillbox-cli: no printer address: give --printer HOST[:PORT] or set RemoteIP in %s\n",
+                     ini.c_str());
+        return QBX_EXIT_USAGE;
+    }
+    if (c.target.port <= 0 || c.target.port > 65535) {
+        std::fprintf(stderr, "quillbox-cli: the printer port in %s (\"%s\") is not a port number; give "
+                             "--printer HOST:PORT\n",
+                     ini.c_str(), settings.szRemotePort);
+        return QBX_EXIT_USAGE;
+    }
+    // The dialog asks for the user ID every time; the tool may keep one in the same
+    // file, in a section of its own that the dialog never reads or writes.
+    if (user.empty()) {
+        char id[12] = "";
+        GetPrivateProfileString("CommandLine", "UserID", "", id, sizeof id, ini.c_str());
+        user = id;
+    }
+    if (!ValidUserID(user)) {
+        std::fprintf(stderr, "quillbox-cli: %s: a user ID is 1 to 8 digits, as keyed in at the scanner; give --user ID\n",
+                     user.empty() ? "no user ID" : user.c_str());
+        return QBX_EXIT_USAGE;
+    }
+    c.userID = user;
+    c.sortKey = sort.empty() ? LeadingNumber(settings.szSortBy) : SortKeyOf(sort);
+    if (c.sortKey < QBX_SORT_NAME || c.sortKey > QBX_SORT_DATE) c.sortKey = QBX_SORT_NAME;
+    return QBX_EXIT_OK;
 }
 
 }  // namespace
@@ -123,47 +168,11 @@ int main(int argc, char** argv)
         return app.exit(e) == 0 ? QBX_EXIT_OK : QBX_EXIT_USAGE;
     }
 
-    QbxSettings settings;
-    std::string ini = config.empty() ? QuillboxIniReadPath() : config;
-    ReadQuillboxSettings(ini.c_str(), settings);
-
     CliCommon c;
-    c.target.host = settings.szRemoteIP;
-    c.target.port = settings.nRemotePort;
-    c.target.bindIP = settings.szBindIP;
-    if (!printer.empty() && !SplitPrinter(printer, c.target.host, c.target.port)) {
-        std::fprintf(stderr, "quillbox-cli: --printer %s is not HOST or HOST:PORT (port 1 to 65535)\n", printer.c_str());
-        return QBX_EXIT_USAGE;
-    }
-    if (c.target.host.empty()) {
-        std::fprintf(stderr, "quillbox-cli: no printer address: give --printer HOST[:PORT] or set RemoteIP in %s\n",
-                     ini.c_str());
-        return QBX_EXIT_USAGE;
-    }
-    if (c.target.port <= 0 || c.target.port > 65535) {
-        std::fprintf(stderr, "quillbox-cli: the printer port in %s (\"%s\") is not a port number; give "
-                             "--printer HOST:PORT\n",
-                     ini.c_str(), settings.szRemotePort);
-        return QBX_EXIT_USAGE;
-    }
-    // The dialog asks for the user ID every time; the tool may keep one in the same
-    // file, in a section of its own that the dialog never reads or writes.
-    if (user.empty()) {
-        char id[12] = "";
-        GetPrivateProfileString("CommandLine", "UserID", "", id, sizeof id, ini.c_str());
-        user = id;
-    }
-    if (!ValidUserID(user)) {
-        std::fprintf(stderr, "quillbox-cli: %s: a user ID is 1 to 8 digits, as keyed in at the scanner; give --user ID\n",
-                     user.empty() ? "no user ID" : user.c_str());
-        return QBX_EXIT_USAGE;
-    }
-    c.userID = user;
+    if (const int status = ResolveCommon(printer, user, config, sort, c); status != QBX_EXIT_OK) return status;
     c.timeoutSeconds = timeout;
     c.verbosity = quiet ? -1 : verbose ? 1 : 0;
     c.terminal = isatty(STDERR_FILENO) != 0;
-    c.sortKey = sort.empty() ? std::atoi(settings.szSortBy) : SortKeyOf(sort);
-    if (c.sortKey < 105 || c.sortKey > 107) c.sortKey = 105;
 
     InstallStopHandlers();
     if (list->parsed()) return RunList(c, json);

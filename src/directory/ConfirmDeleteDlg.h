@@ -2,10 +2,11 @@
 #pragma once
 
 #include "platform/dialog.h"
+#include "res/resource.h"
 
 class CConfirmDeleteDlg : public CDialog {
 public:
-    CConfirmDeleteDlg() : CDialog(132) {}
+    CConfirmDeleteDlg() : CDialog(IDD_CONFIRM_DELETE) {}
 
     CButton m_btnYesToAll;
 

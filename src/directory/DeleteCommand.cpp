@@ -13,18 +13,6 @@
 
 #include <cstdio>
 
-namespace {
-
-// Records 0..count-1 of the table, never more than its block holds.
-int UsableCount(const DirHeader* dir)
-{
-    if (!dir || !dir->entries) return 0;
-    if (dir->count < 0) return 0;
-    return dir->count > QBX_MAX_DIR_ENTRIES ? QBX_MAX_DIR_ENTRIES : dir->count;
-}
-
-}  // namespace
-
 // Delete: the marks become the selection and the first marked file is asked about.
 // True when the list is to be closed.
 bool CMainFrame::OnDeleteRequest()
@@ -32,28 +20,13 @@ bool CMainFrame::OnDeleteRequest()
     CListBox* list = nullptr;
     if (m_pRetrieveDlg && m_pRetrieveDlg->m_lbFiles.m_hWnd) list = &m_pRetrieveDlg->m_lbFiles;
     const int lines = list ? list->GetCount() : 0;
-    const int count = UsableCount(m_pDirectory);
+    const int count = UsableRecordCount(m_pDirectory);
     if (lines <= 0 || count == 0) return true;
 
     // Lines carry their record's index; a line whose index is not a record of the
     // table marks nothing.
-    for (int i = 0; i < count; ++i) m_pDirectory->entries[i].marked = 0;
-    for (int line = 0; line < lines; ++line) {
-        if (list->GetSel(line) <= 0) continue;
-        const LRESULT record = list->GetItemData(line);
-        if (record < 0 || record >= count) continue;
-        DirEntry& e = m_pDirectory->entries[record];
-        e.marked = 1;
-        e.processed = 0;
-    }
-
-    int first = -1;
-    for (int i = 0; i < count; ++i) {
-        if (m_pDirectory->entries[i].marked == 1) {
-            first = i;
-            break;
-        }
-    }
+    MarkOnlyRecords(*m_pDirectory, m_pRetrieveDlg->SelectedRecords());
+    const int first = FirstMarkedRecord(*m_pDirectory);
     // Delete is enabled only while a line is selected; should the command come
     // without one, there is nothing to ask about and the list stays where it is.
     if (first < 0) return false;
@@ -67,7 +40,7 @@ bool CMainFrame::OnDeleteRequest()
 // its window is made for each question.
 void CMainFrame::AskAboutEntry(int index)
 {
-    if (index < 0 || index >= UsableCount(m_pDirectory)) return;
+    if (index < 0 || index >= UsableRecordCount(m_pDirectory)) return;
     if (!m_pConfirmDlg) m_pConfirmDlg = new CConfirmDeleteDlg;
     if (m_pConfirmDlg->m_hWnd) m_pConfirmDlg->DestroyWindow();
     if (!m_pConfirmDlg->Create(IDD_CONFIRM_DELETE, nullptr)) {
@@ -94,14 +67,7 @@ void CMainFrame::AskAboutEntry(int index)
 // moved the last record into the deleted one's place, so none is skipped.
 void CMainFrame::NextDeletion(int yesToAll)
 {
-    const int count = UsableCount(m_pDirectory);
-    int next = -1;
-    for (int i = m_nCurrentFile < 0 ? 0 : m_nCurrentFile; i < count; ++i) {
-        if (m_pDirectory->entries[i].marked == 1) {
-            next = i;
-            break;
-        }
-    }
+    const int next = m_pDirectory ? FirstMarkedRecord(*m_pDirectory, m_nCurrentFile) : -1;
     if (next < 0) {
         JobEnd(QBX_JE_FILEDEL);
         return;
@@ -135,12 +101,12 @@ LRESULT CMainFrame::OnConfirmAnswer(WPARAM, LPARAM lParam)
         }
         return 1;
     }
-    if (!m_pDirectory || m_nCurrentFile < 0 || m_nCurrentFile >= UsableCount(m_pDirectory)) {
+    if (!m_pDirectory || m_nCurrentFile < 0 || m_nCurrentFile >= UsableRecordCount(m_pDirectory)) {
         // No file of the table is in question: nothing to delete.
         JobEnd(QBX_JE_FILEDEL);
         return 1;
     }
-    m_pDirectory->command = lParam == IDC_CONFIRM_YESTOALL ? 7 : 6;
+    m_pDirectory->command = lParam == IDC_CONFIRM_YESTOALL ? QBX_CMD_DELETE_ALL : QBX_CMD_DELETE;
     m_bBusy = TRUE;
     if (m_pMainDlg && m_pMainDlg->m_hWnd) m_pMainDlg->m_btnOK.EnableWindow(!m_bBusy);
     PostMessage(WM_QBX_IP_OP, QBX_DEL, m_nCurrentFile);

@@ -255,9 +255,9 @@ int ParseListingChunk(DirHeader& dir, const ListingReader& st, const char* userI
 
 void ParseDirectoryRecords(DirHeader& dir)
 {
-    if (!dir.entries || dir.count <= 0)
+    const int count = UsableRecordCount(&dir);
+    if (count == 0)
         return;
-    const int count = dir.count > QBX_MAX_DIR_ENTRIES ? QBX_MAX_DIR_ENTRIES : dir.count;
     std::array<NameKey, QBX_MAX_DIR_ENTRIES> names;
 
     for (int i = 0; i < count; ++i) {
@@ -341,7 +341,7 @@ void SortDirectoryOrder(const DirHeader& dir, int key, int* order)
         return;
     if (key != QBX_SORT_NAME && key != QBX_SORT_SIZE && key != QBX_SORT_DATE)
         return;
-    const int count = dir.count > QBX_MAX_DIR_ENTRIES ? QBX_MAX_DIR_ENTRIES : dir.count;
+    const int count = UsableRecordCount(&dir);
 
     // Keys are read once per record; the comparisons below are those of the
     // file list's exchange procedure, one per (q, p) pair.
@@ -377,6 +377,79 @@ void SortDirectoryOrder(const DirHeader& dir, int key, int* order)
             }
             if (swap)
                 std::swap(order[q], order[p]);
+        }
+    }
+}
+
+int UsableRecordCount(const DirHeader* dir)
+{
+    if (!dir || !dir->entries || dir->count <= 0)
+        return 0;
+    return dir->count > QBX_MAX_DIR_ENTRIES ? QBX_MAX_DIR_ENTRIES : dir->count;
+}
+
+void MarkOnlyRecords(DirHeader& dir, std::span<const LPARAM> records)
+{
+    const int count = UsableRecordCount(&dir);
+    for (int i = 0; i < count; ++i)
+        dir.entries[i].marked = 0;
+    for (LPARAM record : records) {
+        if (record < 0 || record >= count)
+            continue;
+        dir.entries[record].marked = 1;
+        dir.entries[record].processed = 0;
+    }
+}
+
+void AddRecordMarks(DirHeader& dir, std::span<const LPARAM> records)
+{
+    const int count = UsableRecordCount(&dir);
+    for (LPARAM record : records)
+        if (record >= 0 && record < count)
+            dir.entries[record].marked = 1;
+}
+
+int FirstMarkedRecord(const DirHeader& dir, int from)
+{
+    const int count = UsableRecordCount(&dir);
+    for (int i = from < 0 ? 0 : from; i < count; ++i)
+        if (dir.entries[i].marked == 1)
+            return i;
+    return -1;
+}
+
+bool TakeRecordMark(DirHeader& dir, int index)
+{
+    if (index < 0 || index >= UsableRecordCount(&dir) || dir.entries[index].marked != 1)
+        return false;
+    dir.entries[index].marked = 0;
+    return true;
+}
+
+void SetRecordProcessed(DirHeader& dir, int index)
+{
+    if (index < 0 || index >= UsableRecordCount(&dir))
+        return;
+    dir.entries[index].marked = 0;
+    dir.entries[index].processed = 1;
+}
+
+void SetMarkedRecordsProcessed(DirHeader& dir)
+{
+    const int count = UsableRecordCount(&dir);
+    for (int i = 0; i < count; ++i)
+        if (dir.entries[i].marked)
+            SetRecordProcessed(dir, i);
+}
+
+void RestoreProcessedMarks(DirHeader& dir)
+{
+    const int count = UsableRecordCount(&dir);
+    for (int i = 0; i < count; ++i) {
+        DirEntry& e = dir.entries[i];
+        if (e.processed) {
+            e.marked = 1;
+            e.processed = 0;
         }
     }
 }

@@ -7,7 +7,11 @@
 // inside the fields of the table and reads only inside the records it is given.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <span>
+#include <string>
 
 #include "platform/wintypes.h"
 
@@ -24,9 +28,15 @@ struct DirEntry {
     int32_t processed;  // dealt with in the current run of retrievals
 };
 
+// Pending list commands (DirHeader::command).
+constexpr int32_t QBX_CMD_NONE = 0;
+constexpr int32_t QBX_CMD_RETRIEVE = 1;
+constexpr int32_t QBX_CMD_DELETE = 6;         // each file is confirmed on its own
+constexpr int32_t QBX_CMD_DELETE_ALL = 7;     // "Yes to All" was chosen
+
 struct DirHeader {
     int32_t count;      // records 0..count-1 are valid; record `count` is the line being received
-    int32_t command;    // pending list command (0, 1, 6 or 7)
+    int32_t command;    // pending list command: one of QBX_CMD_*
     DirEntry* entries;  // block of QBX_MAX_DIR_ENTRIES records
 };
 
@@ -45,11 +55,13 @@ struct ListingReader {
 constexpr int QBX_LIST_NO_FILES = 1;
 constexpr int QBX_LIST_MORE = 2;
 constexpr int QBX_LIST_COMPLETE = 3;
+// Not a result of ParseListingChunk: the frame's listing stopped (error, or closing).
+constexpr int QBX_LIST_FAILED = 4;
 
 // Appends one received chunk (len bytes, or up to its first NUL byte) to the
-// table. Returns 1 when the listing says there is no file of this user, 2 when
-// more text is needed (also when the table has just become full), 3 when the
-// listing is complete.
+// table. Returns QBX_LIST_NO_FILES when the listing says there is no file of
+// this user, QBX_LIST_MORE when more text is needed (also when the table has just
+// become full), QBX_LIST_COMPLETE when the listing is complete.
 int ParseListingChunk(DirHeader& dir, const ListingReader& st, const char* userID, const char* chunk, int len);
 
 // Derives size, name, dateTime and dupNumber of records 0..count-1 from their
@@ -59,6 +71,47 @@ void ParseDirectoryRecords(DirHeader& dir);
 // Removes the record at index: the last record is copied over it and the last
 // slot cleared. An index outside 0..count-1 leaves the table unchanged.
 void RemoveDirRecord(DirHeader& dir, int index);
+
+// Bookkeeping of the marks (records chosen for a Retrieve or Delete).
+
+// The records that may be read: count limited to the block, 0 without a table or
+// with a negative count.
+int UsableRecordCount(const DirHeader* dir);
+
+// The marks become the selection: every record is unmarked, then each record named
+// in `records` (an index outside the usable records is ignored) is marked and its
+// processed flag cleared.
+void MarkOnlyRecords(DirHeader& dir, std::span<const LPARAM> records);
+
+// Marks each record named in `records` (an index outside the usable records is
+// ignored), keeping the marks there are; processed flags are left alone.
+void AddRecordMarks(DirHeader& dir, std::span<const LPARAM> records);
+
+// The first marked record at index `from` or later, or -1 when there is none.
+int FirstMarkedRecord(const DirHeader& dir, int from = 0);
+
+// Whether record `index` is marked; its mark is cleared (it has become a selected
+// line again). False for an index outside the usable records.
+bool TakeRecordMark(DirHeader& dir, int index);
+
+// Record `index` is done with in this run of retrievals: unmarked, processed. An
+// index outside the usable records changes nothing.
+void SetRecordProcessed(DirHeader& dir, int index);
+
+// Every marked record is done with (Cancel All): unmarked, processed.
+void SetMarkedRecordsProcessed(DirHeader& dir);
+
+// The end of a run of retrievals: every processed record is marked again, so the
+// user's selection comes back as it was before the run, and processed is cleared.
+void RestoreProcessedMarks(DirHeader& dir);
+
+// A fixed-size record field as a terminated text, even when the record's own
+// terminator is missing (the table is filled from printer data).
+template <std::size_t N>
+std::string FieldText(const char (&field)[N])
+{
+    return std::string(field, strnlen(field, N));
+}
 
 // View By keys (their string-table ids).
 constexpr int QBX_SORT_NAME = 105;

@@ -9,21 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-// Test hook: the next allocation of the table fails.
-bool g_failNextDirectoryAllocation = false;
-}
-
-void QbxFailNextDirectoryAllocation(bool fail) { g_failNextDirectoryAllocation = fail; }
-
-static void* AllocZeroed(std::size_t size)
-{
-    if (g_failNextDirectoryAllocation) {
-        g_failNextDirectoryAllocation = false;
-        return nullptr;
-    }
-    return std::calloc(1, size);
-}
+static void* AllocZeroed(std::size_t size) { return std::calloc(1, size); }
 
 int CMainFrame::GetDirectory()
 {
@@ -37,7 +23,7 @@ int CMainFrame::GetDirectory()
     auto failAllocation = [this] {
         MessageBox(m_hWnd, GetStringRes(IDS_NO_DIRECTORY_MEMORY), GetStringRes(IDS_MEMORY_ERROR), MB_OK);
         RequestExit();
-        return 4;
+        return QBX_LIST_FAILED;
     };
     if (!m_pDirHeaderBlock) {
         m_pDirHeaderBlock = static_cast<DirHeader*>(AllocZeroed(sizeof(DirHeader)));
@@ -51,22 +37,22 @@ int CMainFrame::GetDirectory()
     m_pDirectory->entries = m_pDirEntries;
     std::memset(m_pDirEntries, 0, sizeof(DirEntry) * QBX_MAX_DIR_ENTRIES);
     m_pDirectory->count = 0;
-    m_pDirectory->command = 0;
+    m_pDirectory->command = QBX_CMD_NONE;
     bool received = false;
 
     while (!m_bDirectoryFull) {
-        if (m_bClosing) return 4;
+        if (m_bClosing) return QBX_LIST_FAILED;
         std::memset(m_szIOBuffer, 0, sizeof m_szIOBuffer);
         int n = m_socket.ReceiveWithTimeout(m_szIOBuffer, sizeof m_szIOBuffer, 1000, 0);
         if (n < 0) {
             m_nLastError = WSAGetLastError();
             if (m_nLastError != QBX_WSAETIMEDOUT) {
                 ReportSocketError(IDS_SOCKET_RECEIVE_ERROR);
-                return 4;
+                return QBX_LIST_FAILED;
             }
         }
         PumpWaitingMessages();
-        if (m_bClosing) return 4;
+        if (m_bClosing) return QBX_LIST_FAILED;
         if (!received) {
             ++m_nBlink;
             m_nBlink %= 2;
@@ -75,15 +61,14 @@ int CMainFrame::GetDirectory()
         if (n > 0) {
             received = true;
             int result = ParseBuffer();
-            if (result == 1) return 1;
-            if (result == 3) return 3;
+            if (result == QBX_LIST_NO_FILES || result == QBX_LIST_COMPLETE) return result;
         }
         // A connection the printer closed before the end marker delivers nothing more:
         // the wait goes on until the user closes the program, at the pace of a
         // time-out rather than as fast as the empty receives return.
         if (n == 0) WaitWithoutData(1000);
     }
-    return 3;
+    return QBX_LIST_COMPLETE;
 }
 
 int CMainFrame::ParseBuffer()

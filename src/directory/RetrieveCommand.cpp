@@ -15,18 +15,6 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-// Copies a fixed-size record field as a terminated text, even when the record's own
-// terminator is missing (the table is filled from printer data).
-template <std::size_t N>
-std::string FieldText(const char (&field)[N])
-{
-    return std::string(field, strnlen(field, N));
-}
-
-}  // namespace
-
 bool CMainFrame::OnRetrieveRequest()
 {
     if (!m_pDirectory || !m_pDirectory->entries || !m_pRetrieveDlg || !m_pRetrieveDlg->m_lbFiles.m_hWnd) return true;
@@ -35,16 +23,8 @@ bool CMainFrame::OnRetrieveRequest()
 
     // The marks become the selection: every record starts unmarked, and each selected
     // line (whatever the View By order) marks the record it shows.
-    const int count = m_pDirectory->count > QBX_MAX_DIR_ENTRIES ? QBX_MAX_DIR_ENTRIES : m_pDirectory->count;
-    for (int i = 0; i < count; ++i) m_pDirectory->entries[i].marked = 0;
-    for (int k = 0; k < lines; ++k) {
-        if (m_pRetrieveDlg->m_lbFiles.GetSel(k) <= 0) continue;
-        const LRESULT record = m_pRetrieveDlg->m_lbFiles.GetItemData(k);
-        if (record < 0 || record >= count) continue;
-        m_pDirectory->entries[record].marked = 1;
-        m_pDirectory->entries[record].processed = 0;
-    }
-    m_pDirectory->command = 1;
+    MarkOnlyRecords(*m_pDirectory, m_pRetrieveDlg->SelectedRecords());
+    m_pDirectory->command = QBX_CMD_RETRIEVE;
 
     if (!ChooseSaveFile()) return false;
 
@@ -119,7 +99,7 @@ int CMainFrame::CheckBatchDestinations()
     m_strDestName.clear();
 
     // The batch: the marked records in table order, as retrieval takes them.
-    const int count = m_pDirectory->count > QBX_MAX_DIR_ENTRIES ? QBX_MAX_DIR_ENTRIES : m_pDirectory->count;
+    const int count = UsableRecordCount(m_pDirectory);
     std::vector<int> records;
     std::vector<DestRequest> requests;
     for (int i = 0; i < count; ++i) {

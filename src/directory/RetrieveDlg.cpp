@@ -42,8 +42,6 @@ BOOL CRetrieveDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
 
-    // The program has one resource module; the View By texts come from it.
-    m_hResInst = const_cast<ResourceModule*>(GetResourceModule());
     std::memset(m_szItemText, 0, sizeof m_szItemText);
     delete[] m_pOrder;
     m_pOrder = nullptr;
@@ -72,7 +70,7 @@ BOOL CRetrieveDlg::OnInitDialog()
     m_cbViewBy.SetCurSel(choice);
 
     m_lbFiles.ResetContent();
-    const int count = RecordCount();
+    const int count = UsableRecordCount(m_pDir);
     for (int i = 0; i < count; ++i) {
         int line = AddRecordLine(i);
         if (line >= 0) m_lbFiles.SetItemData(line, i);
@@ -110,7 +108,7 @@ void CRetrieveDlg::OnRetrieve()
 // the selection, and records marked while the dialog was closed come up selected.
 void CRetrieveDlg::SortFileList()
 {
-    const int count = RecordCount();
+    const int count = UsableRecordCount(m_pDir);
     delete[] m_pOrder;
     m_pOrder = new (std::nothrow) int[count > 0 ? count : 1];
     if (!m_pOrder) return;
@@ -128,12 +126,7 @@ void CRetrieveDlg::SortFileList()
         return;
     }
 
-    const int lines = m_lbFiles.GetCount();
-    for (int k = 0; k < lines; ++k) {
-        if (m_lbFiles.GetSel(k) <= 0) continue;
-        const LRESULT record = m_lbFiles.GetItemData(k);
-        if (record >= 0 && record < count) m_pDir->entries[record].marked = 1;
-    }
+    AddRecordMarks(*m_pDir, SelectedRecords());
 
     if (count > 0) SortDirectoryOrder(*m_pDir, key, m_pOrder);
 
@@ -142,11 +135,7 @@ void CRetrieveDlg::SortFileList()
         const int record = m_pOrder[p];
         const int line = AddRecordLine(record);
         if (line < 0) continue;
-        DirEntry& e = m_pDir->entries[record];
-        if (e.marked == 1) {
-            m_lbFiles.SetSel(line, TRUE);
-            e.marked = 0;
-        }
+        if (TakeRecordMark(*m_pDir, record)) m_lbFiles.SetSel(line, TRUE);
         m_lbFiles.SetItemData(line, record);
     }
 
@@ -161,10 +150,14 @@ void CRetrieveDlg::UpdateButtons()
     m_btnRetrieve.EnableWindow(any);
 }
 
-int CRetrieveDlg::RecordCount() const
+std::vector<LPARAM> CRetrieveDlg::SelectedRecords()
 {
-    if (!m_pDir || !m_pDir->entries || m_pDir->count <= 0) return 0;
-    return m_pDir->count > QBX_MAX_DIR_ENTRIES ? QBX_MAX_DIR_ENTRIES : m_pDir->count;
+    std::vector<LPARAM> records;
+    if (!m_lbFiles.m_hWnd) return records;
+    const int lines = m_lbFiles.GetCount();
+    for (int line = 0; line < lines; ++line)
+        if (m_lbFiles.GetSel(line) > 0) records.push_back(m_lbFiles.GetItemData(line));
+    return records;
 }
 
 int CRetrieveDlg::AddRecordLine(int index)

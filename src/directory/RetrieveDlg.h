@@ -4,10 +4,13 @@
 
 #include "directory/DirTable.h"
 #include "platform/dialog.h"
+#include "res/resource.h"
+
+#include <vector>
 
 class CRetrieveDlg : public CDialog {
 public:
-    CRetrieveDlg() : CDialog(129) {}
+    CRetrieveDlg() : CDialog(IDD_RETRIEVE) {}
     ~CRetrieveDlg() override;
 
     CComboBox m_cbViewBy;
@@ -16,7 +19,6 @@ public:
     CButton m_btnRetrieve;
     DirHeader* m_pDir = nullptr;  // the frame's table; never owned
     int* m_pOrder = nullptr;      // record indexes in display order, during a sort only
-    void* m_hResInst = nullptr;
     char m_szItemText[32] = {};
 
     void DoDataExchange(CDataExchange* pDX) override;
@@ -29,12 +31,13 @@ public:
     void SortFileList();
     void UpdateButtons();
 
+    // The record indexes the selected lines carry, in line order (none without a list).
+    std::vector<LPARAM> SelectedRecords();
+
     // The text of a list line for record i: name, TAB, size, TAB, date TAB time.
     static void FormatLine(const DirEntry& e, char* out, int outSize);
 
 private:
-    // Number of usable records of the table: 0 without a table, never above its block.
-    int RecordCount() const;
     // Adds the line of record index at the end of the list; the new line's position.
     int AddRecordLine(int index);
 

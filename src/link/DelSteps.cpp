@@ -11,8 +11,7 @@ namespace {
 // The current index names a record of the table that the user chose to delete.
 bool IsMarkedRecord(const DirHeader* dir, int index)
 {
-    if (!dir || !dir->entries) return false;
-    if (index < 0 || index >= dir->count || index >= QBX_MAX_DIR_ENTRIES) return false;
+    if (index < 0 || index >= UsableRecordCount(dir)) return false;
     return dir->entries[index].marked == 1;
 }
 
@@ -38,7 +37,7 @@ void CMainFrame::OpDel()
 void CMainFrame::OpDelResume()
 {
     if (m_bClosing || !m_pDirectory) return;
-    const bool yesToAll = m_pDirectory->command == 7;
+    const bool yesToAll = m_pDirectory->command == QBX_CMD_DELETE_ALL;
     if (!IsMarkedRecord(m_pDirectory, m_nCurrentFile)) {
         OutputDebugString("No file to delete\n");
         if (!yesToAll && m_bConnected) CloseConnection();

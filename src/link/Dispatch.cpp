@@ -101,7 +101,7 @@ void CMainFrame::BlinkStatus(UINT stringId)
 
 LRESULT CMainFrame::OnMainDlg(WPARAM, LPARAM lParam)
 {
-    if (lParam == 2) {
+    if (lParam == QBX_MAINDLG_EXIT) {
         RequestExit();
         return 1;
     }
@@ -223,12 +223,12 @@ void CMainFrame::OpDirResume()
     if (m_bClosing) return;
     SetMainStatus("");
     CloseConnection();
-    if (result == 1) {
+    if (result == QBX_LIST_NO_FILES) {
         MessageBox(m_hWnd, GetStringRes(IDS_NO_MATCHING_FILES), GetStringRes(IDS_FILE_NOT_FOUND), MB_OK);
         JobEnd(QBX_JE_DIRGET);
         return;
     }
-    if (result == 4) return;
+    if (result == QBX_LIST_FAILED) return;
     ParseDirectory();
     g_bDirectoryLoaded = TRUE;
     ShowFileList();

@@ -13,40 +13,15 @@
 
 #include <cstring>
 
-namespace {
-
-int RecordCount(const DirHeader* dir)
-{
-    if (!dir || !dir->entries || dir->count <= 0) return 0;
-    return dir->count > QBX_MAX_DIR_ENTRIES ? QBX_MAX_DIR_ENTRIES : dir->count;
-}
-
-}  // namespace
-
 void CMainFrame::OpGet()
 {
     if (m_bClosing) return;
-    m_bCancel = FALSE;
-    m_bConnected = FALSE;
+    ResetTransferState();
     m_nCurrentOp = QBX_GET;
-    m_nBlink = 0;
-    m_bInHeader = TRUE;
-    m_nHeaderLen = 0;
-    m_nBytesReceived = 0;
-    m_bSkipLineEnds = FALSE;
     m_bWriteFailed = FALSE;
-    m_nCurrentFile = 0;
     m_bTransferActive = TRUE;
-    std::memset(m_header, 0, sizeof m_header);
 
-    const int count = RecordCount(m_pDirectory);
-    int next = -1;
-    for (int i = 0; i < count; ++i) {
-        if (m_pDirectory->entries[i].marked) {
-            next = i;
-            break;
-        }
-    }
+    const int next = m_pDirectory ? FirstMarkedRecord(*m_pDirectory) : -1;
 
     if (next < 0) {
         m_bTransferActive = FALSE;
@@ -54,13 +29,7 @@ void CMainFrame::OpGet()
         DiscardOutFile();
         m_szDestPath[0] = '\0';
         // The user's selection comes back as it was before the batch.
-        for (int i = 0; i < count; ++i) {
-            DirEntry& e = m_pDirectory->entries[i];
-            if (e.processed) {
-                e.marked = 1;
-                e.processed = 0;
-            }
-        }
+        if (m_pDirectory) RestoreProcessedMarks(*m_pDirectory);
         OutputDebugString("JobEnd QBX_JE_FILEGET called\n");
         JobEnd(QBX_JE_FILEGET);
         return;
@@ -83,7 +52,7 @@ void CMainFrame::OpGetResume()
             ReportCopyNotMade(IDS_NAME_NOT_SENDABLE);
             m_bCancel = TRUE;
             OutputDebugString("Message WM_QBX_IP_OP, QBX_CANCEL posted\n");
-            PostMessage(WM_QBX_IP_OP, QBX_CANCEL, 1);
+            PostMessage(WM_QBX_IP_OP, QBX_CANCEL, QBX_CANCEL_ALL_FILES);
         }
         return;
     }
@@ -96,7 +65,7 @@ void CMainFrame::OpGetResume()
         if (!m_bClosing && m_bWriteFailed) {
             m_bCancel = TRUE;
             OutputDebugString("Message WM_QBX_IP_OP, QBX_CANCEL posted\n");
-            PostMessage(WM_QBX_IP_OP, QBX_CANCEL, 1);
+            PostMessage(WM_QBX_IP_OP, QBX_CANCEL, QBX_CANCEL_ALL_FILES);
         }
         return;
     }
@@ -148,7 +117,7 @@ LRESULT CMainFrame::OnCancelXfer(WPARAM, LPARAM lParam)
     m_bShowProgress = FALSE;
     m_socket.CancelCall();
     m_bCancel = TRUE;
-    PostMessage(WM_QBX_IP_OP, QBX_CANCEL, lParam == IDC_CANCEL_ALL ? 1 : 0);
+    PostMessage(WM_QBX_IP_OP, QBX_CANCEL, lParam == IDC_CANCEL_ALL ? QBX_CANCEL_ALL_FILES : QBX_CANCEL_THIS_FILE);
     return 1;
 }
 
@@ -174,20 +143,9 @@ void CMainFrame::OpCancel(LPARAM lParam)
         DiscardOutFile();
         m_bTransferActive = FALSE;
     }
-    const int count = RecordCount(m_pDirectory);
-    if (m_nCurrentFile >= 0 && m_nCurrentFile < count) {
-        DirEntry& e = m_pDirectory->entries[m_nCurrentFile];
-        e.marked = 0;
-        e.processed = 1;
-    }
-    if (lParam == 1) {
-        for (int i = 0; i < count; ++i) {
-            DirEntry& e = m_pDirectory->entries[i];
-            if (e.marked) {
-                e.marked = 0;
-                e.processed = 1;
-            }
-        }
+    if (m_pDirectory) {
+        SetRecordProcessed(*m_pDirectory, m_nCurrentFile);
+        if (lParam == QBX_CANCEL_ALL_FILES) SetMarkedRecordsProcessed(*m_pDirectory);
     }
     OutputDebugString("Message WM_QBX_IP_OP, QBX_GET posted\n");
     PostMessage(WM_QBX_IP_OP, QBX_GET, 0);

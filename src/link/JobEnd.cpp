@@ -58,7 +58,7 @@ void CMainFrame::JobEnd(int kind)
         listOrMainDialog();
         break;
     case QBX_JE_FILEDEL:
-        if (m_pDirectory && m_pDirectory->command == 7 && m_bConnected) CloseConnection();
+        if (m_pDirectory && m_pDirectory->command == QBX_CMD_DELETE_ALL && m_bConnected) CloseConnection();
         listOrMainDialog();
         break;
     default:

@@ -84,7 +84,7 @@ BOOL CPrinterSocket::OnMessagePending()
     MSG msg;
     // The user asked to close the program: end the wait now and leave the request queued,
     // so the frame sees it once the call has returned.
-    if (::PeekMessage(&msg, 0, WM_QBX_MAINDLG, WM_QBX_MAINDLG, PM_NOREMOVE) && msg.lParam == 2) {
+    if (::PeekMessage(&msg, 0, WM_QBX_MAINDLG, WM_QBX_MAINDLG, PM_NOREMOVE) && msg.lParam == QBX_MAINDLG_EXIT) {
         CancelCall();
         return CSocket::OnMessagePending();
     }

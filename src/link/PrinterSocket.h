@@ -5,7 +5,7 @@
 // timed call first has to wait and killed at its end; a call that finds its data or its
 // room already there (the receives of a transfer, nearly always) sets no timer at all. While a call blocks, OnMessagePending
 // ends it when that timer's WM_TIMER is waiting, or at once when the main dialog has asked
-// to close the program (WM_QBX_MAINDLG with lParam 2, left queued for the frame). A timed
+// to close the program (WM_QBX_MAINDLG with QBX_MAINDLG_EXIT, left queued for the frame). A timed
 // call ended either way fails with 10060, like a network time-out, so every caller treats
 // a time-out, a cancelled wait and a slow printer alike. A call with a time-out of 0 runs
 // without the timer, and a wait cancelled by a close request then keeps 10004.

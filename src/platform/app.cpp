@@ -1,9 +1,8 @@
 #include "platform/app.h"
 
+#include "platform/handles.h"
 #include "platform/msgqueue.h"
 #include "platform/resources.h"
-
-void PlatformReleaseHandle(HWND hwnd);
 
 namespace {
 CWinApp* g_app = nullptr;

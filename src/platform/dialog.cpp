@@ -1,13 +1,11 @@
 #include "platform/dialog.h"
 
 #include "platform/app.h"
+#include "platform/handles.h"
 #include "platform/msgqueue.h"
 #include "platform/resources.h"
 
 #include <map>
-
-HWND PlatformAllocHandle(CWnd* wnd);
-void PlatformReleaseHandle(HWND hwnd);
 
 namespace {
 std::map<HWND, MSG>& CloseRequests()

@@ -90,9 +90,6 @@ void SetMessageObserver(IMessageObserver* observer);
 // The window system behind the queue. The Qt part of the layer installs one; without it
 // a plain implementation sleeps on a condition variable (or, with a manual clock,
 // advances the clock instead of sleeping).
-class IEventBackend;
-IEventBackend* GetEventBackend();
-
 class IEventBackend {
 public:
     virtual ~IEventBackend() = default;
@@ -115,6 +112,9 @@ public:
     virtual void EndBlockingCall() {}
 };
 
+void SetEventBackend(IEventBackend* backend);  // null restores the plain backend
+IEventBackend* GetEventBackend();
+
 // Holds user input back for its lifetime (a blocking socket call).
 class BlockingCallScope {
 public:
@@ -123,8 +123,6 @@ public:
     BlockingCallScope(const BlockingCallScope&) = delete;
     BlockingCallScope& operator=(const BlockingCallScope&) = delete;
 };
-void SetEventBackend(IEventBackend* backend);  // null restores the plain backend
-IEventBackend* GetEventBackend();
 
 // Nesting depth of DispatchMessage calls on the stack (0 in the outermost loop).
 int DispatchDepth();

@@ -144,6 +144,27 @@ private:
 void SetError(int wsaError) { t_lastError = wsaError; }
 void SetErrorFromErrno(long negErrno) { t_lastError = MapSocketErrno(static_cast<int>(-negErrno)); }
 
+// The checks and error numbers Receive and Send share around one transfer of the
+// transport: move(length) returns the byte count or minus an errno value.
+template <class Move>
+int TransferBytes(const ISocketIo* io, const void* buffer, int length, Move move)
+{
+    if (!io) {
+        SetError(WSAENOTSOCK);
+        return SOCKET_ERROR;
+    }
+    if (length < 0 || (!buffer && length > 0)) {
+        SetError(WSAEFAULT);
+        return SOCKET_ERROR;
+    }
+    long n = move(static_cast<std::size_t>(length));
+    if (n < 0) {
+        SetErrorFromErrno(n);
+        return SOCKET_ERROR;
+    }
+    return static_cast<int>(n);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -285,38 +306,14 @@ BOOL CAsyncSocket::ConnectHelper(const sockaddr_in& remote)
 
 int CAsyncSocket::Receive(void* buffer, int length, int flags)
 {
-    if (!m_pIo) {
-        SetError(WSAENOTSOCK);
-        return SOCKET_ERROR;
-    }
-    if (length < 0 || (!buffer && length > 0)) {
-        SetError(WSAEFAULT);
-        return SOCKET_ERROR;
-    }
-    long n = m_pIo->Recv(buffer, static_cast<std::size_t>(length), flags);
-    if (n < 0) {
-        SetErrorFromErrno(n);
-        return SOCKET_ERROR;
-    }
-    return static_cast<int>(n);
+    ISocketIo* io = m_pIo.get();
+    return TransferBytes(io, buffer, length, [&](std::size_t n) { return io->Recv(buffer, n, flags); });
 }
 
 int CAsyncSocket::Send(const void* buffer, int length, int flags)
 {
-    if (!m_pIo) {
-        SetError(WSAENOTSOCK);
-        return SOCKET_ERROR;
-    }
-    if (length < 0 || (!buffer && length > 0)) {
-        SetError(WSAEFAULT);
-        return SOCKET_ERROR;
-    }
-    long n = m_pIo->Send(buffer, static_cast<std::size_t>(length), flags);
-    if (n < 0) {
-        SetErrorFromErrno(n);
-        return SOCKET_ERROR;
-    }
-    return static_cast<int>(n);
+    ISocketIo* io = m_pIo.get();
+    return TransferBytes(io, buffer, length, [&](std::size_t n) { return io->Send(buffer, n, flags); });
 }
 
 BOOL CAsyncSocket::ShutDown(int how)

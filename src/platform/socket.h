@@ -6,8 +6,9 @@
 //   with 10093. Tests can make AfxSocketInit fail with SetSocketInitFailure(true).
 // - Every call that fails returns FALSE (or -1 for Receive/Send) and leaves a Windows
 //   Sockets error number in the thread's last socket error (WSAGetLastError). POSIX and
-//   name-lookup errors are turned into those numbers by MapSocketErrno/MapAddrInfoError,
-//   one table each.
+//   errors are turned into those numbers by MapSocketErrno, one table. A host name that
+//   cannot be looked up fails Connect with WSAEINVAL, as the framework reports it;
+//   MapAddrInfoError is the finer table for a caller that wants the lookup's reason.
 // - Only IPv4 (AF_INET) is supported, as by the sockets layer the program was written for.
 // - CSocket's Connect, Receive and Send block. While they wait, the thread's message queue
 //   keeps moving the way the framework does it: whenever a message is waiting (a posted

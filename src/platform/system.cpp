@@ -103,3 +103,24 @@ DWORD GetMaxComponentLength(const char* folder)
 }
 
 BOOL FolderWritable(const char* folder) { return folder && ::access(*folder ? folder : ".", W_OK) == 0; }
+
+std::string GetUserConfigFolder(const char* app)
+{
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    std::string base;
+    if (xdg && *xdg) {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = std::string(home && *home ? home : "/tmp") + "/.config";
+    }
+    return base + "/" + app + "/";
+}
+
+void CreateUserFolder(const std::string& folder)
+{
+    std::string parent = folder.substr(0, folder.size() - 1);
+    parent = parent.substr(0, parent.find_last_of('/'));
+    ::mkdir(parent.c_str(), 0700);
+    ::mkdir(folder.c_str(), 0700);
+}

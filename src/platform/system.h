@@ -49,3 +49,10 @@ DWORD GetFileAttributes(const char* path);
 DWORD GetMaxComponentLength(const char* folder);
 // TRUE when a file can be created in the folder.
 BOOL FolderWritable(const char* folder);
+
+// The user's settings folder of the application app, with a trailing "/":
+// $XDG_CONFIG_HOME/app/, else $HOME/.config/app/, else /tmp/.config/app/.
+std::string GetUserConfigFolder(const char* app);
+// Creates folder (a path ending in "/") and its parent where missing, readable by the
+// user alone. Best effort: a folder that cannot be made shows when its file is written.
+void CreateUserFolder(const std::string& folder);

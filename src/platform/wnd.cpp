@@ -1,5 +1,6 @@
 #include "platform/wnd.h"
 
+#include "platform/handles.h"
 #include "platform/msgqueue.h"
 
 #include <cstring>

@@ -93,7 +93,6 @@ public:
     HWND m_hWnd = 0;
     IWindowImpl* m_pImpl = nullptr;  // owned by the window system
 
-    HWND GetSafeHwnd() const { return this ? m_hWnd : 0; }
     static CWnd* FromHandle(HWND hwnd);
 
     // The window procedure: commands go to OnCommand, other messages to the maps.

@@ -56,6 +56,15 @@ constexpr unsigned IDS_OPEN_FAILED = 176;
 constexpr unsigned IDS_ABOUT_CAPTION = 11005;
 constexpr unsigned IDS_VERSION_LINE = 11006;
 
+// Main dialog controls.
+constexpr int IDC_USERID = 1001;
+constexpr int IDC_REMOTEIP = 1002;
+constexpr int IDC_REMOTEPORT = 1018;
+constexpr int IDC_ABOUT = 1024;
+constexpr int IDC_STATUS = 1035;
+constexpr int IDC_HELPBTN = 57666;
+constexpr int IDC_CLOSEBTN = 57665;
+
 // Controls of the file list, progress, confirmation and About dialogs.
 constexpr int IDC_DELETE = 1003;
 constexpr int IDC_RETRIEVE = 1004;

@@ -13,38 +13,15 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
 // The byte count between two updates of the receive loop.
 constexpr std::int64_t kMarkStep = 2000;
 
-// Copies a fixed-size record field into out as a terminated text, even when the
-// record's own terminator is missing (the table is filled from printer data).
-template <std::size_t N, std::size_t M>
-void CopyField(const char (&field)[N], char (&out)[M])
-{
-    static_assert(M > N, "room for the field and its terminator");
-    std::size_t len = strnlen(field, N);
-    std::memcpy(out, field, len);
-    out[len] = '\0';
-}
-
-// The entry's display name, empty without an entry.
-void EntryName(const DirEntry* entry, char (&name)[sizeof DirEntry::name + 1])
-{
-    name[0] = '\0';
-    if (entry) CopyField(entry->name, name);
-}
-
 // The entry's size: the leading number of its size text; 0 without an entry.
-std::int32_t EntrySize(const DirEntry* entry)
-{
-    if (!entry) return 0;
-    char sizeText[sizeof DirEntry::size + 1];
-    CopyField(entry->size, sizeText);
-    return ReadSizeText(sizeText);
-}
+std::int32_t EntrySize(const DirEntry* entry) { return entry ? ReadSizeText(FieldText(entry->size).c_str()) : 0; }
 
 int ClampToInt(long long v)
 {
@@ -73,12 +50,11 @@ void CMainFrame::ShowFileStart()
     if (m_nFilesLeft <= 1) m_pProgressDlg->m_btnCancelAll.EnableWindow(FALSE);
 
     const DirEntry* entry = CurrentEntry();
-    char name[sizeof DirEntry::name + 1];
-    EntryName(entry, name);
+    const std::string name = entry ? FieldText(entry->name) : std::string();
     const std::int32_t size = EntrySize(entry);
 
     char caption[128];
-    std::snprintf(caption, sizeof caption, "%s%s%s", GetStringRes(IDS_RETRIEVING_FILE), m_szUserID, name);
+    std::snprintf(caption, sizeof caption, "%s%s%s", GetStringRes(IDS_RETRIEVING_FILE), m_szUserID, name.c_str());
     m_pProgressDlg->SetWindowText(caption);
 
     char estimate[32];

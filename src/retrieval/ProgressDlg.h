@@ -3,12 +3,13 @@
 #pragma once
 
 #include "platform/dialog.h"
+#include "res/resource.h"
 
 #include <cstdint>
 
 class CProgressDlg : public CDialog {
 public:
-    CProgressDlg() : CDialog(130) {}
+    CProgressDlg() : CDialog(IDD_PROGRESS) {}
     ~CProgressDlg() override = default;
 
     CButton m_btnCancelAll;

@@ -20,10 +20,18 @@ namespace {
 
 constexpr std::uint32_t kProgressStep = 2000;
 
-template <std::size_t N>
-std::string FieldText(const char (&field)[N])
+// The text that says why the answer is no whole copy of the file; 0 for a whole one.
+UINT NotWholeReason(UploadVerdict verdict)
 {
-    return std::string(field, strnlen(field, N));
+    switch (verdict) {
+    case UploadVerdict::Whole: return 0;
+    case UploadVerdict::NotOnPrinter: return IDS_NOT_ON_PRINTER;
+    case UploadVerdict::SizeChanged: return IDS_CHANGED_ON_PRINTER;
+    case UploadVerdict::EndedEarly: return IDS_TRANSFER_ENDED_EARLY;
+    case UploadVerdict::NotAFile:
+    case UploadVerdict::InProgress: return IDS_ANSWER_NOT_A_FILE;
+    }
+    return IDS_ANSWER_NOT_A_FILE;
 }
 
 }  // namespace
@@ -151,17 +159,16 @@ int CMainFrame::RetrieveFile()
         }
     }
 
-    UINT reason = 0;
-    switch (answer.Verdict()) {
-    case UploadVerdict::Whole: break;
-    case UploadVerdict::NotOnPrinter: reason = IDS_NOT_ON_PRINTER; break;
-    case UploadVerdict::SizeChanged: reason = IDS_CHANGED_ON_PRINTER; break;
-    case UploadVerdict::EndedEarly: reason = IDS_TRANSFER_ENDED_EARLY; break;
-    case UploadVerdict::NotAFile:
-    case UploadVerdict::InProgress: reason = IDS_ANSWER_NOT_A_FILE; break;
-    }
-    if (reason != 0) {
-        abandon();
+    return FinishRetrieval(answer.Verdict());
+}
+
+int CMainFrame::FinishRetrieval(UploadVerdict verdict)
+{
+    if (const UINT reason = NotWholeReason(verdict)) {
+        DiscardOutFile();
+        m_bTransferActive = FALSE;
+        m_bWriteFailed = TRUE;
+        OutputDebugString("RetrieveFile() abandoned the copy\n");
         ReportCopyNotMade(reason);
         return 0;
     }

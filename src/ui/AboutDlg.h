@@ -5,11 +5,12 @@
 #pragma once
 
 #include "platform/dialog.h"
+#include "res/resource.h"
 #include "ui/AnimIcon.h"
 
 class CAboutDlg : public CDialog {
 public:
-    CAboutDlg() : CDialog(100) {}
+    CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
     ~CAboutDlg() override = default;
 
     CAnimIcon m_anim;

@@ -27,6 +27,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -142,39 +143,14 @@ public:
     }
 };
 
-class QbxDialog;
+int ScaleX(int du) { return static_cast<int>(std::lround(du * QtBaseUnitX() / 4.0)); }
+int ScaleY(int du) { return static_cast<int>(std::lround(du * QtBaseUnitY() / 8.0)); }
 
-// The Qt side of one dialog or control.
-class QtWidgetImpl : public IWindowImpl {
-public:
-    QtWidgetImpl(QWidget* w, DlgItemClass cls, bool isDialog, HWND hwnd)
-        : m_w(w), m_cls(cls), m_isDialog(isDialog), m_hwnd(hwnd) {}
-
-    LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void Enable(bool enable) override { if (m_w) m_w->setEnabled(enable); }
-    bool IsEnabled() const override { return m_w && m_w->isEnabled(); }
-    void Show(bool show) override;
-    bool IsVisible() const override { return m_w && m_w->isVisible(); }
-    void SetFocus() override;
-    bool HasFocus() const override;
-    void BringToTop() override;
-    void Destroy() override;
-    bool SaveScreenshot(const char* path) override
-    {
-        if (!m_w || !path) return false;
-        return m_w->grab().save(QString::fromUtf8(path), "PNG");
-    }
-
-    QPointer<QWidget> m_w;
-    DlgItemClass m_cls;
-    bool m_isDialog;
-    HWND m_hwnd;
-    UINT m_icon = 0;
-    bool m_prefix = true;
-    TabStopDelegate* m_delegate = nullptr;
-    std::vector<std::unique_ptr<QtWidgetImpl>> m_controls;  // a dialog's controls
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
-};
+bool Focusable(const DlgItemTemplate& it)
+{
+    return it.cls == DlgItemClass::Edit || it.cls == DlgItemClass::ListBox || it.cls == DlgItemClass::ComboBox ||
+           (it.cls == DlgItemClass::Button && (it.style & 0x0F) != BS_GROUPBOX);
+}
 
 class QbxDialog : public QDialog {
 public:
@@ -234,74 +210,256 @@ private:
     std::shared_ptr<bool> m_alive;
 };
 
-LRESULT QtWidgetImpl::Send(UINT message, WPARAM wParam, LPARAM lParam)
+// The Qt side of one dialog or control: what every kind shares. Each kind answers
+// its own messages in Handle.
+class QtWidgetImpl : public IWindowImpl {
+public:
+    QtWidgetImpl(HWND hwnd, bool isDialog) : m_isDialog(isDialog), m_hwnd(hwnd) {}
+
+    LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) final
+    {
+        return m_w ? Handle(message, wParam, lParam) : 0;
+    }
+    void Enable(bool enable) override { if (m_w) m_w->setEnabled(enable); }
+    bool IsEnabled() const override { return m_w && m_w->isEnabled(); }
+    void Show(bool show) override;
+    bool IsVisible() const override { return m_w && m_w->isVisible(); }
+    void SetFocus() override;
+    bool HasFocus() const override;
+    void BringToTop() override;
+    void Destroy() override;
+    bool SaveScreenshot(const char* path) override
+    {
+        if (!m_w || !path) return false;
+        return m_w->grab().save(QString::fromUtf8(path), "PNG");
+    }
+
+    QPointer<QWidget> m_w;
+    bool m_isDialog;
+    HWND m_hwnd;
+    std::vector<std::unique_ptr<QtWidgetImpl>> m_controls;  // a dialog's controls
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+
+protected:
+    // One message to the widget, which still exists; 0 for a message the kind does not know.
+    virtual LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+};
+
+// WM_SETTEXT, WM_GETTEXT and WM_GETTEXTLENGTH on the text that get and set reach;
+// 0 for any other message.
+template <class Get, class Set>
+LRESULT TextMessage(UINT message, WPARAM wParam, LPARAM lParam, Get get, Set set)
 {
-    QWidget* w = m_w;
-    if (!w) return 0;
-    if (m_isDialog) {
-        switch (message) {
-        case WM_SETTEXT: w->setWindowTitle(FromText(reinterpret_cast<const char*>(lParam))); return TRUE;
-        case WM_GETTEXT: return CopyText(w->windowTitle(), wParam, lParam);
-        case WM_GETTEXTLENGTH: return w->windowTitle().toUtf8().size();
-        default: return 0;
-        }
+    switch (message) {
+    case WM_SETTEXT: set(FromText(reinterpret_cast<const char*>(lParam))); return TRUE;
+    case WM_GETTEXT: return CopyText(get(), wParam, lParam);
+    case WM_GETTEXTLENGTH: return get().toUtf8().size();
+    default: return 0;
     }
-    switch (m_cls) {
-    case DlgItemClass::Button:
-        if (auto* gb = qobject_cast<QGroupBox*>(w)) {
-            if (message == WM_SETTEXT) { gb->setTitle(FromText(reinterpret_cast<const char*>(lParam))); return TRUE; }
-            if (message == WM_GETTEXT) return CopyText(gb->title(), wParam, lParam);
-            if (message == WM_GETTEXTLENGTH) return gb->title().toUtf8().size();
+}
+
+// An item index in wParam, as the list and combo box messages carry it; -1 when it
+// names no item of count.
+int ItemIndex(WPARAM wParam, int count)
+{
+    const int i = static_cast<int>(wParam);
+    return i >= 0 && i < count ? i : -1;
+}
+
+// LB_GETTEXT and CB_GETLBTEXT carry the index in the low half of wParam and the
+// buffer's size in the high half (0: the framework's 256).
+void SplitTextRequest(WPARAM wParam, int& index, WPARAM& size)
+{
+    index = static_cast<int>(wParam & 0xFFFFFFFFu);
+    size = wParam >> 32;
+    if (size == 0) size = 256;
+}
+
+class QtDialogImpl final : public QtWidgetImpl {
+public:
+    explicit QtDialogImpl(HWND hwnd) : QtWidgetImpl(hwnd, true) {}
+
+protected:
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        QWidget* w = m_w;
+        return TextMessage(message, wParam, lParam, [w] { return w->windowTitle(); },
+                           [w](const QString& t) { w->setWindowTitle(t); });
+    }
+};
+
+// What a control is made from: its template line, its dialog and how it reports.
+struct ControlSpec {
+    const DlgItemTemplate& item;
+    QDialog* dialog;
+    HWND hwnd;
+    QString text;
+    std::function<void(UINT)> notify;  // a notification code to the dialog as WM_COMMAND
+};
+
+class QtGroupBoxImpl final : public QtWidgetImpl {
+public:
+    explicit QtGroupBoxImpl(const ControlSpec& spec) : QtWidgetImpl(spec.hwnd, false)
+    {
+        m_box = new QGroupBox(spec.text, spec.dialog);
+        m_box->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_w = m_box;
+    }
+
+protected:
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        QGroupBox* gb = m_box;
+        return TextMessage(message, wParam, lParam, [gb] { return gb->title(); },
+                           [gb](const QString& t) { gb->setTitle(t); });
+    }
+
+private:
+    QGroupBox* m_box;
+};
+
+class QtPushButtonImpl final : public QtWidgetImpl {
+public:
+    explicit QtPushButtonImpl(const ControlSpec& spec) : QtWidgetImpl(spec.hwnd, false)
+    {
+        auto* pb = new QPushButton(spec.text, spec.dialog);
+        pb->setAutoDefault(true);
+        if ((spec.item.style & 0x0F) == BS_DEFPUSHBUTTON) {
+            bool haveDefault = false;
+            for (QPushButton* other : spec.dialog->findChildren<QPushButton*>())
+                if (other != pb && other->isDefault()) haveDefault = true;
+            if (!haveDefault) pb->setDefault(true);
+        }
+        auto notify = spec.notify;
+        QObject::connect(pb, &QPushButton::clicked, pb, [notify] { notify(BN_CLICKED); });
+        m_button = pb;
+        m_w = pb;
+    }
+
+protected:
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        QPushButton* pb = m_button;
+        return TextMessage(message, wParam, lParam, [pb] { return pb->text(); },
+                           [pb](const QString& t) { pb->setText(t); });
+    }
+
+private:
+    QPushButton* m_button;
+};
+
+class QtEditImpl final : public QtWidgetImpl {
+public:
+    explicit QtEditImpl(const ControlSpec& spec) : QtWidgetImpl(spec.hwnd, false)
+    {
+        m_edit = new QLineEdit(spec.dialog);
+        m_edit->setMaxLength(kLimit);
+        auto notify = spec.notify;
+        QObject::connect(m_edit, &QLineEdit::textChanged, m_edit, [notify] { notify(EN_CHANGE); });
+        m_w = m_edit;
+    }
+
+protected:
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        QLineEdit* e = m_edit;
+        if (message == EM_LIMITTEXT) {
+            e->setMaxLength(wParam == 0 ? kLimit : static_cast<int>(wParam));
             return 0;
+        }
+        return TextMessage(message, wParam, lParam, [e] { return e->text(); },
+                           [e](const QString& t) { e->setText(t); });
+    }
+
+private:
+    static constexpr int kLimit = 32767;  // the window system's limit of an edit field
+    QLineEdit* m_edit;
+};
+
+class QtStaticImpl final : public QtWidgetImpl {
+public:
+    explicit QtStaticImpl(const ControlSpec& spec) : QtWidgetImpl(spec.hwnd, false)
+    {
+        auto* l = new QLabel(spec.dialog);
+        l->setTextFormat(Qt::PlainText);
+        l->setProperty("qbxText", spec.text);
+        const DWORD ss = spec.item.style & 0x1F;
+        if (ss == SS_ICON) {
+            l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         } else {
-            auto* pb = static_cast<QPushButton*>(w);
-            if (message == WM_SETTEXT) { pb->setText(FromText(reinterpret_cast<const char*>(lParam))); return TRUE; }
-            if (message == WM_GETTEXT) return CopyText(pb->text(), wParam, lParam);
-            if (message == WM_GETTEXTLENGTH) return pb->text().toUtf8().size();
-            return 0;
+            l->setAlignment(((ss == SS_CENTER) ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+            l->setWordWrap(ss != SS_LEFTNOWORDWRAP && spec.item.cy > 10);
         }
-    case DlgItemClass::Edit: {
-        auto* e = static_cast<QLineEdit*>(w);
-        switch (message) {
-        case WM_SETTEXT: e->setText(FromText(reinterpret_cast<const char*>(lParam))); return TRUE;
-        case WM_GETTEXT: return CopyText(e->text(), wParam, lParam);
-        case WM_GETTEXTLENGTH: return e->text().toUtf8().size();
-        case EM_LIMITTEXT: e->setMaxLength(wParam == 0 ? 32767 : static_cast<int>(wParam)); return 0;
-        default: return 0;
-        }
+        m_prefix = !(spec.item.style & SS_NOPREFIX);
+        l->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_label = l;
+        m_w = l;
     }
-    case DlgItemClass::Static: {
-        auto* l = static_cast<QLabel*>(w);
-        switch (message) {
-        case WM_SETTEXT: {
-            QString t = FromText(reinterpret_cast<const char*>(lParam));
-            l->setProperty("qbxText", t);
-            l->setText(m_prefix && !l->buddy() ? StripMnemonic(t) : t);
-            return TRUE;
-        }
-        case WM_GETTEXT: return CopyText(l->property("qbxText").toString(), wParam, lParam);
-        case WM_GETTEXTLENGTH: return l->property("qbxText").toString().toUtf8().size();
-        case STM_SETICON: {
-            UINT old = m_icon;
-            m_icon = static_cast<UINT>(wParam);
-            if (m_icon == 0) {
-                l->clear();
-            } else {
-                // An icon static takes the size of its icon, whatever the template says.
-                QPixmap pm = IconPixmap(m_icon, 32);
-                l->setPixmap(pm);
-                if (!pm.isNull()) l->resize(pm.size().expandedTo(l->size()));
-            }
-            return old;
-        }
-        case STM_GETICON: return m_icon;
-        default: return 0;
-        }
+
+protected:
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == STM_SETICON) return SetIcon(static_cast<UINT>(wParam));
+        if (message == STM_GETICON) return m_icon;
+        // The text as set is kept beside the label, which shows it without its mnemonic.
+        QLabel* l = m_label;
+        const bool prefix = m_prefix;
+        return TextMessage(message, wParam, lParam, [l] { return l->property("qbxText").toString(); },
+                           [l, prefix](const QString& t) {
+                               l->setProperty("qbxText", t);
+                               l->setText(prefix && !l->buddy() ? StripMnemonic(t) : t);
+                           });
     }
-    case DlgItemClass::ListBox: {
-        auto* lb = static_cast<QListWidget*>(w);
+
+private:
+    UINT SetIcon(UINT icon)
+    {
+        const UINT old = m_icon;
+        m_icon = icon;
+        if (m_icon == 0) {
+            m_label->clear();
+        } else {
+            // An icon static takes the size of its icon, whatever the template says.
+            QPixmap pm = IconPixmap(m_icon, 32);
+            m_label->setPixmap(pm);
+            if (!pm.isNull()) m_label->resize(pm.size().expandedTo(m_label->size()));
+        }
+        return old;
+    }
+
+    QLabel* m_label;
+    UINT m_icon = 0;
+    bool m_prefix = true;
+};
+
+class QtListBoxImpl final : public QtWidgetImpl {
+public:
+    explicit QtListBoxImpl(const ControlSpec& spec) : QtWidgetImpl(spec.hwnd, false)
+    {
+        const DWORD style = spec.item.style;
+        auto* lb = new QListWidget(spec.dialog);
+        lb->setSelectionMode((style & LBS_MULTIPLESEL) ? QAbstractItemView::MultiSelection
+                                                        : QAbstractItemView::SingleSelection);
+        lb->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        lb->setVerticalScrollBarPolicy((style & WS_VSCROLL) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+        lb->setUniformItemSizes(true);
+        m_delegate = new TabStopDelegate(lb);
+        m_delegate->tabPixels = ScaleX(32);
+        lb->setItemDelegate(m_delegate);
+        if (style & LBS_NOTIFY) {
+            auto notify = spec.notify;
+            QObject::connect(lb, &QListWidget::itemSelectionChanged, lb, [notify] { notify(LBN_SELCHANGE); });
+        }
+        m_list = lb;
+        m_w = lb;
+    }
+
+protected:
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        QListWidget* lb = m_list;
         QSignalBlocker block(lb);  // the program's own changes notify nobody
-        int count = lb->count();
+        const int count = lb->count();
         switch (message) {
         case LB_ADDSTRING: {
             auto* item = new QListWidgetItem(FromText(reinterpret_cast<const char*>(lParam)));
@@ -313,52 +471,77 @@ LRESULT QtWidgetImpl::Send(UINT message, WPARAM wParam, LPARAM lParam)
         case LB_GETCOUNT: return count;
         case LB_GETSELCOUNT: return static_cast<LRESULT>(lb->selectedItems().size());
         case LB_GETSEL: {
-            int i = static_cast<int>(wParam);
-            if (i < 0 || i >= count) return LB_ERR;
-            return lb->item(i)->isSelected() ? 1 : 0;
+            const int i = ItemIndex(wParam, count);
+            return i < 0 ? LB_ERR : lb->item(i)->isSelected() ? 1 : 0;
         }
-        case LB_SETSEL: {
-            int i = static_cast<int>(lParam);
-            bool sel = wParam != 0;
-            if (i == -1) {
-                for (int k = 0; k < count; ++k) lb->item(k)->setSelected(sel);
-                return 0;
-            }
-            if (i < 0 || i >= count) return LB_ERR;
-            lb->item(i)->setSelected(sel);
-            return 0;
-        }
+        case LB_SETSEL: return SetSel(static_cast<int>(lParam), wParam != 0);
         case LB_GETITEMDATA: {
-            int i = static_cast<int>(wParam);
-            if (i < 0 || i >= count) return LB_ERR;
-            return static_cast<LRESULT>(lb->item(i)->data(Qt::UserRole).toLongLong());
+            const int i = ItemIndex(wParam, count);
+            return i < 0 ? LB_ERR : static_cast<LRESULT>(lb->item(i)->data(Qt::UserRole).toLongLong());
         }
         case LB_SETITEMDATA: {
-            int i = static_cast<int>(wParam);
-            if (i < 0 || i >= count) return LB_ERR;
+            const int i = ItemIndex(wParam, count);
+            if (i < 0) return LB_ERR;
             lb->item(i)->setData(Qt::UserRole, QVariant::fromValue<qlonglong>(lParam));
             return 0;
         }
         case LB_GETTEXT: {
-            int i = static_cast<int>(wParam & 0xFFFFFFFFu);
-            WPARAM size = wParam >> 32;
+            int i;
+            WPARAM size;
+            SplitTextRequest(wParam, i, size);
             if (i < 0 || i >= count) return LB_ERR;
-            return CopyText(lb->item(i)->text(), size == 0 ? 256 : size, lParam);
+            return CopyText(lb->item(i)->text(), size, lParam);
         }
-        case LB_SETTABSTOPS: {
-            int du = 32;
-            if (wParam >= 1 && lParam) du = *reinterpret_cast<const int*>(lParam);
-            if (m_delegate) m_delegate->tabPixels = std::max(1, static_cast<int>(std::lround(du * QtBaseUnitX() / 4.0)));
-            lb->viewport()->update();
-            return TRUE;
-        }
+        case LB_SETTABSTOPS: return SetTabStops(wParam, lParam);
         default: return 0;
         }
     }
-    case DlgItemClass::ComboBox: {
-        auto* cb = static_cast<QComboBox*>(w);
+
+private:
+    // Line i, or every line for -1.
+    LRESULT SetSel(int i, bool sel)
+    {
+        const int count = m_list->count();
+        if (i == -1) {
+            for (int k = 0; k < count; ++k) m_list->item(k)->setSelected(sel);
+            return 0;
+        }
+        if (i < 0 || i >= count) return LB_ERR;
+        m_list->item(i)->setSelected(sel);
+        return 0;
+    }
+
+    LRESULT SetTabStops(WPARAM n, LPARAM stops)
+    {
+        int du = 32;
+        if (n >= 1 && stops) du = *reinterpret_cast<const int*>(stops);
+        m_delegate->tabPixels = std::max(1, static_cast<int>(std::lround(du * QtBaseUnitX() / 4.0)));
+        m_list->viewport()->update();
+        return TRUE;
+    }
+
+    QListWidget* m_list;
+    TabStopDelegate* m_delegate;
+};
+
+class QtComboBoxImpl final : public QtWidgetImpl {
+public:
+    explicit QtComboBoxImpl(const ControlSpec& spec) : QtWidgetImpl(spec.hwnd, false)
+    {
+        auto* cb = new QComboBox(spec.dialog);
+        cb->setEditable(false);
+        auto notify = spec.notify;
+        QObject::connect(cb, QOverload<int>::of(&QComboBox::activated), cb, [notify] { notify(CBN_SELCHANGE); });
+        m_combo = cb;
+        m_w = cb;
+    }
+
+protected:
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        QComboBox* cb = m_combo;
         QSignalBlocker block(cb);
-        int count = cb->count();
+        const int count = cb->count();
         switch (message) {
         case CB_ADDSTRING:
             cb->addItem(FromText(reinterpret_cast<const char*>(lParam)), QVariant::fromValue<qlonglong>(0));
@@ -368,44 +551,95 @@ LRESULT QtWidgetImpl::Send(UINT message, WPARAM wParam, LPARAM lParam)
         case CB_GETCOUNT: return count;
         case CB_GETCURSEL: return cb->currentIndex() < 0 ? CB_ERR : cb->currentIndex();
         case CB_SETCURSEL: {
-            int i = static_cast<int>(wParam);
-            if (i < 0 || i >= count) { cb->setCurrentIndex(-1); return CB_ERR; }
+            const int i = ItemIndex(wParam, count);
             cb->setCurrentIndex(i);
-            return i;
+            return i < 0 ? CB_ERR : i;
         }
         case CB_GETITEMDATA: {
-            int i = static_cast<int>(wParam);
-            if (i < 0 || i >= count) return CB_ERR;
-            return static_cast<LRESULT>(cb->itemData(i).toLongLong());
+            const int i = ItemIndex(wParam, count);
+            return i < 0 ? CB_ERR : static_cast<LRESULT>(cb->itemData(i).toLongLong());
         }
         case CB_SETITEMDATA: {
-            int i = static_cast<int>(wParam);
-            if (i < 0 || i >= count) return CB_ERR;
+            const int i = ItemIndex(wParam, count);
+            if (i < 0) return CB_ERR;
             cb->setItemData(i, QVariant::fromValue<qlonglong>(lParam));
             return 0;
         }
         case CB_GETLBTEXT: {
-            int i = static_cast<int>(wParam & 0xFFFFFFFFu);
-            WPARAM size = wParam >> 32;
+            int i;
+            WPARAM size;
+            SplitTextRequest(wParam, i, size);
             if (i < 0 || i >= count) return CB_ERR;
-            return CopyText(cb->itemText(i), size == 0 ? 256 : size, lParam);
+            return CopyText(cb->itemText(i), size, lParam);
         }
         default: return 0;
         }
     }
-    case DlgItemClass::Progress: {
-        auto* pb = static_cast<QProgressBar*>(w);
+
+private:
+    QComboBox* m_combo;
+};
+
+class QtProgressImpl final : public QtWidgetImpl {
+public:
+    explicit QtProgressImpl(const ControlSpec& spec) : QtWidgetImpl(spec.hwnd, false)
+    {
+        m_bar = new QProgressBar(spec.dialog);
+        m_bar->setRange(0, 100);
+        m_bar->setValue(0);
+        m_bar->setTextVisible(false);
+        m_w = m_bar;
+    }
+
+protected:
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM) override
+    {
         if (message == PBM_SETPOS) {
-            int old = pb->value();
-            int v = static_cast<int>(static_cast<std::intptr_t>(wParam));
-            pb->setValue(std::clamp(v, pb->minimum(), pb->maximum()));
+            const int old = m_bar->value();
+            const int v = static_cast<int>(static_cast<std::intptr_t>(wParam));
+            m_bar->setValue(std::clamp(v, m_bar->minimum(), m_bar->maximum()));
             return old;
         }
-        if (message == PBM_GETPOS) return pb->value();
+        if (message == PBM_GETPOS) return m_bar->value();
         return 0;
     }
+
+private:
+    QProgressBar* m_bar;
+};
+
+bool IsGroupBox(const DlgItemTemplate& it)
+{
+    return it.cls == DlgItemClass::Button && (it.style & 0x0F) == BS_GROUPBOX;
+}
+
+std::unique_ptr<QtWidgetImpl> MakeControl(const ControlSpec& spec)
+{
+    switch (spec.item.cls) {
+    case DlgItemClass::Button:
+        if (IsGroupBox(spec.item)) return std::make_unique<QtGroupBoxImpl>(spec);
+        return std::make_unique<QtPushButtonImpl>(spec);
+    case DlgItemClass::Edit: return std::make_unique<QtEditImpl>(spec);
+    case DlgItemClass::Static: return std::make_unique<QtStaticImpl>(spec);
+    case DlgItemClass::ListBox: return std::make_unique<QtListBoxImpl>(spec);
+    case DlgItemClass::ComboBox: return std::make_unique<QtComboBoxImpl>(spec);
+    case DlgItemClass::Progress: return std::make_unique<QtProgressImpl>(spec);
     }
-    return 0;
+    return std::make_unique<QtStaticImpl>(spec);
+}
+
+// Puts the control where its template line says, in dialog units, with its
+// enabled state and how it takes the focus.
+void PlaceControl(QWidget* w, const DlgItemTemplate& it, HWND h)
+{
+    w->setFont(QtDialogFont());
+    int cy = ScaleY(it.cy);
+    if (it.cls == DlgItemClass::ComboBox) cy = std::max(w->sizeHint().height(), ScaleY(12));
+    w->setGeometry(ScaleX(it.x), ScaleY(it.y), ScaleX(it.cx), cy);
+    if (it.style & WS_DISABLED) w->setEnabled(false);
+    if (it.cls != DlgItemClass::Static && !IsGroupBox(it))
+        w->setFocusPolicy((it.style & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
+    w->setProperty("qbxHwnd", QVariant::fromValue<qulonglong>(h));
 }
 
 void QtWidgetImpl::Show(bool show)
@@ -475,15 +709,6 @@ void QtWidgetImpl::Destroy()
     if (m_isDialog) delete this;
 }
 
-int ScaleX(int du) { return static_cast<int>(std::lround(du * QtBaseUnitX() / 4.0)); }
-int ScaleY(int du) { return static_cast<int>(std::lround(du * QtBaseUnitY() / 8.0)); }
-
-bool Focusable(const DlgItemTemplate& it)
-{
-    return it.cls == DlgItemClass::Edit || it.cls == DlgItemClass::ListBox || it.cls == DlgItemClass::ComboBox ||
-           (it.cls == DlgItemClass::Button && (it.style & 0x0F) != BS_GROUPBOX);
-}
-
 }  // namespace
 
 const QFont& QtDialogFont()
@@ -529,13 +754,12 @@ QWidget* QtWidgetOfHandle(HWND hwnd)
     return it == HandleWidgets().end() ? nullptr : it->second.data();
 }
 
-IWindowImpl* QtWindowSystem::CreateDialogWindow(HWND dialog, const DlgTemplate& tmpl, HWND owner, bool modal,
-                                                std::vector<ControlHandle>& controls)
+namespace {
+
+// The dialog's own window, sized and flagged as its template says.
+QbxDialog* MakeDialogWidget(HWND dialog, const DlgTemplate& tmpl, bool modal, std::shared_ptr<bool> alive)
 {
-    (void)owner;
-    auto* impl = new QtWidgetImpl(nullptr, DlgItemClass::Static, true, dialog);
-    auto* dlg = new QbxDialog(dialog, impl->m_alive);
-    impl->m_w = dlg;
+    auto* dlg = new QbxDialog(dialog, std::move(alive));
     dlg->setAttribute(Qt::WA_DeleteOnClose, false);
     dlg->setFont(QtDialogFont());
     dlg->setWindowTitle(FromText(tmpl.caption));
@@ -546,109 +770,13 @@ IWindowImpl* QtWindowSystem::CreateDialogWindow(HWND dialog, const DlgTemplate& 
     dlg->setSizeGripEnabled(false);
     if (modal) dlg->setWindowModality(Qt::ApplicationModal);
     if (!QApplication::windowIcon().isNull()) dlg->setWindowIcon(QApplication::windowIcon());
+    return dlg;
+}
 
-    std::vector<QWidget*> widgets(controls.size(), nullptr);
-    std::vector<QWidget*> groupBoxes;
-    for (auto& ch : controls) {
-        const DlgItemTemplate& it = tmpl.items[ch.index];
-        QWidget* w = nullptr;
-        HWND h = ch.hwnd;
-        int id = it.id;
-        auto alive = impl->m_alive;
-        auto notify = [dialog, id, h, alive](UINT code) {
-            if (*alive) ::SendMessage(dialog, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), static_cast<WORD>(code)), static_cast<LPARAM>(h));
-        };
-        QString text = FromText(it.text);
-        auto ctl = std::make_unique<QtWidgetImpl>(nullptr, it.cls, false, h);
-        switch (it.cls) {
-        case DlgItemClass::Button:
-            if ((it.style & 0x0F) == BS_GROUPBOX) {
-                auto* gb = new QGroupBox(text, dlg);
-                gb->setAttribute(Qt::WA_TransparentForMouseEvents);
-                groupBoxes.push_back(gb);
-                w = gb;
-            } else {
-                auto* pb = new QPushButton(text, dlg);
-                pb->setAutoDefault(true);
-                if ((it.style & 0x0F) == BS_DEFPUSHBUTTON) {
-                    bool haveDefault = false;
-                    for (QPushButton* other : dlg->findChildren<QPushButton*>())
-                        if (other != pb && other->isDefault()) haveDefault = true;
-                    if (!haveDefault) pb->setDefault(true);
-                }
-                QObject::connect(pb, &QPushButton::clicked, pb, [notify] { notify(BN_CLICKED); });
-                w = pb;
-            }
-            break;
-        case DlgItemClass::Edit: {
-            auto* e = new QLineEdit(dlg);
-            e->setMaxLength(32767);
-            QObject::connect(e, &QLineEdit::textChanged, e, [notify] { notify(EN_CHANGE); });
-            w = e;
-            break;
-        }
-        case DlgItemClass::Static: {
-            auto* l = new QLabel(dlg);
-            l->setTextFormat(Qt::PlainText);
-            l->setProperty("qbxText", text);
-            DWORD ss = it.style & 0x1F;
-            if (ss == SS_ICON) {
-                l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            } else {
-                l->setAlignment(((ss == SS_CENTER) ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
-                l->setWordWrap(ss != SS_LEFTNOWORDWRAP && it.cy > 10);
-            }
-            ctl->m_prefix = !(it.style & SS_NOPREFIX);
-            l->setAttribute(Qt::WA_TransparentForMouseEvents);
-            w = l;
-            break;
-        }
-        case DlgItemClass::ListBox: {
-            auto* lb = new QListWidget(dlg);
-            lb->setSelectionMode((it.style & LBS_MULTIPLESEL) ? QAbstractItemView::MultiSelection
-                                                               : QAbstractItemView::SingleSelection);
-            lb->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-            lb->setVerticalScrollBarPolicy((it.style & WS_VSCROLL) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-            lb->setUniformItemSizes(true);
-            auto* del = new TabStopDelegate(lb);
-            del->tabPixels = ScaleX(32);
-            lb->setItemDelegate(del);
-            ctl->m_delegate = del;
-            if (it.style & LBS_NOTIFY)
-                QObject::connect(lb, &QListWidget::itemSelectionChanged, lb, [notify] { notify(LBN_SELCHANGE); });
-            w = lb;
-            break;
-        }
-        case DlgItemClass::ComboBox: {
-            auto* cb = new QComboBox(dlg);
-            cb->setEditable(false);
-            QObject::connect(cb, QOverload<int>::of(&QComboBox::activated), cb, [notify] { notify(CBN_SELCHANGE); });
-            w = cb;
-            break;
-        }
-        case DlgItemClass::Progress: {
-            auto* pb = new QProgressBar(dlg);
-            pb->setRange(0, 100);
-            pb->setValue(0);
-            pb->setTextVisible(false);
-            w = pb;
-            break;
-        }
-        }
-        w->setFont(QtDialogFont());
-        int x = ScaleX(it.x), y = ScaleY(it.y), cx = ScaleX(it.cx), cy = ScaleY(it.cy);
-        if (it.cls == DlgItemClass::ComboBox) cy = std::max(w->sizeHint().height(), ScaleY(12));
-        w->setGeometry(x, y, cx, cy);
-        if (it.style & WS_DISABLED) w->setEnabled(false);
-        if (it.cls != DlgItemClass::Static && !(it.cls == DlgItemClass::Button && (it.style & 0x0F) == BS_GROUPBOX))
-            w->setFocusPolicy((it.style & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
-        w->setProperty("qbxHwnd", QVariant::fromValue<qulonglong>(h));
-        ctl->m_w = w;
-        ch.impl = ctl.get();
-        widgets[&ch - &controls[0]] = w;
-        impl->m_controls.push_back(std::move(ctl));
-    }
-    // A label's mnemonic moves the focus to the next control that can take it.
+// A label's mnemonic moves the focus to the next control that can take it.
+void SetBuddies(const DlgTemplate& tmpl, const std::vector<IWindowSystem::ControlHandle>& controls,
+                const std::vector<QWidget*>& widgets)
+{
     for (std::size_t i = 0; i < controls.size(); ++i) {
         const DlgItemTemplate& it = tmpl.items[controls[i].index];
         if (it.cls != DlgItemClass::Static || (it.style & SS_NOPREFIX) || (it.style & 0x1F) == SS_ICON) continue;
@@ -664,14 +792,50 @@ IWindowImpl* QtWindowSystem::CreateDialogWindow(HWND dialog, const DlgTemplate& 
         }
         l->setText(l->buddy() ? text : StripMnemonic(text));
     }
-    for (QWidget* gb : groupBoxes) gb->lower();
-    // Tab order is the template's order.
+}
+
+// Tab order is the template's order.
+void SetTabOrder(const std::vector<QWidget*>& widgets)
+{
     QWidget* prev = nullptr;
     for (QWidget* w : widgets) {
         if (w->focusPolicy() == Qt::NoFocus) continue;
         if (prev) QWidget::setTabOrder(prev, w);
         prev = w;
     }
+}
+
+}  // namespace
+
+IWindowImpl* QtWindowSystem::CreateDialogWindow(HWND dialog, const DlgTemplate& tmpl, HWND owner, bool modal,
+                                                std::vector<ControlHandle>& controls)
+{
+    (void)owner;
+    auto* impl = new QtDialogImpl(dialog);
+    QbxDialog* dlg = MakeDialogWidget(dialog, tmpl, modal, impl->m_alive);
+    impl->m_w = dlg;
+
+    std::vector<QWidget*> widgets;
+    std::vector<QWidget*> groupBoxes;
+    for (auto& ch : controls) {
+        const DlgItemTemplate& it = tmpl.items[ch.index];
+        HWND h = ch.hwnd;
+        int id = it.id;
+        auto alive = impl->m_alive;
+        auto notify = [dialog, id, h, alive](UINT code) {
+            if (*alive) ::SendMessage(dialog, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), static_cast<WORD>(code)), static_cast<LPARAM>(h));
+        };
+        std::unique_ptr<QtWidgetImpl> ctl = MakeControl(ControlSpec{it, dlg, h, FromText(it.text), notify});
+        QWidget* w = ctl->m_w;
+        PlaceControl(w, it, h);
+        if (IsGroupBox(it)) groupBoxes.push_back(w);
+        ch.impl = ctl.get();
+        widgets.push_back(w);
+        impl->m_controls.push_back(std::move(ctl));
+    }
+    SetBuddies(tmpl, controls, widgets);
+    for (QWidget* gb : groupBoxes) gb->lower();
+    SetTabOrder(widgets);
     DialogHandles()[dlg] = dialog;
     HandleWidgets()[dialog] = dlg;
     return impl;
