@@ -18,8 +18,7 @@ namespace {
 
 void Check(bool ok)
 {
-    if (!ok)
-        std::abort();
+    if (!ok) std::abort();
 }
 
 bool Terminated(const char* field, size_t size) { return strnlen(field, size) < size; }
@@ -28,8 +27,7 @@ bool NameIsSafe(const char* name)
 {
     for (size_t i = 0; i < sizeof(DirEntry::name) && name[i]; ++i) {
         const auto c = static_cast<unsigned char>(name[i]);
-        if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':')
-            return false;
+        if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':') return false;
     }
     return true;
 }
@@ -38,13 +36,11 @@ bool NameIsSafe(const char* name)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 1)
-        return 0;
+    if (size < 1) return 0;
     size_t pos = 0;
     const size_t idLen = 1 + data[pos++] % 8;
     char userID[12] = {};
-    for (size_t i = 0; i < idLen; ++i)
-        userID[i] = static_cast<char>('1' + (pos < size ? data[pos++] : 0) % 4);
+    for (size_t i = 0; i < idLen; ++i) userID[i] = static_cast<char>('1' + (pos < size ? data[pos++] : 0) % 4);
 
     // Exactly QBX_MAX_DIR_ENTRIES records, so any step behind the block is caught.
     // The block is made once: a fresh 128 KB block for every run cost more than
@@ -70,8 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (repeat > 0) {
             --repeat;
         } else {
-            if (pos >= size)
-                break;
+            if (pos >= size) break;
             const size_t want = data[pos++];
             if (want == 0 && pos < size) {
                 repeat = data[pos++];
@@ -88,8 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(dir.count >= 0 && dir.count <= QBX_MAX_DIR_ENTRIES);
     }
     Check(directoryFull == (dir.count == QBX_MAX_DIR_ENTRIES));
-    for (int i = 0; i < QBX_MAX_DIR_ENTRIES; ++i)
-        Check(Terminated(entries[i].path, sizeof entries[i].path));
+    for (int i = 0; i < QBX_MAX_DIR_ENTRIES; ++i) Check(Terminated(entries[i].path, sizeof entries[i].path));
 
     ParseDirectoryRecords(dir);
     for (int i = 0; i < dir.count; ++i) {
@@ -107,8 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int keys[] = {QBX_SORT_NAME, QBX_SORT_SIZE, QBX_SORT_DATE};
     for (int key : keys) {
         std::vector<int> order(static_cast<size_t>(dir.count) + 1);
-        for (int i = 0; i < dir.count; ++i)
-            order[i] = i;
+        for (int i = 0; i < dir.count; ++i) order[i] = i;
         order[dir.count] = -7;  // guard behind the order: must stay untouched
         SortDirectoryOrder(dir, key, order.data());
         std::vector<char> seen(static_cast<size_t>(dir.count), 0);

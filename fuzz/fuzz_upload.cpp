@@ -24,8 +24,7 @@ namespace {
 
 void Check(bool ok)
 {
-    if (!ok)
-        std::abort();
+    if (!ok) std::abort();
 }
 
 struct Result {
@@ -38,8 +37,7 @@ struct Result {
 void FeedOne(CUploadAnswer& reader, const std::uint8_t* bytes, std::size_t len, std::string& out)
 {
     std::unique_ptr<char[]> recv(new char[len == 0 ? 1 : len]);
-    if (len > 0)
-        std::memcpy(recv.get(), bytes, len);
+    if (len > 0) std::memcpy(recv.get(), bytes, len);
     const bool wasFinished = reader.Finished();
     const UploadVerdict before = reader.Verdict();
     const std::uint64_t dataBefore = reader.DataBytes();
@@ -51,8 +49,7 @@ void FeedOne(CUploadAnswer& reader, const std::uint8_t* bytes, std::size_t len, 
         out.append(b.data, b.len);
     }
     Check(reader.DataBytes() == dataBefore + b.len);
-    if (wasFinished)
-        Check(b.len == 0 && reader.Verdict() == before);
+    if (wasFinished) Check(b.len == 0 && reader.Verdict() == before);
     if (!reader.HeaderDone())
         Check(reader.DataBytes() == 0);
     else
@@ -79,8 +76,7 @@ void CheckEnd(const CUploadAnswer& reader, std::uint64_t listed, const std::stri
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (size < 3)
-        return 0;
+    if (size < 3) return 0;
     const std::uint64_t listed = data[0] | (static_cast<std::uint64_t>(data[1]) << 8);
     const bool closeAtEnd = (data[2] & 1) != 0;
     std::size_t pos = 3;
@@ -105,8 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CUploadAnswer whole(listed);
     std::string wholeOut;
     FeedOne(whole, reinterpret_cast<const std::uint8_t*>(answer.data()), answer.size(), wholeOut);
-    if (closeAtEnd)
-        whole.ConnectionEnded();
+    if (closeAtEnd) whole.ConnectionEnded();
     Check(whole.Verdict() == reader.Verdict());
     Check(wholeOut == out);
     return 0;

@@ -144,14 +144,16 @@ int main(int argc, char** argv)
         char seq[16], date[32];
         std::snprintf(seq, sizeof seq, "%03d", i);
         std::snprintf(date, sizeof date, "202612%02d%06d", 1 + i / 50, 90000 + i);
-        small.emplace_back(qbxsim::AddImageOfSize(base / "small" / "store", "1234", seq, date, 1 << 20, i + 1), 1 << 20);
+        small.emplace_back(qbxsim::AddImageOfSize(base / "small" / "store", "1234", seq, date, 1 << 20, i + 1),
+                           1 << 20);
     }
     Case((std::to_string(smallCount) + " x 1 MiB").c_str(), base / "small", small, runs);
     fs::remove_all(base / "small");
 
     std::vector<std::pair<std::string, std::size_t>> big;
     std::size_t bigSize = static_cast<std::size_t>(bigMiB) << 20;
-    big.emplace_back(qbxsim::AddImageOfSize(base / "big" / "store", "1234", "001", "20261207093005", bigSize, 9), bigSize);
+    big.emplace_back(qbxsim::AddImageOfSize(base / "big" / "store", "1234", "001", "20261207093005", bigSize, 9),
+                     bigSize);
     Case((std::to_string(bigMiB) + " MiB").c_str(), base / "big", big, runs);
     fs::remove_all(base);
     return 0;

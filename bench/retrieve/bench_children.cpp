@@ -45,12 +45,18 @@ Result ParseResult(const std::string& output)
         std::size_t eq = field.find('=');
         if (eq == std::string::npos) continue;
         std::string key = field.substr(0, eq), value = field.substr(eq + 1);
-        if (key == "ok") r.ok = value == "1";
-        else if (key == "seconds") r.seconds = std::stod(value);
-        else if (key == "cpu") r.cpu = std::stod(value);
-        else if (key == "rss") r.rssKiB = std::stol(value);
-        else if (key == "bytes") r.bytes = std::stoull(value);
-        else if (key == "note") r.note = value;
+        if (key == "ok")
+            r.ok = value == "1";
+        else if (key == "seconds")
+            r.seconds = std::stod(value);
+        else if (key == "cpu")
+            r.cpu = std::stod(value);
+        else if (key == "rss")
+            r.rssKiB = std::stol(value);
+        else if (key == "bytes")
+            r.bytes = std::stoull(value);
+        else if (key == "note")
+            r.note = value;
     }
     return r;
 }
@@ -109,8 +115,7 @@ namespace {
 
 std::string Ini(int port)
 {
-    return "[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=" + std::to_string(port) +
-           "\n[QBXConfig]\nAutoDelete=no\n";
+    return "[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=" + std::to_string(port) + "\n[QBXConfig]\nAutoDelete=no\n";
 }
 
 bool ListShown(AppHarness& h)

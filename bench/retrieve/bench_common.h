@@ -43,9 +43,9 @@ inline std::string UploadJob(const std::string& storePath)
 // Children print one line "RESULT key=value ..." on stdout for the parent.
 struct Result {
     bool ok = false;
-    double seconds = 0;     // wall time of the transfer (or the listing step)
-    double cpu = 0;         // CPU seconds of the process in the same span
-    long rssKiB = 0;        // peak resident set of the whole child
+    double seconds = 0;  // wall time of the transfer (or the listing step)
+    double cpu = 0;      // CPU seconds of the process in the same span
+    long rssKiB = 0;     // peak resident set of the whole child
     std::uint64_t bytes = 0;
     std::string note;
 };

@@ -198,7 +198,8 @@ int main(int argc, char** argv)
         if (kind == "bare" && argc >= 7)
             return bench::RunBareChild(port, argv[4], std::strtoull(argv[5], nullptr, 10), argv[6]);
         if (kind == "road" && argc >= 7) return bench::RunRoadChild(argc, argv, port, argv[4], argv[5], argv[6]);
-        if (kind == "listing" && argc >= 6) return bench::RunListingChild(argc, argv, port, argv[4], std::atoi(argv[5]));
+        if (kind == "listing" && argc >= 6)
+            return bench::RunListingChild(argc, argv, port, argv[4], std::atoi(argv[5]));
         return 2;
     }
     std::uint64_t mib = 256;
@@ -245,8 +246,8 @@ int main(int argc, char** argv)
     Series bare{"bare recv(2048)+fwrite"}, road{"program, offscreen"}, roadX{"program, X server"};
     auto runBare = [&](const std::string& path, std::uint64_t size, Series& s) {
         std::string out = outDir + "/bare.bin";
-        s.runs.push_back(bench::ParseResult(
-            RunChild({self, "--child", "bare", port, path, std::to_string(size), out}, offscreen)));
+        s.runs.push_back(
+            bench::ParseResult(RunChild({self, "--child", "bare", port, path, std::to_string(size), out}, offscreen)));
         s.identical = s.identical && SameFile(out, store + "/" + path);
         fs::remove(out);
     };
@@ -285,10 +286,14 @@ int main(int argc, char** argv)
     PrintSeries(alone, big);
     PrintSeries(bare, big);
     PrintSeries(road, big);
-    if (display || xvfb) PrintSeries(roadX, big);
-    else std::printf("  program, X server             skipped: no DISPLAY and no xvfb-run\n");
+    if (display || xvfb)
+        PrintSeries(roadX, big);
+    else
+        std::printf("  program, X server             skipped: no DISPLAY and no xvfb-run\n");
     const double bareRate = bare.Best().ok ? MBps(big, bare.Best().seconds) : 0;
-    auto ratio = [&](const Series& s) { return s.Best().ok && bareRate > 0 ? MBps(big, s.Best().seconds) / bareRate : 0; };
+    auto ratio = [&](const Series& s) {
+        return s.Best().ok && bareRate > 0 ? MBps(big, s.Best().seconds) / bareRate : 0;
+    };
     std::printf("  program / bare loop: offscreen %.0f %%", 100 * ratio(road));
     if (display || xvfb) std::printf(", X server %.0f %%", 100 * ratio(roadX));
     std::printf("   (target >= 60 %%)\n");
@@ -297,12 +302,17 @@ int main(int argc, char** argv)
                 (road.Best().rssKiB - roadSmall.Best().rssKiB) / 1024.0);
     std::printf("Peak RSS of the bare loop: 1 MiB %.1f MiB, %llu MiB %.1f MiB\n", bareSmall.Best().rssKiB / 1024.0,
                 static_cast<unsigned long long>(mib), bare.Best().rssKiB / 1024.0);
-    std::printf("Small copies: %s\n", bareSmall.identical && roadSmall.identical && roadSmall.Best().ok ? "same bytes" : "BYTES DIFFER or failed");
+    std::printf("Small copies: %s\n", bareSmall.identical && roadSmall.identical && roadSmall.Best().ok
+                                          ? "same bytes"
+                                          : "BYTES DIFFER or failed");
     auto printListing = [](const char* where, const Result& l) {
-        if (!l.ok) std::printf("Listing of 1000 files, %s: FAILED\n", where);
-        else std::printf("Listing of %llu files, %s: last chunk to filled list %.1f ms median of 5 (%s s), "
-                         "CPU %.1f ms; target < 30 ms\n",
-                         static_cast<unsigned long long>(l.bytes), where, l.seconds * 1000, l.note.c_str(), l.cpu * 1000);
+        if (!l.ok)
+            std::printf("Listing of 1000 files, %s: FAILED\n", where);
+        else
+            std::printf("Listing of %llu files, %s: last chunk to filled list %.1f ms median of 5 (%s s), "
+                        "CPU %.1f ms; target < 30 ms\n",
+                        static_cast<unsigned long long>(l.bytes), where, l.seconds * 1000, l.note.c_str(),
+                        l.cpu * 1000);
     };
     printListing("offscreen", listing);
     if (display || xvfb) printListing("X server", listingX);

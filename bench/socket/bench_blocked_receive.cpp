@@ -44,8 +44,8 @@ bool Run(const char* name, bool busyQueue)
     double cpu = CpuMs() - cpu0;
     double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wall0).count();
 
-    std::printf("%-28s result %d error %d  wall %8.1f ms  cpu %7.2f ms  (%.3f%% of one core)\n", name, n, err,
-                wall, cpu, wall > 0 ? 100.0 * cpu / wall : 0.0);
+    std::printf("%-28s result %d error %d  wall %8.1f ms  cpu %7.2f ms  (%.3f%% of one core)\n", name, n, err, wall,
+                cpu, wall > 0 ? 100.0 * cpu / wall : 0.0);
     socket.Close();
     ResetMessageQueue();
     return true;

@@ -53,8 +53,7 @@ bool IsInstalledCopy(const char* exeFolder)
     if (folder.back() != '/') folder += '/';
     // Only a bin/ folder of an installation tree counts: a build tree has no entry.
     constexpr std::string_view bin = "/bin/";
-    if (folder.size() < bin.size() || folder.compare(folder.size() - bin.size(), bin.size(), bin) != 0)
-        return false;
+    if (folder.size() < bin.size() || folder.compare(folder.size() - bin.size(), bin.size(), bin) != 0) return false;
     // The system's own program folders hold installed programs only, entry or not.
     for (std::string_view system : {"/bin/", "/usr/bin/", "/usr/local/bin/"})
         if (folder == system) return true;

@@ -19,13 +19,13 @@ bool IsInstalledCopy(const char* exeFolder);
 
 // The settings the program reads at start, as read (widths include the NUL).
 struct QbxSettings {
-    char szRemoteIP[128] = "";    // "NetInfo"/"RemoteIP": printer address or host name
-    char szRemotePort[12] = "";   // "NetInfo"/"RemotePort", default "3102"
-    BOOL bAutoDelete = TRUE;      // "QBXConfig"/"AutoDelete": off only for "no" in any case
-    char szSortBy[5] = "";        // "MiscData"/"SortBy": the View By string id as text
+    char szRemoteIP[128] = "";      // "NetInfo"/"RemoteIP": printer address or host name
+    char szRemotePort[12] = "";     // "NetInfo"/"RemotePort", default "3102"
+    BOOL bAutoDelete = TRUE;        // "QBXConfig"/"AutoDelete": off only for "no" in any case
+    char szSortBy[5] = "";          // "MiscData"/"SortBy": the View By string id as text
     char szSaveDir[MAX_PATH] = "";  // "MiscData"/"SaveDir"
-    char szBindIP[128] = "";      // "Halvern.ini" "IP"/"IP", read only when "IP"/"IPFROMINI" is not empty
-    int nRemotePort = 0;          // leading number of szRemotePort
+    char szBindIP[128] = "";        // "Halvern.ini" "IP"/"IP", read only when "IP"/"IPFROMINI" is not empty
+    int nRemotePort = 0;            // leading number of szRemotePort
 };
 
 // Reads every setting from iniFile (missing file, section or key: the default) and

@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
-extern BOOL g_bAutoDelete;        // delete each file on the printer after a good copy
-extern char g_szSortBy[5];        // the View By choice, as the decimal item data
-extern BOOL g_bSortByChanged;     // the list was sorted: SortBy is written at Close
-extern BOOL g_bDirectoryLoaded;   // a listing has been parsed and shown
+extern BOOL g_bAutoDelete;       // delete each file on the printer after a good copy
+extern char g_szSortBy[5];       // the View By choice, as the decimal item data
+extern BOOL g_bSortByChanged;    // the list was sorted: SortBy is written at Close
+extern BOOL g_bDirectoryLoaded;  // a listing has been parsed and shown
 
 // Start of the throughput measurement: seconds since 1970 and milliseconds.
 struct QbxTime {

@@ -19,9 +19,8 @@ int main(int argc, char** argv)
         return 0;
     }
     if (!QtPlatformDisplayAvailable()) {
-        std::fprintf(stderr,
-                     "quillbox: no display found; run it on a desktop, under xvfb-run, or with "
-                     "QT_QPA_PLATFORM=offscreen\n");
+        std::fprintf(stderr, "quillbox: no display found; run it on a desktop, under xvfb-run, or with "
+                             "QT_QPA_PLATFORM=offscreen\n");
         return 2;
     }
     QtPlatform platform(argc, argv);

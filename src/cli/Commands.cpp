@@ -35,8 +35,9 @@ bool ListOrReport(CPrinterSession& s, CliDirectory& dir, const CliCommon& c, int
     std::string reason;
     if (s.List(dir, reason)) {
         if (dir.bFull && c.verbosity >= 0)
-            std::fprintf(stderr, "quillbox-cli: the printer holds more than %d files for user %s; only the first %d "
-                                 "were listed\n",
+            std::fprintf(stderr,
+                         "quillbox-cli: the printer holds more than %d files for user %s; only the first %d "
+                         "were listed\n",
                          QBX_MAX_DIR_ENTRIES, c.userID.c_str(), QBX_MAX_DIR_ENTRIES);
         return true;
     }
@@ -55,7 +56,7 @@ std::vector<int> SortedOrder(const DirHeader& dir, int key)
 
 bool IsFolder(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -187,7 +188,8 @@ int RunGet(const CliCommon& c, const std::string& folder, const std::vector<std:
     int status = QBX_EXIT_OK;
     if (!ListOrReport(s, dir, c, status)) return status;
     int failures = 0;
-    std::vector<int> picked = names.empty() ? SortedOrder(dir.header, QBX_SORT_NAME) : PickRecords(dir.header, names, failures);
+    std::vector<int> picked =
+        names.empty() ? SortedOrder(dir.header, QBX_SORT_NAME) : PickRecords(dir.header, names, failures);
     std::vector<const DirEntry*> entries;
     for (int i : picked) entries.push_back(&dir.header.entries[i]);
     std::vector<std::string> dests = GetDestPaths(folder, entries);
@@ -252,20 +254,21 @@ int SyncRound(const CliCommon& c, const std::string& folder, bool deleteAfter, b
         std::string name = SyncFileName(dir.header.entries[i]);
         dests.push_back(name.empty() ? name : folder + (folder.back() == '/' ? "" : "/") + name);
     }
-    int failures = CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, false,
-                             [](const DirEntry& e, const std::string& dest, std::string& conflict) {
-                                 struct stat st{};
-                                 if (::stat(dest.c_str(), &st) != 0) return false;
-                                 auto listed = std::strtoull(e.size, nullptr, 10);
-                                 if (static_cast<unsigned long long>(st.st_size) == listed) return true;
-                                 // A file of that name but another size is not this scan as
-                                 // the printer has it; it is someone's, and left alone.
-                                 conflict = dest + " exists with " + std::to_string(st.st_size) +
-                                            " bytes, the printer's file has " + std::to_string(listed) +
-                                            "; it was left alone and nothing was copied (move it away to fetch the scan)";
-                                 return false;
-                             },
-                             cutShort);
+    int failures = CopyBatch(
+        s, c, dir.header, picked, dests, folder, deleteAfter, false,
+        [](const DirEntry& e, const std::string& dest, std::string& conflict) {
+            struct stat st {};
+            if (::stat(dest.c_str(), &st) != 0) return false;
+            auto listed = std::strtoull(e.size, nullptr, 10);
+            if (static_cast<unsigned long long>(st.st_size) == listed) return true;
+            // A file of that name but another size is not this scan as
+            // the printer has it; it is someone's, and left alone.
+            conflict = dest + " exists with " + std::to_string(st.st_size) + " bytes, the printer's file has " +
+                       std::to_string(listed) +
+                       "; it was left alone and nothing was copied (move it away to fetch the scan)";
+            return false;
+        },
+        cutShort);
     if (g_nStopSignal) return StopStatus();
     return failures ? QBX_EXIT_FILES : QBX_EXIT_OK;
 }

@@ -95,8 +95,9 @@ void PrintListJson(std::FILE* out, const DirHeader& dir, const std::vector<int>&
         std::string stamp = d.empty() ? "null"
                                       : JsonString(d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2) + "T" +
                                                    d.substr(8, 2) + ":" + d.substr(10, 2) + ":" + d.substr(12, 2));
-        std::fprintf(out, "%s\n  {\"file\": %s, \"name\": %s, \"dup\": %s, \"size\": %s, \"date\": %s, \"time\": %s, "
-                          "\"timestamp\": %s, \"path\": %s}",
+        std::fprintf(out,
+                     "%s\n  {\"file\": %s, \"name\": %s, \"dup\": %s, \"size\": %s, \"date\": %s, \"time\": %s, "
+                     "\"timestamp\": %s, \"path\": %s}",
                      first ? "" : ",", JsonString(CliFileName(e)).c_str(),
                      JsonString(Field(e.name, sizeof e.name)).c_str(), AllDigits(dup) ? dup.c_str() : "null",
                      AllDigits(size) ? size.c_str() : JsonString(size).c_str(),
@@ -134,8 +135,8 @@ std::string CProgressBar::Line(const std::string& name, std::uint64_t bytes, std
     char tail[128];
     // Fixed-width fields keep the bar from changing length while it fills.
     std::snprintf(tail, sizeof tail, " %3d%%  %10s / %-10s  %10s/s  %5s left", static_cast<int>(fraction * 100),
-                  HumanBytes(bytes).c_str(), HumanBytes(total).c_str(), HumanBytes(static_cast<std::uint64_t>(rate)).c_str(),
-                  left.c_str());
+                  HumanBytes(bytes).c_str(), HumanBytes(total).c_str(),
+                  HumanBytes(static_cast<std::uint64_t>(rate)).c_str(), left.c_str());
     std::string shown = name;
     auto slash = shown.find_last_of('/');
     if (slash != std::string::npos) shown = shown.substr(slash + 1);

@@ -26,10 +26,7 @@ std::string Text(const char* field, std::size_t size) { return std::string(field
 
 }  // namespace
 
-CliDirectory::CliDirectory() : entries(QBX_MAX_DIR_ENTRIES)
-{
-    header.entries = entries.data();
-}
+CliDirectory::CliDirectory() : entries(QBX_MAX_DIR_ENTRIES) { header.entries = entries.data(); }
 
 CPrinterSession::CPrinterSession(PrinterTarget target, std::string userID, QbxClock::time_point deadline)
     : m_target(std::move(target)), m_userID(std::move(userID)), m_deadline(deadline)
@@ -147,10 +144,8 @@ bool PutInPlace(LocalCopy& copy, const std::string& dest, bool overwrite, std::s
 std::string NotWholeReason(const CUploadAnswer& answer, const std::string& size)
 {
     switch (answer.Verdict()) {
-    case UploadVerdict::Whole:
-        return {};
-    case UploadVerdict::NotOnPrinter:
-        return "not on the printer any more (it answered FILEERROR); nothing was copied";
+    case UploadVerdict::Whole: return {};
+    case UploadVerdict::NotOnPrinter: return "not on the printer any more (it answered FILEERROR); nothing was copied";
     case UploadVerdict::SizeChanged:
         return "changed on the printer since it was listed (now " + std::to_string(answer.AnnouncedSize()) +
                " bytes, listed " + size + "); nothing was copied, list again";
@@ -160,8 +155,7 @@ std::string NotWholeReason(const CUploadAnswer& answer, const std::string& size)
         return "the printer ended the connection after " + std::to_string(answer.DataBytes()) + " of " + size +
                " bytes; nothing was put in place";
     case UploadVerdict::NotAFile:
-    case UploadVerdict::InProgress:
-        break;
+    case UploadVerdict::InProgress: break;
     }
     return "the printer's answer is not the file (no usable transfer header); nothing was copied";
 }
@@ -196,7 +190,10 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
     if (progress) progress->Begin(dest, listed);
     struct EndProgress {
         IFetchProgress* p;
-        ~EndProgress() { if (p) p->End(); }
+        ~EndProgress()
+        {
+            if (p) p->End();
+        }
     } endProgress{progress};
 
     while (!answer.Finished()) {

@@ -38,8 +38,8 @@ public:
 };
 
 enum class FetchStatus {
-    Copied,       // the copy is in place (and, when asked, the original deleted)
-    Failed,       // nothing was put in place; reason says why
+    Copied,            // the copy is in place (and, when asked, the original deleted)
+    Failed,            // nothing was put in place; reason says why
     CopiedNotDeleted,  // the copy is in place but the deletion job could not be sent
 };
 

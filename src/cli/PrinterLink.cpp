@@ -64,8 +64,7 @@ bool CPrinterLink::Connect(const PrinterTarget& target, QbxClock::time_point dea
     sockaddr_in remote{};
     remote.sin_family = AF_INET;
     remote.sin_port = htons(static_cast<uint16_t>(target.port));
-    if (target.port <= 0 || target.port > 65535 || !ResolveIPv4(target.host, remote.sin_addr))
-        return Fail(WSAEINVAL);
+    if (target.port <= 0 || target.port > 65535 || !ResolveIPv4(target.host, remote.sin_addr)) return Fail(WSAEINVAL);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     if (!target.bindIP.empty() && inet_pton(AF_INET, target.bindIP.c_str(), &local.sin_addr) != 1)

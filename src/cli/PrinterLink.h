@@ -29,7 +29,7 @@ using QbxClock = std::chrono::steady_clock;
 extern volatile std::sig_atomic_t g_nStopSignal;
 
 struct PrinterTarget {
-    std::string host;    // dotted IPv4 address or host name
+    std::string host;  // dotted IPv4 address or host name
     int port = 3102;
     std::string bindIP;  // local address to bind to; empty: any
 };

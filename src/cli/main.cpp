@@ -22,7 +22,7 @@ void OnStopSignal(int sig) { g_nStopSignal = sig; }
 
 void InstallStopHandlers()
 {
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = OnStopSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = 0;  // no SA_RESTART: a waiting poll() returns at once
@@ -41,7 +41,8 @@ bool SplitPrinter(const std::string& text, std::string& host, int& port)
     }
     host = text.substr(0, colon);
     std::string p = text.substr(colon + 1);
-    if (host.empty() || p.empty() || p.size() > 5 || p.find_first_not_of("0123456789") != std::string::npos) return false;
+    if (host.empty() || p.empty() || p.size() > 5 || p.find_first_not_of("0123456789") != std::string::npos)
+        return false;
     port = std::atoi(p.c_str());
     return port > 0 && port <= 65535;
 }
@@ -73,7 +74,8 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
     c.target.port = settings.nRemotePort;
     c.target.bindIP = settings.szBindIP;
     if (!printer.empty() && !SplitPrinter(printer, c.target.host, c.target.port)) {
-        std::fprintf(stderr, "quillbox-cli: --printer %s is not HOST or HOST:PORT (port 1 to 65535)\n", printer.c_str());
+        std::fprintf(stderr, "quillbox-cli: --printer %s is not HOST or HOST:PORT (port 1 to 65535)\n",
+                     printer.c_str());
         return QBX_EXIT_USAGE;
     }
     if (c.target.host.empty()) {
@@ -82,8 +84,9 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
         return QBX_EXIT_USAGE;
     }
     if (c.target.port <= 0 || c.target.port > 65535) {
-        std::fprintf(stderr, "quillbox-cli: the printer port in %s (\"%s\") is not a port number; give "
-                             "--printer HOST:PORT\n",
+        std::fprintf(stderr,
+                     "quillbox-cli: the printer port in %s (\"%s\") is not a port number; give "
+                     "--printer HOST:PORT\n",
                      ini.c_str(), settings.szRemotePort);
         return QBX_EXIT_USAGE;
     }
@@ -95,7 +98,8 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
         user = id;
     }
     if (!ValidUserID(user)) {
-        std::fprintf(stderr, "quillbox-cli: %s: a user ID is 1 to 8 digits, as keyed in at the scanner; give --user ID\n",
+        std::fprintf(stderr,
+                     "quillbox-cli: %s: a user ID is 1 to 8 digits, as keyed in at the scanner; give --user ID\n",
                      user.empty() ? "no user ID" : user.c_str());
         return QBX_EXIT_USAGE;
     }
@@ -126,7 +130,9 @@ int main(int argc, char** argv)
 
     auto common = [&](CLI::App* cmd) {
         cmd->add_option("--printer", printer, "Printer address, HOST or HOST:PORT (default: the dialog's settings)");
-        cmd->add_option("--user", user, "Your user ID at the scanner, 1 to 8 digits (default: UserID in section CommandLine of the settings)");
+        cmd->add_option(
+            "--user", user,
+            "Your user ID at the scanner, 1 to 8 digits (default: UserID in section CommandLine of the settings)");
         cmd->add_option("--config", config, "Settings file to read instead of Quillbox.ini beside the program");
         cmd->add_option("--timeout", timeout, "Give up after this many seconds (each round of sync); 0: never")
             ->check(CLI::NonNegativeNumber)

@@ -17,12 +17,12 @@ constexpr char CR = '\r';
 constexpr char LF = '\n';
 constexpr char TAB = '\t';
 
-constexpr size_t kPathMax = sizeof(DirEntry::path) - 1;      // 63 characters
-constexpr size_t kNameMax = sizeof(DirEntry::name) - 1;      // 15
-constexpr size_t kSizeMax = sizeof(DirEntry::size) - 1;      // 11
-constexpr int kSequenceLen = 3;                               // "007" in "(007)"
-constexpr int kDateDigits = 14;                               // YYYYMMDDhhmmss
-constexpr int kDateKeyOffset = 2;                             // ")(" then the digits
+constexpr size_t kPathMax = sizeof(DirEntry::path) - 1;  // 63 characters
+constexpr size_t kNameMax = sizeof(DirEntry::name) - 1;  // 15
+constexpr size_t kSizeMax = sizeof(DirEntry::size) - 1;  // 11
+constexpr int kSequenceLen = 3;                          // "007" in "(007)"
+constexpr int kDateDigits = 14;                          // YYYYMMDDhhmmss
+constexpr int kDateKeyOffset = 2;                        // ")(" then the digits
 
 bool IsLineEnd(char c) { return c == CR || c == LF; }
 
@@ -35,8 +35,7 @@ using NameKey = std::array<unsigned char, sizeof(DirEntry::name)>;
 NameKey KeyOfName(const char (&name)[sizeof(DirEntry::name)])
 {
     NameKey k{};
-    for (std::size_t i = 0; i < k.size() && name[i] != '\0'; ++i)
-        k[i] = static_cast<unsigned char>(name[i]);
+    for (std::size_t i = 0; i < k.size() && name[i] != '\0'; ++i) k[i] = static_cast<unsigned char>(name[i]);
     return k;
 }
 
@@ -46,8 +45,7 @@ int CompareKeys(const NameKey& a, const NameKey& b) { return std::memcmp(a.data(
 int Find(const char* s, int len, int from, char c)
 {
     for (int i = from; i < len; ++i)
-        if (s[i] == c)
-            return i;
+        if (s[i] == c) return i;
     return -1;
 }
 
@@ -55,8 +53,7 @@ int Find(const char* s, int len, int from, char c)
 int FindUserPrefix(const char* s, int len)
 {
     for (int i = 0; i + 1 < len; ++i)
-        if (s[i] == 's' && s[i + 1] == '/')
-            return i;
+        if (s[i] == 's' && s[i + 1] == '/') return i;
     return -1;
 }
 
@@ -79,54 +76,43 @@ bool IsLineWanted(const char* line, const char* userID)
 
     // User ID: the text between the first "s/" and the next "(" equals it exactly.
     const int prefix = FindUserPrefix(line, len);
-    if (prefix < 0)
-        return false;
+    if (prefix < 0) return false;
     const int idStart = prefix + 2;
     const int idEnd = Find(line, len, idStart, '(');
-    if (idEnd < 0)
-        return false;
+    if (idEnd < 0) return false;
     const int idLen = userID ? TextLen(userID, sizeof(DirEntry::path)) : 0;
-    if (idEnd - idStart != idLen || std::memcmp(line + idStart, userID ? userID : "", idLen) != 0)
-        return false;
+    if (idEnd - idStart != idLen || std::memcmp(line + idStart, userID ? userID : "", idLen) != 0) return false;
 
     // Type: exactly "TIF" after the first "." (so ".TIFF" passes, ".tif" does not).
     const int dot = Find(line, len, 0, '.');
-    if (dot < 0 || len - (dot + 1) < 3 || std::memcmp(line + dot + 1, "TIF", 3) != 0)
-        return false;
+    if (dot < 0 || len - (dot + 1) < 3 || std::memcmp(line + dot + 1, "TIF", 3) != 0) return false;
 
     // The size text after the first TAB must fit `size`; no TAB means an empty size.
     const int tab = Find(line, len, 0, TAB);
     const int pathLen = tab < 0 ? len : tab;
-    if (tab >= 0 && static_cast<size_t>(len - (tab + 1)) > kSizeMax)
-        return false;
+    if (tab >= 0 && static_cast<size_t>(len - (tab + 1)) > kSizeMax) return false;
 
     // The path itself needs a "(" with a whole sequence part behind it, a ".",
     // and a ")"; otherwise it has no display name or is not one of our scans.
     const int open = Find(line, pathLen, 0, '(');
-    if (open < 0 || pathLen - (open + 1) < kSequenceLen)
-        return false;
+    if (open < 0 || pathLen - (open + 1) < kSequenceLen) return false;
     const int pathDot = Find(line, pathLen, 0, '.');
-    if (pathDot < 0 || Find(line, pathLen, 0, ')') < 0)
-        return false;
+    if (pathDot < 0 || Find(line, pathLen, 0, ')') < 0) return false;
 
     // The path goes between the quotes of the upload request: a quote or a control
     // character there would name another file or end the request.
     for (int i = 0; i < pathLen; ++i) {
         const auto u = static_cast<unsigned char>(line[i]);
-        if (u < 0x20 || u == 0x7F || line[i] == '"')
-            return false;
+        if (u < 0x20 || u == 0x7F || line[i] == '"') return false;
     }
 
     // Display name: sequence part plus the path from its first "." must fit `name`,
     // and none of it may carry a path separator, a drive colon or a control character.
-    if (static_cast<size_t>(kSequenceLen + (pathLen - pathDot)) > kNameMax)
-        return false;
+    if (static_cast<size_t>(kSequenceLen + (pathLen - pathDot)) > kNameMax) return false;
     for (int i = open + 1; i < open + 1 + kSequenceLen; ++i)
-        if (!IsNameCharSafe(line[i]))
-            return false;
+        if (!IsNameCharSafe(line[i])) return false;
     for (int i = pathDot; i < pathLen; ++i)
-        if (!IsNameCharSafe(line[i]))
-            return false;
+        if (!IsNameCharSafe(line[i])) return false;
     return true;
 }
 
@@ -134,8 +120,7 @@ bool IsLineWanted(const char* line, const char* userID)
 void CopyField(char* dst, size_t field, const char* src, size_t n)
 {
     std::memset(dst, 0, field);
-    if (n > field - 1)
-        n = field - 1;
+    if (n > field - 1) n = field - 1;
     std::memcpy(dst, src, n);
 }
 
@@ -144,15 +129,12 @@ void CopyField(char* dst, size_t field, const char* src, size_t n)
 long long ReadDecimal(const char* s, size_t field)
 {
     size_t i = 0;
-    while (i < field && (s[i] == ' ' || s[i] == TAB))
-        ++i;
+    while (i < field && (s[i] == ' ' || s[i] == TAB)) ++i;
     bool negative = false;
-    if (i < field && (s[i] == '+' || s[i] == '-'))
-        negative = s[i++] == '-';
+    if (i < field && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
     long long value = 0;
     for (; i < field && s[i] >= '0' && s[i] <= '9'; ++i)
-        if (value < 100000000000000000LL)
-            value = value * 10 + (s[i] - '0');
+        if (value < 100000000000000000LL) value = value * 10 + (s[i] - '0');
     return negative ? -value : value;
 }
 
@@ -167,12 +149,10 @@ DateKey ReadDateKey(const DirEntry& e)
     DateKey key{};
     const int len = TextLen(e.path, sizeof e.path);
     const int close = Find(e.path, len, 0, ')');
-    if (close < 0)
-        return key;
+    if (close < 0) return key;
     for (int k = 0; k < kDateDigits; ++k) {
         const int at = close + kDateKeyOffset + k;
-        if (at >= len)
-            break;
+        if (at >= len) break;
         key[k] = static_cast<unsigned char>(e.path[at]);
     }
     return key;
@@ -182,8 +162,7 @@ DateKey ReadDateKey(const DirEntry& e)
 
 int ParseListingChunk(DirHeader& dir, const ListingReader& st, const char* userID, const char* chunk, int len)
 {
-    if (!dir.entries || !chunk || len <= 0 || dir.count < 0 || dir.count > QBX_MAX_DIR_ENTRIES)
-        return QBX_LIST_MORE;
+    if (!dir.entries || !chunk || len <= 0 || dir.count < 0 || dir.count > QBX_MAX_DIR_ENTRIES) return QBX_LIST_MORE;
     if (dir.count == QBX_MAX_DIR_ENTRIES) {
         // The table is full: nothing more of this listing is stored.
         st.bDirectoryFull = TRUE;
@@ -203,11 +182,9 @@ int ParseListingChunk(DirHeader& dir, const ListingReader& st, const char* userI
     while (p < n) {
         if (st.bSkipLineEnds) {
             // The previous chunk ended on a line end; its CR may be followed by our LF.
-            while (p < n && IsLineEnd(chunk[p]))
-                ++p;
+            while (p < n && IsLineEnd(chunk[p])) ++p;
             st.bSkipLineEnds = FALSE;
-            if (p >= n)
-                break;
+            if (p >= n) break;
         }
 
         if (IsLineEnd(chunk[p])) {
@@ -226,8 +203,7 @@ int ParseListingChunk(DirHeader& dir, const ListingReader& st, const char* userI
             rec = &dir.entries[dir.count];
             used = strnlen(rec->path, sizeof rec->path);
 
-            while (p < n && IsLineEnd(chunk[p]))
-                ++p;
+            while (p < n && IsLineEnd(chunk[p])) ++p;
             if (p >= n) {
                 st.bSkipLineEnds = TRUE;
                 return QBX_LIST_MORE;
@@ -235,11 +211,9 @@ int ParseListingChunk(DirHeader& dir, const ListingReader& st, const char* userI
         }
 
         // "***" answers a listing without files; only a chunk that begins with "*" counts.
-        if (starChunk && ++st.nStarCount == 3)
-            return QBX_LIST_NO_FILES;
+        if (starChunk && ++st.nStarCount == 3) return QBX_LIST_NO_FILES;
         // Every "%" counts toward the end marker "%%%".
-        if (chunk[p] == '%' && ++st.nPercentCount == 3)
-            return dir.count > 0 ? QBX_LIST_COMPLETE : QBX_LIST_NO_FILES;
+        if (chunk[p] == '%' && ++st.nPercentCount == 3) return dir.count > 0 ? QBX_LIST_COMPLETE : QBX_LIST_NO_FILES;
 
         if (used < kPathMax) {
             rec->path[used++] = chunk[p];
@@ -256,8 +230,7 @@ int ParseListingChunk(DirHeader& dir, const ListingReader& st, const char* userI
 void ParseDirectoryRecords(DirHeader& dir)
 {
     const int count = UsableRecordCount(&dir);
-    if (count == 0)
-        return;
+    if (count == 0) return;
     std::array<NameKey, QBX_MAX_DIR_ENTRIES> names;
 
     for (int i = 0; i < count; ++i) {
@@ -286,8 +259,7 @@ void ParseDirectoryRecords(DirHeader& dir)
         }
         const int dot = Find(e.path, len, 0, '.');
         if (dot >= 0) {
-            for (int k = dot; k < len && nameLen < kNameMax; ++k)
-                e.name[nameLen++] = e.path[k];
+            for (int k = dot; k < len && nameLen < kNameMax; ++k) e.name[nameLen++] = e.path[k];
         }
 
         // Date and time from "(YYYYMMDDhhmmss" right after the first ")"; only
@@ -296,7 +268,7 @@ void ParseDirectoryRecords(DirHeader& dir)
         const int close = Find(e.path, len, 0, ')');
         if (close >= 0 && close + 1 < len && e.path[close + 1] == '(' && len - (close + 2) >= kDateDigits) {
             const char* d = e.path + close + 2;
-            const char text[] = {d[4], d[5], '/', d[6], d[7], '/', d[2], d[3], TAB,
+            const char text[] = {d[4], d[5], '/', d[6],  d[7],  '/', d[2],  d[3],  TAB,
                                  d[8], d[9], ':', d[10], d[11], ':', d[12], d[13], '\0'};
             static_assert(sizeof text <= sizeof e.dateTime);
             std::memcpy(e.dateTime, text, sizeof text);
@@ -314,8 +286,7 @@ void ParseDirectoryRecords(DirHeader& dir)
             if (CompareKeys(names[j], names[i]) == 0) {
                 // At most 999 with 1000 records; the bound only keeps the text inside its field.
                 long long number = ReadDecimal(other.dupNumber, sizeof other.dupNumber) + 1;
-                if (number < 1 || number > 9999999)
-                    number = 9999999;
+                if (number < 1 || number > 9999999) number = 9999999;
                 std::snprintf(e.dupNumber, sizeof e.dupNumber, "%d", static_cast<int>(number));
                 break;
             }
@@ -325,22 +296,18 @@ void ParseDirectoryRecords(DirHeader& dir)
 
 void RemoveDirRecord(DirHeader& dir, int index)
 {
-    if (!dir.entries || dir.count <= 0 || dir.count > QBX_MAX_DIR_ENTRIES || index < 0 || index >= dir.count)
-        return;
+    if (!dir.entries || dir.count <= 0 || dir.count > QBX_MAX_DIR_ENTRIES || index < 0 || index >= dir.count) return;
     const int last = dir.count - 1;
     // The last record takes the freed place, so the table's order is not kept.
-    if (index != last)
-        dir.entries[index] = dir.entries[last];
+    if (index != last) dir.entries[index] = dir.entries[last];
     std::memset(&dir.entries[last], 0, sizeof(DirEntry));
     --dir.count;
 }
 
 void SortDirectoryOrder(const DirHeader& dir, int key, int* order)
 {
-    if (!dir.entries || !order || dir.count <= 1)
-        return;
-    if (key != QBX_SORT_NAME && key != QBX_SORT_SIZE && key != QBX_SORT_DATE)
-        return;
+    if (!dir.entries || !order || dir.count <= 1) return;
+    if (key != QBX_SORT_NAME && key != QBX_SORT_SIZE && key != QBX_SORT_DATE) return;
     const int count = UsableRecordCount(&dir);
 
     // Keys are read once per record; the comparisons below are those of the
@@ -361,41 +328,30 @@ void SortDirectoryOrder(const DirHeader& dir, int key, int* order)
         for (int q = 0; q < p; ++q) {
             const int a = order[q];
             const int b = order[p];
-            if (a < 0 || a >= count || b < 0 || b >= count)
-                continue;
+            if (a < 0 || a >= count || b < 0 || b >= count) continue;
             bool swap = false;
             switch (key) {
-            case QBX_SORT_NAME:
-                swap = CompareKeys(names[a], names[b]) > 0;
-                break;
-            case QBX_SORT_SIZE:
-                swap = sizes[a] < sizes[b];
-                break;
-            case QBX_SORT_DATE:
-                swap = std::memcmp(dates[a].data(), dates[b].data(), kDateDigits) < 0;
-                break;
+            case QBX_SORT_NAME: swap = CompareKeys(names[a], names[b]) > 0; break;
+            case QBX_SORT_SIZE: swap = sizes[a] < sizes[b]; break;
+            case QBX_SORT_DATE: swap = std::memcmp(dates[a].data(), dates[b].data(), kDateDigits) < 0; break;
             }
-            if (swap)
-                std::swap(order[q], order[p]);
+            if (swap) std::swap(order[q], order[p]);
         }
     }
 }
 
 int UsableRecordCount(const DirHeader* dir)
 {
-    if (!dir || !dir->entries || dir->count <= 0)
-        return 0;
+    if (!dir || !dir->entries || dir->count <= 0) return 0;
     return dir->count > QBX_MAX_DIR_ENTRIES ? QBX_MAX_DIR_ENTRIES : dir->count;
 }
 
 void MarkOnlyRecords(DirHeader& dir, std::span<const LPARAM> records)
 {
     const int count = UsableRecordCount(&dir);
-    for (int i = 0; i < count; ++i)
-        dir.entries[i].marked = 0;
+    for (int i = 0; i < count; ++i) dir.entries[i].marked = 0;
     for (LPARAM record : records) {
-        if (record < 0 || record >= count)
-            continue;
+        if (record < 0 || record >= count) continue;
         dir.entries[record].marked = 1;
         dir.entries[record].processed = 0;
     }
@@ -405,31 +361,27 @@ void AddRecordMarks(DirHeader& dir, std::span<const LPARAM> records)
 {
     const int count = UsableRecordCount(&dir);
     for (LPARAM record : records)
-        if (record >= 0 && record < count)
-            dir.entries[record].marked = 1;
+        if (record >= 0 && record < count) dir.entries[record].marked = 1;
 }
 
 int FirstMarkedRecord(const DirHeader& dir, int from)
 {
     const int count = UsableRecordCount(&dir);
     for (int i = from < 0 ? 0 : from; i < count; ++i)
-        if (dir.entries[i].marked == 1)
-            return i;
+        if (dir.entries[i].marked == 1) return i;
     return -1;
 }
 
 bool TakeRecordMark(DirHeader& dir, int index)
 {
-    if (index < 0 || index >= UsableRecordCount(&dir) || dir.entries[index].marked != 1)
-        return false;
+    if (index < 0 || index >= UsableRecordCount(&dir) || dir.entries[index].marked != 1) return false;
     dir.entries[index].marked = 0;
     return true;
 }
 
 void SetRecordProcessed(DirHeader& dir, int index)
 {
-    if (index < 0 || index >= UsableRecordCount(&dir))
-        return;
+    if (index < 0 || index >= UsableRecordCount(&dir)) return;
     dir.entries[index].marked = 0;
     dir.entries[index].processed = 1;
 }
@@ -438,8 +390,7 @@ void SetMarkedRecordsProcessed(DirHeader& dir)
 {
     const int count = UsableRecordCount(&dir);
     for (int i = 0; i < count; ++i)
-        if (dir.entries[i].marked)
-            SetRecordProcessed(dir, i);
+        if (dir.entries[i].marked) SetRecordProcessed(dir, i);
 }
 
 void RestoreProcessedMarks(DirHeader& dir)

@@ -31,8 +31,8 @@ struct DirEntry {
 // Pending list commands (DirHeader::command).
 constexpr int32_t QBX_CMD_NONE = 0;
 constexpr int32_t QBX_CMD_RETRIEVE = 1;
-constexpr int32_t QBX_CMD_DELETE = 6;         // each file is confirmed on its own
-constexpr int32_t QBX_CMD_DELETE_ALL = 7;     // "Yes to All" was chosen
+constexpr int32_t QBX_CMD_DELETE = 6;      // each file is confirmed on its own
+constexpr int32_t QBX_CMD_DELETE_ALL = 7;  // "Yes to All" was chosen
 
 struct DirHeader {
     int32_t count;      // records 0..count-1 are valid; record `count` is the line being received

@@ -43,4 +43,3 @@ LRESULT CMainFrame::OnRetrieveCommand(WPARAM, LPARAM lParam)
     if (closeList && m_pRetrieveDlg && m_pRetrieveDlg->m_hWnd) m_pRetrieveDlg->DestroyWindow();
     return 1;
 }
-

@@ -209,8 +209,7 @@ void CMainFrame::OnConnectTimer()
         SetMainStatus(GetStringRes(IDS_WAITING_FOR_DATA));
         PostMessage(WM_QBX_IP_OP, QBX_DEL_RESUME, 0);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

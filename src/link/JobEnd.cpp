@@ -50,9 +50,7 @@ void CMainFrame::JobEnd(int kind)
     };
 
     switch (kind) {
-    case QBX_JE_DIRGET:
-        backToMainDialog(true);
-        break;
+    case QBX_JE_DIRGET: backToMainDialog(true); break;
     case QBX_JE_FILEGET:
         OutputDebugString("JobEnd with QBX_JE_FILEGET\n");
         listOrMainDialog();
@@ -61,7 +59,6 @@ void CMainFrame::JobEnd(int kind)
         if (m_pDirectory && m_pDirectory->command == QBX_CMD_DELETE_ALL && m_bConnected) CloseConnection();
         listOrMainDialog();
         break;
-    default:
-        break;
+    default: break;
     }
 }

@@ -17,8 +17,7 @@ public:
 
     void Append(const char* text, int len)
     {
-        if (m_failed)
-            return;
+        if (m_failed) return;
         // One byte stays free for the terminating NUL.
         if (len < 0 || len > m_size - 1 - m_len) {
             m_failed = true;
@@ -85,23 +84,20 @@ bool IsQuotable(const char* path)
 {
     for (const char* p = path; *p != '\0'; ++p) {
         const auto u = static_cast<unsigned char>(*p);
-        if (u < 0x20 || u == 0x7F || *p == '"')
-            return false;
+        if (u < 0x20 || u == 0x7F || *p == '"') return false;
     }
     return true;
 }
 
 bool ComposeUpload(JobWriter& w, const char* path)
 {
-    if (!IsQuotable(path))
-        return false;
+    if (!IsQuotable(path)) return false;
     // The transfer line is formatted in a scratch area of its own first; a
     // path too long for it refuses the job rather than asking for another file.
     char line[128];
-    int n = std::snprintf(line, sizeof line, "%s FSUPLOAD NAME=\"%s\" OFFSET=%d SIZE=%d%s", kPJL, path, 0,
-                          2147483647, "\r\n");
-    if (n < 0 || n >= static_cast<int>(sizeof line))
-        return false;
+    int n = std::snprintf(line, sizeof line, "%s FSUPLOAD NAME=\"%s\" OFFSET=%d SIZE=%d%s", kPJL, path, 0, 2147483647,
+                          "\r\n");
+    if (n < 0 || n >= static_cast<int>(sizeof line)) return false;
     AppendHeader(w);
     w.Append(line, n);
     AppendTrailer(w);
@@ -117,8 +113,7 @@ void ComposeDelete(JobWriter& w, const char* path)
     // every parenthesis (the image store's names hold one or two groups) and
     // before every backslash, so the string names exactly the listed file.
     for (const char* p = path; *p != '\0'; ++p) {
-        if (*p == '(' || *p == ')' || *p == '\\')
-            w.AppendChar('\\');
+        if (*p == '(' || *p == ')' || *p == '\\') w.AppendChar('\\');
         w.AppendChar(*p);
     }
     w.Append(") deletefile\n\x04");
@@ -129,30 +124,25 @@ void ComposeDelete(JobWriter& w, const char* path)
 
 int ComposeJob(char* buf, int bufSize, int jobKind, const char* userID, const char* path)
 {
-    if (buf == nullptr || bufSize <= 0)
-        return -1;
+    if (buf == nullptr || bufSize <= 0) return -1;
     std::memset(buf, 0, static_cast<size_t>(bufSize));
 
     JobWriter w(buf, bufSize);
     bool ok = true;
     switch (jobKind) {
     case JOB_DIR:
-        if (userID == nullptr)
-            return -1;
+        if (userID == nullptr) return -1;
         ComposeDirectory(w, userID);
         break;
     case JOB_UPLOAD:
-        if (path == nullptr)
-            return -1;
+        if (path == nullptr) return -1;
         ok = ComposeUpload(w, path);
         break;
     case JOB_DELETE:
-        if (path == nullptr)
-            return -1;
+        if (path == nullptr) return -1;
         ComposeDelete(w, path);
         break;
-    default:
-        return -1;
+    default: return -1;
     }
     if (!ok || w.Failed()) {
         std::memset(buf, 0, static_cast<size_t>(bufSize));

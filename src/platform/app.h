@@ -46,7 +46,11 @@ public:
     BOOL DestroyWindow() override;
 
     // Base handlers the program's frame may call.
-    int OnCreate(void* createStruct) { (void)createStruct; return 0; }
+    int OnCreate(void* createStruct)
+    {
+        (void)createStruct;
+        return 0;
+    }
     void OnClose();
 
     std::string m_strTitle;

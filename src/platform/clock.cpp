@@ -34,7 +34,10 @@ void ManualClock::WallTime(std::int64_t* seconds, int* millis)
     std::int64_t w = m_wallMs;
     std::int64_t s = w / 1000;
     int m = static_cast<int>(w % 1000);
-    if (m < 0) { m += 1000; --s; }
+    if (m < 0) {
+        m += 1000;
+        --s;
+    }
     if (seconds) *seconds = s;
     if (millis) *millis = m;
 }

@@ -165,7 +165,8 @@ bool LocalCopy::Commit()
     const int closeErr = errno;
     m_fd = -1;
     if (ok && closed != 0) ok = Fail("Cannot write", m_destPath, closeErr);
-    if (ok && ::rename(m_tempPath.c_str(), m_destPath.c_str()) != 0) ok = Fail("Cannot put in place", m_destPath, errno);
+    if (ok && ::rename(m_tempPath.c_str(), m_destPath.c_str()) != 0)
+        ok = Fail("Cannot put in place", m_destPath, errno);
     if (!ok) {
         // The copy is not good: its temporary file goes, and the reason stays in Error().
         if (::unlink(m_tempPath.c_str()) != 0 && errno != ENOENT)

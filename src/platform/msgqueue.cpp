@@ -113,8 +113,7 @@ Timer* DueTimer(HWND hwnd, UINT fmin, UINT fmax)
     return best;
 }
 
-bool Take(MSG* out, HWND hwnd, UINT fmin, UINT fmax, bool remove,
-          const std::function<bool(const MSG&)>* skip = nullptr)
+bool Take(MSG* out, HWND hwnd, UINT fmin, UINT fmax, bool remove, const std::function<bool(const MSG&)>* skip = nullptr)
 {
     {
         std::lock_guard<std::mutex> lock(g_postMutex);
@@ -235,8 +234,8 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs)
 
 BOOL KillTimer(HWND hwnd, UINT_PTR id)
 {
-    auto it = std::find_if(g_timers.begin(), g_timers.end(),
-                           [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
+    auto it =
+        std::find_if(g_timers.begin(), g_timers.end(), [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
     if (it == g_timers.end()) return FALSE;
     g_timers.erase(it);
     return TRUE;
@@ -245,8 +244,7 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id)
 // Called when a window goes away: its timers stop.
 void PlatformKillWindowTimers(HWND hwnd)
 {
-    g_timers.erase(std::remove_if(g_timers.begin(), g_timers.end(),
-                                  [&](const Timer& t) { return t.hwnd == hwnd; }),
+    g_timers.erase(std::remove_if(g_timers.begin(), g_timers.end(), [&](const Timer& t) { return t.hwnd == hwnd; }),
                    g_timers.end());
 }
 

@@ -25,32 +25,22 @@ struct IniFile {
     std::vector<Line> lines;
 };
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view Trim(std::string_view s)
 {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
     return s;
 }
 
-char LowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool SameName(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-        return false;
+    if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
     }
     return true;
 }
@@ -65,11 +55,9 @@ bool IsComment(std::string_view line)
 bool ParseSection(std::string_view line, std::string_view* name)
 {
     std::string_view t = Trim(line);
-    if (t.empty() || t.front() != '[')
-        return false;
+    if (t.empty() || t.front() != '[') return false;
     size_t close = t.find(']');
-    if (close == std::string_view::npos)
-        return false;
+    if (close == std::string_view::npos) return false;
     *name = Trim(t.substr(1, close - 1));
     return true;
 }
@@ -77,21 +65,15 @@ bool ParseSection(std::string_view line, std::string_view* name)
 // "key=value"; keyEnd receives the position in line just after the key's last character.
 bool ParseKey(std::string_view line, std::string_view* key, std::string_view* value, size_t* keyEnd)
 {
-    if (IsComment(line))
-        return false;
+    if (IsComment(line)) return false;
     std::string_view dummy;
-    if (ParseSection(line, &dummy))
-        return false;
+    if (ParseSection(line, &dummy)) return false;
     size_t eq = line.find('=');
-    if (eq == std::string_view::npos)
-        return false;
+    if (eq == std::string_view::npos) return false;
     *key = Trim(line.substr(0, eq));
-    if (key->empty())
-        return false;
-    if (value != nullptr)
-        *value = Trim(line.substr(eq + 1));
-    if (keyEnd != nullptr)
-        *keyEnd = static_cast<size_t>(key->data() - line.data()) + key->size();
+    if (key->empty()) return false;
+    if (value != nullptr) *value = Trim(line.substr(eq + 1));
+    if (keyEnd != nullptr) *keyEnd = static_cast<size_t>(key->data() - line.data()) + key->size();
     return true;
 }
 
@@ -100,8 +82,7 @@ std::string ResolvePath(const char* file)
     std::string path(file);
     if (path.find('/') == std::string::npos && !g_systemFolder.empty()) {
         std::string full = g_systemFolder;
-        if (full.back() != '/')
-            full += '/';
+        if (full.back() != '/') full += '/';
         return full + path;
     }
     return path;
@@ -112,16 +93,14 @@ int ReadWholeFile(const std::string& path, std::string* content)
 {
     content->clear();
     FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return errno != 0 ? errno : EIO;
+    if (f == nullptr) return errno != 0 ? errno : EIO;
     char chunk[4096];
     int err = 0;
     for (;;) {
         size_t n = std::fread(chunk, 1, sizeof chunk, f);
         content->append(chunk, n);
         if (n < sizeof chunk) {
-            if (std::ferror(f))
-                err = errno != 0 ? errno : EIO;
+            if (std::ferror(f)) err = errno != 0 ? errno : EIO;
             break;
         }
     }
@@ -164,8 +143,7 @@ int FindSection(const IniFile& ini, std::string_view section)
 {
     for (size_t i = 0; i < ini.lines.size(); ++i) {
         std::string_view name;
-        if (ParseSection(ini.lines[i].text, &name) && SameName(name, section))
-            return static_cast<int>(i);
+        if (ParseSection(ini.lines[i].text, &name) && SameName(name, section)) return static_cast<int>(i);
     }
     return -1;
 }
@@ -175,8 +153,7 @@ int SectionEnd(const IniFile& ini, int header)
 {
     for (size_t i = static_cast<size_t>(header) + 1; i < ini.lines.size(); ++i) {
         std::string_view name;
-        if (ParseSection(ini.lines[i].text, &name))
-            return static_cast<int>(i);
+        if (ParseSection(ini.lines[i].text, &name)) return static_cast<int>(i);
     }
     return static_cast<int>(ini.lines.size());
 }
@@ -185,8 +162,7 @@ int FindKey(const IniFile& ini, int header, int end, std::string_view key)
 {
     for (int i = header + 1; i < end; ++i) {
         std::string_view k;
-        if (ParseKey(ini.lines[static_cast<size_t>(i)].text, &k, nullptr, nullptr) && SameName(k, key))
-            return i;
+        if (ParseKey(ini.lines[static_cast<size_t>(i)].text, &k, nullptr, nullptr) && SameName(k, key)) return i;
     }
     return -1;
 }
@@ -195,16 +171,12 @@ int FindKey(const IniFile& ini, int header, int end, std::string_view key)
 std::string DefaultEol(const IniFile& ini)
 {
     for (const Line& l : ini.lines) {
-        if (!l.eol.empty())
-            return l.eol;
+        if (!l.eol.empty()) return l.eol;
     }
     return "\n";
 }
 
-bool HasLineBreak(const char* s)
-{
-    return s != nullptr && std::strpbrk(s, "\r\n") != nullptr;
-}
+bool HasLineBreak(const char* s) { return s != nullptr && std::strpbrk(s, "\r\n") != nullptr; }
 
 bool WriteAll(int fd, const std::string& data)
 {
@@ -212,8 +184,7 @@ bool WriteAll(int fd, const std::string& data)
     while (done < data.size()) {
         ssize_t n = ::write(fd, data.data() + done, data.size() - done);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return false;
         }
         done += static_cast<size_t>(n);
@@ -243,24 +214,20 @@ bool ReplaceFile(const std::string& path, const std::string& content)
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = target + "." + std::to_string(static_cast<long>(::getpid())) + "." + std::to_string(++s_counter) +
-               ".tmp";
+        temp =
+            target + "." + std::to_string(static_cast<long>(::getpid())) + "." + std::to_string(++s_counter) + ".tmp";
         // 0666 lets the umask decide the mode of a new file, as for any file the program makes.
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
+        if (fd < 0 && errno != EEXIST) return false;
     }
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
 
     bool ok = true;
-    if (exists)
-        ok = ::fchmod(fd, st.st_mode & 07777) == 0;
+    if (exists) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
     ok = ok && WriteAll(fd, content) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok)
-        ::unlink(temp.c_str());
+    if (!ok) ::unlink(temp.c_str());
     return ok;
 }
 
@@ -276,16 +243,12 @@ std::string Join(const IniFile& ini)
 
 }  // namespace
 
-void SetProfileSystemFolder(const char* folder)
-{
-    g_systemFolder = folder != nullptr ? folder : "";
-}
+void SetProfileSystemFolder(const char* folder) { g_systemFolder = folder != nullptr ? folder : ""; }
 
 DWORD GetPrivateProfileString(const char* section, const char* key, const char* def, char* out, DWORD size,
                               const char* file)
 {
-    if (out == nullptr || size == 0)
-        return 0;
+    if (out == nullptr || size == 0) return 0;
 
     std::string value = def != nullptr ? def : "";
     std::string content;
@@ -306,8 +269,7 @@ DWORD GetPrivateProfileString(const char* section, const char* key, const char* 
     }
 
     size_t n = value.size();
-    if (n > static_cast<size_t>(size) - 1)
-        n = static_cast<size_t>(size) - 1;
+    if (n > static_cast<size_t>(size) - 1) n = static_cast<size_t>(size) - 1;
     std::memcpy(out, value.data(), n);
     out[n] = '\0';
     return static_cast<DWORD>(n);
@@ -315,8 +277,7 @@ DWORD GetPrivateProfileString(const char* section, const char* key, const char* 
 
 BOOL WritePrivateProfileString(const char* section, const char* key, const char* value, const char* file)
 {
-    if (section == nullptr || file == nullptr || file[0] == '\0')
-        return FALSE;
+    if (section == nullptr || file == nullptr || file[0] == '\0') return FALSE;
     const std::string_view sec = Trim(section);
     if (sec.empty() || sec.find(']') != std::string_view::npos || HasLineBreak(section) || HasLineBreak(key) ||
         HasLineBreak(value))
@@ -324,33 +285,28 @@ BOOL WritePrivateProfileString(const char* section, const char* key, const char*
     std::string_view k;
     if (key != nullptr) {
         k = Trim(key);
-        if (k.empty() || k.find('=') != std::string_view::npos || k.front() == '[' || k.front() == ';')
-            return FALSE;
+        if (k.empty() || k.find('=') != std::string_view::npos || k.front() == '[' || k.front() == ';') return FALSE;
     }
 
     const std::string path = ResolvePath(file);
     std::string content;
     int err = ReadWholeFile(path, &content);
-    if (err != 0 && err != ENOENT)
-        return FALSE;
+    if (err != 0 && err != ENOENT) return FALSE;
     IniFile ini = SplitLines(content);
     const std::string eol = DefaultEol(ini);
 
     int header = FindSection(ini, sec);
     if (key == nullptr) {
         // Delete the whole section.
-        if (header < 0)
-            return TRUE;
+        if (header < 0) return TRUE;
         int end = SectionEnd(ini, header);
         ini.lines.erase(ini.lines.begin() + header, ini.lines.begin() + end);
         return ReplaceFile(path, Join(ini)) ? TRUE : FALSE;
     }
 
     if (header < 0) {
-        if (value == nullptr)
-            return TRUE;  // nothing to delete
-        if (!ini.lines.empty() && ini.lines.back().eol.empty())
-            ini.lines.back().eol = eol;
+        if (value == nullptr) return TRUE;  // nothing to delete
+        if (!ini.lines.empty() && ini.lines.back().eol.empty()) ini.lines.back().eol = eol;
         ini.lines.push_back(Line{"[" + std::string(sec) + "]", eol});
         ini.lines.push_back(Line{std::string(k) + "=" + value, eol});
         return ReplaceFile(path, Join(ini)) ? TRUE : FALSE;
@@ -372,18 +328,15 @@ BOOL WritePrivateProfileString(const char* section, const char* key, const char*
         return ReplaceFile(path, Join(ini)) ? TRUE : FALSE;
     }
 
-    if (value == nullptr)
-        return TRUE;  // nothing to delete
+    if (value == nullptr) return TRUE;  // nothing to delete
     // A new key goes after the section's last non-blank line, so blank lines
     // that separate it from the next section stay where they are.
     int after = header;
     for (int i = header + 1; i < end; ++i) {
-        if (!Trim(ini.lines[static_cast<size_t>(i)].text).empty())
-            after = i;
+        if (!Trim(ini.lines[static_cast<size_t>(i)].text).empty()) after = i;
     }
     Line& prev = ini.lines[static_cast<size_t>(after)];
-    if (prev.eol.empty())
-        prev.eol = eol;
+    if (prev.eol.empty()) prev.eol = eol;
     ini.lines.insert(ini.lines.begin() + after + 1, Line{std::string(k) + "=" + value, eol});
     return ReplaceFile(path, Join(ini)) ? TRUE : FALSE;
 }

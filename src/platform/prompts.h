@@ -16,11 +16,11 @@ constexpr DWORD OFN_LONGNAMES = 0x00200000;
 
 struct OPENFILENAME {
     HWND hwndOwner = 0;
-    const char* lpstrFilter = nullptr;       // pairs of NUL-terminated texts, ended by an empty one
-    char* lpstrFile = nullptr;               // in: initial name; out: the chosen path
-    DWORD nMaxFile = 0;                      // size of lpstrFile including the NUL
+    const char* lpstrFilter = nullptr;  // pairs of NUL-terminated texts, ended by an empty one
+    char* lpstrFile = nullptr;          // in: initial name; out: the chosen path
+    DWORD nMaxFile = 0;                 // size of lpstrFile including the NUL
     const char* lpstrInitialDir = nullptr;
-    const char* lpstrDefExt = nullptr;       // without the dot
+    const char* lpstrDefExt = nullptr;  // without the dot
     DWORD Flags = 0;
 };
 

@@ -299,8 +299,10 @@ BOOL CAsyncSocket::ConnectHelper(const sockaddr_in& remote)
     long r = m_pIo->StartConnect(remote);
     if (r == 0) return TRUE;
     // A connection under way is "would block" to the framework's non-blocking socket.
-    if (r == -EINPROGRESS) SetError(WSAEWOULDBLOCK);
-    else SetErrorFromErrno(r);
+    if (r == -EINPROGRESS)
+        SetError(WSAEWOULDBLOCK);
+    else
+        SetErrorFromErrno(r);
     return FALSE;
 }
 

@@ -124,7 +124,11 @@ public:
     virtual int WaitFd() const = 0;
     // For a transport without a descriptor: milliseconds until the pending operation may
     // succeed (0 now), -1 when unknown. The blocking wait never sleeps past it.
-    virtual int MsUntilReady(bool forWrite) { (void)forWrite; return -1; }
+    virtual int MsUntilReady(bool forWrite)
+    {
+        (void)forWrite;
+        return -1;
+    }
 };
 
 using SocketIoFactory = std::function<std::unique_ptr<ISocketIo>()>;

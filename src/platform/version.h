@@ -37,16 +37,16 @@
 
 // The fixed part of the version information, with the system's field order.
 struct VS_FIXEDFILEINFO {
-    DWORD dwSignature;        // VS_FFI_SIGNATURE
-    DWORD dwStrucVersion;     // 0x00010000
-    DWORD dwFileVersionMS;    // major << 16 | minor
-    DWORD dwFileVersionLS;    // build << 16 | revision
+    DWORD dwSignature;      // VS_FFI_SIGNATURE
+    DWORD dwStrucVersion;   // 0x00010000
+    DWORD dwFileVersionMS;  // major << 16 | minor
+    DWORD dwFileVersionLS;  // build << 16 | revision
     DWORD dwProductVersionMS;
     DWORD dwProductVersionLS;
     DWORD dwFileFlagsMask;
     DWORD dwFileFlags;
-    DWORD dwFileOS;           // VOS__WINDOWS32
-    DWORD dwFileType;         // VFT_APP
+    DWORD dwFileOS;    // VOS__WINDOWS32
+    DWORD dwFileType;  // VFT_APP
     DWORD dwFileSubtype;
     DWORD dwFileDateMS;
     DWORD dwFileDateLS;

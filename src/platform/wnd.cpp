@@ -120,10 +120,7 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProc(message, wParam, lParam);
 }
 
-BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam)
-{
-    return OnCmdMsg(LOWORD(wParam), HIWORD(wParam), wParam, lParam);
-}
+BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) { return OnCmdMsg(LOWORD(wParam), HIWORD(wParam), wParam, lParam); }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -296,7 +293,8 @@ int CComboBox::GetLBText(int index, char* buffer, int maxCount)
 {
     if (!buffer || maxCount < 1) return static_cast<int>(CB_ERR);
     buffer[0] = '\0';
-    return static_cast<int>(SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index) | (static_cast<WPARAM>(maxCount) << 32),
+    return static_cast<int>(SendMessage(CB_GETLBTEXT,
+                                        static_cast<WPARAM>(index) | (static_cast<WPARAM>(maxCount) << 32),
                                         reinterpret_cast<LPARAM>(buffer)));
 }
 

@@ -65,7 +65,11 @@ public:
     // Hides now and frees the visible window later; the impl object must not be used after.
     virtual void Destroy() = 0;
     // Saves a picture of the window (tests and documentation). False when it cannot.
-    virtual bool SaveScreenshot(const char* path) { (void)path; return false; }
+    virtual bool SaveScreenshot(const char* path)
+    {
+        (void)path;
+        return false;
+    }
 };
 
 class CCmdTarget {
@@ -164,29 +168,48 @@ public:
 
 class CListBox : public CWnd {
 public:
-    int AddString(const char* text) { return static_cast<int>(SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
+    int AddString(const char* text)
+    {
+        return static_cast<int>(SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
+    }
     void ResetContent() { SendMessage(LB_RESETCONTENT, 0, 0); }
     int GetCount() { return static_cast<int>(SendMessage(LB_GETCOUNT, 0, 0)); }
     int GetSelCount() { return static_cast<int>(SendMessage(LB_GETSELCOUNT, 0, 0)); }
     int GetSel(int index) { return static_cast<int>(SendMessage(LB_GETSEL, static_cast<WPARAM>(index), 0)); }
-    int SetSel(int index, BOOL select = TRUE) { return static_cast<int>(SendMessage(LB_SETSEL, static_cast<WPARAM>(select), index)); }
+    int SetSel(int index, BOOL select = TRUE)
+    {
+        return static_cast<int>(SendMessage(LB_SETSEL, static_cast<WPARAM>(select), index));
+    }
     LRESULT GetItemData(int index) { return SendMessage(LB_GETITEMDATA, static_cast<WPARAM>(index), 0); }
-    int SetItemData(int index, LRESULT data) { return static_cast<int>(SendMessage(LB_SETITEMDATA, static_cast<WPARAM>(index), data)); }
+    int SetItemData(int index, LRESULT data)
+    {
+        return static_cast<int>(SendMessage(LB_SETITEMDATA, static_cast<WPARAM>(index), data));
+    }
     // Text of a line into buffer (at most maxCount-1 characters); length or LB_ERR.
     int GetText(int index, char* buffer, int maxCount);
     // One tab-stop distance in dialog units.
-    BOOL SetTabStops(int dialogUnits) { int du = dialogUnits; return SendMessage(LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&du)) != 0; }
+    BOOL SetTabStops(int dialogUnits)
+    {
+        int du = dialogUnits;
+        return SendMessage(LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&du)) != 0;
+    }
 };
 
 class CComboBox : public CWnd {
 public:
-    int AddString(const char* text) { return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
+    int AddString(const char* text)
+    {
+        return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
+    }
     void ResetContent() { SendMessage(CB_RESETCONTENT, 0, 0); }
     int GetCount() { return static_cast<int>(SendMessage(CB_GETCOUNT, 0, 0)); }
     int GetCurSel() { return static_cast<int>(SendMessage(CB_GETCURSEL, 0, 0)); }
     int SetCurSel(int index) { return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index), 0)); }
     LRESULT GetItemData(int index) { return SendMessage(CB_GETITEMDATA, static_cast<WPARAM>(index), 0); }
-    int SetItemData(int index, LRESULT data) { return static_cast<int>(SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(index), data)); }
+    int SetItemData(int index, LRESULT data)
+    {
+        return static_cast<int>(SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(index), data));
+    }
     int GetLBText(int index, char* buffer, int maxCount);
 };
 

@@ -72,7 +72,10 @@ const DlgItemTemplate kAboutItems[] = {
 };
 
 template <std::size_t N>
-constexpr int Count(const DlgItemTemplate (&)[N]) { return static_cast<int>(N); }
+constexpr int Count(const DlgItemTemplate (&)[N])
+{
+    return static_cast<int>(N);
+}
 
 }  // namespace
 

@@ -115,8 +115,7 @@ const int g_qbxStringCount = static_cast<int>(sizeof g_qbxStringTable / sizeof g
 const char* QbxFindString(unsigned id)
 {
     for (int i = 0; i < g_qbxStringCount; ++i) {
-        if (g_qbxStringTable[i].id == id)
-            return g_qbxStringTable[i].text;
+        if (g_qbxStringTable[i].id == id) return g_qbxStringTable[i].text;
     }
     return nullptr;
 }

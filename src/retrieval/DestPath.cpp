@@ -8,10 +8,8 @@ namespace {
 // Copies len bytes of src into a MAX_PATH buffer, cut to fit, NUL-terminated.
 void CopyPart(char* out, const char* src, size_t len)
 {
-    if (out == nullptr)
-        return;
-    if (len > static_cast<size_t>(MAX_PATH - 1))
-        len = MAX_PATH - 1;
+    if (out == nullptr) return;
+    if (len > static_cast<size_t>(MAX_PATH - 1)) len = MAX_PATH - 1;
     std::memcpy(out, src, len);
     out[len] = '\0';
 }
@@ -19,52 +17,41 @@ void CopyPart(char* out, const char* src, size_t len)
 // Appends text to out (capacity MAX_PATH); false when it does not fit whole.
 bool Append(char* out, size_t& len, const char* text, size_t textLen)
 {
-    if (textLen > static_cast<size_t>(MAX_PATH - 1) - len)
-        return false;
+    if (textLen > static_cast<size_t>(MAX_PATH - 1) - len) return false;
     std::memcpy(out + len, text, textLen);
     len += textLen;
     out[len] = '\0';
     return true;
 }
 
-bool Append(char* out, size_t& len, const char* text)
-{
-    return Append(out, len, text, std::strlen(text));
-}
+bool Append(char* out, size_t& len, const char* text) { return Append(out, len, text, std::strlen(text)); }
 
 // The key under which two names count as the same file.
 std::string FoldedKey(const std::string& path)
 {
     std::string k = path;
     for (char& c : k)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return k;
 }
 
-bool IsAsciiLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 }  // namespace
 
 void SplitPath(const char* path, char* drive, char* dir, char* fname, char* ext)
 {
-    if (path == nullptr)
-        path = "";
+    if (path == nullptr) path = "";
     const size_t total = std::strlen(path);
 
     // Only a letter followed by a colon at the very start is a drive; a colon
     // elsewhere is part of a folder or file name.
     size_t driveLen = 0;
-    if (total >= 2 && IsAsciiLetter(path[0]) && path[1] == ':')
-        driveLen = 2;
+    if (total >= 2 && IsAsciiLetter(path[0]) && path[1] == ':') driveLen = 2;
 
     size_t dirEnd = driveLen;  // one past the last separator
     for (size_t i = driveLen; i < total; ++i) {
-        if (path[i] == '/' || path[i] == '\\')
-            dirEnd = i + 1;
+        if (path[i] == '/' || path[i] == '\\') dirEnd = i + 1;
     }
 
     size_t extStart = total;
@@ -84,16 +71,13 @@ void SplitPath(const char* path, char* drive, char* dir, char* fname, char* ext)
 BOOL BuildDestPath(const char* chosenPath, BOOL singleFile, const char* name, const char* dupNumber, char* destPath,
                    char* destName)
 {
-    if (destPath == nullptr || destName == nullptr)
-        return FALSE;
+    if (destPath == nullptr || destName == nullptr) return FALSE;
     destPath[0] = '\0';
     destName[0] = '\0';
     if (chosenPath == nullptr || chosenPath[0] == '\0' || std::strlen(chosenPath) > static_cast<size_t>(MAX_PATH - 1))
         return FALSE;
-    if (name == nullptr)
-        name = "";
-    if (dupNumber == nullptr)
-        dupNumber = "";
+    if (name == nullptr) name = "";
+    if (dupNumber == nullptr) dupNumber = "";
 
     char drive[MAX_PATH];
     char dir[MAX_PATH];
@@ -111,8 +95,7 @@ BOOL BuildDestPath(const char* chosenPath, BOOL singleFile, const char* name, co
         const char* dot = std::strchr(name, '.');
         const size_t stemLen = dot != nullptr ? static_cast<size_t>(dot - name) : std::strlen(name);
         ok = ok && Append(base, baseLen, name, stemLen);
-        if (dupNumber[0] != '\0')
-            ok = ok && Append(base, baseLen, "_") && Append(base, baseLen, dupNumber);
+        if (dupNumber[0] != '\0') ok = ok && Append(base, baseLen, "_") && Append(base, baseLen, dupNumber);
     }
 
     char pathOut[MAX_PATH];
@@ -124,8 +107,7 @@ BOOL BuildDestPath(const char* chosenPath, BOOL singleFile, const char* name, co
     ok = ok && Append(pathOut, pathLen, drive) && Append(pathOut, pathLen, dir) && Append(pathOut, pathLen, base) &&
          Append(pathOut, pathLen, ext);
     ok = ok && Append(nameOut, nameLen, base) && Append(nameOut, nameLen, ext);
-    if (!ok)
-        return FALSE;
+    if (!ok) return FALSE;
 
     std::memcpy(destPath, pathOut, pathLen + 1);
     std::memcpy(destName, nameOut, nameLen + 1);
@@ -147,8 +129,7 @@ BOOL BuildBatchDestPaths(const char* chosenPath, BOOL singleFile, const std::vec
     for (std::size_t i = 0; i < count; ++i) {
         const DestRequest& r = requests[i];
         if (!BuildDestPath(chosenPath, singleFile, r.name.c_str(), r.dupNumber.c_str(), path, name)) {
-            if (refused != nullptr)
-                *refused = i;
+            if (refused != nullptr) *refused = i;
             return FALSE;
         }
         files[i] = {path, name};
@@ -157,8 +138,7 @@ BOOL BuildBatchDestPaths(const char* chosenPath, BOOL singleFile, const std::vec
 
     std::set<std::string> given;
     for (std::size_t i = 0; i < count; ++i) {
-        if (given.insert(FoldedKey(files[i].path)).second)
-            continue;
+        if (given.insert(FoldedKey(files[i].path)).second) continue;
         // A clash with an earlier file: the next free duplicate number. Each file of the
         // batch blocks at most two numbers (its own name and the one it was given), so
         // one is free within 2 * count + 1 tries.
@@ -166,20 +146,17 @@ BOOL BuildBatchDestPaths(const char* chosenPath, BOOL singleFile, const std::vec
         for (std::size_t n = 1; n <= 2 * count + 1 && !found; ++n) {
             if (!BuildDestPath(chosenPath, singleFile, requests[i].name.c_str(), std::to_string(n).c_str(), path,
                                name)) {
-                if (refused != nullptr)
-                    *refused = i;
+                if (refused != nullptr) *refused = i;
                 return FALSE;
             }
             const std::string key = FoldedKey(path);
-            if (taken.count(key) != 0 || given.count(key) != 0)
-                continue;
+            if (taken.count(key) != 0 || given.count(key) != 0) continue;
             files[i] = {path, name};
             given.insert(key);
             found = true;
         }
         if (!found) {
-            if (refused != nullptr)
-                *refused = i;
+            if (refused != nullptr) *refused = i;
             return FALSE;
         }
     }

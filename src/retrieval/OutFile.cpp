@@ -56,7 +56,4 @@ void CMainFrame::DiscardOutFile()
     if (!removed) ReportLocalFile(IDS_PARTIAL_NOT_REMOVED, error, IDS_UNABLE_TO_SAVE);
 }
 
-BOOL CMainFrame::OutFileOpen() const
-{
-    return m_pOutFile != nullptr ? TRUE : FALSE;
-}
+BOOL CMainFrame::OutFileOpen() const { return m_pOutFile != nullptr ? TRUE : FALSE; }

@@ -4,11 +4,9 @@
 
 int32_t ReadSizeText(const char* text)
 {
-    if (text == nullptr)
-        return 0;
+    if (text == nullptr) return 0;
     const char* p = text;
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f')
-        ++p;
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
     bool negative = false;
     if (*p == '+' || *p == '-') {
         negative = (*p == '-');
@@ -20,18 +18,15 @@ int32_t ReadSizeText(const char* text)
     int64_t value = 0;
     for (; *p >= '0' && *p <= '9'; ++p) {
         value = value * 10 + (*p - '0');
-        if (value > limit)
-            value = limit;
+        if (value > limit) value = limit;
     }
     return static_cast<int32_t>(negative ? -value : value);
 }
 
 int FormatHMS(int64_t seconds, char* out, int outSize)
 {
-    if (out == nullptr || outSize <= 0)
-        return -1;
-    if (seconds < 0)
-        seconds = 0;
+    if (out == nullptr || outSize <= 0) return -1;
+    if (seconds < 0) seconds = 0;
     const int64_t hours = seconds / 3600;
     const int64_t minutes = (seconds - hours * 3600) / 60;
     const int64_t rest = seconds - hours * 3600 - minutes * 60;
@@ -73,11 +68,10 @@ RateResult ComputeRate(uint32_t bytes, long long startSec, int startMs, long lon
         // nothing sensible can be measured, so the default rate stands.
         return r;
     }
-    if (elapsedMs <= 0)
-        return RateResult{QBX_DEFAULT_RATE, 0, r.ds, r.dms, false};
+    if (elapsedMs <= 0) return RateResult{QBX_DEFAULT_RATE, 0, r.ds, r.dms, false};
 
-    const unsigned long long rate = static_cast<unsigned long long>(bytes) * 1000ULL /
-                                    static_cast<unsigned long long>(elapsedMs);
+    const unsigned long long rate =
+        static_cast<unsigned long long>(bytes) * 1000ULL / static_cast<unsigned long long>(elapsedMs);
     r.rate = rate > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(rate);
     return r;
 }
@@ -85,8 +79,7 @@ RateResult ComputeRate(uint32_t bytes, long long startSec, int startMs, long lon
 uint32_t PercentOf(uint32_t bytes, int32_t size)
 {
     // A size of 0 (or a nonsensical negative one) is complete from the start.
-    if (size <= 0 || static_cast<int64_t>(bytes) >= size)
-        return 100;
+    if (size <= 0 || static_cast<int64_t>(bytes) >= size) return 100;
     const uint64_t percent = static_cast<uint64_t>(bytes) * 100ULL / static_cast<uint64_t>(size);
     return percent > 100 ? 100 : static_cast<uint32_t>(percent);
 }
@@ -94,22 +87,18 @@ uint32_t PercentOf(uint32_t bytes, int32_t size)
 int FormatTimeLeft(int32_t size, uint32_t bytes, uint32_t rate, char* out, int outSize)
 {
     const int64_t missing = static_cast<int64_t>(size) - static_cast<int64_t>(bytes);
-    if (missing <= 0)
-        return FormatHMS(0, out, outSize);
+    if (missing <= 0) return FormatHMS(0, out, outSize);
     const int64_t r = rate == 0 ? 1 : rate;
     int64_t seconds = missing / r;
-    if (missing % r != 0)
-        ++seconds;
+    if (missing % r != 0) ++seconds;
     return FormatHMS(seconds, out, outSize);
 }
 
 int FormatProgressStatus(const char* fmt115, uint32_t bytes, int32_t size, uint32_t rate, char* out, int outSize)
 {
-    if (out == nullptr || outSize <= 0)
-        return -1;
+    if (out == nullptr || outSize <= 0) return -1;
     out[0] = '\0';
-    if (fmt115 == nullptr)
-        return -1;
+    if (fmt115 == nullptr) return -1;
     const int shownBytes = bytes > static_cast<uint32_t>(INT32_MAX) ? INT32_MAX : static_cast<int>(bytes);
     const int n = std::snprintf(out, static_cast<size_t>(outSize), fmt115, shownBytes, static_cast<int>(size),
                                 static_cast<double>(rate) / 1024.0);

@@ -46,8 +46,8 @@ BOOL CAboutDlg::OnInitDialog()
 
 void CAboutDlg::OnLButtonDown(UINT flags, POINT point)
 {
-    LPARAM lp = static_cast<LPARAM>((static_cast<DWORD>(point.x) & 0xFFFF) |
-                                    ((static_cast<DWORD>(point.y) & 0xFFFF) << 16));
+    LPARAM lp =
+        static_cast<LPARAM>((static_cast<DWORD>(point.x) & 0xFFFF) | ((static_cast<DWORD>(point.y) & 0xFFFF) << 16));
     DefWindowProc(WM_LBUTTONDOWN, flags, lp);
     // The statics and the group box pass their clicks on to the box, so a click anywhere
     // ends it, the same way OK does.

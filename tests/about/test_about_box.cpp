@@ -44,8 +44,8 @@ namespace {
 // A window without a visible presence whose timers run test code inside a modal loop.
 class CActionWnd : public CWnd {
 public:
-    std::function<void()> m_action;   // timer 1
-    std::function<void()> m_rescue;   // timer 2: ends a box that did not close
+    std::function<void()> m_action;  // timer 1
+    std::function<void()> m_rescue;  // timer 2: ends a box that did not close
     void OnTimer(UINT_PTR id)
     {
         KillTimer(id);
@@ -163,7 +163,7 @@ TEST_F(AboutBoxTest, IconResourcesDecodeAtTheirSizesAndTheAppIconIsEveryWindowsI
         std::vector<int> sizes;
     };
     std::vector<Want> wants = {{128, {32, 16}}, {140, {32}}, {141, {32}}, {142, {32}},
-                               {143, {32}}, {144, {32}}, {145, {32}}};
+                               {143, {32}},     {144, {32}}, {145, {32}}};
     std::vector<QImage> frames;
     for (const Want& w : wants) {
         const IconRes* res = FindIcon(w.id);
@@ -250,13 +250,12 @@ TEST_P(AboutBoxCloseTest, EndsTheModalLoop)
 INSTANTIATE_TEST_SUITE_P(
     Ways, AboutBoxCloseTest,
     ::testing::Values(
-        CloseCase{"ClickOnTheIcon",
-                  [](CAboutDlg& d) { QTest::mouseClick(ControlWidget(d, IDC_ANIM), Qt::LeftButton); }, IDOK},
+        CloseCase{"ClickOnTheIcon", [](CAboutDlg& d) { QTest::mouseClick(ControlWidget(d, IDC_ANIM), Qt::LeftButton); },
+                  IDOK},
         CloseCase{"ClickOnTheVersionLine",
                   [](CAboutDlg& d) { QTest::mouseClick(ControlWidget(d, IDC_VERSION), Qt::LeftButton); }, IDOK},
         CloseCase{"ClickInACorner",
-                  [](CAboutDlg& d) { QTest::mouseClick(DialogWidget(d), Qt::LeftButton, {}, QPoint(3, 3)); },
-                  IDOK},
+                  [](CAboutDlg& d) { QTest::mouseClick(DialogWidget(d), Qt::LeftButton, {}, QPoint(3, 3)); }, IDOK},
         CloseCase{"Enter", [](CAboutDlg& d) { QTest::keyClick(DialogWidget(d), Qt::Key_Return); }, IDOK},
         CloseCase{"Escape", [](CAboutDlg& d) { QTest::keyClick(DialogWidget(d), Qt::Key_Escape); }, IDCANCEL},
         CloseCase{"CloseBox", [](CAboutDlg& d) { DialogWidget(d)->close(); }, IDCANCEL}),

@@ -18,8 +18,10 @@ class IconRecorder : public IWindowImpl {
 public:
     LRESULT Send(UINT message, WPARAM wParam, LPARAM) override
     {
-        if (message == STM_SETICON) sets.emplace_back(GetClock()->NowMs() - origin, static_cast<UINT>(wParam));
-        else if (message != WM_TIMER) ++others;  // a tick's default processing is expected
+        if (message == STM_SETICON)
+            sets.emplace_back(GetClock()->NowMs() - origin, static_cast<UINT>(wParam));
+        else if (message != WM_TIMER)
+            ++others;  // a tick's default processing is expected
         return 0;
     }
     void Enable(bool) override {}

@@ -12,7 +12,6 @@
 #include <QTimer>
 #include <QtCore/qnamespace.h>
 
-
 TEST(Startup, ShowsMainDialogWithStoredAddressAndHiddenHelp)
 {
     AppHarness h("[NetInfo]\nRemoteIP=10.1.2.3\nRemotePort=9100\n");

@@ -26,9 +26,9 @@
 namespace fs = std::filesystem;
 
 struct CliRun {
-    int status = -1;   // exit status, or 128 + signal when killed
-    std::string out;   // stdout
-    std::string err;   // stderr
+    int status = -1;  // exit status, or 128 + signal when killed
+    std::string out;  // stdout
+    std::string err;  // stderr
 };
 
 inline std::string ReadWhole(const fs::path& p)

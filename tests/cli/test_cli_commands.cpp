@@ -40,13 +40,14 @@ protected:
             auto start = line + 10;
             fileOf[p] = r.out.substr(start, r.out.find('"', start) - start);
         }
-        ASSERT_EQ((std::set<std::string>{fileOf[p007a], fileOf[p007b]}), (std::set<std::string>{"007.TIF", "007_1.TIF"}));
+        ASSERT_EQ((std::set<std::string>{fileOf[p007a], fileOf[p007b]}),
+                  (std::set<std::string>{"007.TIF", "007_1.TIF"}));
     }
     // The text line of a scan: name, duplicate number, size, date, time.
     std::string LineOf(const std::string& p) const
     {
-        static const std::map<std::string, std::string> rest = {
-            {"a", "        3000  12/07/26  09:30:05"}, {"b", "         500  12/08/26  11:00:00"}};
+        static const std::map<std::string, std::string> rest = {{"a", "        3000  12/07/26  09:30:05"},
+                                                                {"b", "         500  12/08/26  11:00:00"}};
         if (p == p008) return "008.TIF            -       70000  12/07/26  10:00:00";
         std::string dup = fileOf.at(p) == "007.TIF" ? "-" : "1";
         return "007.TIF            " + dup + rest.at(p == p007a ? "a" : "b");
@@ -100,7 +101,8 @@ TEST_F(CliCommands, ListJsonNamesEachFileAsGetTakesIt)
     std::string dup = fileOf[p007a] == "007.TIF" ? "null" : "1";
     EXPECT_EQ(l[2], "  {\"file\": \"" + fileOf[p007a] + "\", \"name\": \"007.TIF\", \"dup\": " + dup +
                         ", \"size\": 3000, \"date\": \"12/07/26\", \"time\": \"09:30:05\", \"timestamp\": "
-                        "\"2026-12-07T09:30:05\", \"path\": \"" + p007a + "\"},");
+                        "\"2026-12-07T09:30:05\", \"path\": \"" +
+                        p007a + "\"},");
     EXPECT_NE(l[1].find("\"file\": \"008.TIF\""), std::string::npos);
     EXPECT_NE(l[3].find("\"size\": 500"), std::string::npos);
     EXPECT_EQ(l[4], "]");
@@ -222,9 +224,11 @@ TEST_F(CliCommands, SyncLeavesAFileOfTheSameNameButAnotherSizeAlone)
 TEST_F(CliCommands, SyncEveryRunsUntilStoppedAndPicksUpNewScans)
 {
     CliRun r = Run(With({"sync", "--to", out.string(), "--every", "1"}), {}, [&](pid_t pid) {
-        for (int i = 0; i < 200 && OutFiles().size() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        for (int i = 0; i < 200 && OutFiles().size() < 3; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
         Add("1234", "011", "20261209080000", 10, 11);
-        for (int i = 0; i < 200 && OutFiles().size() < 4; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        for (int i = 0; i < 200 && OutFiles().size() < 4; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
         ::kill(pid, SIGINT);
     });
     EXPECT_EQ(r.status, 0) << r.err;

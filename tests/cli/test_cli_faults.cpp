@@ -18,7 +18,8 @@ protected:
     CliRun GetDelete(std::vector<std::string> extra = {}, std::function<void()> childSetup = {},
                      std::function<void(pid_t)> during = {})
     {
-        std::vector<std::string> a = {"get", "--printer", Printer(), "--user", "1234", "--to", out.string(), "--delete"};
+        std::vector<std::string> a = {"get",  "--printer", Printer(),    "--user",
+                                      "1234", "--to",      out.string(), "--delete"};
         a.insert(a.end(), extra.begin(), extra.end());
         return Run(a, childSetup, during);
     }
@@ -138,14 +139,14 @@ TEST_F(CliFaults, StopSignalDuringATransferRemovesTheTemporaryFile)
     k.trickle_bytes = 1024;
     k.trickle_interval_ms = 50;
     StartPrinter(k);
-    CliRun r = Run({"sync", "--printer", Printer(), "--user", "1234", "--to", out.string(), "--delete"}, {},
-                   [&](pid_t pid) {
-                       // Wait until the copy has begun, then stop the tool.
-                       for (int i = 0; i < 200 && OutFiles().empty(); ++i)
-                           std::this_thread::sleep_for(std::chrono::milliseconds(25));
-                       std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                       ::kill(pid, SIGTERM);
-                   });
+    CliRun r =
+        Run({"sync", "--printer", Printer(), "--user", "1234", "--to", out.string(), "--delete"}, {}, [&](pid_t pid) {
+            // Wait until the copy has begun, then stop the tool.
+            for (int i = 0; i < 200 && OutFiles().empty(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            ::kill(pid, SIGTERM);
+        });
     EXPECT_EQ(r.status, 128 + SIGTERM) << r.err;
     EXPECT_TRUE(OutFiles().empty());
     EXPECT_TRUE(DeletionJobs().empty());

@@ -52,8 +52,8 @@ TEST(CliNames, GetNamesAreUniqueWithinTheBatchAndTakeTheDialogsExtension)
     DirEntry c = Entry("DXR/Images/1(007)(20261209093005).TIFF", "007.TIFF", "2");
     DirEntry d = Entry("DXR/Images/1(0_1)(20261209093005).TIF", "0_1.TIF");  // its own name clashes with none
     auto paths = GetDestPaths("/tmp/x/", {&a, &b, &c, &d});
-    EXPECT_EQ(paths, (std::vector<std::string>{"/tmp/x/007.TIF", "/tmp/x/007_1.TIF", "/tmp/x/007_2.TIF",
-                                               "/tmp/x/0_1.TIF"}));
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{"/tmp/x/007.TIF", "/tmp/x/007_1.TIF", "/tmp/x/007_2.TIF", "/tmp/x/0_1.TIF"}));
     // A second file whose own name is that of the first gets the next free _N.
     DirEntry e = Entry("DXR/Images/1(007)(20261207093005).TIF", "007.TIF");
     auto clash = GetDestPaths("/tmp/x", {&a, &e});

@@ -31,8 +31,8 @@ protected:
         ASSERT_NO_FATAL_FAILURE(StartSimPrinter(sim, store));
         for (const std::string& s : seqs) qbxsim::AddImageOfSize(store, "1234", s, "19991213093005", 100);
         qbxsim::AddImageOfSize(store, "12345", "001", "20000101000000", 10);
-        h = std::make_unique<AppHarness>("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=" +
-                                         std::to_string(sim->Port()) + "\n");
+        h = std::make_unique<AppHarness>("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=" + std::to_string(sim->Port()) +
+                                         "\n");
         ASSERT_TRUE(h->Start());
         AppHarness::TypeInto(h->MainDlg(), IDC_USERID, "1234");
         AppHarness::Click(h->MainDlg(), IDOK);
@@ -51,7 +51,10 @@ protected:
         CMainFrame* fr = h->Frame();
         return fr && fr->m_pConfirmDlg && fr->m_pConfirmDlg->m_hWnd ? fr->m_pConfirmDlg : nullptr;
     }
-    bool WaitForQuestion() { return h->PumpUntil([&] { return Question() != nullptr; }, 20000); }
+    bool WaitForQuestion()
+    {
+        return h->PumpUntil([&] { return Question() != nullptr; }, 20000);
+    }
 
     // Clicks the lines of the files with these display names ("007.TIF"), then Delete.
     void SelectAndDelete(const std::set<std::string>& names)

@@ -29,15 +29,13 @@ protected:
     {
         for (const std::string& c : chunks) {
             const int r = ParseListingChunk(dir, reader, userID.c_str(), c.data(), static_cast<int>(c.size()));
-            if (r != QBX_LIST_MORE)
-                return r;
+            if (r != QBX_LIST_MORE) return r;
         }
         return QBX_LIST_MORE;
     }
 
-    static std::string Line(const std::string& user, const std::string& seq,
-                            const std::string& date = "19991213093005", const std::string& size = "100",
-                            const std::string& ext = ".TIF")
+    static std::string Line(const std::string& user, const std::string& seq, const std::string& date = "19991213093005",
+                            const std::string& size = "100", const std::string& ext = ".TIF")
     {
         return "DXR/Images/" + user + "(" + seq + ")(" + date + ")" + ext + "\t" + size + "\n";
     }
@@ -65,8 +63,7 @@ protected:
     std::vector<int> Sorted(int key)
     {
         std::vector<int> order(dir.count);
-        for (int i = 0; i < dir.count; ++i)
-            order[i] = i;
+        for (int i = 0; i < dir.count; ++i) order[i] = i;
         SortDirectoryOrder(dir, key, order.data());
         return order;
     }

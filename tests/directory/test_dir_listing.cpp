@@ -12,8 +12,7 @@ TEST_F(ListingTest, EndMarkers)
 
 TEST_F(ListingTest, OnlyRejectedLinesBeforeEndMarkerMeansNoFiles)
 {
-    EXPECT_EQ(Feed({Line("123", "001") + Line("12", "002", "19991213093005", "5", ".tif") + "%%%"}),
-              QBX_LIST_NO_FILES);
+    EXPECT_EQ(Feed({Line("123", "001") + Line("12", "002", "19991213093005", "5", ".tif") + "%%%"}), QBX_LIST_NO_FILES);
     EXPECT_EQ(dir.count, 0);
 }
 
@@ -64,8 +63,7 @@ TEST_F(ListingTest, JudgesEachLineOnItsOwn)
 TEST_F(ListingTest, TableHoldsAtMostOneThousandFiles)
 {
     std::string listing;
-    for (int i = 0; i < QBX_MAX_DIR_ENTRIES + 1; ++i)
-        listing += Line("12", std::to_string(100 + i % 900));
+    for (int i = 0; i < QBX_MAX_DIR_ENTRIES + 1; ++i) listing += Line("12", std::to_string(100 + i % 900));
     listing += "%%%";
     EXPECT_EQ(Feed({listing}), QBX_LIST_MORE);
     EXPECT_EQ(dir.count, QBX_MAX_DIR_ENTRIES);
@@ -85,8 +83,7 @@ TEST_F(ListingTest, OverlongLinesAreDroppedWithoutTouchingNeighbours)
     const std::string huge = "DXR/Images/12345678(003)(19991213093005).TIF\t" + std::string(300, '9') + "\n";
     const std::string after = Line("12345678", "004");
 
-    EXPECT_EQ(Feed({longest + tooLong + huge.substr(0, 100), huge.substr(100), after + "%%%"}),
-              QBX_LIST_COMPLETE);
+    EXPECT_EQ(Feed({longest + tooLong + huge.substr(0, 100), huge.substr(100), after + "%%%"}), QBX_LIST_COMPLETE);
     ASSERT_EQ(dir.count, 2);
     EXPECT_TRUE(SameBytes(entries[0], Received(longest)));
     EXPECT_TRUE(SameBytes(entries[1], Received(after)));
@@ -103,16 +100,18 @@ TEST_F(ListingTest, DropsLinesThatCannotBeUsedSafely)
         "DXR/Images/12(0/1)(19991213093005).TIF\t5\n",             // separators in the sequence part
         "DXR/Images/12(0\\1)(19991213093005).TIF\t5\n",
         "DXR/Images/12(C:1)(19991213093005).TIF\t5\n",
-        "DXR/Images/12(0\x01" "1)(19991213093005).TIF\t5\n",       // control character
-        "DXR/Images/12(001)(19991213093005).TIF/../x\t5\n",        // separator in the extension
-        "DXR/Images/12(001)(19991213093005).TIFFFFFFFFFF\t5\n",    // display name over 15 characters
-        "DXR/Images/12(001)(1999\"1213093005).TIF\t5\n",           // a quote: no upload could name it
-        "DXR/Images/12(001)(1999\x1b" "1213093005).TIF\t5\n",      // control character outside the name
-        "DXR/Images/12(001)(1999\x7f" "1213093005).TIF\t5\n",
+        "DXR/Images/12(0\x01"
+        "1)(19991213093005).TIF\t5\n",                           // control character
+        "DXR/Images/12(001)(19991213093005).TIF/../x\t5\n",      // separator in the extension
+        "DXR/Images/12(001)(19991213093005).TIFFFFFFFFFF\t5\n",  // display name over 15 characters
+        "DXR/Images/12(001)(1999\"1213093005).TIF\t5\n",         // a quote: no upload could name it
+        "DXR/Images/12(001)(1999\x1b"
+        "1213093005).TIF\t5\n",  // control character outside the name
+        "DXR/Images/12(001)(1999\x7f"
+        "1213093005).TIF\t5\n",
     };
     std::string listing;
-    for (const char* line : bad)
-        listing += line;
+    for (const char* line : bad) listing += line;
     const std::string good = Line("12", "001");
     EXPECT_EQ(Feed({listing + good + "%%%"}), QBX_LIST_COMPLETE);
     ASSERT_EQ(dir.count, 1);

@@ -12,8 +12,7 @@ std::vector<int> Marked(const DirHeader& dir, int upTo)
 {
     std::vector<int> out;
     for (int i = 0; i < upTo; ++i)
-        if (dir.entries[i].marked)
-            out.push_back(i);
+        if (dir.entries[i].marked) out.push_back(i);
     return out;
 }
 
@@ -27,8 +26,12 @@ TEST_F(MarksTest, UsableCountStaysInsideTheBlock)
         int expected;
     };
     const Case cases[] = {
-        {-5, true, 0},   {0, true, 0},   {1, true, 1}, {QBX_MAX_DIR_ENTRIES, true, QBX_MAX_DIR_ENTRIES},
-        {QBX_MAX_DIR_ENTRIES + 1, true, QBX_MAX_DIR_ENTRIES}, {INT_MAX, true, QBX_MAX_DIR_ENTRIES},
+        {-5, true, 0},
+        {0, true, 0},
+        {1, true, 1},
+        {QBX_MAX_DIR_ENTRIES, true, QBX_MAX_DIR_ENTRIES},
+        {QBX_MAX_DIR_ENTRIES + 1, true, QBX_MAX_DIR_ENTRIES},
+        {INT_MAX, true, QBX_MAX_DIR_ENTRIES},
         {7, false, 0},
     };
     for (const Case& c : cases) {
@@ -78,8 +81,7 @@ TEST_F(MarksTest, FirstMarkedRecordSearchesFromTheGivenIndex)
         int expected;
     };
     const Case cases[] = {{-3, 1}, {0, 1}, {1, 1}, {2, 4}, {4, 4}, {5, -1}, {6, -1}, {INT_MAX, -1}};
-    for (const Case& c : cases)
-        EXPECT_EQ(FirstMarkedRecord(dir, c.from), c.expected) << "from " << c.from;
+    for (const Case& c : cases) EXPECT_EQ(FirstMarkedRecord(dir, c.from), c.expected) << "from " << c.from;
 
     DirHeader none{3, 0, nullptr};
     EXPECT_EQ(FirstMarkedRecord(none), -1);
@@ -126,7 +128,6 @@ TEST_F(MarksTest, ARunOfRetrievalsGivesTheSelectionBack)
     entries[5].processed = 1;  // beyond the table: stays as it is
     RestoreProcessedMarks(dir);
     EXPECT_EQ(Marked(dir, 6), (std::vector<int>{0, 2, 3}));
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(entries[i].processed, 0) << i;
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(entries[i].processed, 0) << i;
     EXPECT_EQ(entries[5].processed, 1);
 }

@@ -8,8 +8,8 @@ TEST_F(RecordsTest, DerivesNameSizeDateAndDuplicateNumbers)
     const std::string listing = Line("1234", "007", "19991213093005", "48213") +
                                 Line("1234", "008", "20000101000000", "9") +
                                 Line("1234", "007", "19991214101500", "1") +
-                                "DXR/Images/1234(007)x(2000).TIF\t3\n" +   // ")" not followed by "("
-                                "DXR/Images/1234(009)(20000101).TIF\n";  // short date, no size
+                                "DXR/Images/1234(007)x(2000).TIF\t3\n" +  // ")" not followed by "("
+                                "DXR/Images/1234(009)(20000101).TIF\n";   // short date, no size
     userID = "1234";
     ASSERT_EQ(Feed({listing + "%%%"}), QBX_LIST_COMPLETE);
     ASSERT_EQ(dir.count, 5);
@@ -25,8 +25,7 @@ TEST_F(RecordsTest, DerivesNameSizeDateAndDuplicateNumbers)
     EXPECT_EQ(entries[0].marked, 0);
     EXPECT_EQ(entries[0].processed, 0);
     // Nothing of the size is left behind the path.
-    for (size_t k = std::strlen(entries[0].path); k < sizeof entries[0].path; ++k)
-        EXPECT_EQ(entries[0].path[k], '\0');
+    for (size_t k = std::strlen(entries[0].path); k < sizeof entries[0].path; ++k) EXPECT_EQ(entries[0].path[k], '\0');
 
     EXPECT_STREQ(entries[1].dupNumber, "");
     EXPECT_STREQ(entries[2].dupNumber, "1");

@@ -45,8 +45,8 @@ std::string RunJob(std::uint16_t port, const std::string& job, int quietMs = 150
         ssize_t n = ::recv(fd, buf, sizeof buf, 0);
         if (n <= 0) break;
         answer.append(buf, static_cast<std::size_t>(n));
-        if (answer.size() >= 3 && (answer.compare(answer.size() - 3, 3, "%%%") == 0 ||
-                                   answer.compare(answer.size() - 3, 3, "***") == 0))
+        if (answer.size() >= 3 &&
+            (answer.compare(answer.size() - 3, 3, "%%%") == 0 || answer.compare(answer.size() - 3, 3, "***") == 0))
             break;
     }
     ::close(fd);

@@ -254,7 +254,8 @@ TEST_F(ListingTest, InputDuringABlockingReceiveWaitsUntilTheCallIsOver)
 TEST_F(ListingTest, PrinterClosingMidListingKeepsTheProgramResponsiveUntilEsc)
 {
     StartPrinter();
-    for (int i = 0; i < 5; ++i) AddImageOfSize(store, "42", "00" + std::to_string(i), "2001020304050" + std::to_string(i), 10);
+    for (int i = 0; i < 5; ++i)
+        AddImageOfSize(store, "42", "00" + std::to_string(i), "2001020304050" + std::to_string(i), 10);
     Knobs k;
     k.drop_after = 60;  // part of the first line, then the connection closes
     sim->SetKnobs(k);

@@ -155,13 +155,19 @@ BOOL SampleDlg::OnInitDialog()
 void SampleDlg::OnOK()
 {
     ++oks;
-    if (onOk) onOk(); else CDialog::OnOK();
+    if (onOk)
+        onOk();
+    else
+        CDialog::OnOK();
 }
 
 void SampleDlg::OnCancel()
 {
     ++cancels;
-    if (onCancel) onCancel(); else CDialog::OnCancel();
+    if (onCancel)
+        onCancel();
+    else
+        CDialog::OnCancel();
 }
 
 void SampleDlg::OnApply()
@@ -191,6 +197,6 @@ void SampleDlg::OnSortSelChange()
 
 std::ostream& operator<<(std::ostream& os, const Seen& s)
 {
-    return os << "{hwnd " << s.hwnd << ", msg 0x" << std::hex << s.message << std::dec << ", w " << s.wParam
-              << ", l " << s.lParam << "}";
+    return os << "{hwnd " << s.hwnd << ", msg 0x" << std::hex << s.message << std::dec << ", w " << s.wParam << ", l "
+              << s.lParam << "}";
 }

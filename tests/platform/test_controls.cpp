@@ -210,7 +210,7 @@ TEST_F(ListBoxControl, TabsExpandToTheTabStops)
     dlg.m_files.AddString("A\tB");
     dlg.m_files.AddString("AAAAAAA\tB");
     dlg.m_files.AddString("AAAAAAAAAAAAA\tB");  // wider than one stop: the next one
-    dlg.m_name.SetFocus();                       // no focus frame in the list
+    dlg.m_name.SetFocus();                      // no focus frame in the list
 
     auto columnOfB = [&](int stopDu) {
         dlg.m_files.SetTabStops(stopDu);

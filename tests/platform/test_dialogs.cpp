@@ -398,8 +398,7 @@ TEST_F(DialogKeyboard, MnemonicsMoveTheFocusAndClickButtons)
 
 TEST_F(DialogLayout, DialogFontIsDejaVuSansWithItsBaseUnits)
 {
-    EXPECT_STREQ(QtPlatform::ResolvedDialogFontFamily(), "DejaVu Sans")
-        << "fonts missing: install fonts-dejavu-core";
+    EXPECT_STREQ(QtPlatform::ResolvedDialogFontFamily(), "DejaVu Sans") << "fonts missing: install fonts-dejavu-core";
     EXPECT_EQ(QtPlatform::BaseUnitX(), 7);
     EXPECT_EQ(QtPlatform::BaseUnitY(), 13);
     SampleDlg dlg;

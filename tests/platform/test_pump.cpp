@@ -16,23 +16,38 @@ using NestedPump = PlatformTest;
 
 struct PumpCase {
     const char* name;
-    std::vector<UINT> queued;           // posted before the pump, in order
+    std::vector<UINT> queued;  // posted before the pump, in order
     bool holdSteps;
-    bool quitFirst;                     // PostQuitMessage before the pump
+    bool quitFirst;  // PostQuitMessage before the pump
     PumpResult wantResult;
-    std::vector<UINT> wantDispatched;   // in order
-    std::vector<UINT> wantLeft;         // still queued afterwards, in order
+    std::vector<UINT> wantDispatched;  // in order
+    std::vector<UINT> wantLeft;        // still queued afterwards, in order
 };
 
 TEST_F(NestedPump, RunsWhatItMayAndLeavesTheRestInPlace)
 {
     const PumpCase cases[] = {
-        {"everything runs", {WM_INPUT, WM_STEP, WM_INPUT}, false, false, PumpResult::Empty,
-         {WM_INPUT, WM_STEP, WM_INPUT}, {}},
-        {"a step stays, what is behind it runs", {WM_STEP, WM_INPUT, WM_STEP, WM_INPUT}, true, false,
-         PumpResult::Empty, {WM_INPUT, WM_INPUT}, {WM_STEP, WM_STEP}},
-        {"done stops before the rest", {WM_INPUT, WM_STOP, WM_INPUT, WM_STEP}, true, false, PumpResult::Done,
-         {WM_INPUT, WM_STOP}, {WM_INPUT, WM_STEP}},
+        {"everything runs",
+         {WM_INPUT, WM_STEP, WM_INPUT},
+         false,
+         false,
+         PumpResult::Empty,
+         {WM_INPUT, WM_STEP, WM_INPUT},
+         {}},
+        {"a step stays, what is behind it runs",
+         {WM_STEP, WM_INPUT, WM_STEP, WM_INPUT},
+         true,
+         false,
+         PumpResult::Empty,
+         {WM_INPUT, WM_INPUT},
+         {WM_STEP, WM_STEP}},
+        {"done stops before the rest",
+         {WM_INPUT, WM_STOP, WM_INPUT, WM_STEP},
+         true,
+         false,
+         PumpResult::Done,
+         {WM_INPUT, WM_STOP},
+         {WM_INPUT, WM_STEP}},
         {"quit is posted again and ends the pump", {}, true, true, PumpResult::Quit, {}, {}},
         {"messages before the quit still run", {WM_INPUT}, false, true, PumpResult::Quit, {WM_INPUT}, {}},
     };

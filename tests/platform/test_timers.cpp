@@ -53,7 +53,10 @@ TEST_F(Timers, TwoTimersInterleaveByDueTime)
     std::vector<std::int64_t> at;
     RecorderWnd a(&log), b(&log);
     const std::int64_t start = Now();
-    auto record = [&](UINT, WPARAM, LPARAM) -> LRESULT { at.push_back(Now() - start); return 0; };
+    auto record = [&](UINT, WPARAM, LPARAM) -> LRESULT {
+        at.push_back(Now() - start);
+        return 0;
+    };
     a.onMessage = record;
     b.onMessage = record;
     a.SetTimer(1, 300);
@@ -126,13 +129,16 @@ TEST_F(Timers, SetTimerAgainRestartsWithTheNewPeriod)
     std::vector<std::int64_t> at;
     RecorderWnd w(&log);
     const std::int64_t start = Now();
-    w.onMessage = [&](UINT, WPARAM, LPARAM) -> LRESULT { at.push_back(Now() - start); return 0; };
+    w.onMessage = [&](UINT, WPARAM, LPARAM) -> LRESULT {
+        at.push_back(Now() - start);
+        return 0;
+    };
     w.SetTimer(1, 100);
     PumpFor(60);
     EXPECT_EQ(w.SetTimer(1, 100), 1u);  // restart at 60: due at 160, not 100
-    PumpFor(200);                        // to 260
-    w.SetTimer(1, 300);                  // new period from 260
-    PumpFor(700);                        // to 960
+    PumpFor(200);                       // to 260
+    w.SetTimer(1, 300);                 // new period from 260
+    PumpFor(700);                       // to 960
     EXPECT_EQ(TimerTimes(log, at, w.m_hWnd, 1), (std::vector<std::int64_t>{160, 260, 560, 860}));
     EXPECT_EQ(MsUntilNextTimer(), 200) << "one timer per (window, id)";
 }

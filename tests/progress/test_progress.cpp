@@ -109,9 +109,8 @@ protected:
     }
     int ThroughputTraces() const
     {
-        return static_cast<int>(std::count_if(h->traces.begin(), h->traces.end(), [](const std::string& t) {
-            return t.rfind("ThroughPut is ", 0) == 0;
-        }));
+        return static_cast<int>(std::count_if(h->traces.begin(), h->traces.end(),
+                                              [](const std::string& t) { return t.rfind("ThroughPut is ", 0) == 0; }));
     }
 
     // The first cancel message waiting for the frame, left in the queue.
@@ -322,11 +321,10 @@ TEST_F(ProgressTest, TheScreenFollowsAtMostOncePerIntervalAndShowsTheLastFigures
         const char* status;
     };
     const Step steps[] = {
-        {10, 2000, "0\tof 100000 (at 11.7 K/sec)"},       // 10 ms after the first figures: skipped
-        {65, 4046, "4046\tof 100000 (at 52.7 K/sec)"},    // 75 ms after them: shown
-        {5, 6000, "4046\tof 100000 (at 52.7 K/sec)"},
-        {70, 8000, "8000\tof 100000 (at 52.1 K/sec)"},
-        {1, 98000, "8000\tof 100000 (at 52.1 K/sec)"},    // the mark at 100000 is still to come
+        {10, 2000, "0\tof 100000 (at 11.7 K/sec)"},     // 10 ms after the first figures: skipped
+        {65, 4046, "4046\tof 100000 (at 52.7 K/sec)"},  // 75 ms after them: shown
+        {5, 6000, "4046\tof 100000 (at 52.7 K/sec)"},      {70, 8000, "8000\tof 100000 (at 52.1 K/sec)"},
+        {1, 98000, "8000\tof 100000 (at 52.1 K/sec)"},      // the mark at 100000 is still to come
         {1, 100000, "100000\tof 100000 (at 642.5 K/sec)"},  // the file's end: at once
     };
     int i = 0;
@@ -496,7 +494,7 @@ TEST_F(ProgressTest, LargestCountsFitTheirFields)
         unsigned bytes;
         int afterMs;
     } cases[] = {
-        {2147483647u, 2148},  // about 999,999 K/sec at the very end
+        {2147483647u, 2148},        // about 999,999 K/sec at the very end
         {2147482000u, 1000000000},  // slow: the longest time left
         {1000000000u, 1001},
     };

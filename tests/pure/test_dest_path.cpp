@@ -10,10 +10,8 @@ namespace {
 std::string Build(const char* chosen, BOOL single, const char* name, const char* dup, std::string* destName = nullptr)
 {
     char p[MAX_PATH], n[MAX_PATH];
-    if (!BuildDestPath(chosen, single, name, dup, p, n))
-        return "<refused>";
-    if (destName != nullptr)
-        *destName = n;
+    if (!BuildDestPath(chosen, single, name, dup, p, n)) return "<refused>";
+    if (destName != nullptr) *destName = n;
     return p;
 }
 
@@ -29,7 +27,8 @@ TEST(DestPath, SplitPath)
     for (auto& c : cases) {
         char d[MAX_PATH], f[MAX_PATH], n[MAX_PATH], e[MAX_PATH];
         SplitPath(c[0], d, f, n, e);
-        EXPECT_EQ(std::string(d) + "|" + f + "|" + n + "|" + e, std::string(c[1]) + "|" + c[2] + "|" + c[3] + "|" + c[4]);
+        EXPECT_EQ(std::string(d) + "|" + f + "|" + n + "|" + e,
+                  std::string(c[1]) + "|" + c[2] + "|" + c[3] + "|" + c[4]);
     }
 }
 
@@ -73,12 +72,15 @@ TEST(DestPath, BatchNamesAreUnique)
         std::vector<DestRequest> requests;
         std::vector<std::string> names;
     } cases[] = {
-        {"no clash", {{"007.TIF", ""}, {"008.TIF", ""}, {"007.TIF", "1"}}, {"job007.TIF", "job008.TIF", "job007_1.TIF"}},
+        {"no clash",
+         {{"007.TIF", ""}, {"008.TIF", ""}, {"007.TIF", "1"}},
+         {"job007.TIF", "job008.TIF", "job007_1.TIF"}},
         {"two extensions, one stem", {{"007.TIF", ""}, {"007.TIFF", ""}}, {"job007.TIF", "job007_1.TIF"}},
         {"the clash does not take a later file's own name",
          {{"007.TIF", ""}, {"007.TIFF", ""}, {"007.TIF", "1"}},
          {"job007.TIF", "job007_2.TIF", "job007_1.TIF"}},
-        {"two of each", {{"007.TIF", ""}, {"007.TIF", "1"}, {"007.TIFF", ""}, {"007.TIFF", "1"}, {"008.TIF", ""}},
+        {"two of each",
+         {{"007.TIF", ""}, {"007.TIF", "1"}, {"007.TIFF", ""}, {"007.TIFF", "1"}, {"008.TIF", ""}},
          {"job007.TIF", "job007_1.TIF", "job007_2.TIF", "job007_3.TIF", "job008.TIF"}},
         {"names that differ only in case", {{"abc.TIF", ""}, {"ABC.TIF", ""}}, {"jobabc.TIF", "jobABC_1.TIF"}},
         {"no extension in the display name", {{"007", ""}, {"007.TIF", ""}}, {"job007.TIF", "job007_1.TIF"}},
@@ -106,7 +108,8 @@ TEST(DestPath, BatchOfOneFileAndRefusals)
     // The second file's own name fits; the suffix its clash needs does not.
     std::string chosen = "/" + std::string(240, 'f') + "/job.TIF";  // 249 characters: 10 to spare
     std::size_t refused = 99;
-    EXPECT_FALSE(BuildBatchDestPaths(chosen.c_str(), FALSE, {{"123456789.TIF", ""}, {"123456789.TIFF", ""}}, out, &refused));
+    EXPECT_FALSE(
+        BuildBatchDestPaths(chosen.c_str(), FALSE, {{"123456789.TIF", ""}, {"123456789.TIFF", ""}}, out, &refused));
     EXPECT_EQ(refused, 1u);
     EXPECT_TRUE(out.empty());
     EXPECT_FALSE(BuildBatchDestPaths("", FALSE, {{"1.TIF", ""}}, out, &refused));

@@ -59,8 +59,12 @@ TEST(JobLanguage, TransferJobRefusesPathsItCannotQuote)
         {"DXR/Images/42(a\nb).TIF", false},
         {"DXR/Images/42(a\rb).TIF", false},
         {"DXR/Images/42(a\tb).TIF", false},
-        {"DXR/Images/42(a\x1b" "b).TIF", false},
-        {"DXR/Images/42(a\x7f" "b).TIF", false},
+        {"DXR/Images/42(a\x1b"
+         "b).TIF",
+         false},
+        {"DXR/Images/42(a\x7f"
+         "b).TIF",
+         false},
         {"DXR/Images/42(a b)(c'd\\e).TIF", true},
         {"DXR/Images/42(\xe9t\xe9).TIF", true},
     };

@@ -234,11 +234,11 @@ TEST(LocalCopyNames, OnlyOurTemporaryNamesAreLeftovers)
         {".job007.TIF.0a1b2c3d.part", true},
         {".x.ffffffff.part", true},
         {"job007.TIF", false},
-        {"job007.TIF.0a1b2c3d.part", false},   // no leading "."
-        {"..0a1b2c3d.part", false},            // no name
-        {".job.0A1B2C3D.part", false},         // upper-case digits are not ours
-        {".job.0a1b2c3.part", false},          // seven digits
-        {".job0a1b2c3d.part", false},          // no "." before the digits
+        {"job007.TIF.0a1b2c3d.part", false},  // no leading "."
+        {"..0a1b2c3d.part", false},           // no name
+        {".job.0A1B2C3D.part", false},        // upper-case digits are not ours
+        {".job.0a1b2c3.part", false},         // seven digits
+        {".job0a1b2c3d.part", false},         // no "." before the digits
         {".job.0a1b2c3d.part~", false},
         {".job.0a1b2c3d.PART", false},
         {"", false},

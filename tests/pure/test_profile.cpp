@@ -33,12 +33,10 @@ protected:
     std::string Contents()
     {
         FILE* f = std::fopen(m_file.c_str(), "rb");
-        if (f == nullptr)
-            return "<missing>";
+        if (f == nullptr) return "<missing>";
         std::string s;
         char buf[512];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
-            s.append(buf, n);
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) s.append(buf, n);
         std::fclose(f);
         return s;
     }
@@ -61,7 +59,7 @@ TEST_F(Profile, DefaultsAndTruncation)
     EXPECT_EQ(Get("NetInfo", "RemotePort", "3102"), "3102");  // no file
     Put("[NetInfo]\nRemoteIP=" + std::string(200, 'a') + "\n");
     EXPECT_EQ(Get("NetInfo", "RemotePort", "3102"), "3102");  // no key
-    EXPECT_EQ(Get("MiscData", "SortBy", nullptr), "");         // no section
+    EXPECT_EQ(Get("MiscData", "SortBy", nullptr), "");        // no section
     EXPECT_EQ(Get("NetInfo", "RemoteIP", "", 128), std::string(127, 'a'));
     EXPECT_EQ(Get("X", "Y", "abcdef", 4), "abc");
     char out[4] = "zz";
@@ -99,7 +97,8 @@ TEST_F(Profile, WritingCreatesFileAndSections)
 
 TEST_F(Profile, WritingUpdatesInPlaceAndKeepsEverythingElse)
 {
-    Put("; settings\n[netinfo]\n  remoteIP = old\nRemotePort=3102\n\n[QBXConfig]\nAutoDelete=no\n\n[MiscData]\nSortBy=106");
+    Put("; settings\n[netinfo]\n  remoteIP = "
+        "old\nRemotePort=3102\n\n[QBXConfig]\nAutoDelete=no\n\n[MiscData]\nSortBy=106");
     ASSERT_EQ(chmod(m_file.c_str(), 0640), 0);
     EXPECT_TRUE(Write("NetInfo", "RemoteIP", "new.host"));
     EXPECT_TRUE(Write("QBXConfig", "Extra", "1"));

@@ -44,8 +44,7 @@ TEST(StringTable, IdsAreUniqueAndMissingOnesAreNull)
     for (int i = 0; i < g_qbxStringCount; ++i) {
         EXPECT_TRUE(ids.insert(g_qbxStringTable[i].id).second) << g_qbxStringTable[i].id;
         ASSERT_NE(g_qbxStringTable[i].text, nullptr);
-        if (g_qbxStringTable[i].id >= 10004 && g_qbxStringTable[i].id <= 11004)
-            ++socketErrors;
+        if (g_qbxStringTable[i].id >= 10004 && g_qbxStringTable[i].id <= 11004) ++socketErrors;
     }
     EXPECT_EQ(socketErrors, 48);
     EXPECT_EQ(QbxFindString(10066), nullptr);
@@ -56,11 +55,11 @@ TEST(StringTable, IdsAreUniqueAndMissingOnesAreNull)
 // look-up tables give for any input, and the numbers it sets itself.
 std::set<int> ReportableSocketErrors()
 {
-    std::set<int> codes = {WSAEINTR, WSAEFAULT, WSAEINVAL, WSAENOBUFS, WSAENOTSOCK, WSAEWOULDBLOCK,
-                           WSAEINPROGRESS, WSANOTINITIALISED, WSAETIMEDOUT, WSAEISCONN};
+    std::set<int> codes = {WSAEINTR,       WSAEFAULT,      WSAEINVAL,         WSAENOBUFS,   WSAENOTSOCK,
+                           WSAEWOULDBLOCK, WSAEINPROGRESS, WSANOTINITIALISED, WSAETIMEDOUT, WSAEISCONN};
     for (int e = 1; e < 4096; ++e) codes.insert(MapSocketErrno(e));
-    const int eai[] = {EAI_NONAME, EAI_AGAIN, EAI_FAIL, EAI_FAMILY, EAI_SOCKTYPE, EAI_SERVICE,
-                       EAI_BADFLAGS, EAI_MEMORY, EAI_OVERFLOW,
+    const int eai[] = {EAI_NONAME,     EAI_AGAIN,    EAI_FAIL,   EAI_FAMILY,   EAI_SOCKTYPE,
+                       EAI_SERVICE,    EAI_BADFLAGS, EAI_MEMORY, EAI_OVERFLOW,
 #ifdef EAI_NODATA
                        EAI_NODATA,
 #endif

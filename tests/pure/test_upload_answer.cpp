@@ -12,7 +12,8 @@ namespace {
 
 using V = UploadVerdict;
 
-const std::string kHead = "@PJL FSUPLOAD FORMAT:BINARY NAME=\"DXR/Images/1234(007)(19991213093005).TIF\" OFFSET=0 SIZE=";
+const std::string kHead =
+    "@PJL FSUPLOAD FORMAT:BINARY NAME=\"DXR/Images/1234(007)(19991213093005).TIF\" OFFSET=0 SIZE=";
 
 std::string Header(std::uint64_t size) { return kHead + std::to_string(size) + "\r\n"; }
 
@@ -54,7 +55,8 @@ Outcome FeedAnswer(const Row& r, const std::vector<std::size_t>& cuts)
     std::string data;
     std::size_t pos = 0;
     auto feed = [&](std::size_t len) {
-        std::vector<char> recv(r.answer.begin() + static_cast<long>(pos), r.answer.begin() + static_cast<long>(pos + len));
+        std::vector<char> recv(r.answer.begin() + static_cast<long>(pos),
+                               r.answer.begin() + static_cast<long>(pos + len));
         pos += len;
         const bool wasFinished = reader.Finished();
         UploadBytes b = reader.Feed(recv.data(), recv.size());
@@ -85,24 +87,22 @@ Outcome FeedAnswer(const Row& r, const std::vector<std::size_t>& cuts)
 std::vector<Row> Rows()
 {
     const std::string ten = Bytes(10), big = Bytes(5000);
-    const std::string fileError = "@PJL FSUPLOAD NAME=\"DXR/Images/1234(007)(19991213093005).TIF\"\r\nFILEERROR=3\r\n\f";
+    const std::string fileError =
+        "@PJL FSUPLOAD NAME=\"DXR/Images/1234(007)(19991213093005).TIF\"\r\nFILEERROR=3\r\n\f";
     return {
         {"healthy answer", 10, Header(10) + ten + "\f", false, V::Whole, ten},
         {"healthy answer of 5000 bytes", 5000, Header(5000) + big + "\f", false, V::Whole, big},
         {"0-byte file", 0, Header(0) + "\f", false, V::Whole, ""},
         {"0-byte file, closed without form feed", 0, Header(0), true, V::Whole, ""},
         {"form feed missing, then close", 10, Header(10) + ten, true, V::Whole, ten},
-        {"bytes between the data and the form feed", 10, Header(10) + ten + "@PJL USTATUS JOB\r\n\f", false, V::Whole, ten},
+        {"bytes between the data and the form feed", 10, Header(10) + ten + "@PJL USTATUS JOB\r\n\f", false, V::Whole,
+         ten},
         {"bytes after the form feed", 10, Header(10) + ten + "\fmore", true, V::Whole, ten},
         {"header line ended by LF alone", 10, kHead + "10\n" + ten + "\f", false, V::Whole, ten},
         {"a name that holds SIZE= does not count", 10,
          "@PJL FSUPLOAD NAME=\"a SIZE=3 b\" OFFSET=0 SIZE=10\r\n" + ten + "\f", false, V::Whole, ten},
-        {"header line of exactly 127 bytes", 10,
-         HeaderOfLength(127, 10) + ten + "\f", false,
-         V::Whole, ten},
-        {"header line of 128 bytes", 10,
-         HeaderOfLength(128, 10) + ten + "\f", false,
-         V::NotAFile, ""},
+        {"header line of exactly 127 bytes", 10, HeaderOfLength(127, 10) + ten + "\f", false, V::Whole, ten},
+        {"header line of 128 bytes", 10, HeaderOfLength(128, 10) + ten + "\f", false, V::NotAFile, ""},
         {"FILEERROR for a tiny file", 10, fileError, false, V::NotOnPrinter, ""},
         {"FILEERROR for a large file", 300, fileError, true, V::NotOnPrinter, ""},
         {"FILEERROR line cut by the close", 300, fileError.substr(0, fileError.size() - 3), true, V::NotOnPrinter, ""},
@@ -118,7 +118,8 @@ std::vector<Row> Rows()
         {"not an upload answer", 10, "@PJL USTATUS DEVICE SIZE=10\r\n" + ten + "\f", false, V::NotAFile, ""},
         {"CR not followed by LF", 10, kHead + "10\r" + ten + "\f", false, V::NotAFile, ""},
         {"no line end in the window", 10, std::string(200, 'x') + Header(10) + ten + "\f", false, V::NotAFile, ""},
-        {"close after half the data", 5000, Header(5000) + big.substr(0, 2500), true, V::EndedEarly, big.substr(0, 2500)},
+        {"close after half the data", 5000, Header(5000) + big.substr(0, 2500), true, V::EndedEarly,
+         big.substr(0, 2500)},
         {"close one byte short", 10, Header(10) + ten.substr(0, 9), true, V::EndedEarly, ten.substr(0, 9)},
         {"close inside the header line", 10, kHead.substr(0, 30), true, V::EndedEarly, ""},
         {"close before any byte", 10, "", true, V::EndedEarly, ""},

@@ -113,7 +113,8 @@ protected:
 
     int BatchEnds(AppHarness& h)
     {
-        return static_cast<int>(std::count(h.traces.begin(), h.traces.end(), std::string("JobEnd QBX_JE_FILEGET called\n")));
+        return static_cast<int>(
+            std::count(h.traces.begin(), h.traces.end(), std::string("JobEnd QBX_JE_FILEGET called\n")));
     }
 
     // Presses Retrieve and runs the batch to its end.

@@ -81,8 +81,9 @@ protected:
 TEST_P(CancelChainTest, StepsRunOnceAndTheBatchEndsOnce)
 {
     const ChainCase& c = GetParam();
-    h = std::make_unique<AppHarness>(std::string("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=") +
-                                     (c.autoDelete ? "yes" : "no") + "\n");
+    h = std::make_unique<AppHarness>(
+        std::string("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=") +
+        (c.autoDelete ? "yes" : "no") + "\n");
     ASSERT_TRUE(h->Start());
     SetTraceSink([this](const std::string& s) {
         h->traces.push_back(s);
@@ -119,7 +120,8 @@ TEST_P(CancelChainTest, StepsRunOnceAndTheBatchEndsOnce)
     ASSERT_TRUE(f->m_pRetrieveDlg && f->m_pRetrieveDlg->m_hWnd) << "the list did not come back";
     EXPECT_EQ(f->m_pRetrieveDlg->m_lbFiles.GetSelCount(), c.wantSelected);
     // No partial copy stays behind; every file left is whole.
-    for (auto& e : std::filesystem::directory_iterator(out)) EXPECT_EQ(std::filesystem::file_size(e.path()), static_cast<std::uintmax_t>(kSize)) << e.path();
+    for (auto& e : std::filesystem::directory_iterator(out))
+        EXPECT_EQ(std::filesystem::file_size(e.path()), static_cast<std::uintmax_t>(kSize)) << e.path();
 }
 
 // A printer that accepts every connection and answers every upload in full.
@@ -132,7 +134,9 @@ void AnswerEveryUpload(CancelChainTest& t, int files)
 }
 
 const ChainCase kCases[] = {
-    {"DoubleCancelDuringAReceive", 2, false,
+    {"DoubleCancelDuringAReceive",
+     2,
+     false,
      [](CancelChainTest& t) {
          // The first file's answer never comes; two clicks on Cancel while it waits.
          t.script.QueueConnect(0);
@@ -147,7 +151,9 @@ const ChainCase kCases[] = {
      },
      {"GET", "CONNECT", "GET_RESUME", "XFER 2", "XFER 2", "CANCEL 0", "GET", "CONNECT", "GET_RESUME", "GET", "JobEnd"},
      2},
-    {"DoubleCancelAllDuringTheConnect", 2, false,
+    {"DoubleCancelAllDuringTheConnect",
+     2,
+     false,
      [](CancelChainTest& t) {
          // The printer never completes the connection; Cancel All twice while it is tried.
          t.script.QueueConnect(0, t.clock.NowMs() + 600000);
@@ -158,8 +164,11 @@ const ChainCase kCases[] = {
              }
          };
      },
-     {"GET", "CONNECT", "XFER 1033", "XFER 1033", "CANCEL 1", "GET", "JobEnd"}, 2},
-    {"CancelOnTheLastFileWhileConnecting", 1, false,
+     {"GET", "CONNECT", "XFER 1033", "XFER 1033", "CANCEL 1", "GET", "JobEnd"},
+     2},
+    {"CancelOnTheLastFileWhileConnecting",
+     1,
+     false,
      [](CancelChainTest& t) {
          t.script.QueueConnect(0, t.clock.NowMs() + 600000);
          t.log.onStep = [&t](int code, int nth) {
@@ -167,8 +176,11 @@ const ChainCase kCases[] = {
          };
      },
      // No tick of the connection timer afterwards tries the closed socket again.
-     {"GET", "CONNECT", "XFER 2", "CANCEL 0", "GET", "JobEnd"}, 1},
-    {"CancelAllThenLateCancels", 3, false,
+     {"GET", "CONNECT", "XFER 2", "CANCEL 0", "GET", "JobEnd"},
+     1},
+    {"CancelAllThenLateCancels",
+     3,
+     false,
      [](CancelChainTest& t) {
          AnswerEveryUpload(t, 0);
          t.script.QueueConnect(0);
@@ -179,14 +191,20 @@ const ChainCase kCases[] = {
          };
          t.OnTrace("JobEnd with QBX_JE_FILEGET\n", [&t] { t.PostCancel(IDCANCEL); });
      },
-     {"GET", "CONNECT", "GET_RESUME", "XFER 1033", "CANCEL 1", "XFER 2", "GET", "JobEnd", "XFER 2"}, 3},
-    {"CancelAsTheLastFileFinishes", 1, false,
+     {"GET", "CONNECT", "GET_RESUME", "XFER 1033", "CANCEL 1", "XFER 2", "GET", "JobEnd", "XFER 2"},
+     3},
+    {"CancelAsTheLastFileFinishes",
+     1,
+     false,
      [](CancelChainTest& t) {
          AnswerEveryUpload(t, 1);
          t.OnTrace("RetrieveFile() Terminating normally\n", [&t] { t.PostCancel(IDC_CANCEL_ALL); });
      },
-     {"GET", "CONNECT", "GET_RESUME", "XFER 1033", "GET", "JobEnd"}, 1},
-    {"CancelDuringTheAutomaticDeletion", 2, true,
+     {"GET", "CONNECT", "GET_RESUME", "XFER 1033", "GET", "JobEnd"},
+     1},
+    {"CancelDuringTheAutomaticDeletion",
+     2,
+     true,
      [](CancelChainTest& t) {
          AnswerEveryUpload(t, 2);
          // The deletion job of the first file is not taken in time; Cancel meanwhile.
@@ -198,17 +216,22 @@ const ChainCase kCases[] = {
      },
      // The first file's copy is whole and kept; its deletion did not go, so it stays
      // listed; the second file is copied and deleted.
-     {"GET", "CONNECT", "GET_RESUME", "XFER 2", "CANCEL 0", "GET", "CONNECT", "GET_RESUME", "GET", "JobEnd"}, 1},
-    {"ResumeStepsAfterTheBatchEnded", 1, false,
+     {"GET", "CONNECT", "GET_RESUME", "XFER 2", "CANCEL 0", "GET", "CONNECT", "GET_RESUME", "GET", "JobEnd"},
+     1},
+    {"ResumeStepsAfterTheBatchEnded",
+     1,
+     false,
      [](CancelChainTest& t) {
          AnswerEveryUpload(t, 1);
          // Resume steps of an operation that is over find no connection and do nothing
          // (no job is sent on the closed socket).
          t.OnTrace("JobEnd with QBX_JE_FILEGET\n", [&t] {
-             for (int code : {QBX_GET_RESUME, QBX_DEL_RESUME, QBX_DIR_RESUME}) t.h->Frame()->PostMessage(WM_QBX_IP_OP, code, 0);
+             for (int code : {QBX_GET_RESUME, QBX_DEL_RESUME, QBX_DIR_RESUME})
+                 t.h->Frame()->PostMessage(WM_QBX_IP_OP, code, 0);
          });
      },
-     {"GET", "CONNECT", "GET_RESUME", "GET", "JobEnd", "GET_RESUME", "DEL_RESUME", "DIR_RESUME"}, 1},
+     {"GET", "CONNECT", "GET_RESUME", "GET", "JobEnd", "GET_RESUME", "DEL_RESUME", "DIR_RESUME"},
+     1},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, CancelChainTest, ::testing::ValuesIn(kCases),

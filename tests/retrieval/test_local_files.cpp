@@ -36,12 +36,12 @@ struct LocalFileCase {
     bool slow = false;                     // the upload trickles (time to act during it)
     std::string chosen;                    // the name typed in the Save As dialog
     std::vector<int> boxAnswers;
-    bool starts = true;  // a batch begins (else the question or a refusal ends it first)
+    bool starts = true;                 // a batch begins (else the question or a refusal ends it first)
     std::function<void(Ctx&)> prepare;  // the disk before the listing
     std::function<void(Ctx&)> between;  // after Save As, before the first transfer
     // Once, while the first copy is under way (6000 bytes in), from the user interface.
     std::function<void(Ctx&, CMainFrame*)> during;
-    std::function<void(Ctx&)> check;    // the row's own expectations
+    std::function<void(Ctx&)> check;  // the row's own expectations
 };
 
 void PrintTo(const LocalFileCase& c, std::ostream* os) { *os << c.name; }
@@ -159,10 +159,9 @@ std::vector<LocalFileCase> Cases()
         r.scans = {{"007", "20000101000000", 5000, 3}, {"007", "20000102000000", 5000, 3, ".TIFF"}};
         r.chosen = "job.TIF";
         r.check = [](Ctx& c) {
-                          EXPECT_EQ(c.deletionsSeen.size(), 2u);
-                          EXPECT_EQ(NamesIn(c.out),
-                                    (std::vector<std::string>{"job007.TIF", "job007_1.TIF"}));
-                      };
+            EXPECT_EQ(c.deletionsSeen.size(), 2u);
+            EXPECT_EQ(NamesIn(c.out), (std::vector<std::string>{"job007.TIF", "job007_1.TIF"}));
+        };
         v.push_back(std::move(r));
     }
 
@@ -170,17 +169,16 @@ std::vector<LocalFileCase> Cases()
         LocalFileCase r;
         r.name = "FiveScansOfTwoStemsGiveFiveFiles";
         r.scans = {{"007", "20000101000000", 3000, 1},
-                            {"007", "20000102000000", 3100, 2},
-                            {"007", "20000103000000", 3200, 3, ".TIFF"},
-                            {"007", "20000104000000", 3300, 4, ".TIFF"},
-                            {"008", "20000105000000", 3400, 5}};
+                   {"007", "20000102000000", 3100, 2},
+                   {"007", "20000103000000", 3200, 3, ".TIFF"},
+                   {"007", "20000104000000", 3300, 4, ".TIFF"},
+                   {"008", "20000105000000", 3400, 5}};
         r.chosen = "job.TIF";
         r.check = [](Ctx& c) {
-                          EXPECT_EQ(c.deletionsSeen.size(), 5u);
-                          EXPECT_EQ(NamesIn(c.out),
-                                    (std::vector<std::string>{"job007.TIF", "job007_1.TIF", "job007_2.TIF",
-                                                              "job007_3.TIF", "job008.TIF"}));
-                      };
+            EXPECT_EQ(c.deletionsSeen.size(), 5u);
+            EXPECT_EQ(NamesIn(c.out), (std::vector<std::string>{"job007.TIF", "job007_1.TIF", "job007_2.TIF",
+                                                                "job007_3.TIF", "job008.TIF"}));
+        };
         v.push_back(std::move(r));
     }
 
@@ -191,16 +189,15 @@ std::vector<LocalFileCase> Cases()
         r.chosen = "scan.TIF";
         r.boxAnswers = {IDYES};
         r.prepare = [](Ctx& c) {
-                          WriteText(c.elsewhere + "/target.TIF", "another folder's file");
-                          ASSERT_EQ(::symlink((c.elsewhere + "/target.TIF").c_str(), (c.out + "/scan.TIF").c_str()),
-                                    0);
-                      };
+            WriteText(c.elsewhere + "/target.TIF", "another folder's file");
+            ASSERT_EQ(::symlink((c.elsewhere + "/target.TIF").c_str(), (c.out + "/scan.TIF").c_str()), 0);
+        };
         r.check = [](Ctx& c) {
-                          ASSERT_EQ(c.boxes.size(), 1u);
-                          EXPECT_EQ(c.boxes[0].caption, "scan.TIF:  Already exists");
-                          EXPECT_FALSE(std::filesystem::is_symlink(c.out + "/scan.TIF"));
-                          EXPECT_EQ(ReadBytes(c.elsewhere + "/target.TIF"), "another folder's file");
-                      };
+            ASSERT_EQ(c.boxes.size(), 1u);
+            EXPECT_EQ(c.boxes[0].caption, "scan.TIF:  Already exists");
+            EXPECT_FALSE(std::filesystem::is_symlink(c.out + "/scan.TIF"));
+            EXPECT_EQ(ReadBytes(c.elsewhere + "/target.TIF"), "another folder's file");
+        };
         v.push_back(std::move(r));
     }
 
@@ -212,14 +209,14 @@ std::vector<LocalFileCase> Cases()
         r.boxAnswers = {IDCANCEL};
         r.starts = false;
         r.prepare = [](Ctx& c) {
-                          ASSERT_EQ(::symlink((c.elsewhere + "/nothing").c_str(), (c.out + "/scan.TIF").c_str()), 0);
-                      };
+            ASSERT_EQ(::symlink((c.elsewhere + "/nothing").c_str(), (c.out + "/scan.TIF").c_str()), 0);
+        };
         r.check = [](Ctx& c) {
-                          ASSERT_EQ(c.boxes.size(), 1u);
-                          EXPECT_EQ(c.boxes[0].caption, "scan.TIF:  Already exists");
-                          EXPECT_TRUE(std::filesystem::is_symlink(c.out + "/scan.TIF"));
-                          EXPECT_FALSE(std::filesystem::exists(c.elsewhere + "/nothing"));
-                      };
+            ASSERT_EQ(c.boxes.size(), 1u);
+            EXPECT_EQ(c.boxes[0].caption, "scan.TIF:  Already exists");
+            EXPECT_TRUE(std::filesystem::is_symlink(c.out + "/scan.TIF"));
+            EXPECT_FALSE(std::filesystem::exists(c.elsewhere + "/nothing"));
+        };
         v.push_back(std::move(r));
     }
 
@@ -231,11 +228,11 @@ std::vector<LocalFileCase> Cases()
         r.starts = false;
         r.prepare = [](Ctx& c) { std::filesystem::create_directory(c.out + "/job008.TIF"); };
         r.check = [](Ctx& c) {
-                          ASSERT_EQ(c.boxes.size(), 1u);
-                          EXPECT_EQ(c.boxes[0].text,
-                                    c.out + "/job008.TIF is a folder; a scan cannot replace it. Choose another name.");
-                          EXPECT_TRUE(std::filesystem::is_directory(c.out + "/job008.TIF"));
-                      };
+            ASSERT_EQ(c.boxes.size(), 1u);
+            EXPECT_EQ(c.boxes[0].text,
+                      c.out + "/job008.TIF is a folder; a scan cannot replace it. Choose another name.");
+            EXPECT_TRUE(std::filesystem::is_directory(c.out + "/job008.TIF"));
+        };
         v.push_back(std::move(r));
     }
 
@@ -246,12 +243,12 @@ std::vector<LocalFileCase> Cases()
         r.chosen = "ro.TIF";
         r.between = [](Ctx& c) { c.skip = !MakeUnwritable(c); };
         r.check = [](Ctx& c) {
-                          c.Restore();
-                          ASSERT_EQ(c.boxes.size(), 1u);
-                          EXPECT_EQ(c.boxes[0].caption, "Unable to open file ");
-                          const std::string reason = ::geteuid() == 0 ? "Read-only file system" : "Permission denied";
-                          EXPECT_EQ(c.boxes[0].text, "Cannot create a file in " + c.out + ": " + reason + kNotSaved);
-                      };
+            c.Restore();
+            ASSERT_EQ(c.boxes.size(), 1u);
+            EXPECT_EQ(c.boxes[0].caption, "Unable to open file ");
+            const std::string reason = ::geteuid() == 0 ? "Read-only file system" : "Permission denied";
+            EXPECT_EQ(c.boxes[0].text, "Cannot create a file in " + c.out + ": " + reason + kNotSaved);
+        };
         v.push_back(std::move(r));
     }
 
@@ -262,11 +259,10 @@ std::vector<LocalFileCase> Cases()
         r.chosen = "gone.TIF";
         r.between = [](Ctx& c) { std::filesystem::remove_all(c.out); };
         r.check = [](Ctx& c) {
-                          ASSERT_EQ(c.boxes.size(), 1u);
-                          EXPECT_EQ(c.boxes[0].text,
-                                    "Cannot create a file in " + c.out + ": No such file or directory" + kNotSaved);
-                          std::filesystem::create_directory(c.out);  // for the disk check
-                      };
+            ASSERT_EQ(c.boxes.size(), 1u);
+            EXPECT_EQ(c.boxes[0].text, "Cannot create a file in " + c.out + ": No such file or directory" + kNotSaved);
+            std::filesystem::create_directory(c.out);  // for the disk check
+        };
         v.push_back(std::move(r));
     }
 
@@ -279,12 +275,12 @@ std::vector<LocalFileCase> Cases()
         r.prepare = [](Ctx& c) { WriteText(c.out + "/old.TIF", "keep me"); };
         r.between = [](Ctx& c) { c.limit = std::make_unique<FileSizeLimit>(4096); };
         r.check = [](Ctx& c) {
-                          c.Restore();
-                          ASSERT_EQ(c.boxes.size(), 2u);
-                          EXPECT_EQ(c.boxes[1].caption, "Unable to save file");
-                          EXPECT_EQ(c.boxes[1].text.rfind("Cannot write " + c.out + "/old.TIF: File too large", 0), 0u)
-                              << c.boxes[1].text;
-                      };
+            c.Restore();
+            ASSERT_EQ(c.boxes.size(), 2u);
+            EXPECT_EQ(c.boxes[1].caption, "Unable to save file");
+            EXPECT_EQ(c.boxes[1].text.rfind("Cannot write " + c.out + "/old.TIF: File too large", 0), 0u)
+                << c.boxes[1].text;
+        };
         v.push_back(std::move(r));
     }
 
@@ -294,9 +290,9 @@ std::vector<LocalFileCase> Cases()
         r.scans = {{"007", "20000101000000", 2000, 9}};
         r.chosen = "scan.TIF";
         r.prepare = [](Ctx& c) {
-                          WriteText(c.out + "/.scan.TIF.0badf00d.part", "half a scan");
-                          WriteText(c.out + "/.notes.part", "someone else's");
-                      };
+            WriteText(c.out + "/.scan.TIF.0badf00d.part", "half a scan");
+            WriteText(c.out + "/.notes.part", "someone else's");
+        };
         v.push_back(std::move(r));
     }
     return v;
@@ -382,7 +378,8 @@ TEST_P(LocalFilesTest, OnDisk)
             const std::string path = e ? e->path : "";
             c.deletionsSeen.push_back(path);
             auto at = std::find(c.paths.begin(), c.paths.end(), path);
-            if (at == c.paths.end() || ReadFile(f->m_szDestPath) != c.storeBytes[static_cast<std::size_t>(at - c.paths.begin())])
+            if (at == c.paths.end() ||
+                ReadFile(f->m_szDestPath) != c.storeBytes[static_cast<std::size_t>(at - c.paths.begin())])
                 c.deletionFaults.push_back(path + " deleted while " + f->m_szDestPath + " was not its whole copy");
         }
     });

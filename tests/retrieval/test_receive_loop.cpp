@@ -125,7 +125,8 @@ TEST_F(ReceiveLoopTest, DataStartAfterTheHeaderLineAndProgressMarksFollowTheCoun
     EXPECT_EQ(Count(h, "Update called with !FirstReceive\n"), 1);
     EXPECT_EQ(Count(h, "Update called with Percent\n"), 2);
     EXPECT_EQ(Count(h, "RetrieveFile() Terminating normally\n"), 1);
-    EXPECT_NE(script.SentBytes().find("@PJL FSUPLOAD NAME=\"DXR/Images/5(001)(20000101000000).TIF\""), std::string::npos);
+    EXPECT_NE(script.SentBytes().find("@PJL FSUPLOAD NAME=\"DXR/Images/5(001)(20000101000000).TIF\""),
+              std::string::npos);
 }
 
 TEST_F(ReceiveLoopTest, HeaderLineOverTwoReceivesKeepsTheRestAsData)

@@ -15,10 +15,10 @@ const std::string kUser = "1234";
 
 struct FaultRow {
     const char* what;
-    std::size_t size;                       // of the first file
-    std::function<void(Knobs&)> knobs;      // set after the listing
-    std::size_t grownBy;                    // the printer's file grew by this much
-    std::string reason;                     // in the box's text; # stands for the sequence part
+    std::size_t size;                   // of the first file
+    std::function<void(Knobs&)> knobs;  // set after the listing
+    std::size_t grownBy;                // the printer's file grew by this much
+    std::string reason;                 // in the box's text; # stands for the sequence part
 };
 
 }  // namespace
@@ -26,7 +26,8 @@ struct FaultRow {
 TEST_F(RetrievalTest, AnswersThatAreNotTheWholeFileDeleteNothingAndStopTheBatch)
 {
     const std::size_t header = ("@PJL FSUPLOAD FORMAT:BINARY NAME=\"" + ImageRelPath(kUser, "001", "20000101000000") +
-                                "\" OFFSET=0 SIZE=30000\r\n").size();
+                                "\" OFFSET=0 SIZE=30000\r\n")
+                                   .size();
     const FaultRow rows[] = {
         {"FILEERROR for a large file", 30000, [](Knobs& k) { k.upload_file_error = true; }, 0,
          "The printer no longer has the file #.TIF,"},

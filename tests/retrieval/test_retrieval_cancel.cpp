@@ -37,8 +37,9 @@ protected:
             firstDest = f->m_szDestPath;
             firstTemp = f->m_pOutFile->TempPath();
             // The copy grows in a temporary file beside the destination, not in it.
-            partialOnDisk = Exists(firstTemp) && !Exists(firstDest) &&
-                            std::filesystem::path(firstTemp).parent_path() == std::filesystem::path(firstDest).parent_path();
+            partialOnDisk =
+                Exists(firstTemp) && !Exists(firstDest) &&
+                std::filesystem::path(firstTemp).parent_path() == std::filesystem::path(firstDest).parent_path();
             fn();
         });
         watch->start(20);

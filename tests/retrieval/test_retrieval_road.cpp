@@ -166,8 +166,7 @@ TEST_F(RetrievalTest, AnswersInPiecesShortOrPaddedGiveExactCopies)
     std::string out = MakeTempFolder("pieces");
     AppHarness h(IniWith(false));
     ListFor(h, kUser);
-    const std::string header =
-        "@PJL FSUPLOAD FORMAT:BINARY NAME=\"" + big + "\" OFFSET=0 SIZE=6000\r\n";
+    const std::string header = "@PJL FSUPLOAD FORMAT:BINARY NAME=\"" + big + "\" OFFSET=0 SIZE=6000\r\n";
 
     // The header window filled by two receives (50, then 100 bytes), the data, and
     // the terminator alone in a last receive.

@@ -120,7 +120,8 @@ bool AppHarness::PumpUntil(const std::function<bool()>& pred, int timeoutMs)
     for (;;) {
         if (pred()) return true;
         if (m_exited) return pred();
-        auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+        auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
         if (elapsed > timeoutMs) return pred();
         PumpPending();
         if (pred()) return true;

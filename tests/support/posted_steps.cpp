@@ -20,7 +20,8 @@ std::string Join(const std::vector<std::string>& v)
 std::string StepName(const MSG& m)
 {
     if (m.message == WM_QBX_IP_OP) {
-        static const char* const kNames[] = {nullptr, "DIR", "GET", "DEL", "CONNECT", "CANCEL", "DIR_RESUME", "GET_RESUME", "DEL_RESUME"};
+        static const char* const kNames[] = {nullptr,  "DIR",        "GET",        "DEL",       "CONNECT",
+                                             "CANCEL", "DIR_RESUME", "GET_RESUME", "DEL_RESUME"};
         constexpr WPARAM kKnown = sizeof kNames / sizeof kNames[0];
         if (m.wParam == static_cast<WPARAM>(QBX_CANCEL)) return "CANCEL " + std::to_string(m.lParam);
         if (m.wParam < kKnown && kNames[m.wParam]) return kNames[m.wParam];
@@ -58,16 +59,16 @@ int PostedSteps::Count(int op) const
 
 int PostedSteps::Count(UINT message, LPARAM lParam) const
 {
-    return static_cast<int>(std::count_if(posted.begin(), posted.end(), [&](const MSG& m) {
-        return m.message == message && m.lParam == lParam;
-    }));
+    return static_cast<int>(std::count_if(posted.begin(), posted.end(),
+                                          [&](const MSG& m) { return m.message == message && m.lParam == lParam; }));
 }
 
 std::vector<std::int64_t> PostedSteps::TimesOf(int op) const
 {
     std::vector<std::int64_t> out;
     for (std::size_t i = 0; i < posted.size(); ++i)
-        if (posted[i].message == WM_QBX_IP_OP && posted[i].wParam == static_cast<WPARAM>(op)) out.push_back(postedAt[i]);
+        if (posted[i].message == WM_QBX_IP_OP && posted[i].wParam == static_cast<WPARAM>(op))
+            out.push_back(postedAt[i]);
     return out;
 }
 

@@ -21,10 +21,7 @@ QWidget* QtWidgetOfHandle(HWND hwnd);
 inline bool OnXcb() { return QGuiApplication::platformName() == QStringLiteral("xcb"); }
 
 // Runs xdotool with args; true when it succeeded.
-inline bool Xdo(const std::string& args)
-{
-    return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
-}
+inline bool Xdo(const std::string& args) { return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0; }
 
 // Makes a top-level window the active one, with the keyboard focus. pump runs the
 // program's loop a little: the window manager maps a new window only after the

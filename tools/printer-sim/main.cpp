@@ -12,170 +12,200 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: quillbox-printer-sim [options]\n"
-    "  --root DIR            image store root (default ./printer-store); images in DIR/DXR/Images\n"
-    "  --port N              TCP port (default 3102; 0 = any free port)\n"
-    "  --bind ADDR           address to listen on (default 127.0.0.1)\n"
-    "  --samples             fill an empty store with sample scans\n"
-    "  --record DIR          write every job received to DIR\n"
-    "  --gs PATH             Ghostscript executable (default gs)\n"
-    "  --gs-timeout MS       kill a PostScript job after MS (default 20000)\n"
-    "  --quiet               no log on stderr\n"
-    "knobs:\n"
-    "  --refuse              keep the port bound but do not listen\n"
-    "  --accept-delay MS     accept pending connections only after MS\n"
-    "  --max-connections N   serve at most N connections at once (default 16)\n"
-    "  --close-after-job     close the connection after each job\n"
-    "  --silent              never answer\n"
-    "  --answer-delay MS     wait MS before each answer\n"
-    "  --pieces N,N,...      send answers in pieces of these sizes\n"
-    "  --piece-pause MS      pause between pieces (default 100)\n"
-    "  --trickle N/MS        send N bytes every MS\n"
-    "  --drop-after N        close the connection after N bytes of an answer\n"
-    "  --reset-on-drop       ... with a reset instead of an orderly close\n"
-    "  --extra-before STR    send STR before each answer (escapes \\r \\n \\t \\f \\e \\xHH \\\\)\n"
-    "  --extra-after STR     send STR after each answer\n"
-    "  --file-error          answer every upload as for a file that is not there\n"
-    "  --grow N              append N bytes to a file just before its upload\n"
-    "  --before-ff STR       send STR between an upload's data and its form feed\n"
-    "  --apply-to all|postscript|upload   which answers the answer knobs act on\n";
+const char kUsage[] = "usage: quillbox-printer-sim [options]\n"
+                      "  --root DIR            image store root (default ./printer-store); images in DIR/DXR/Images\n"
+                      "  --port N              TCP port (default 3102; 0 = any free port)\n"
+                      "  --bind ADDR           address to listen on (default 127.0.0.1)\n"
+                      "  --samples             fill an empty store with sample scans\n"
+                      "  --record DIR          write every job received to DIR\n"
+                      "  --gs PATH             Ghostscript executable (default gs)\n"
+                      "  --gs-timeout MS       kill a PostScript job after MS (default 20000)\n"
+                      "  --quiet               no log on stderr\n"
+                      "knobs:\n"
+                      "  --refuse              keep the port bound but do not listen\n"
+                      "  --accept-delay MS     accept pending connections only after MS\n"
+                      "  --max-connections N   serve at most N connections at once (default 16)\n"
+                      "  --close-after-job     close the connection after each job\n"
+                      "  --silent              never answer\n"
+                      "  --answer-delay MS     wait MS before each answer\n"
+                      "  --pieces N,N,...      send answers in pieces of these sizes\n"
+                      "  --piece-pause MS      pause between pieces (default 100)\n"
+                      "  --trickle N/MS        send N bytes every MS\n"
+                      "  --drop-after N        close the connection after N bytes of an answer\n"
+                      "  --reset-on-drop       ... with a reset instead of an orderly close\n"
+                      "  --extra-before STR    send STR before each answer (escapes \\r \\n \\t \\f \\e \\xHH \\\\)\n"
+                      "  --extra-after STR     send STR after each answer\n"
+                      "  --file-error          answer every upload as for a file that is not there\n"
+                      "  --grow N              append N bytes to a file just before its upload\n"
+                      "  --before-ff STR       send STR between an upload's data and its form feed\n"
+                      "  --apply-to all|postscript|upload   which answers the answer knobs act on\n";
 
-[[noreturn]] void Usage(const std::string& why) {
-  if (!why.empty()) std::cerr << "quillbox-printer-sim: " << why << "\n";
-  std::cerr << kUsage;
-  std::exit(2);
+[[noreturn]] void Usage(const std::string& why)
+{
+    if (!why.empty()) std::cerr << "quillbox-printer-sim: " << why << "\n";
+    std::cerr << kUsage;
+    std::exit(2);
 }
 
-long Number(const std::string& flag, const std::string& s) {
-  char* end = nullptr;
-  long v = std::strtol(s.c_str(), &end, 10);
-  if (s.empty() || *end != '\0' || v < 0) Usage("bad number for " + flag + ": " + s);
-  return v;
+long Number(const std::string& flag, const std::string& s)
+{
+    char* end = nullptr;
+    long v = std::strtol(s.c_str(), &end, 10);
+    if (s.empty() || *end != '\0' || v < 0) Usage("bad number for " + flag + ": " + s);
+    return v;
 }
 
-std::string Unescape(const std::string& s) {
-  std::string out;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] != '\\' || i + 1 == s.size()) {
-      out += s[i];
-      continue;
-    }
-    char c = s[++i];
-    switch (c) {
-      case 'r': out += '\r'; break;
-      case 'n': out += '\n'; break;
-      case 't': out += '\t'; break;
-      case 'f': out += '\f'; break;
-      case 'e': out += '\x1b'; break;
-      case 'x':
-        if (i + 2 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
-            std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
-          out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
-          i += 2;
-        } else {
-          out += "\\x";
+std::string Unescape(const std::string& s)
+{
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '\\' || i + 1 == s.size()) {
+            out += s[i];
+            continue;
         }
-        break;
-      default: out += c;
+        char c = s[++i];
+        switch (c) {
+        case 'r': out += '\r'; break;
+        case 'n': out += '\n'; break;
+        case 't': out += '\t'; break;
+        case 'f': out += '\f'; break;
+        case 'e': out += '\x1b'; break;
+        case 'x':
+            if (i + 2 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
+                std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
+                out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            } else {
+                out += "\\x";
+            }
+            break;
+        default: out += c;
+        }
     }
-  }
-  return out;
+    return out;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  qbxsim::Options opt;
-  opt.root = "printer-store";
-  bool samples = false, quiet = false;
-  qbxsim::Knobs& k = opt.knobs;
+int main(int argc, char** argv)
+{
+    qbxsim::Options opt;
+    opt.root = "printer-store";
+    bool samples = false, quiet = false;
+    qbxsim::Knobs& k = opt.knobs;
 
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= argc) Usage("missing value for " + a);
-      return argv[++i];
-    };
-    if (a == "--root") opt.root = value();
-    else if (a == "--port") {
-      long p = Number(a, value());
-      if (p > 65535) Usage("bad port");
-      opt.port = static_cast<std::uint16_t>(p);
-    } else if (a == "--bind") opt.bind_address = value();
-    else if (a == "--samples") samples = true;
-    else if (a == "--record") opt.record_dir = value();
-    else if (a == "--gs") opt.gs_path = value();
-    else if (a == "--gs-timeout") opt.gs_timeout_ms = static_cast<int>(Number(a, value()));
-    else if (a == "--quiet") quiet = true;
-    else if (a == "--refuse") k.refuse = true;
-    else if (a == "--accept-delay") k.accept_delay_ms = static_cast<int>(Number(a, value()));
-    else if (a == "--max-connections") k.max_connections = static_cast<int>(Number(a, value()));
-    else if (a == "--close-after-job") k.close_after_job = true;
-    else if (a == "--silent") k.silent = true;
-    else if (a == "--answer-delay") k.answer_delay_ms = static_cast<int>(Number(a, value()));
-    else if (a == "--pieces") {
-      std::string v = value();
-      std::size_t pos = 0;
-      while (pos <= v.size()) {
-        std::size_t comma = v.find(',', pos);
-        if (comma == std::string::npos) comma = v.size();
-        k.pieces.push_back(static_cast<std::size_t>(Number(a, v.substr(pos, comma - pos))));
-        pos = comma + 1;
-      }
-    } else if (a == "--piece-pause") k.piece_pause_ms = static_cast<int>(Number(a, value()));
-    else if (a == "--trickle") {
-      std::string v = value();
-      auto slash = v.find('/');
-      if (slash == std::string::npos) Usage("--trickle wants BYTES/MS");
-      k.trickle_bytes = static_cast<std::size_t>(Number(a, v.substr(0, slash)));
-      k.trickle_interval_ms = static_cast<int>(Number(a, v.substr(slash + 1)));
-    } else if (a == "--drop-after") k.drop_after = static_cast<std::size_t>(Number(a, value()));
-    else if (a == "--reset-on-drop") k.reset_on_drop = true;
-    else if (a == "--extra-before") k.extra_before = Unescape(value());
-    else if (a == "--extra-after") k.extra_after = Unescape(value());
-    else if (a == "--file-error") k.upload_file_error = true;
-    else if (a == "--grow") k.grow_before_upload = static_cast<std::size_t>(Number(a, value()));
-    else if (a == "--before-ff") k.before_form_feed = Unescape(value());
-    else if (a == "--apply-to") {
-      std::string v = value();
-      if (v == "all") k.apply_to = qbxsim::ApplyTo::AllAnswers;
-      else if (v == "postscript") k.apply_to = qbxsim::ApplyTo::PostScriptAnswers;
-      else if (v == "upload") k.apply_to = qbxsim::ApplyTo::UploadAnswers;
-      else Usage("bad --apply-to value " + v);
-    } else if (a == "-h" || a == "--help") Usage("");
-    else Usage("unknown option " + a);
-  }
-
-  if (!quiet) opt.log = [](const std::string& line) { std::cerr << "[sim] " << line << std::endl; };
-
-  if (samples) {
-    std::string err;
-    if (!qbxsim::MakeSampleStore(opt.root, opt.gs_path, &err)) {
-      std::cerr << "quillbox-printer-sim: cannot make the sample store: " << err << "\n";
-      return 1;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) Usage("missing value for " + a);
+            return argv[++i];
+        };
+        if (a == "--root")
+            opt.root = value();
+        else if (a == "--port") {
+            long p = Number(a, value());
+            if (p > 65535) Usage("bad port");
+            opt.port = static_cast<std::uint16_t>(p);
+        } else if (a == "--bind")
+            opt.bind_address = value();
+        else if (a == "--samples")
+            samples = true;
+        else if (a == "--record")
+            opt.record_dir = value();
+        else if (a == "--gs")
+            opt.gs_path = value();
+        else if (a == "--gs-timeout")
+            opt.gs_timeout_ms = static_cast<int>(Number(a, value()));
+        else if (a == "--quiet")
+            quiet = true;
+        else if (a == "--refuse")
+            k.refuse = true;
+        else if (a == "--accept-delay")
+            k.accept_delay_ms = static_cast<int>(Number(a, value()));
+        else if (a == "--max-connections")
+            k.max_connections = static_cast<int>(Number(a, value()));
+        else if (a == "--close-after-job")
+            k.close_after_job = true;
+        else if (a == "--silent")
+            k.silent = true;
+        else if (a == "--answer-delay")
+            k.answer_delay_ms = static_cast<int>(Number(a, value()));
+        else if (a == "--pieces") {
+            std::string v = value();
+            std::size_t pos = 0;
+            while (pos <= v.size()) {
+                std::size_t comma = v.find(',', pos);
+                if (comma == std::string::npos) comma = v.size();
+                k.pieces.push_back(static_cast<std::size_t>(Number(a, v.substr(pos, comma - pos))));
+                pos = comma + 1;
+            }
+        } else if (a == "--piece-pause")
+            k.piece_pause_ms = static_cast<int>(Number(a, value()));
+        else if (a == "--trickle") {
+            std::string v = value();
+            auto slash = v.find('/');
+            if (slash == std::string::npos) Usage("--trickle wants BYTES/MS");
+            k.trickle_bytes = static_cast<std::size_t>(Number(a, v.substr(0, slash)));
+            k.trickle_interval_ms = static_cast<int>(Number(a, v.substr(slash + 1)));
+        } else if (a == "--drop-after")
+            k.drop_after = static_cast<std::size_t>(Number(a, value()));
+        else if (a == "--reset-on-drop")
+            k.reset_on_drop = true;
+        else if (a == "--extra-before")
+            k.extra_before = Unescape(value());
+        else if (a == "--extra-after")
+            k.extra_after = Unescape(value());
+        else if (a == "--file-error")
+            k.upload_file_error = true;
+        else if (a == "--grow")
+            k.grow_before_upload = static_cast<std::size_t>(Number(a, value()));
+        else if (a == "--before-ff")
+            k.before_form_feed = Unescape(value());
+        else if (a == "--apply-to") {
+            std::string v = value();
+            if (v == "all")
+                k.apply_to = qbxsim::ApplyTo::AllAnswers;
+            else if (v == "postscript")
+                k.apply_to = qbxsim::ApplyTo::PostScriptAnswers;
+            else if (v == "upload")
+                k.apply_to = qbxsim::ApplyTo::UploadAnswers;
+            else
+                Usage("bad --apply-to value " + v);
+        } else if (a == "-h" || a == "--help")
+            Usage("");
+        else
+            Usage("unknown option " + a);
     }
-  }
 
-  // Signals are taken synchronously below; block them before any thread starts.
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
-  signal(SIGPIPE, SIG_IGN);
+    if (!quiet) opt.log = [](const std::string& line) { std::cerr << "[sim] " << line << std::endl; };
 
-  qbxsim::PrinterSim sim(opt);
-  if (!sim.Start()) {
-    std::cerr << "quillbox-printer-sim: " << sim.LastError() << "\n";
-    return 1;
-  }
-  std::cout << "quillbox-printer-sim listening on " << opt.bind_address << " port " << sim.Port()
-            << " root " << sim.Root().string() << std::endl;
+    if (samples) {
+        std::string err;
+        if (!qbxsim::MakeSampleStore(opt.root, opt.gs_path, &err)) {
+            std::cerr << "quillbox-printer-sim: cannot make the sample store: " << err << "\n";
+            return 1;
+        }
+    }
 
-  int sig = 0;
-  sigwait(&set, &sig);
-  if (!quiet) std::cerr << "[sim] signal " << sig << ", stopping" << std::endl;
-  sim.Stop();
-  return 0;
+    // Signals are taken synchronously below; block them before any thread starts.
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    qbxsim::PrinterSim sim(opt);
+    if (!sim.Start()) {
+        std::cerr << "quillbox-printer-sim: " << sim.LastError() << "\n";
+        return 1;
+    }
+    std::cout << "quillbox-printer-sim listening on " << opt.bind_address << " port " << sim.Port() << " root "
+              << sim.Root().string() << std::endl;
+
+    int sig = 0;
+    sigwait(&set, &sig);
+    if (!quiet) std::cerr << "[sim] signal " << sig << ", stopping" << std::endl;
+    sim.Stop();
+    return 0;
 }

@@ -23,109 +23,109 @@ namespace qbxsim {
 enum class ApplyTo { AllAnswers, PostScriptAnswers, UploadAnswers };
 
 struct Knobs {
-  // --- connection level -------------------------------------------------
-  // Nothing listens on the port (the socket stays bound so the port is kept):
-  // connection attempts get ECONNREFUSED.
-  bool refuse = false;
-  // Pending connections wait this long in the backlog before being accepted.
-  int accept_delay_ms = 0;
-  // Connections served at once (1..256); more wait in the backlog until one ends.
-  int max_connections = 16;
-  // Close the connection after answering each job (no second job on it).
-  bool close_after_job = false;
+    // --- connection level -------------------------------------------------
+    // Nothing listens on the port (the socket stays bound so the port is kept):
+    // connection attempts get ECONNREFUSED.
+    bool refuse = false;
+    // Pending connections wait this long in the backlog before being accepted.
+    int accept_delay_ms = 0;
+    // Connections served at once (1..256); more wait in the backlog until one ends.
+    int max_connections = 16;
+    // Close the connection after answering each job (no second job on it).
+    bool close_after_job = false;
 
-  // --- per answer (restricted by apply_to) ------------------------------
-  ApplyTo apply_to = ApplyTo::AllAnswers;
-  // Read and record jobs but never send a byte back.
-  bool silent = false;
-  // Wait this long before starting each answer.
-  int answer_delay_ms = 0;
-  // Bytes sent in front of / after each answer (after the final form feed of
-  // an upload).
-  std::string extra_before;
-  std::string extra_after;
-  // Send the answer (extras included) in pieces of these sizes, pausing
-  // piece_pause_ms between them; whatever is left goes in one last piece.
-  std::vector<std::size_t> pieces;
-  int piece_pause_ms = 100;
-  // When pieces is empty and trickle_bytes > 0: send trickle_bytes at a time,
-  // pausing trickle_interval_ms between them.
-  std::size_t trickle_bytes = 0;
-  int trickle_interval_ms = 0;
-  // Send only this many bytes of the answer (extras included), then close the
-  // connection: orderly close (FIN), or a reset (RST) when reset_on_drop.
-  std::optional<std::size_t> drop_after;
-  bool reset_on_drop = false;
+    // --- per answer (restricted by apply_to) ------------------------------
+    ApplyTo apply_to = ApplyTo::AllAnswers;
+    // Read and record jobs but never send a byte back.
+    bool silent = false;
+    // Wait this long before starting each answer.
+    int answer_delay_ms = 0;
+    // Bytes sent in front of / after each answer (after the final form feed of
+    // an upload).
+    std::string extra_before;
+    std::string extra_after;
+    // Send the answer (extras included) in pieces of these sizes, pausing
+    // piece_pause_ms between them; whatever is left goes in one last piece.
+    std::vector<std::size_t> pieces;
+    int piece_pause_ms = 100;
+    // When pieces is empty and trickle_bytes > 0: send trickle_bytes at a time,
+    // pausing trickle_interval_ms between them.
+    std::size_t trickle_bytes = 0;
+    int trickle_interval_ms = 0;
+    // Send only this many bytes of the answer (extras included), then close the
+    // connection: orderly close (FIN), or a reset (RST) when reset_on_drop.
+    std::optional<std::size_t> drop_after;
+    bool reset_on_drop = false;
 
-  // --- upload answers only (whatever apply_to says) ----------------------
-  // Answer as for a file that is not there (header without SIZE, FILEERROR=3),
-  // even when the store holds the file.
-  bool upload_file_error = false;
-  // Append this many bytes to the stored file just before answering its upload,
-  // as a scan still being written grows: the answer carries the grown file.
-  std::size_t grow_before_upload = 0;
-  // Bytes sent between an upload's data and its final form feed.
-  std::string before_form_feed;
+    // --- upload answers only (whatever apply_to says) ----------------------
+    // Answer as for a file that is not there (header without SIZE, FILEERROR=3),
+    // even when the store holds the file.
+    bool upload_file_error = false;
+    // Append this many bytes to the stored file just before answering its upload,
+    // as a scan still being written grows: the answer carries the grown file.
+    std::size_t grow_before_upload = 0;
+    // Bytes sent between an upload's data and its final form feed.
+    std::string before_form_feed;
 };
 
 struct Options {
-  std::filesystem::path root;              // store root; DXR/Images is created below it
-  std::string bind_address = "127.0.0.1";  // numeric IPv4 or IPv6 address
-  std::uint16_t port = 3102;               // 0: any free port, see Port()
-  std::string gs_path = "gs";              // Ghostscript executable (searched in PATH)
-  int gs_timeout_ms = 20000;               // a PostScript job running longer is killed
-  std::filesystem::path record_dir;        // if set, every job is also written there
-  Knobs knobs;
-  // Receives one line per event (connections, jobs, ignored input, gs errors).
-  // Called from several threads, never concurrently.
-  std::function<void(const std::string&)> log;
+    std::filesystem::path root;              // store root; DXR/Images is created below it
+    std::string bind_address = "127.0.0.1";  // numeric IPv4 or IPv6 address
+    std::uint16_t port = 3102;               // 0: any free port, see Port()
+    std::string gs_path = "gs";              // Ghostscript executable (searched in PATH)
+    int gs_timeout_ms = 20000;               // a PostScript job running longer is killed
+    std::filesystem::path record_dir;        // if set, every job is also written there
+    Knobs knobs;
+    // Receives one line per event (connections, jobs, ignored input, gs errors).
+    // Called from several threads, never concurrently.
+    std::function<void(const std::string&)> log;
 };
 
 struct RecordedJob {
-  int connection = 0;  // 1-based number of the accepted connection that carried it
-  std::string bytes;   // exactly as received, from the first byte after the
-                       // previous job up to and including the closing UEL
-  // false: bytes the printer did not act on: no job trailer when the peer
-  // closed, or still unread when the printer closed the connection itself.
-  bool complete = true;
+    int connection = 0;  // 1-based number of the accepted connection that carried it
+    std::string bytes;   // exactly as received, from the first byte after the
+                         // previous job up to and including the closing UEL
+    // false: bytes the printer did not act on: no job trailer when the peer
+    // closed, or still unread when the printer closed the connection itself.
+    bool complete = true;
 };
 
 class PrinterSim {
- public:
-  explicit PrinterSim(Options options);
-  ~PrinterSim();  // stops
-  PrinterSim(const PrinterSim&) = delete;
-  PrinterSim& operator=(const PrinterSim&) = delete;
+public:
+    explicit PrinterSim(Options options);
+    ~PrinterSim();  // stops
+    PrinterSim(const PrinterSim&) = delete;
+    PrinterSim& operator=(const PrinterSim&) = delete;
 
-  // Binds (and listens unless knobs.refuse) and starts serving. False on
-  // failure, with the reason in LastError(). A stopped simulator may be started
-  // again; it then binds anew (a fixed port is reused, port 0 gets a new one).
-  bool Start();
-  // Closes the listener and all connections, kills running Ghostscript
-  // processes and joins every thread. Idempotent.
-  void Stop();
-  bool Running() const;
-  std::string LastError() const;
+    // Binds (and listens unless knobs.refuse) and starts serving. False on
+    // failure, with the reason in LastError(). A stopped simulator may be started
+    // again; it then binds anew (a fixed port is reused, port 0 gets a new one).
+    bool Start();
+    // Closes the listener and all connections, kills running Ghostscript
+    // processes and joins every thread. Idempotent.
+    void Stop();
+    bool Running() const;
+    std::string LastError() const;
 
-  std::uint16_t Port() const;
-  const std::filesystem::path& Root() const;
-  std::filesystem::path ImageDir() const;  // <root>/DXR/Images
+    std::uint16_t Port() const;
+    const std::filesystem::path& Root() const;
+    std::filesystem::path ImageDir() const;  // <root>/DXR/Images
 
-  // Takes effect for the next answer / accept; a change of `refuse` has taken
-  // effect on the socket when this returns.
-  void SetKnobs(const Knobs& knobs);
-  Knobs GetKnobs() const;
+    // Takes effect for the next answer / accept; a change of `refuse` has taken
+    // effect on the socket when this returns.
+    void SetKnobs(const Knobs& knobs);
+    Knobs GetKnobs() const;
 
-  std::vector<RecordedJob> Jobs() const;
-  void ClearJobs();
-  // Waits until at least n jobs (complete or not) have been recorded.
-  bool WaitForJobs(std::size_t n, std::chrono::milliseconds timeout) const;
-  int ConnectionsAccepted() const;
-  int ActiveConnections() const;
+    std::vector<RecordedJob> Jobs() const;
+    void ClearJobs();
+    // Waits until at least n jobs (complete or not) have been recorded.
+    bool WaitForJobs(std::size_t n, std::chrono::milliseconds timeout) const;
+    int ConnectionsAccepted() const;
+    int ActiveConnections() const;
 
- private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 // ---------------------------------------------------------------------------
@@ -141,15 +141,14 @@ std::filesystem::path EnsureStore(const std::filesystem::path& root);
 std::string AddImage(const std::filesystem::path& root, std::string_view user, std::string_view seq,
                      std::string_view date14, std::string_view bytes, std::string_view ext = ".TIF");
 // Same with `size` bytes of PatternBytes(size, seed).
-std::string AddImageOfSize(const std::filesystem::path& root, std::string_view user,
-                           std::string_view seq, std::string_view date14, std::size_t size,
-                           unsigned seed = 1, std::string_view ext = ".TIF");
+std::string AddImageOfSize(const std::filesystem::path& root, std::string_view user, std::string_view seq,
+                           std::string_view date14, std::size_t size, unsigned seed = 1, std::string_view ext = ".TIF");
 // Deterministic bytes covering all 256 values (including 0x0C, 0x1B, CR, LF).
 std::string PatternBytes(std::size_t size, unsigned seed = 1);
 // Adds `count` images for `user`: seq runs 000..999 and wraps; the date
 // differs for every file, so all names are distinct. Returns the relative paths.
-std::vector<std::string> AddManyImages(const std::filesystem::path& root, std::string_view user,
-                                       std::size_t count, std::size_t size = 16);
+std::vector<std::string> AddManyImages(const std::filesystem::path& root, std::string_view user, std::size_t count,
+                                       std::size_t size = 16);
 // Relative paths of everything in <root>/DXR/Images, sorted.
 std::vector<std::string> ListStore(const std::filesystem::path& root);
 

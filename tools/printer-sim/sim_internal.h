@@ -17,11 +17,11 @@ inline constexpr std::string_view kUel = "\x1b%-12345X";
 std::optional<std::size_t> FindJobEnd(std::string_view buf);
 
 struct Command {
-  enum Kind { PostScript, Upload, Ignored } kind = Ignored;
-  std::string text;  // PostScript: the program; otherwise the raw line / data
-  std::string name;  // Upload: NAME="..." value
-  std::uint64_t offset = 0;
-  std::uint64_t size = UINT64_MAX;
+    enum Kind { PostScript, Upload, Ignored } kind = Ignored;
+    std::string text;  // PostScript: the program; otherwise the raw line / data
+    std::string name;  // Upload: NAME="..." value
+    std::uint64_t offset = 0;
+    std::uint64_t size = UINT64_MAX;
 };
 
 // Splits one job into the things the printer acts on, in order.
@@ -31,49 +31,46 @@ std::vector<Command> ParseJob(std::string_view job);
 // `offset` (none when fd < 0), then more text. Large files are sent straight from
 // the page cache (sendfile) instead of being read into memory first.
 struct Answer {
-  std::string head;
-  int fd = -1;  // owned: closed by the destructor
-  std::uint64_t offset = 0;
-  std::uint64_t count = 0;
-  std::string tail;
+    std::string head;
+    int fd = -1;  // owned: closed by the destructor
+    std::uint64_t offset = 0;
+    std::uint64_t count = 0;
+    std::string tail;
 
-  Answer() = default;
-  explicit Answer(std::string text) : head(std::move(text)) {}
-  Answer(Answer&& o) noexcept;
-  Answer& operator=(Answer&& o) noexcept;
-  Answer(const Answer&) = delete;
-  Answer& operator=(const Answer&) = delete;
-  ~Answer();
+    Answer() = default;
+    explicit Answer(std::string text) : head(std::move(text)) {}
+    Answer(Answer&& o) noexcept;
+    Answer& operator=(Answer&& o) noexcept;
+    Answer(const Answer&) = delete;
+    Answer& operator=(const Answer&) = delete;
+    ~Answer();
 
-  std::uint64_t Size() const { return head.size() + count + tail.size(); }
+    std::uint64_t Size() const { return head.size() + count + tail.size(); }
 };
 
 // The FSUPLOAD answer (header line, data, form feed) with the file still open
 // for sending, or the FILEERROR answer; beforeFormFeed goes between the data and
 // the form feed.
-Answer UploadAnswer(const std::filesystem::path& root, const Command& cmd,
-                    std::string_view beforeFormFeed = {});
+Answer UploadAnswer(const std::filesystem::path& root, const Command& cmd, std::string_view beforeFormFeed = {});
 // The FILEERROR answer for the command's name.
 Answer FileErrorAnswer(const Command& cmd);
 // Maps a client-supplied name to a regular file inside the store, or nothing.
-std::optional<std::filesystem::path> ResolveInStore(const std::filesystem::path& root,
-                                                    const std::string& name);
+std::optional<std::filesystem::path> ResolveInStore(const std::filesystem::path& root, const std::string& name);
 
 struct GsResult {
-  std::string out;  // stdout, sent back to the client
-  std::string err;  // stderr, for the log
-  int status = -1;  // exit status, -1 if killed
-  bool timed_out = false;
-  bool stopped = false;     // stop_fd became readable
-  std::string spawn_error;  // non-empty if gs could not be started
+    std::string out;  // stdout, sent back to the client
+    std::string err;  // stderr, for the log
+    int status = -1;  // exit status, -1 if killed
+    bool timed_out = false;
+    bool stopped = false;     // stop_fd became readable
+    std::string spawn_error;  // non-empty if gs could not be started
 };
 
 // Runs `program` on the stdin of a sandboxed Ghostscript whose working
 // directory is `root` and whose temporary directory is `tmpdir`. Kills it on
 // timeout or when stop_fd becomes readable.
 GsResult RunGhostscript(const std::string& gs_path, const std::filesystem::path& root,
-                        const std::filesystem::path& tmpdir, std::string_view program,
-                        int timeout_ms, int stop_fd);
+                        const std::filesystem::path& tmpdir, std::string_view program, int timeout_ms, int stop_fd);
 
 // Sleeps up to ms; false if stop_fd became readable first.
 bool SleepUnlessStopped(int ms, int stop_fd);

@@ -132,10 +132,8 @@ static bool IsUserInput(QEvent* e)
     case QEvent::InputMethod:
     case QEvent::TouchBegin:
     case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-        return true;
-    default:
-        return false;
+    case QEvent::TouchEnd: return true;
+    default: return false;
     }
 }
 

@@ -141,6 +141,9 @@ const char* QtPlatform::ResolvedDialogFontFamily()
 
 bool QtPlatformDisplayAvailable()
 {
-    auto set = [](const char* v) { const char* s = std::getenv(v); return s && *s; };
+    auto set = [](const char* v) {
+        const char* s = std::getenv(v);
+        return s && *s;
+    };
     return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
 }

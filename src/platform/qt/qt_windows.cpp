@@ -73,7 +73,10 @@ QString StripMnemonic(const QString& s)
     QString r;
     for (int i = 0; i < s.size(); ++i) {
         if (s[i] == QLatin1Char('&')) {
-            if (i + 1 < s.size() && s[i + 1] == QLatin1Char('&')) { r += QLatin1Char('&'); ++i; }
+            if (i + 1 < s.size() && s[i + 1] == QLatin1Char('&')) {
+                r += QLatin1Char('&');
+                ++i;
+            }
             continue;
         }
         r += s[i];
@@ -216,11 +219,11 @@ class QtWidgetImpl : public IWindowImpl {
 public:
     QtWidgetImpl(HWND hwnd, bool isDialog) : m_isDialog(isDialog), m_hwnd(hwnd) {}
 
-    LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) final
+    LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) final { return m_w ? Handle(message, wParam, lParam) : 0; }
+    void Enable(bool enable) override
     {
-        return m_w ? Handle(message, wParam, lParam) : 0;
+        if (m_w) m_w->setEnabled(enable);
     }
-    void Enable(bool enable) override { if (m_w) m_w->setEnabled(enable); }
     bool IsEnabled() const override { return m_w && m_w->isEnabled(); }
     void Show(bool show) override;
     bool IsVisible() const override { return m_w && m_w->isVisible(); }
@@ -283,8 +286,8 @@ protected:
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override
     {
         QWidget* w = m_w;
-        return TextMessage(message, wParam, lParam, [w] { return w->windowTitle(); },
-                           [w](const QString& t) { w->setWindowTitle(t); });
+        return TextMessage(
+            message, wParam, lParam, [w] { return w->windowTitle(); }, [w](const QString& t) { w->setWindowTitle(t); });
     }
 };
 
@@ -310,8 +313,8 @@ protected:
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override
     {
         QGroupBox* gb = m_box;
-        return TextMessage(message, wParam, lParam, [gb] { return gb->title(); },
-                           [gb](const QString& t) { gb->setTitle(t); });
+        return TextMessage(
+            message, wParam, lParam, [gb] { return gb->title(); }, [gb](const QString& t) { gb->setTitle(t); });
     }
 
 private:
@@ -340,8 +343,8 @@ protected:
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override
     {
         QPushButton* pb = m_button;
-        return TextMessage(message, wParam, lParam, [pb] { return pb->text(); },
-                           [pb](const QString& t) { pb->setText(t); });
+        return TextMessage(
+            message, wParam, lParam, [pb] { return pb->text(); }, [pb](const QString& t) { pb->setText(t); });
     }
 
 private:
@@ -367,8 +370,8 @@ protected:
             e->setMaxLength(wParam == 0 ? kLimit : static_cast<int>(wParam));
             return 0;
         }
-        return TextMessage(message, wParam, lParam, [e] { return e->text(); },
-                           [e](const QString& t) { e->setText(t); });
+        return TextMessage(
+            message, wParam, lParam, [e] { return e->text(); }, [e](const QString& t) { e->setText(t); });
     }
 
 private:
@@ -404,11 +407,12 @@ protected:
         // The text as set is kept beside the label, which shows it without its mnemonic.
         QLabel* l = m_label;
         const bool prefix = m_prefix;
-        return TextMessage(message, wParam, lParam, [l] { return l->property("qbxText").toString(); },
-                           [l, prefix](const QString& t) {
-                               l->setProperty("qbxText", t);
-                               l->setText(prefix && !l->buddy() ? StripMnemonic(t) : t);
-                           });
+        return TextMessage(
+            message, wParam, lParam, [l] { return l->property("qbxText").toString(); },
+            [l, prefix](const QString& t) {
+                l->setProperty("qbxText", t);
+                l->setText(prefix && !l->buddy() ? StripMnemonic(t) : t);
+            });
     }
 
 private:
@@ -439,7 +443,7 @@ public:
         const DWORD style = spec.item.style;
         auto* lb = new QListWidget(spec.dialog);
         lb->setSelectionMode((style & LBS_MULTIPLESEL) ? QAbstractItemView::MultiSelection
-                                                        : QAbstractItemView::SingleSelection);
+                                                       : QAbstractItemView::SingleSelection);
         lb->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         lb->setVerticalScrollBarPolicy((style & WS_VSCROLL) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
         lb->setUniformItemSizes(true);
@@ -732,13 +736,21 @@ static void ComputeBaseUnits(int* bx, int* by)
 
 int QtBaseUnitX()
 {
-    static int bx = [] { int x, y; ComputeBaseUnits(&x, &y); return x; }();
+    static int bx = [] {
+        int x, y;
+        ComputeBaseUnits(&x, &y);
+        return x;
+    }();
     return bx;
 }
 
 int QtBaseUnitY()
 {
-    static int by = [] { int x, y; ComputeBaseUnits(&x, &y); return y; }();
+    static int by = [] {
+        int x, y;
+        ComputeBaseUnits(&x, &y);
+        return y;
+    }();
     return by;
 }
 
@@ -823,7 +835,9 @@ IWindowImpl* QtWindowSystem::CreateDialogWindow(HWND dialog, const DlgTemplate& 
         int id = it.id;
         auto alive = impl->m_alive;
         auto notify = [dialog, id, h, alive](UINT code) {
-            if (*alive) ::SendMessage(dialog, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), static_cast<WORD>(code)), static_cast<LPARAM>(h));
+            if (*alive)
+                ::SendMessage(dialog, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), static_cast<WORD>(code)),
+                              static_cast<LPARAM>(h));
         };
         std::unique_ptr<QtWidgetImpl> ctl = MakeControl(ControlSpec{it, dlg, h, FromText(it.text), notify});
         QWidget* w = ctl->m_w;
