@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev
   ghostscript fonts-dejavu-core
   libcli11-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   xvfb xauth openbox icewm xdotool x11-utils imagemagick
   desktop-file-utils appstream dpkg-dev
 )

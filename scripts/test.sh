@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both configurations (plain, and with address and
-# undefined-behaviour sanitizers), runs every test in each, checks the install tree
-# and the .deb (scripts/check-install.sh), then fuzzes the listing parser and the
+# Installs what is missing, checks the C++ format (scripts/check-format.sh), builds
+# both configurations (plain, and with address and undefined-behaviour sanitizers),
+# runs every test in each, checks the install tree and the .deb
+# (scripts/check-install.sh), then fuzzes the listing parser and the
 # upload-answer reader briefly. QBX_FUZZ_SECONDS sets the fuzzing time of both
 # together (default 60, 0 skips it).
 set -euo pipefail
@@ -9,6 +10,8 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 status=0
+echo "=== format"
+scripts/check-format.sh || status=1
 for kind in plain sanitize; do
   echo "=== $kind build"
   scripts/build.sh "$kind"
