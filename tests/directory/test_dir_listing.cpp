@@ -1,6 +1,6 @@
 // Receiving the listing: markers, lines split over receives, judging lines,
 // the table's limit and lines the program refuses to store.
-#include "DirTableFixture.h"
+#include "dir_table_fixture.h"
 
 using ListingTest = DirTableTest;
 

@@ -1,6 +1,6 @@
 // The marks: how a selection becomes them, how they come back as a selection, and
 // which records the bookkeeping may touch at all.
-#include "DirTableFixture.h"
+#include "dir_table_fixture.h"
 
 #include <climits>
 

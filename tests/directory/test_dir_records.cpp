@@ -1,5 +1,5 @@
 // Completing the records, removing one, and the file list's orders.
-#include "DirTableFixture.h"
+#include "dir_table_fixture.h"
 
 using RecordsTest = DirTableTest;
 

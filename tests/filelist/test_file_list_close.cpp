@@ -1,6 +1,6 @@
 // Closing the file list (Close, Esc, the close box) hands the program back to the
 // main dialog; and a picture of the list as users see it.
-#include "FileListFixture.h"
+#include "file_list_fixture.h"
 
 #include <QtCore/qnamespace.h>
 

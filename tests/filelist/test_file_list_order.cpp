@@ -1,5 +1,5 @@
 // The file list's contents and order: the View By box, the lines, and the three sorts.
-#include "FileListFixture.h"
+#include "file_list_fixture.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 // The user's selection in the file list: across re-sorts, from marks set while the
 // list was closed, and the Delete and Retrieve buttons that follow it.
-#include "FileListFixture.h"
+#include "file_list_fixture.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 // CPrinterSocket against real loopback connections: time-outs, close requests, stray
 // timers, errors, data and re-creation for the next job.
-#include "SocketFixture.h"
+#include "socket_fixture.h"
 
 #include "app/QbxMessages.h"
 #include "link/PrinterSocket.h"

@@ -1,6 +1,6 @@
 // The socket on a scripted transport and a manual clock (time-outs in no real time),
 // the error table, and the start-up of the sockets layer.
-#include "SocketFixture.h"
+#include "socket_fixture.h"
 
 #include "app/QbxMessages.h"
 #include "link/PrinterSocket.h"

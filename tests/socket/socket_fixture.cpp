@@ -1,4 +1,4 @@
-#include "SocketFixture.h"
+#include "socket_fixture.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
