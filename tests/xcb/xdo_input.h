@@ -29,7 +29,9 @@ inline bool Xdo(const std::string& args) { return std::system(("xdotool " + args
 template <typename Pump>
 bool ActivateWindow(HWND hwnd, Pump pump)
 {
-    for (int attempt = 0; attempt < 40; ++attempt) {
+    // Up to about 10 s: on a loaded machine (a sanitizer build, other tests) the
+    // window manager may take seconds to map and activate a new window.
+    for (int attempt = 0; attempt < 200; ++attempt) {
         pump();
         QWidget* w = QtWidgetOfHandle(hwnd);
         if (!w) return false;
