@@ -2,7 +2,7 @@
 // The wait should sleep, so the figure should be close to zero; a wait that polls or spins
 // shows up here at once. The second run leaves a posted operation step in the queue during
 // the wait, which the call must not keep waking up for.
-#include "SocketFixture.h"
+#include "socket_fixture.h"
 
 #include "app/QbxMessages.h"
 #include "link/PrinterSocket.h"
