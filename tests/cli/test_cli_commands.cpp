@@ -223,12 +223,20 @@ TEST_F(CliCommands, SyncLeavesAFileOfTheSameNameButAnotherSizeAlone)
 
 TEST_F(CliCommands, SyncEveryRunsUntilStoppedAndPicksUpNewScans)
 {
+    // Copies in place, not the hidden temporary file of one still being written: the
+    // stop must come between rounds, not in the middle of the new scan's copy.
+    auto copies = [&] {
+        std::size_t n = 0;
+        for (const std::string& name : OutFiles())
+            if (name[0] != '.') ++n;
+        return n;
+    };
     CliRun r = Run(With({"sync", "--to", out.string(), "--every", "1"}), {}, [&](pid_t pid) {
-        for (int i = 0; i < 200 && OutFiles().size() < 3; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        for (int i = 0; i < 400 && copies() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
         Add("1234", "011", "20261209080000", 10, 11);
-        for (int i = 0; i < 200 && OutFiles().size() < 4; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        for (int i = 0; i < 400 && copies() < 4; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        // The round reports the copy after its rename and then waits a second.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
         ::kill(pid, SIGINT);
     });
     EXPECT_EQ(r.status, 0) << r.err;

@@ -292,7 +292,7 @@ protected:
 };
 
 // What a control is made from: its template line, its dialog and how it reports.
-struct ControlSpec {
+struct ControlDesc {
     const DlgItemTemplate& item;
     QDialog* dialog;
     HWND hwnd;
@@ -302,9 +302,9 @@ struct ControlSpec {
 
 class QtGroupBoxImpl final : public QtWidgetImpl {
 public:
-    explicit QtGroupBoxImpl(const ControlSpec& spec) : QtWidgetImpl(spec.hwnd, false)
+    explicit QtGroupBoxImpl(const ControlDesc& desc) : QtWidgetImpl(desc.hwnd, false)
     {
-        m_box = new QGroupBox(spec.text, spec.dialog);
+        m_box = new QGroupBox(desc.text, desc.dialog);
         m_box->setAttribute(Qt::WA_TransparentForMouseEvents);
         m_w = m_box;
     }
@@ -323,17 +323,17 @@ private:
 
 class QtPushButtonImpl final : public QtWidgetImpl {
 public:
-    explicit QtPushButtonImpl(const ControlSpec& spec) : QtWidgetImpl(spec.hwnd, false)
+    explicit QtPushButtonImpl(const ControlDesc& desc) : QtWidgetImpl(desc.hwnd, false)
     {
-        auto* pb = new QPushButton(spec.text, spec.dialog);
+        auto* pb = new QPushButton(desc.text, desc.dialog);
         pb->setAutoDefault(true);
-        if ((spec.item.style & 0x0F) == BS_DEFPUSHBUTTON) {
+        if ((desc.item.style & 0x0F) == BS_DEFPUSHBUTTON) {
             bool haveDefault = false;
-            for (QPushButton* other : spec.dialog->findChildren<QPushButton*>())
+            for (QPushButton* other : desc.dialog->findChildren<QPushButton*>())
                 if (other != pb && other->isDefault()) haveDefault = true;
             if (!haveDefault) pb->setDefault(true);
         }
-        auto notify = spec.notify;
+        auto notify = desc.notify;
         QObject::connect(pb, &QPushButton::clicked, pb, [notify] { notify(BN_CLICKED); });
         m_button = pb;
         m_w = pb;
@@ -353,11 +353,11 @@ private:
 
 class QtEditImpl final : public QtWidgetImpl {
 public:
-    explicit QtEditImpl(const ControlSpec& spec) : QtWidgetImpl(spec.hwnd, false)
+    explicit QtEditImpl(const ControlDesc& desc) : QtWidgetImpl(desc.hwnd, false)
     {
-        m_edit = new QLineEdit(spec.dialog);
+        m_edit = new QLineEdit(desc.dialog);
         m_edit->setMaxLength(kLimit);
-        auto notify = spec.notify;
+        auto notify = desc.notify;
         QObject::connect(m_edit, &QLineEdit::textChanged, m_edit, [notify] { notify(EN_CHANGE); });
         m_w = m_edit;
     }
@@ -381,19 +381,19 @@ private:
 
 class QtStaticImpl final : public QtWidgetImpl {
 public:
-    explicit QtStaticImpl(const ControlSpec& spec) : QtWidgetImpl(spec.hwnd, false)
+    explicit QtStaticImpl(const ControlDesc& desc) : QtWidgetImpl(desc.hwnd, false)
     {
-        auto* l = new QLabel(spec.dialog);
+        auto* l = new QLabel(desc.dialog);
         l->setTextFormat(Qt::PlainText);
-        l->setProperty("qbxText", spec.text);
-        const DWORD ss = spec.item.style & 0x1F;
+        l->setProperty("qbxText", desc.text);
+        const DWORD ss = desc.item.style & 0x1F;
         if (ss == SS_ICON) {
             l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         } else {
             l->setAlignment(((ss == SS_CENTER) ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
-            l->setWordWrap(ss != SS_LEFTNOWORDWRAP && spec.item.cy > 10);
+            l->setWordWrap(ss != SS_LEFTNOWORDWRAP && desc.item.cy > 10);
         }
-        m_prefix = !(spec.item.style & SS_NOPREFIX);
+        m_prefix = !(desc.item.style & SS_NOPREFIX);
         l->setAttribute(Qt::WA_TransparentForMouseEvents);
         m_label = l;
         m_w = l;
@@ -438,10 +438,10 @@ private:
 
 class QtListBoxImpl final : public QtWidgetImpl {
 public:
-    explicit QtListBoxImpl(const ControlSpec& spec) : QtWidgetImpl(spec.hwnd, false)
+    explicit QtListBoxImpl(const ControlDesc& desc) : QtWidgetImpl(desc.hwnd, false)
     {
-        const DWORD style = spec.item.style;
-        auto* lb = new QListWidget(spec.dialog);
+        const DWORD style = desc.item.style;
+        auto* lb = new QListWidget(desc.dialog);
         lb->setSelectionMode((style & LBS_MULTIPLESEL) ? QAbstractItemView::MultiSelection
                                                        : QAbstractItemView::SingleSelection);
         lb->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -451,7 +451,7 @@ public:
         m_delegate->tabPixels = ScaleX(32);
         lb->setItemDelegate(m_delegate);
         if (style & LBS_NOTIFY) {
-            auto notify = spec.notify;
+            auto notify = desc.notify;
             QObject::connect(lb, &QListWidget::itemSelectionChanged, lb, [notify] { notify(LBN_SELCHANGE); });
         }
         m_list = lb;
@@ -530,11 +530,11 @@ private:
 
 class QtComboBoxImpl final : public QtWidgetImpl {
 public:
-    explicit QtComboBoxImpl(const ControlSpec& spec) : QtWidgetImpl(spec.hwnd, false)
+    explicit QtComboBoxImpl(const ControlDesc& desc) : QtWidgetImpl(desc.hwnd, false)
     {
-        auto* cb = new QComboBox(spec.dialog);
+        auto* cb = new QComboBox(desc.dialog);
         cb->setEditable(false);
-        auto notify = spec.notify;
+        auto notify = desc.notify;
         QObject::connect(cb, QOverload<int>::of(&QComboBox::activated), cb, [notify] { notify(CBN_SELCHANGE); });
         m_combo = cb;
         m_w = cb;
@@ -586,9 +586,9 @@ private:
 
 class QtProgressImpl final : public QtWidgetImpl {
 public:
-    explicit QtProgressImpl(const ControlSpec& spec) : QtWidgetImpl(spec.hwnd, false)
+    explicit QtProgressImpl(const ControlDesc& desc) : QtWidgetImpl(desc.hwnd, false)
     {
-        m_bar = new QProgressBar(spec.dialog);
+        m_bar = new QProgressBar(desc.dialog);
         m_bar->setRange(0, 100);
         m_bar->setValue(0);
         m_bar->setTextVisible(false);
@@ -617,19 +617,19 @@ bool IsGroupBox(const DlgItemTemplate& it)
     return it.cls == DlgItemClass::Button && (it.style & 0x0F) == BS_GROUPBOX;
 }
 
-std::unique_ptr<QtWidgetImpl> MakeControl(const ControlSpec& spec)
+std::unique_ptr<QtWidgetImpl> MakeControl(const ControlDesc& desc)
 {
-    switch (spec.item.cls) {
+    switch (desc.item.cls) {
     case DlgItemClass::Button:
-        if (IsGroupBox(spec.item)) return std::make_unique<QtGroupBoxImpl>(spec);
-        return std::make_unique<QtPushButtonImpl>(spec);
-    case DlgItemClass::Edit: return std::make_unique<QtEditImpl>(spec);
-    case DlgItemClass::Static: return std::make_unique<QtStaticImpl>(spec);
-    case DlgItemClass::ListBox: return std::make_unique<QtListBoxImpl>(spec);
-    case DlgItemClass::ComboBox: return std::make_unique<QtComboBoxImpl>(spec);
-    case DlgItemClass::Progress: return std::make_unique<QtProgressImpl>(spec);
+        if (IsGroupBox(desc.item)) return std::make_unique<QtGroupBoxImpl>(desc);
+        return std::make_unique<QtPushButtonImpl>(desc);
+    case DlgItemClass::Edit: return std::make_unique<QtEditImpl>(desc);
+    case DlgItemClass::Static: return std::make_unique<QtStaticImpl>(desc);
+    case DlgItemClass::ListBox: return std::make_unique<QtListBoxImpl>(desc);
+    case DlgItemClass::ComboBox: return std::make_unique<QtComboBoxImpl>(desc);
+    case DlgItemClass::Progress: return std::make_unique<QtProgressImpl>(desc);
     }
-    return std::make_unique<QtStaticImpl>(spec);
+    return std::make_unique<QtStaticImpl>(desc);
 }
 
 // Puts the control where its template line says, in dialog units, with its
@@ -839,7 +839,7 @@ IWindowImpl* QtWindowSystem::CreateDialogWindow(HWND dialog, const DlgTemplate& 
                 ::SendMessage(dialog, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), static_cast<WORD>(code)),
                               static_cast<LPARAM>(h));
         };
-        std::unique_ptr<QtWidgetImpl> ctl = MakeControl(ControlSpec{it, dlg, h, FromText(it.text), notify});
+        std::unique_ptr<QtWidgetImpl> ctl = MakeControl(ControlDesc{it, dlg, h, FromText(it.text), notify});
         QWidget* w = ctl->m_w;
         PlaceControl(w, it, h);
         if (IsGroupBox(it)) groupBoxes.push_back(w);
