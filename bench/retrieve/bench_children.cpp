@@ -66,13 +66,9 @@ Result ParseResult(const std::string& output)
 int RunBareChild(int port, const std::string& storePath, std::uint64_t size, const std::string& out)
 {
     Result r;
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int fd = ConnectLoopback(port);
     FILE* f = std::fopen(out.c_str(), "wb");
-    if (fd < 0 || !f || ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    if (fd < 0 || !f) {
         std::fputs(FormatResult(r).c_str(), stdout);
         return 1;
     }

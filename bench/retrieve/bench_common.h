@@ -2,7 +2,11 @@
 // reports in one line, and the clocks they are taken with.
 #pragma once
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <time.h>
 
 #include <cstdint>
@@ -58,5 +62,21 @@ int RunBareChild(int port, const std::string& storePath, std::uint64_t size, con
 int RunRoadChild(int argc, char** argv, int port, const std::string& user, const std::string& out,
                  const std::string& shot);
 int RunListingChild(int argc, char** argv, int port, const std::string& user, int rounds);
+
+// A TCP connection to the simulated printer on the loopback; -1 when it fails.
+inline int ConnectLoopback(int port)
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 }  // namespace bench

@@ -101,12 +101,8 @@ bool SameFile(const std::string& a, const std::string& b)
 Result PrinterAlone(int port, const std::string& storePath, std::uint64_t size)
 {
     Result r;
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return r;
+    int fd = bench::ConnectLoopback(port);
+    if (fd < 0) return r;
     const std::string job = bench::UploadJob(storePath);
     const double t0 = bench::WallSeconds();
     ::send(fd, job.data(), job.size(), MSG_NOSIGNAL);
