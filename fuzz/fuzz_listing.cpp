@@ -1,5 +1,8 @@
 // Feeds arbitrary listing answers, cut into arbitrary receives, to the
-// directory table and checks that the table stays well formed.
+// directory table and checks that the table stays well formed, that every record
+// reads back as the printer wrote it (its line is one of the listing's lines, its
+// date the path's date digits), and that the local names made from the records
+// stay inside the chosen folder.
 //
 // Input: byte 0 picks the user ID's length (1..8); the next bytes pick its
 // digits from "1234". Then a run of receives, each a length byte followed by
@@ -10,9 +13,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "directory/DirTable.h"
+#include "retrieval/DestPath.h"
 
 namespace {
 
@@ -23,13 +29,39 @@ void Check(bool ok)
 
 bool Terminated(const char* field, size_t size) { return strnlen(field, size) < size; }
 
-bool NameIsSafe(const char* name)
+// No separator, drive colon or control character in the first `field` characters.
+bool NameIsSafe(const char* name, size_t field = sizeof(DirEntry::name))
 {
-    for (size_t i = 0; i < sizeof(DirEntry::name) && name[i]; ++i) {
+    for (size_t i = 0; i < field && name[i]; ++i) {
         const auto c = static_cast<unsigned char>(name[i]);
         if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':') return false;
     }
     return true;
+}
+
+// The lines of the listing text as the parser sees them: cut at every run of CR and LF.
+std::set<std::string> LinesOf(const std::string& text)
+{
+    std::set<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != '\r' && text[i] != '\n') continue;
+        if (i > start) lines.insert(text.substr(start, i - start));
+        start = i + 1;
+    }
+    return lines;
+}
+
+// "MM/DD/YY<TAB>hh:mm:ss" from the 14 characters after the first ")(" of the path.
+std::string DateOfPath(const std::string& path)
+{
+    const std::size_t close = path.find(')');
+    if (close == std::string::npos || close + 1 >= path.size() || path[close + 1] != '(' ||
+        path.size() - (close + 2) < 14)
+        return "";
+    const std::string d = path.substr(close + 2, 14);
+    return d.substr(4, 2) + "/" + d.substr(6, 2) + "/" + d.substr(2, 2) + "\t" + d.substr(8, 2) + ":" +
+           d.substr(10, 2) + ":" + d.substr(12, 2);
 }
 
 }  // namespace
@@ -62,6 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // for four times that.
     constexpr size_t kMaxListingBytes = 256 * 1024;
     size_t fed = 0;
+    std::string text;
     while (result == QBX_LIST_MORE && !directoryFull && fed < kMaxListingBytes) {
         if (repeat > 0) {
             --repeat;
@@ -77,6 +110,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             chunk.assign(data + pos, data + pos + len);
             pos += len;
         }
+        // The parser reads a receive up to its first NUL byte.
+        text.append(chunk.data(), strnlen(chunk.data(), chunk.size()));
         fed += chunk.size() + 1;
         result = ParseListingChunk(dir, reader, userID, chunk.data(), static_cast<int>(chunk.size()));
         Check(result >= QBX_LIST_NO_FILES && result <= QBX_LIST_COMPLETE);
@@ -86,6 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int i = 0; i < QBX_MAX_DIR_ENTRIES; ++i) Check(Terminated(entries[i].path, sizeof entries[i].path));
 
     ParseDirectoryRecords(dir);
+    const std::set<std::string> lines = LinesOf(text);
+    std::vector<DestRequest> requests;
     for (int i = 0; i < dir.count; ++i) {
         const DirEntry& e = entries[i];
         Check(Terminated(e.path, sizeof e.path));
@@ -96,6 +133,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(e.marked == 0 && e.processed == 0);
         Check(std::strchr(e.path, '\t') == nullptr);
         Check(e.name[0] != '\0' && NameIsSafe(e.name));
+        // The record is one line of the listing, path and size as the printer wrote them.
+        const std::string path = FieldText(e.path), sizeText = FieldText(e.size);
+        Check(lines.count(path + "\t" + sizeText) == 1 || (sizeText.empty() && lines.count(path) == 1));
+        Check(FieldText(e.dateTime) == DateOfPath(path));
+        requests.push_back({FieldText(e.name), FieldText(e.dupNumber)});
+    }
+
+    // The local names of a batch of every record stay in the chosen folder.
+    const char chosen[] = "/chosen/folder/job.TIF";
+    std::vector<DestFile> dests;
+    if (BuildBatchDestPaths(chosen, FALSE, requests, dests)) {
+        Check(dests.size() == requests.size());
+        for (const DestFile& d : dests) {
+            Check(d.path == "/chosen/folder/" + d.name);
+            Check(!d.name.empty() && NameIsSafe(d.name.c_str(), d.name.size()) && d.name != "." && d.name != "..");
+        }
     }
 
     const int keys[] = {QBX_SORT_NAME, QBX_SORT_SIZE, QBX_SORT_DATE};

@@ -1,22 +1,27 @@
 // Feeds arbitrary upload answers, cut into arbitrary receives, to the upload-answer
-// reader and checks what it may hand out as file bytes.
+// reader and compares what it does with a plain model of the answer's rules.
 //
-// Input: bytes 0-1 the listed size (little endian, 0..65535); byte 2 bit 0: the
-// printer closes the connection after the last receive. Then a run of receives,
-// each a length byte followed by that many bytes of the answer (the last one
-// takes what is left).
+// Input: byte 0 holds flags: bit 0, the printer closes the connection after the last
+// receive; bits 1-2, how the listed size follows (0: 2 bytes, 1: an edge of the
+// number range and a signed byte to add to it, 2: 4 bytes, 3: 8 bytes, all little
+// endian); bit 3, the answer starts with a well-formed header line that the harness
+// writes, with SIZE the listed size (plus one with bit 4). Then a run of receives,
+// each a length byte followed by that many bytes of the answer (the last one takes
+// what is left).
 //
-// Invariants: every span handed out lies inside the receive just fed; the bytes
-// handed out are exactly the answer's bytes right after its first line end, never
-// more than SIZE; "whole" only with SIZE equal to the listed size and every data
-// byte handed out; nothing after the end; and the same answer fed in one receive
-// gives the same verdict and the same bytes.
+// Invariants: every span handed out lies inside the receive just fed; the verdict and
+// the bytes handed out are the model's (ExpectedOutcome) for the whole answer; "whole"
+// only with SIZE equal to the listed size and every data byte handed out; nothing
+// after the end; and the same answer fed in one receive gives the same verdict and
+// the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "retrieval/UploadAnswer.h"
 
@@ -72,17 +77,132 @@ void CheckEnd(const CUploadAnswer& reader, std::uint64_t listed, const std::stri
     }
 }
 
+// The rules of the answer written a second time, as plainly as possible and on the
+// whole answer at once, so that a fault in the reader's receive-by-receive state
+// shows up as a difference. Kept apart from the reader on purpose: share no code.
+struct Expected {
+    UploadVerdict verdict;
+    std::string data;
+};
+
+bool AllDigits(std::string_view s, std::uint64_t& value)
+{
+    if (s.empty() || s.size() > 19) return false;
+    value = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return true;
+}
+
+Expected ExpectedOutcome(std::string_view answer, std::uint64_t listed, bool closed)
+{
+    using V = UploadVerdict;
+    const std::size_t npos = std::string_view::npos;
+    // The first line must end (LF, or CR LF) within the first 127 bytes.
+    const std::string_view window = answer.substr(0, CUploadAnswer::kHeaderWindow);
+    const bool windowFull = window.size() == static_cast<std::size_t>(CUploadAnswer::kHeaderWindow);
+    const std::size_t lf = window.find('\n');
+    const std::size_t cr = window.find('\r');
+    if (cr != npos && (lf == npos || cr < lf) && cr + 1 < window.size() && cr + 1 != lf) return {V::NotAFile, ""};
+    if (lf == npos) return {windowFull ? V::NotAFile : closed ? V::EndedEarly : V::InProgress, ""};
+
+    // Its words: blanks part them, except between double quotes.
+    std::string_view line = window.substr(0, lf);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    std::vector<std::string_view> words;
+    bool inQuotes = false;
+    std::size_t start = npos;
+    for (std::size_t i = 0; i <= line.size(); ++i) {
+        const bool blank = i == line.size() || (!inQuotes && (line[i] == ' ' || line[i] == '\t'));
+        if (blank) {
+            if (start != npos) words.push_back(line.substr(start, i - start));
+            start = npos;
+            continue;
+        }
+        if (start == npos) start = i;
+        if (line[i] == '"') inQuotes = !inQuotes;
+    }
+    if (inQuotes) return {V::NotAFile, ""};
+
+    bool upload = false;
+    int sizes = 0;
+    std::uint64_t size = 0, offset = 0;
+    for (std::string_view w : words) {
+        if (w == "FSUPLOAD") upload = true;
+        if (w.substr(0, 7) == "OFFSET=" && (!AllDigits(w.substr(7), offset) || offset != 0)) return {V::NotAFile, ""};
+        if (w.substr(0, 5) == "SIZE=" && (++sizes > 1 || !AllDigits(w.substr(5), size))) return {V::NotAFile, ""};
+    }
+    if (!upload) return {V::NotAFile, ""};
+
+    if (sizes == 0) {
+        // No SIZE: the next line, up to its LF or form feed, says why (FILEERROR).
+        std::string_view second = window.substr(lf + 1);
+        const std::size_t end = second.find_first_of("\n\f");
+        if (end != npos)
+            second = second.substr(0, end + 1);
+        else if (!windowFull && !closed)
+            return {V::InProgress, ""};
+        return {second.substr(0, 9) == "FILEERROR" ? V::NotOnPrinter : V::NotAFile, ""};
+    }
+    if (size != listed) return {V::SizeChanged, ""};
+    // SIZE bytes of data right after the line end; any byte after them ends the copy.
+    const std::string_view rest = answer.substr(lf + 1);
+    const std::string data(rest.substr(0, size < rest.size() ? static_cast<std::size_t>(size) : rest.size()));
+    if (rest.size() > size) return {V::Whole, data};
+    if (!closed) return {V::InProgress, data};
+    return {data.size() == size ? V::Whole : V::EndedEarly, data};
+}
+
+// The listed size: small sizes, the edges of the number range (16, 31, 32, 63 and 64
+// bits, and 19 digits) give or take a little, and anything in 64 bits.
+std::uint64_t ListedSize(int kind, const std::uint8_t* data, std::size_t size, std::size_t& pos)
+{
+    auto take = [&](int bytes) {
+        std::uint64_t v = 0;
+        for (int i = 0; i < bytes && pos < size; ++i) v |= static_cast<std::uint64_t>(data[pos++]) << (8 * i);
+        return v;
+    };
+    static const std::uint64_t kEdges[] = {0,
+                                           65535,
+                                           0x7FFFFFFFull,
+                                           0xFFFFFFFFull,
+                                           0x7FFFFFFFFFFFFFFFull,
+                                           0xFFFFFFFFFFFFFFFFull,
+                                           9999999999999999999ull,
+                                           1000000000000000000ull};
+    switch (kind) {
+    case 0: return take(2);
+    case 1: {
+        const std::uint64_t edge = kEdges[take(1) % (sizeof kEdges / sizeof kEdges[0])];
+        return edge + static_cast<std::uint64_t>(static_cast<std::int8_t>(take(1)));
+    }
+    case 2: return take(4);
+    default: return take(8);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (size < 3) return 0;
-    const std::uint64_t listed = data[0] | (static_cast<std::uint64_t>(data[1]) << 8);
-    const bool closeAtEnd = (data[2] & 1) != 0;
-    std::size_t pos = 3;
+    if (size < 1) return 0;
+    const std::uint8_t flags = data[0];
+    const bool closeAtEnd = (flags & 1) != 0;
+    std::size_t pos = 1;
+    const std::uint64_t listed = ListedSize((flags >> 1) & 3, data, size, pos);
 
     CUploadAnswer reader(listed);
     std::string answer, out;
+    if (flags & 8) {
+        const std::uint64_t announced = listed + ((flags & 16) ? 1 : 0);
+        const std::string head = "@PJL FSUPLOAD FORMAT:BINARY NAME=\"DXR/Images/1234(007)(19991213093005).TIF\" "
+                                 "OFFSET=0 SIZE=" +
+                                 std::to_string(announced) + "\r\n";
+        answer = head;
+        FeedOne(reader, reinterpret_cast<const std::uint8_t*>(head.data()), head.size(), out);
+    }
     while (pos < size) {
         const std::size_t want = data[pos++];
         const std::size_t len = want < size - pos ? want : size - pos;
@@ -96,6 +216,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(reader.Verdict() != UploadVerdict::InProgress);
     }
     CheckEnd(reader, listed, answer, out);
+
+    const Expected expected = ExpectedOutcome(answer, listed, closeAtEnd);
+    Check(reader.Verdict() == expected.verdict);
+    Check(out == expected.data);
 
     // However the answer was cut into receives, the reader comes to the same end.
     CUploadAnswer whole(listed);

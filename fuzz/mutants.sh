@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Plants known faults in the readers of printer input, one at a time, and shows that
+# the fuzz targets (and the unit tests) find each. Not part of CI: it takes about
+# a minute of fuzzing per fault on one core.
+#
+#   fuzz/mutants.sh [SECONDS]     (fuzzing time per fault, default 60)
+#
+# Works on a copy of the tree in build-mutants/ (the checkout is never changed).
+# For each fault: patch the copy, build the fuzz target (clang, libFuzzer) and the
+# unit tests of that reader, run the unit tests, then fuzz from the seed corpus for
+# at most SECONDS. Prints one table row per fault; exits 1 when a fault survived.
+set -euo pipefail
+seconds=${1:-60}
+root=$(cd "$(dirname "$0")/.." && pwd)
+work="$root/build-mutants"
+tree="$work/tree"
+mkdir -p "$work"
+rm -rf "$tree"
+mkdir -p "$tree"
+(cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$tree")
+
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$tree" -B "$tree/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+      -DQBX_FUZZ=ON -DQBX_BUILD_TESTS=OFF "${launcher[@]}" >"$work/configure-fuzz.log"
+cmake -S "$tree" -B "$tree/build" -DCMAKE_BUILD_TYPE=Debug "${launcher[@]}" >"$work/configure-tests.log"
+
+# name | file | exact text | replacement | fuzz target | unit-test target | gtest filter
+mutants=(
+  "SIZE=+100 accepted|src/retrieval/UploadAnswer.cpp|        if (c < '0' || c > '9') return false;|        if (c == '+') continue;\n        if (c < '0' || c > '9') return false;|upload|test_pure|UploadAnswer.*"
+  "SIZE= taken from inside the quoted name|src/retrieval/UploadAnswer.cpp|            if (line[i] == '\"') quoted = !quoted;|            (void)line[i];|upload|test_pure|UploadAnswer.*"
+  "size capped at 32 bits|src/retrieval/UploadAnswer.cpp|        v = v * 10 + static_cast<std::uint64_t>(c - '0');|        v = static_cast<std::uint32_t>(v * 10 + static_cast<std::uint64_t>(c - '0'));|upload|test_pure|UploadAnswer.*"
+  "header line end taken one byte late|src/retrieval/UploadAnswer.cpp|        used = GatherHeader(bytes, n);|        used = GatherHeader(bytes, n);\n        if (m_headerDone \&\& used < n) ++used;|upload|test_pure|UploadAnswer.*"
+  "record size read from the wrong field (the last TAB's)|src/directory/DirTable.cpp|            CopyField(e.size, sizeof e.size, e.path + tab + 1, static_cast<size_t>(len - (tab + 1)));|            int last = len - 1;\n            while (e.path[last] != TAB) --last;\n            CopyField(e.size, sizeof e.size, e.path + last + 1, static_cast<size_t>(len - (last + 1)));|listing|test_directory|*"
+)
+
+plant() {  # file, exact text, replacement: fails when the text is not there exactly once
+  python3 - "$tree/$1" "$2" "$3" <<'PY'
+import sys
+path, old, new = sys.argv[1], sys.argv[2], sys.argv[3].replace('\\n', '\n').replace('\\&', '&')
+text = open(path).read()
+if text.count(old) != 1:
+    sys.exit(f"mutants.sh: the text to change is not in {path} exactly once: {old!r}")
+open(path, 'w').write(text.replace(old, new))
+PY
+}
+
+survived=0
+printf '| Fault | Unit tests | Fuzz target | Found after |\n| --- | --- | --- | --- |\n'
+for m in "${mutants[@]}"; do
+  IFS='|' read -r name file old new target unit filter <<<"$m"
+  cp "$root/$file" "$tree/$file.orig"
+  plant "$file" "$old" "$new"
+  log="$work/$(echo "$name" | tr -c 'A-Za-z0-9\n' '-').log"
+  cmake --build "$tree/build-fuzz" --target "fuzz_$target" -j2 >"$log" 2>&1
+  cmake --build "$tree/build" --target "$unit" -j2 >>"$log" 2>&1
+  unitResult="pass (missed)"
+  if ! "$tree/build/tests/${unit#test_}/$unit" --gtest_filter="$filter" >>"$log" 2>&1; then
+    unitResult="fail (found)"
+  fi
+  corpus="$work/corpus-$target"
+  rm -rf "$corpus" "$work/crash-"*
+  mkdir -p "$corpus"
+  cp "$root/fuzz/corpus/$target/"* "$corpus/"
+  start=$(date +%s)
+  fuzzResult="missed"
+  if ! (cd "$work" && "$tree/build-fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 \
+          -dict="$root/fuzz/$target.dict" -artifact_prefix="$work/crash-" "$corpus" >>"$log" 2>&1); then
+    fuzzResult="found"
+  fi
+  took=$(( $(date +%s) - start ))
+  [ "$fuzzResult" = found ] && after="${took} s" || after="-"
+  if [ "$fuzzResult" = missed ] && [ "$unitResult" = "pass (missed)" ]; then survived=1; fi
+  printf '| %s | %s | %s | %s |\n' "$name" "$unitResult" "$fuzzResult" "$after"
+  mv "$tree/$file.orig" "$tree/$file"
+done
+exit $survived
