@@ -59,7 +59,8 @@ const QbxStringResource g_qbxStringTable[] = {
     {10004, "A blocking operation was interrupted"},
     {10013, "The requested address is a broadcast address, but the appropriate flag was not set."},
     {10014, "An improper pointer was passed  in a call, or a buffer was too small."},
-    {10022, "An invalid argument was supplied to a call, or the call was invalid."},
+    // Also what a printer host name that cannot be looked up gives.
+    {10022, "The host name is unknown, or an address or argument is not valid. Check the printer's address."},
     {10024, "Too many open sockets. "},
     {10035, "The socket is marked as nonblocking and no connections are present to be accepted. "},
     {10036, "A blocking Windows Sockets operation is in progress."},

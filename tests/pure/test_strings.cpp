@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <set>
+#include <utility>
 #include <string>
 
 namespace {
@@ -19,16 +21,8 @@ TEST(StringTable, ExactTexts)
         unsigned id;
         const char* text;
     } cases[] = {
-        {102, "Quillbox"},
-        {110, "Unable to open file "},
-        {115, "%d\tof %d (at %.1f K/sec)"},
-        {116, "Retrieving File:  "},
-        {124, ":  Already exists"},
-        {10014, "An improper pointer was passed  in a call, or a buffer was too small."},
-        {10024, "Too many open sockets. "},
-        {10061, "The attempt to connect was rejected."},
-        {11003, "A non recoverable error occurred while looking up a host name.\nUse the dotted decimal format."},
-        {11006, "Version %s for Windows %s"},
+        {102, "Quillbox"},           {110, "Unable to open file "}, {115, "%d\tof %d (at %.1f K/sec)"},
+        {116, "Retrieving File:  "}, {124, ":  Already exists"},    {11006, "Version %s for Windows %s"},
     };
     for (const Case& c : cases) {
         const char* text = QbxFindString(c.id);
@@ -105,6 +99,61 @@ TEST(StringTable, UnknownSocketErrorsStillGetATextNamingTheNumber)
     std::memset(small, 'x', sizeof small);
     QbxSocketErrorText(12345, small, sizeof small);
     EXPECT_EQ(std::strlen(small), 7u);
+}
+
+// The message box text of every socket error the program names, as the box shows it:
+// trailing blanks, the double blank and the line break are part of the texts.
+TEST(StringTable, SocketErrorTextsAreExact)
+{
+    const std::pair<int, const char*> rows[] = {
+        {10004, "A blocking operation was interrupted"},
+        {10013, "The requested address is a broadcast address, but the appropriate flag was not set."},
+        {10014, "An improper pointer was passed  in a call, or a buffer was too small."},
+        // Not the system's own text: it has to say that a host name is unknown.
+        {10022, "The host name is unknown, or an address or argument is not valid. Check the printer's address."},
+        {10024, "Too many open sockets. "},
+        {10035, "The socket is marked as nonblocking and no connections are present to be accepted. "},
+        {10036, "A blocking Windows Sockets operation is in progress."},
+        {10037, "Operation already in progress. "},
+        {10038, "The descriptor is not a socket. "},
+        {10039, "A destination address is required."},
+        {10040, "The datagram was too large to fit into the specified buffer and was truncated."},
+        {10041, "The specified port is the wrong type for this socket."},
+        {10042, "The option is unknown or unsupported. "},
+        {10043, "The specified port is not supported."},
+        {10044, "The specified socket type is not supported in this address family. "},
+        {10045, "The referenced socket is not a type that supports connection-oriented service."},
+        {10047, "The specified address family is not supported."},
+        {10048, "The specified address is already in use. "},
+        {10049, "The specified address is not available from the local machine."},
+        {10050, "The Windows Sockets implementation detected that the network subsystem failed."},
+        {10051, "The network cannot be reached from this host at this time."},
+        {10052, "Connection has timed out when SO_KEEPALIVE is set."},
+        {10053, "The virtual circuit was aborted due to timeout or other failure."},
+        {10054, "The virtual circuit was reset by the remote side."},
+        {10055, "No buffer space is available. The socket cannot be created."},
+        {10056, "The socket is already connected."},
+        {10057, "The socket is not connected."},
+        {10058, "The socket has been shut down."},
+        {10060, "Attempt to connect timed out without establishing a connection."},
+        {10061, "The attempt to connect was rejected."},
+        {10064, "A socket operation failed because the destination host was down."},
+        {10065, "A socket operation was attempted to an unreachable host."},
+        {10067, "Too many applications are trying to use the socket interface."},
+        {10091, "Network subsystem on local machine not available."},
+        {10093, "A successful AfxSocketInit must occur before using this API."},
+        {10101, "Remote shutdown in progress."},
+        {11001, "The host name cannot be found in the database(s) being queried."},
+        {11002, "An error occurred during hostname resolution. A retry at some time later may be successful."},
+        {11003, "A non recoverable error occurred while looking up a host name.\nUse the dotted decimal format."},
+        {11004, "Host name has been found but there is no address for it."},
+    };
+    EXPECT_EQ(std::size(rows), 40u);
+    for (const auto& [code, text] : rows) {
+        char box[256];
+        QbxSocketErrorText(code, box, sizeof box);
+        EXPECT_EQ(std::string(box), text) << code;
+    }
 }
 
 }  // namespace
