@@ -104,26 +104,47 @@ TEST(Exit, RequestExitTwiceAndSecondCloseAreHarmless)
 
 TEST(Exit, ChangedAddressIsWrittenAtExitInOrder)
 {
-    AppHarness h("[MiscData]\nSaveDir=/home/u/scans\nSortBy=106\n[QBXConfig]\nAutoDelete=No\n");
-    ASSERT_TRUE(h.Start());
-    CQuillboxDlg* dlg = h.MainDlg();
-    dlg->SetDlgItemText(1002, "");
-    AppHarness::TypeInto(dlg, 1002, "127.0.0.1");
-    AppHarness::TypeInto(dlg, 1001, "42");
-    EXPECT_TRUE(dlg->m_bAddressChanged);
-    // OK: the frame takes the fields; nothing listens there, so the connection is
-    // refused, reported, and the program ends.
-    h.Frame()->PostMessage(WM_QBX_MAINDLG, 0, 1);
-    h.PumpPending();
-    EXPECT_TRUE(h.Frame()->m_bSettingsChanged);
-    EXPECT_TRUE(h.PumpUntilExit(8000));
-    std::string ini = h.ReadIni();
-    EXPECT_NE(ini.find("RemoteIP=127.0.0.1"), std::string::npos) << ini;
-    EXPECT_NE(ini.find("RemotePort=3102"), std::string::npos) << ini;
-    EXPECT_NE(ini.find("SaveDir=/home/u/scans"), std::string::npos) << ini;
-    // Keys the exit does not own stay as they were.
-    EXPECT_NE(ini.find("SortBy=106"), std::string::npos) << ini;
-    EXPECT_NE(ini.find("AutoDelete=No"), std::string::npos) << ini;
+    struct Row {
+        const char* what;
+        const char* ini;
+        const char* saveDir;
+        bool keysNew;  // none of the written keys is in the file yet: they follow in the order written
+    } rows[] = {
+        {"keys already there", "[MiscData]\nSaveDir=/home/u/scans\nSortBy=106\n[QBXConfig]\nAutoDelete=No\n",
+         "SaveDir=/home/u/scans", false},
+        {"keys not there yet", "[QBXConfig]\nAutoDelete=No\n", "SaveDir=", true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        AppHarness h(r.ini);
+        ASSERT_TRUE(h.Start());
+        CQuillboxDlg* dlg = h.MainDlg();
+        dlg->SetDlgItemText(1002, "");
+        AppHarness::TypeInto(dlg, 1002, "127.0.0.1");
+        AppHarness::TypeInto(dlg, 1001, "42");
+        EXPECT_TRUE(dlg->m_bAddressChanged);
+        // OK: the frame takes the fields; nothing listens there, so the connection is
+        // refused, reported, and the program ends.
+        h.Frame()->PostMessage(WM_QBX_MAINDLG, 0, 1);
+        h.PumpPending();
+        EXPECT_TRUE(h.Frame()->m_bSettingsChanged);
+        EXPECT_TRUE(h.PumpUntilExit(8000));
+        const std::string ini = h.ReadIni();
+        const std::size_t ip = ini.find("RemoteIP=127.0.0.1\n"), port = ini.find("RemotePort=3102\n"),
+                          dir = ini.find(std::string(r.saveDir) + "\n");
+        EXPECT_NE(ip, std::string::npos) << ini;
+        EXPECT_NE(port, std::string::npos) << ini;
+        EXPECT_NE(dir, std::string::npos) << ini;
+        if (r.keysNew) {
+            EXPECT_LT(ip, port) << ini;
+            EXPECT_LT(port, dir) << ini;
+        }
+        // Keys the exit does not own stay as they were.
+        EXPECT_NE(ini.find("AutoDelete=No"), std::string::npos) << ini;
+        if (!r.keysNew) {
+            EXPECT_NE(ini.find("SortBy=106"), std::string::npos) << ini;
+        }
+    }
 }
 
 TEST(Exit, ExitRequestedWhileAModalBoxIsOpenFinishesOnceTheBoxIsClosed)

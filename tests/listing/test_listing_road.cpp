@@ -2,7 +2,14 @@
 // printer running the listing program in Ghostscript.
 #include "listing_fixture.h"
 
+#include "res/strings.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <fstream>
 #include <set>
 
 using namespace qbxsim;
@@ -106,6 +113,56 @@ TEST_F(ListingTest, RefusingPrinterShowsTheErrorAndEndsTheProgramInOrder)
     ASSERT_EQ(h.prompts.Boxes().size(), 1u);
     EXPECT_EQ(h.prompts.Boxes()[0].text, "The attempt to connect was rejected.");
     EXPECT_EQ(h.prompts.Boxes()[0].caption, "Socket Connection Error");
+}
+
+// With a local address in Halvern.ini the printer socket is bound to it; an address
+// that is not this machine's cannot be bound: its box under "Socket Creation Error",
+// and the program ends.
+TEST_F(ListingTest, SocketIsBoundToTheAddressOfTheSiblingProductsFile)
+{
+    Knobs k;
+    k.silent = true;
+    StartPrinter(k);
+    struct Row {
+        const char* what;
+        const char* bindIP;
+        unsigned error;  // 0: the socket connects from bindIP
+    } rows[] = {
+        {"a loopback address of this machine", "127.0.0.2", 0},
+        {"a documentation address, on no machine", "192.0.2.1", 10049},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        AppHarness h(Ini());
+        std::ofstream(h.Folder() + "/Halvern.ini") << "[IP]\nIPFROMINI=1\nIP=" << r.bindIP << "\n";
+        AskForListing(h, "1234");
+        // Seen from inside the listing's wait, as soon as the socket is connected.
+        std::string boundTo;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            CMainFrame* f = h.Frame();
+            if (!boundTo.empty() || !f || !f->m_bConnected) return;
+            sockaddr_in local{};
+            socklen_t len = sizeof local;
+            char text[INET_ADDRSTRLEN] = "?";
+            if (::getsockname(f->m_socket.m_hSocket, reinterpret_cast<sockaddr*>(&local), &len) == 0)
+                ::inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+            boundTo = text;
+            AppHarness::PressKey(h.MainDlg(), Qt::Key_Escape);
+        });
+        watch.start(50);
+        ASSERT_TRUE(h.PumpUntilExit(20000));
+        watch.stop();
+        if (r.error == 0) {
+            EXPECT_EQ(boundTo, r.bindIP);
+            EXPECT_TRUE(h.prompts.Boxes().empty());
+        } else {
+            EXPECT_EQ(boundTo, "");
+            ASSERT_EQ(h.prompts.Boxes().size(), 1u);
+            EXPECT_EQ(h.prompts.Boxes()[0].caption, "Socket Creation Error");
+            EXPECT_EQ(h.prompts.Boxes()[0].text, QbxFindString(r.error));
+        }
+    }
 }
 
 TEST_F(ListingTest, ListingCutIntoOddPiecesGivesTheSameTable)

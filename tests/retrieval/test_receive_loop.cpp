@@ -9,8 +9,11 @@
 #include "platform/clock.h"
 #include "platform/scripted_socket.h"
 #include "res/resource.h"
+#include "res/strings.h"
 
 #include <gtest/gtest.h>
+
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -54,19 +57,21 @@ protected:
         SetClock(nullptr);
     }
 
-    // Lists one file of `size` bytes, retrieves it with the answer cut into the given
-    // receives (then, when endError is set, a receive failing with it), and returns
-    // what was written.
-    std::string Retrieve(AppHarness& h, int size, const std::vector<std::string>& receives, int endError = 0)
+    // Lists one file of `size` bytes and presses Retrieve, with the answer cut into the
+    // given receives (then, when endError is set, a receive failing with it). False
+    // when the file list did not come.
+    // sendError: the upload job's send fails with it.
+    bool BeginRetrieve(AppHarness& h, int size, const std::vector<std::string>& receives, int endError = 0,
+                       int sendError = 0)
     {
-        if (!h.Start()) return "<no start>";
+        if (!h.Start()) return false;
         AppHarness::TypeInto(h.MainDlg(), 1001, "5");
         script.QueueConnect(0);
         script.QueueReceive("DXR/Images/5(001)(20000101000000).TIF\t" + std::to_string(size) + "\n%%%");
         AppHarness::Click(h.MainDlg(), IDOK);
         CMainFrame* f = h.Frame();
         for (int i = 0; i < 50 && !(f->m_pRetrieveDlg && f->m_pRetrieveDlg->m_hWnd); ++i) h.PumpFor(200);
-        if (!f->m_pRetrieveDlg || !f->m_pRetrieveDlg->m_hWnd) return "<no list>";
+        if (!f->m_pRetrieveDlg || !f->m_pRetrieveDlg->m_hWnd) return false;
         AppHarness::ClickListLine(f->m_pRetrieveDlg, IDC_FILELIST, 0);
         h.prompts.saveAnswers.push_back(out);
         script.QueueConnect(0);
@@ -74,14 +79,40 @@ protected:
         std::int64_t at = clock.NowMs();
         for (auto& r : receives) script.QueueReceive(r, at += 50);
         if (endError) script.QueueReceiveError(endError, at += 50);
+        if (sendError) script.QueueSend(-sendError);
         AppHarness::Click(f->m_pRetrieveDlg, IDC_RETRIEVE);
+        return true;
+    }
+
+    // BeginRetrieve, the batch run to its end, and what was written.
+    std::string Retrieve(AppHarness& h, int size, const std::vector<std::string>& receives, int endError = 0)
+    {
+        if (!BeginRetrieve(h, size, receives, endError)) return "<no list>";
         auto ended = [&] {
             return std::count(h.traces.begin(), h.traces.end(), std::string("JobEnd QBX_JE_FILEGET called\n")) > 0;
         };
         for (int i = 0; i < 100 && !ended(); ++i) h.PumpFor(100);
         if (!ended()) return "<not ended>";
+        return ReadOut();
+    }
+
+    std::string ReadOut() const
+    {
         std::ifstream in(out, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    void PumpUntilExit(AppHarness& h)
+    {
+        for (int i = 0; i < 100 && !h.Exited(); ++i) h.PumpFor(200);
+    }
+
+    // A network of its own and no local copy, for the next row of a table.
+    void NextRow()
+    {
+        script = ScriptedSocketScript();
+        SetSocketIoFactory(script.Factory());
+        std::filesystem::remove(out);
     }
 
     static int Count(const AppHarness& h, const char* line)
@@ -189,4 +220,92 @@ TEST_F(ReceiveLoopTest, CloseRightAfterTheLastDataByteIsAWholeCopy)
     EXPECT_EQ(Retrieve(h, 3000, {Head(90, 3000) + data.substr(0, 1000), data.substr(1000), ""}), data);
     EXPECT_EQ(Count(h, "RetrieveFile() Terminating normally\n"), 1);
     EXPECT_TRUE(h.prompts.Boxes().empty());
+}
+
+// A send or receive error other than the printer's reset, in the listing and in a
+// retrieval: its box, and the program ends; a copy begun is gone once it has ended,
+// and nothing was deleted on the printer.
+TEST_F(ReceiveLoopTest, SocketErrorsDuringAJobShowTheirBoxThenEndTheProgram)
+{
+    const std::string data = Bytes(3000, 8);
+    struct Row {
+        const char* what;
+        bool inListing;
+        bool onSend;
+        int err;
+        const char* caption;
+        unsigned code;
+    } rows[] = {
+        {"listing job not sent", true, true, ENETDOWN, "Socket error while sending", 10050},
+        {"listing not received", true, false, EHOSTUNREACH, "Socket error while receiving", 10065},
+        {"upload job not sent", false, true, EPIPE, "Socket error while sending", 10058},
+        {"file not received after a third of it", false, false, ENETUNREACH, "Socket error while receiving", 10051},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        NextRow();
+        AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=yes\n");
+        if (r.inListing) {
+            ASSERT_TRUE(h.Start());
+            AppHarness::TypeInto(h.MainDlg(), 1001, "5");
+            script.QueueConnect(0);
+            if (r.onSend)
+                script.QueueSend(-r.err);
+            else
+                script.QueueReceiveError(r.err);
+            AppHarness::Click(h.MainDlg(), IDOK);
+        } else {
+            ASSERT_TRUE(BeginRetrieve(h, 3000, {Head(90, 3000) + data.substr(0, 1000)}, r.onSend ? 0 : r.err,
+                                      r.onSend ? r.err : 0));
+        }
+        PumpUntilExit(h);
+        EXPECT_TRUE(h.Exited());
+        ASSERT_EQ(h.prompts.Boxes().size(), 1u);
+        EXPECT_EQ(h.prompts.Boxes()[0].caption, r.caption);
+        EXPECT_EQ(h.prompts.Boxes()[0].text, QbxFindString(r.code));
+        EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(out).parent_path()));
+        EXPECT_EQ(script.SentBytes().find("deletefile"), std::string::npos);
+    }
+}
+
+// The program closed while a copy waits for the printer's terminator: a copy with every
+// data byte stays (the terminator is not part of the file), a shorter one goes.
+TEST_F(ReceiveLoopTest, ClosingDuringACopyKeepsItOnlyWithEveryDataByte)
+{
+    const std::string data = Bytes(3000, 9);
+    struct Row {
+        const char* what;
+        unsigned received;
+        bool kept;
+    } rows[] = {
+        {"every data byte, no terminator yet", 3000, true},
+        {"a third of the data", 1000, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        NextRow();
+        AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=yes\n");
+        // The printer sends no more; once the copy has come this far the user presses
+        // Esc in the main dialog (seen from inside the copy's wait).
+        unsigned atClose = 0;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            CMainFrame* f = h.Frame();
+            if (!f || f->m_bClosing || f->m_nBytesReceived < r.received) return;
+            atClose = f->m_nBytesReceived;
+            f->PostMessage(WM_QBX_MAINDLG, 0, 2);
+        });
+        watch.start(20);
+        ASSERT_TRUE(BeginRetrieve(h, 3000, {Head(90, 3000) + data.substr(0, r.received)}));
+        PumpUntilExit(h);
+        watch.stop();
+        ASSERT_TRUE(h.Exited());
+        EXPECT_EQ(atClose, r.received);
+        EXPECT_TRUE(h.prompts.Boxes().empty());
+        EXPECT_EQ(std::filesystem::exists(out), r.kept);
+        if (r.kept) {
+            EXPECT_TRUE(ReadOut() == data) << "the copy differs from the data sent";
+        }
+        EXPECT_EQ(script.SentBytes().find("deletefile"), std::string::npos);
+    }
 }
