@@ -1,7 +1,10 @@
 // Input while a socket call blocks, on a real X server: Esc and the caption's close box
 // of the main dialog end the call (the close request, not the time-out), any other key
 // waits and arrives after the call, in order. The keys and clicks are real X input
-// (xdotool through the server), routed by the window manager as a user's are.
+// (xdotool through the server): keys and button clicks go to the dialog's window by id,
+// the close box is clicked on the window manager's frame. Nothing here waits for the
+// window manager to activate a window: on a busy machine that can take longer than any
+// test should guess.
 #include "retrieval_fixture.h"
 
 #include "retrieval/ProgressDlg.h"
@@ -24,13 +27,12 @@ protected:
         StartPrinter(k);
     }
 
-    // The program up with the main dialog active, its socket connected to a printer
+    // The program up with the main dialog shown, its socket connected to a printer
     // that never answers.
     void StartConnected(AppHarness& h)
     {
         ASSERT_TRUE(h.Start());
-        ASSERT_TRUE(ActivateWindow(h.MainDlg()->m_hWnd, [&] { h.PumpFor(50); }));
-        h.PumpFor(300);
+        ASSERT_TRUE(WaitUntilShown(h.MainDlg()->m_hWnd, [&] { h.PumpFor(50); }));
         CMainFrame* f = h.Frame();
         ASSERT_TRUE(f->m_socket.Create(0, SOCK_STREAM, ""));
         ASSERT_TRUE(f->m_socket.ConnectWithTimeout("127.0.0.1", static_cast<UINT>(sim->Port()), 2000));
@@ -67,7 +69,7 @@ TEST_F(BlockingInputTest, EscInTheMainDialogEndsABlockedReceiveAndTheProgram)
     AppHarness h(Ini());
     ASSERT_NO_FATAL_FAILURE(StartConnected(h));
     bool sent = false;
-    int n = BlockedReceive(h, 30000, [&] { sent = Xdo("key Escape"); });
+    int n = BlockedReceive(h, 60000, [&] { sent = XdoTo(h.MainDlg()->m_hWnd, "key", "Escape"); });
     ASSERT_TRUE(sent);
     ExpectEndedByCloseRequest(h, n);
     EXPECT_TRUE(h.PumpUntilExit(10000));
@@ -78,7 +80,7 @@ TEST_F(BlockingInputTest, CloseBoxOfTheMainDialogEndsABlockedReceiveAndTheProgra
     AppHarness h(Ini());
     ASSERT_NO_FATAL_FAILURE(StartConnected(h));
     bool clicked = false;
-    int n = BlockedReceive(h, 30000, [&] { clicked = ClickCloseBox(h.MainDlg()->m_hWnd); });
+    int n = BlockedReceive(h, 60000, [&] { clicked = ClickCloseBox(h.MainDlg()->m_hWnd); });
     ASSERT_TRUE(clicked);
     ExpectEndedByCloseRequest(h, n);
     EXPECT_TRUE(h.PumpUntilExit(10000));
@@ -96,14 +98,14 @@ TEST_F(BlockingInputTest, KeysTypedDuringABlockedReceiveArriveAfterItInOrder)
     bool typed = false;
     std::string during = "<not looked at>";
     QTimer::singleShot(900, [&] { during = userID(); });
-    int n = BlockedReceive(h, 1500, [&] { typed = Xdo("type --delay 40 483"); });
+    int n = BlockedReceive(h, 1500, [&] { typed = XdoTo(h.MainDlg()->m_hWnd, "type", "--delay 40 483"); });
     ASSERT_TRUE(typed);
     // The receive ran to its time-out: the keys did not end it.
     EXPECT_EQ(n, -1);
     EXPECT_EQ(lastError, 10060);
     EXPECT_NE(h.Frame()->m_socket.m_nTimerID, 0u);
     EXPECT_EQ(during, "") << "a key reached the dialog during the call";
-    h.PumpFor(500);
+    h.PumpUntil([&] { return userID().size() >= 3; }, 30000);
     EXPECT_EQ(userID(), "483");
     EXPECT_FALSE(h.Frame()->m_bClosing);
 }
@@ -117,12 +119,14 @@ protected:
 };
 
 // Two quick clicks on Cancel while the first file's receive waits: both are held during
-// the call and arrive together afterwards; only the first cancels, once.
+// the call and arrive together afterwards; only the first cancels, once. The printer
+// keeps the first answer back until the clicks are on their way, however long the
+// progress dialog takes to appear.
 TEST_F(BlockingCancelTest, TwoClicksOnCancelDuringABlockedReceiveCancelOneFileOnce)
 {
     qbxsim::Knobs k;
     k.apply_to = qbxsim::ApplyTo::UploadAnswers;
-    k.answer_delay_ms = 2500;
+    k.silent = true;
     StartPrinter(k);
     const std::string a = qbxsim::AddImageOfSize(store, "77", "001", "20000101000000", 3000, 1);
     const std::string b = qbxsim::AddImageOfSize(store, "77", "002", "20000102000000", 3000, 2);
@@ -138,15 +142,20 @@ TEST_F(BlockingCancelTest, TwoClicksOnCancelDuringABlockedReceiveCancelOneFileOn
     QObject::connect(&watch, &QTimer::timeout, [&] {
         CMainFrame* f = h.Frame();
         if (clicked || !f || !f->m_pOutFile || !f->m_pProgressDlg || !f->m_pProgressDlg->m_hWnd) return;
+        QWidget* dialog = QtWidgetOfHandle(f->m_pProgressDlg->m_hWnd);
+        if (!dialog || !IsViewable(dialog->winId())) return;
         clicked = true;
         firstDest = f->m_szDestPath;
         QWidget* button = nullptr;
         const HWND item = f->m_pProgressDlg->GetDlgItem(IDCANCEL)->m_hWnd;
-        for (QWidget* w : QtWidgetOfHandle(f->m_pProgressDlg->m_hWnd)->findChildren<QWidget*>())
+        for (QWidget* w : dialog->findChildren<QWidget*>())
             if (w->property("qbxHwnd").toULongLong() == item) button = w;
         if (!button) return;
         const QPoint at = button->mapToGlobal(button->rect().center());
-        Xdo("mousemove " + std::to_string(at.x()) + " " + std::to_string(at.y()) + " click --repeat 2 --delay 120 1");
+        Xdo("mousemove " + std::to_string(at.x()) + " " + std::to_string(at.y()) + " click --window " +
+            std::to_string(dialog->winId()) + " --repeat 2 --delay 120 1");
+        // The next file's answer comes at once.
+        sim->SetKnobs({});
     });
     watch.start(50);
     RetrieveAndWait(h, 60000);

@@ -1,6 +1,9 @@
 // Real X input for tests and benchmarks on an X server with a window manager: xdotool
-// sends keys and clicks through the server (XTEST), so they reach the program the way a
-// user's do. Used only where Qt runs on xcb.
+// sends keys and clicks through the server. Keys and clicks meant for one of the
+// program's windows go to that window by id, so they do not depend on when a busy
+// window manager gets round to activating it; clicks on the window manager's own frame
+// (the close box) go through the server's pointer (XTEST) as a user's do. Used only
+// where Qt runs on xcb.
 #pragma once
 
 #include "platform/wintypes.h"
@@ -23,19 +26,42 @@ inline bool OnXcb() { return QGuiApplication::platformName() == QStringLiteral("
 // Runs xdotool with args; true when it succeeded.
 inline bool Xdo(const std::string& args) { return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0; }
 
-// Makes a top-level window the active one, with the keyboard focus. pump runs the
-// program's loop a little: the window manager maps a new window only after the
-// program's requests reached the server.
-template <typename Pump>
-bool ActivateWindow(HWND hwnd, Pump pump)
+// Runs xdotool's command verb aimed at a top-level window by id ("key", "type",
+// "click"), with the rest of its arguments; true when it succeeded.
+inline bool XdoTo(HWND hwnd, const std::string& verb, const std::string& args)
 {
-    // Up to about 10 s: on a loaded machine (a sanitizer build, other tests) the
-    // window manager may take seconds to map and activate a new window.
-    for (int attempt = 0; attempt < 200; ++attempt) {
+    QWidget* w = QtWidgetOfHandle(hwnd);
+    return w && Xdo(verb + " --window " + std::to_string(w->winId()) + " " + args);
+}
+
+inline bool FrameExtents(unsigned long window, int extents[4]);
+
+// Whether the X server shows a window (mapped, and so are its parents).
+inline bool IsViewable(unsigned long window)
+{
+    std::string cmd = "xwininfo -id " + std::to_string(window) + " 2>/dev/null";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return false;
+    char line[256];
+    bool viewable = false;
+    while (std::fgets(line, sizeof line, p))
+        if (std::strstr(line, "Map State: IsViewable")) viewable = true;
+    pclose(p);
+    return viewable;
+}
+
+// Runs the program's loop (pump) until the window manager has framed and shown a
+// top-level window. A busy window manager may take many seconds; it is waited for
+// (up to about a minute), so only a window that never appears fails the caller.
+template <typename Pump>
+bool WaitUntilShown(HWND hwnd, Pump pump)
+{
+    for (int attempt = 0; attempt < 600; ++attempt) {
         pump();
         QWidget* w = QtWidgetOfHandle(hwnd);
         if (!w) return false;
-        if (Xdo("windowactivate --sync " + std::to_string(w->winId()))) return true;
+        int extents[4];
+        if (IsViewable(w->winId()) && FrameExtents(w->winId(), extents)) return true;
     }
     return false;
 }
