@@ -25,19 +25,10 @@ cmake -S "$tree" -B "$tree/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE
       -DQBX_FUZZ=ON -DQBX_BUILD_TESTS=OFF "${launcher[@]}" >"$work/configure-fuzz.log"
 cmake -S "$tree" -B "$tree/build" -DCMAKE_BUILD_TYPE=Debug "${launcher[@]}" >"$work/configure-tests.log"
 
-# name | file | exact text | replacement | fuzz target | unit-test target | gtest filter
-mutants=(
-  "SIZE=+100 accepted|src/retrieval/UploadAnswer.cpp|        if (c < '0' || c > '9') return false;|        if (c == '+') continue;\n        if (c < '0' || c > '9') return false;|upload|test_pure|UploadAnswer.*"
-  "SIZE= taken from inside the quoted name|src/retrieval/UploadAnswer.cpp|            if (line[i] == '\"') quoted = !quoted;|            (void)line[i];|upload|test_pure|UploadAnswer.*"
-  "size capped at 32 bits|src/retrieval/UploadAnswer.cpp|        v = v * 10 + static_cast<std::uint64_t>(c - '0');|        v = static_cast<std::uint32_t>(v * 10 + static_cast<std::uint64_t>(c - '0'));|upload|test_pure|UploadAnswer.*"
-  "header line end taken one byte late|src/retrieval/UploadAnswer.cpp|        used = GatherHeader(bytes, n);|        used = GatherHeader(bytes, n);\n        if (m_headerDone \&\& used < n) ++used;|upload|test_pure|UploadAnswer.*"
-  "record size read from the wrong field (the last TAB's)|src/directory/DirTable.cpp|            CopyField(e.size, sizeof e.size, e.path + tab + 1, static_cast<size_t>(len - (tab + 1)));|            int last = len - 1;\n            while (e.path[last] != TAB) --last;\n            CopyField(e.size, sizeof e.size, e.path + last + 1, static_cast<size_t>(len - (last + 1)));|listing|test_directory|*"
-)
-
 plant() {  # file, exact text, replacement: fails when the text is not there exactly once
   python3 - "$tree/$1" "$2" "$3" <<'PY'
 import sys
-path, old, new = sys.argv[1], sys.argv[2], sys.argv[3].replace('\\n', '\n').replace('\\&', '&')
+path, old, new = sys.argv[1], sys.argv[2], sys.argv[3].replace('\\n', '\n')
 text = open(path).read()
 if text.count(old) != 1:
     sys.exit(f"mutants.sh: the text to change is not in {path} exactly once: {old!r}")
@@ -46,32 +37,53 @@ PY
 }
 
 survived=0
-printf '| Fault | Unit tests | Fuzz target | Found after |\n| --- | --- | --- | --- |\n'
-for m in "${mutants[@]}"; do
-  IFS='|' read -r name file old new target unit filter <<<"$m"
+# mutant NAME FILE EXACT-TEXT REPLACEMENT FUZZ-TARGET UNIT-TEST-TARGET GTEST-FILTER
+mutant() {
+  local name=$1 file=$2 old=$3 new=$4 target=$5 unit=$6 filter=$7
   cp "$root/$file" "$tree/$file.orig"
   plant "$file" "$old" "$new"
-  log="$work/$(echo "$name" | tr -c 'A-Za-z0-9\n' '-').log"
+  local log="$work/$(echo "$name" | tr -c 'A-Za-z0-9\n' '-').log"
   cmake --build "$tree/build-fuzz" --target "fuzz_$target" -j2 >"$log" 2>&1
   cmake --build "$tree/build" --target "$unit" -j2 >>"$log" 2>&1
-  unitResult="pass (missed)"
+  local unitResult="pass (missed)"
   if ! "$tree/build/tests/${unit#test_}/$unit" --gtest_filter="$filter" >>"$log" 2>&1; then
     unitResult="fail (found)"
   fi
-  corpus="$work/corpus-$target"
-  rm -rf "$corpus" "$work/crash-"*
+  local corpus="$work/corpus-$target"
+  rm -rf "$corpus" "$work/crash-"* "$work/timeout-"* "$work/oom-"*
   mkdir -p "$corpus"
   cp "$root/fuzz/corpus/$target/"* "$corpus/"
+  local start fuzzResult="missed" after="-"
   start=$(date +%s)
-  fuzzResult="missed"
   if ! (cd "$work" && "$tree/build-fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 \
-          -dict="$root/fuzz/$target.dict" -artifact_prefix="$work/crash-" "$corpus" >>"$log" 2>&1); then
+          -dict="$root/fuzz/$target.dict" -artifact_prefix="$work/" "$corpus" >>"$log" 2>&1); then
     fuzzResult="found"
+    after="$(( $(date +%s) - start )) s"
   fi
-  took=$(( $(date +%s) - start ))
-  [ "$fuzzResult" = found ] && after="${took} s" || after="-"
   if [ "$fuzzResult" = missed ] && [ "$unitResult" = "pass (missed)" ]; then survived=1; fi
   printf '| %s | %s | %s | %s |\n' "$name" "$unitResult" "$fuzzResult" "$after"
   mv "$tree/$file.orig" "$tree/$file"
-done
+}
+
+printf '| Fault | Unit tests | Fuzz target | Found after |\n| --- | --- | --- | --- |\n'
+mutant "SIZE=+100 accepted" src/retrieval/UploadAnswer.cpp \
+  "        if (c < '0' || c > '9') return false;" \
+  "        if (c == '+') continue;\n        if (c < '0' || c > '9') return false;" \
+  upload test_pure 'UploadAnswer.*'
+mutant "SIZE= taken from inside the quoted name" src/retrieval/UploadAnswer.cpp \
+  "            if (line[i] == '\"') quoted = !quoted;" \
+  "            (void)quoted;" \
+  upload test_pure 'UploadAnswer.*'
+mutant "size capped at 32 bits" src/retrieval/UploadAnswer.cpp \
+  "        v = v * 10 + static_cast<std::uint64_t>(c - '0');" \
+  "        v = static_cast<std::uint32_t>(v * 10 + static_cast<std::uint64_t>(c - '0'));" \
+  upload test_pure 'UploadAnswer.*'
+mutant "header line end taken one byte late" src/retrieval/UploadAnswer.cpp \
+  "        used = GatherHeader(bytes, n);" \
+  "        used = GatherHeader(bytes, n);\n        if (m_headerDone && used < n) ++used;" \
+  upload test_pure 'UploadAnswer.*'
+mutant "a record's size read from the wrong field (after the line's last TAB)" src/directory/DirTable.cpp \
+  "            CopyField(e.size, sizeof e.size, e.path + tab + 1, static_cast<size_t>(len - (tab + 1)));" \
+  "            int last = len - 1;\n            while (e.path[last] != TAB) --last;\n            CopyField(e.size, sizeof e.size, e.path + last + 1, static_cast<size_t>(len - (last + 1)));" \
+  listing test_directory '*'
 exit $survived
