@@ -7,7 +7,7 @@
 // endian); bit 3, the answer starts with a well-formed header line that the harness
 // writes, with SIZE the listed size (plus one with bit 4). Then a run of receives,
 // each a length byte followed by that many bytes of the answer (the last one takes
-// what is left).
+// what is left). The job asked for kAsked, the name in the harness's header line.
 //
 // Invariants: every span handed out lies inside the receive just fed; the verdict and
 // the bytes handed out are the model's (ExpectedOutcome) for the whole answer; "whole"
@@ -26,6 +26,8 @@
 #include "retrieval/UploadAnswer.h"
 
 namespace {
+
+const char kAsked[] = "DXR/Images/1234(007)(19991213093005).TIF";
 
 void Check(bool ok)
 {
@@ -68,7 +70,8 @@ void CheckEnd(const CUploadAnswer& reader, std::uint64_t listed, const std::stri
         Check(reader.HeaderDone() && reader.AnnouncedSize() == listed && reader.DataBytes() == listed);
     if (reader.Verdict() == UploadVerdict::SizeChanged)
         Check(reader.HeaderDone() && reader.AnnouncedSize() != listed && out.empty());
-    if (reader.Verdict() == UploadVerdict::NotOnPrinter || reader.Verdict() == UploadVerdict::NotAFile)
+    if (reader.Verdict() == UploadVerdict::NotOnPrinter || reader.Verdict() == UploadVerdict::NotAFile ||
+        reader.Verdict() == UploadVerdict::OtherFile)
         Check(out.empty());
     if (!out.empty()) {
         const std::size_t lineEnd = answer.find('\n');
@@ -127,14 +130,21 @@ Expected ExpectedOutcome(std::string_view answer, std::uint64_t listed, bool clo
     if (inQuotes) return {V::NotAFile, ""};
 
     bool upload = false;
-    int sizes = 0;
+    int sizes = 0, names = 0;
     std::uint64_t size = 0, offset = 0;
+    std::string_view name;
     for (std::string_view w : words) {
         if (w == "FSUPLOAD") upload = true;
+        if (w.size() >= 7 && w.substr(0, 6) == "NAME=\"" && w.back() == '"') {
+            if (++names > 1) return {V::NotAFile, ""};
+            name = w.substr(6, w.size() - 7);
+        }
         if (w.substr(0, 7) == "OFFSET=" && (!AllDigits(w.substr(7), offset) || offset != 0)) return {V::NotAFile, ""};
         if (w.substr(0, 5) == "SIZE=" && (++sizes > 1 || !AllDigits(w.substr(5), size))) return {V::NotAFile, ""};
     }
-    if (!upload) return {V::NotAFile, ""};
+    if (!upload || names == 0) return {V::NotAFile, ""};
+    // The answer is for the file asked for, byte for byte, or it is not this file.
+    if (name != kAsked) return {V::OtherFile, ""};
 
     if (sizes == 0) {
         // No SIZE: the next line, up to its LF or form feed, says why (FILEERROR).
@@ -193,13 +203,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t pos = 1;
     const std::uint64_t listed = ListedSize((flags >> 1) & 3, data, size, pos);
 
-    CUploadAnswer reader(listed);
+    CUploadAnswer reader(kAsked, listed);
     std::string answer, out;
     if (flags & 8) {
         const std::uint64_t announced = listed + ((flags & 16) ? 1 : 0);
-        const std::string head = "@PJL FSUPLOAD FORMAT:BINARY NAME=\"DXR/Images/1234(007)(19991213093005).TIF\" "
-                                 "OFFSET=0 SIZE=" +
-                                 std::to_string(announced) + "\r\n";
+        const std::string head = std::string("@PJL FSUPLOAD FORMAT:BINARY NAME=\"") + kAsked +
+                                 "\" OFFSET=0 SIZE=" + std::to_string(announced) + "\r\n";
         answer = head;
         FeedOne(reader, reinterpret_cast<const std::uint8_t*>(head.data()), head.size(), out);
     }
@@ -222,7 +231,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(out == expected.data);
 
     // However the answer was cut into receives, the reader comes to the same end.
-    CUploadAnswer whole(listed);
+    CUploadAnswer whole(kAsked, listed);
     std::string wholeOut;
     FeedOne(whole, reinterpret_cast<const std::uint8_t*>(answer.data()), answer.size(), wholeOut);
     if (closeAtEnd) whole.ConnectionEnded();

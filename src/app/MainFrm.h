@@ -50,7 +50,8 @@ public:
     CPrinterSocket m_socket;
     DirEntry* m_pDirEntries;
     DirHeader* m_pDirHeaderBlock;
-    unsigned int m_nBytesReceived;
+    // File bytes of the current copy, at full width.
+    std::uint64_t m_nBytesReceived;
     // The copy being written (a temporary file until CommitOutFile), or null.
     std::unique_ptr<LocalCopy> m_pOutFile;
     BOOL m_bInHeader;
@@ -62,6 +63,8 @@ public:
     char m_szChosenPath[MAX_PATH];
     char m_szDestPath[MAX_PATH];
     std::string m_strDestName;
+    // The user agreed to overwrite what is at m_szDestPath.
+    BOOL m_bMayReplace = FALSE;
     // Destinations of the current retrieval batch by record index (empty for a record
     // not in it), worked out once by ChooseSaveFile so that no two files share a name;
     // RemoveEntry moves them along with the records.
@@ -182,6 +185,9 @@ private:
     void OpConnect();
     void OpDirResume();
     void OpGet();
+    // The current file is too large for one upload answer: says so, leaves it on the
+    // printer and goes on with the batch. FALSE when the file may be fetched.
+    BOOL RefuseTooLarge();
     // Clears what one retrieval leaves behind: cancel, connection flag, blink phase,
     // header reader, byte count, current file.
     void ResetTransferState();

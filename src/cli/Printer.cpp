@@ -154,6 +154,7 @@ std::string NotWholeReason(const CUploadAnswer& answer, const std::string& size)
             return "the printer ended the connection before the file's first byte; nothing was copied";
         return "the printer ended the connection after " + std::to_string(answer.DataBytes()) + " of " + size +
                " bytes; nothing was put in place";
+    case UploadVerdict::OtherFile: return "the printer answered with a different file; nothing was copied";
     case UploadVerdict::NotAFile:
     case UploadVerdict::InProgress: break;
     }
@@ -181,11 +182,11 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
     if (!SendJob(link, JOB_UPLOAD, e.path, reason)) return FetchStatus::Failed;
 
     LocalCopy copy;
-    if (!copy.Open(dest.c_str())) {
+    if (!copy.Open(dest.c_str(), overwrite)) {
         reason = copy.Error();
         return FetchStatus::Failed;
     }
-    CUploadAnswer answer(listed);
+    CUploadAnswer answer(Text(e.path, sizeof e.path), listed);
     std::unique_ptr<char[]> buffer(new char[kFileChunk]);
     if (progress) progress->Begin(dest, listed);
     struct EndProgress {

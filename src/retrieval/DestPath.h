@@ -38,14 +38,18 @@ struct DestRequest {
 struct DestFile {
     std::string path;
     std::string name;
+    // Something was at path when the batch was checked, and the user agreed to
+    // overwrite it: only then may the copy replace what it finds there.
+    bool replaces = false;
 };
 
 // Works out the destinations of a whole batch, in batch order, so that no two files
 // share one: each file first gets the name BuildDestPath gives it; a file whose name
 // an earlier file of the batch already has gets instead the first "_N" (N = 1, 2, ...)
 // in place of its duplicate number that no file of the batch has or would get by
-// itself. Names are compared without regard to ASCII case, because the folder may
-// lie on a file system that does not tell them apart. With singleFile only the first
+// itself. Names are compared without regard to case (ASCII, and in UTF-8 names the
+// accented Latin, Greek and Cyrillic letters; bytes that are not UTF-8 compare as
+// they are), because the folder may lie on a file system that does not tell them apart. With singleFile only the first
 // request counts. Returns FALSE, with out empty and *refused (when not null) the
 // index of the request, when a name does not fit (see BuildDestPath).
 BOOL BuildBatchDestPaths(const char* chosenPath, BOOL singleFile, const std::vector<DestRequest>& requests,

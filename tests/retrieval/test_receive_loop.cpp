@@ -34,13 +34,16 @@ std::string Bytes(size_t n, unsigned seed)
     return s;
 }
 
+// The one file of the listing, short enough for a header line of 62 bytes to name it.
+const std::string kPath = "DXR/Images/5(001).TIF";
+
 // The printer's header line for a file of `size` bytes, exactly len bytes long with
-// its CR LF (the name is padded to fill it).
+// its CR LF (blanks between the words fill it).
 std::string Head(size_t len, int size)
 {
-    const std::string front = "@PJL FSUPLOAD FORMAT:BINARY NAME=\"";
-    const std::string back = "\" OFFSET=0 SIZE=" + std::to_string(size) + "\r\n";
-    return front + std::string(len - front.size() - back.size(), 'n') + back;
+    const std::string front = "@PJL FSUPLOAD NAME=\"" + kPath + "\"";
+    const std::string back = " SIZE=" + std::to_string(size) + "\r\n";
+    return front + std::string(len - front.size() - back.size(), ' ') + back;
 }
 
 class ReceiveLoopTest : public ::testing::Test {
@@ -67,7 +70,7 @@ protected:
         if (!h.Start()) return false;
         AppHarness::TypeInto(h.MainDlg(), 1001, "5");
         script.QueueConnect(0);
-        script.QueueReceive("DXR/Images/5(001)(20000101000000).TIF\t" + std::to_string(size) + "\n%%%");
+        script.QueueReceive(kPath + "\t" + std::to_string(size) + "\n%%%");
         AppHarness::Click(h.MainDlg(), IDOK);
         CMainFrame* f = h.Frame();
         for (int i = 0; i < 50 && !(f->m_pRetrieveDlg && f->m_pRetrieveDlg->m_hWnd); ++i) h.PumpFor(200);
@@ -156,8 +159,7 @@ TEST_F(ReceiveLoopTest, DataStartAfterTheHeaderLineAndProgressMarksFollowTheCoun
     EXPECT_EQ(Count(h, "Update called with !FirstReceive\n"), 1);
     EXPECT_EQ(Count(h, "Update called with Percent\n"), 2);
     EXPECT_EQ(Count(h, "RetrieveFile() Terminating normally\n"), 1);
-    EXPECT_NE(script.SentBytes().find("@PJL FSUPLOAD NAME=\"DXR/Images/5(001)(20000101000000).TIF\""),
-              std::string::npos);
+    EXPECT_NE(script.SentBytes().find("@PJL FSUPLOAD NAME=\"" + kPath + "\""), std::string::npos);
 }
 
 TEST_F(ReceiveLoopTest, HeaderLineOverTwoReceivesKeepsTheRestAsData)
