@@ -297,7 +297,7 @@ TEST_F(CliCommands, BadArgumentsEndWithStatusTwoAndSayWhy)
         {{"list", "--user", "1", "--config", "/nonexistent/Quillbox.ini"}, "no printer address"},
         {{"get", "--printer", Printer(), "--user", "1", "--to", "/nonexistent/folder"}, "not a folder"},
         {{"get", "--printer", Printer(), "--user", "1"}, "--to"},
-        {{"frobnicate"}, "subcommand"},
+        {{"lst", "--user", "1"}, "\"lst\" is not a command; the commands are list, get, delete and sync"},
     };
     for (auto& c : cases) {
         CliRun r = Run(c.args);
