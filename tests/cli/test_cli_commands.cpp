@@ -52,14 +52,6 @@ protected:
         std::string dup = fileOf.at(p) == "007.TIF" ? "-" : "1";
         return "007.TIF            " + dup + rest.at(p == p007a ? "a" : "b");
     }
-    std::vector<std::string> Common() const { return {"--printer", Printer(), "--user", "1234"}; }
-    std::vector<std::string> With(std::vector<std::string> head, std::vector<std::string> tail = {}) const
-    {
-        auto c = Common();
-        head.insert(head.end(), c.begin(), c.end());
-        head.insert(head.end(), tail.begin(), tail.end());
-        return head;
-    }
     std::string p007a, p007b, p008;
     std::map<std::string, std::string> fileOf;  // printer path -> name on the command line
 };

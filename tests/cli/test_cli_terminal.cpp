@@ -88,14 +88,6 @@ protected:
         r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
         return r;
     }
-    std::vector<std::string> Common() const { return {"--printer", Printer(), "--user", "1234"}; }
-    std::vector<std::string> With(std::vector<std::string> head, std::vector<std::string> tail = {}) const
-    {
-        auto c = Common();
-        head.insert(head.end(), c.begin(), c.end());
-        head.insert(head.end(), tail.begin(), tail.end());
-        return head;
-    }
 };
 
 TEST_F(CliTerminal, StatusLineWhileWaitingIsClearedBeforeTheFailureAndNeverWrittenElsewhere)
