@@ -112,6 +112,7 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
 
 // The commands, in the order the help lists them.
 constexpr const char* kCommands[] = {"list", "get", "delete", "sync"};
+constexpr const char* kCommandList = "the commands are list, get, delete and sync (quillbox-cli --help)";
 
 // The first word that should have been a command and is none: "lst" in
 // "quillbox-cli lst". Empty when there is none (the tool's own options only).
@@ -198,13 +199,12 @@ int main(int argc, char** argv)
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() != 0 && app.get_subcommands().empty()) {
-            if (std::string word = UnknownCommand(argc, argv); !word.empty()) {
-                std::fprintf(stderr,
-                             "quillbox-cli: \"%s\" is not a command; the commands are list, get, delete and sync "
-                             "(quillbox-cli --help)\n",
-                             word.c_str());
-                return QBX_EXIT_USAGE;
-            }
+            std::string word = UnknownCommand(argc, argv);
+            if (!word.empty())
+                std::fprintf(stderr, "quillbox-cli: \"%s\" is not a command; %s\n", word.c_str(), kCommandList);
+            else if (dynamic_cast<const CLI::RequiredError*>(&e))
+                std::fprintf(stderr, "quillbox-cli: no command given; %s\n", kCommandList);
+            if (!word.empty() || dynamic_cast<const CLI::RequiredError*>(&e)) return QBX_EXIT_USAGE;
         }
         return app.exit(e) == 0 ? QBX_EXIT_OK : QBX_EXIT_USAGE;
     }

@@ -290,6 +290,7 @@ TEST_F(CliCommands, BadArgumentsEndWithStatusTwoAndSayWhy)
         {{"get", "--printer", Printer(), "--user", "1", "--to", "/nonexistent/folder"}, "not a folder"},
         {{"get", "--printer", Printer(), "--user", "1"}, "--to"},
         {{"lst", "--user", "1"}, "\"lst\" is not a command; the commands are list, get, delete and sync"},
+        {{}, "no command given; the commands are list, get, delete and sync"},
     };
     for (auto& c : cases) {
         CliRun r = Run(c.args);
