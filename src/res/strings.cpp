@@ -1,5 +1,7 @@
 #include "res/strings.h"
 
+#include "platform/version.h"
+
 #include <cstdio>
 
 // Texts are byte for byte what the user sees, trailing blanks included.
@@ -116,7 +118,7 @@ const QbxStringResource g_qbxStringTable[] = {
 
     // About box.
     {11005, "About Quillbox"},
-    {11006, "Version %s for Windows %s"},
+    {11006, "Version %s for " QBX_BUILT_FOR " %s"},
 };
 
 const int g_qbxStringCount = static_cast<int>(sizeof g_qbxStringTable / sizeof g_qbxStringTable[0]);
