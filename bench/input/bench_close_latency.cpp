@@ -38,7 +38,7 @@ double Ms(Clock::time_point a, Clock::time_point b) { return std::chrono::durati
 double OneRun(int port, Input input, int blockedAfterMs)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=" + std::to_string(port) + "\n");
-    if (!h.Start() || !ActivateWindow(h.MainDlg()->m_hWnd, [&] { h.PumpFor(50); })) return -1;
+    if (!h.Start() || !WaitUntilShown(h.MainDlg()->m_hWnd, [&] { h.PumpFor(50); })) return -1;
     h.PumpFor(200);
     const HWND dialog = h.MainDlg()->m_hWnd;
 
@@ -47,7 +47,7 @@ double OneRun(int port, Input input, int blockedAfterMs)
     // The pointer waits on the close box beforehand; only the click is timed.
     if (input == Input::CloseBox && !PointAtCloseBox(dialog)) return -1;
     auto send = [&] {
-        ok = Xdo(input == Input::Esc ? "key Escape" : "click 1");
+        ok = input == Input::Esc ? XdoTo(dialog, "key", "Escape") : Xdo("click 1");
         sentAt = Clock::now();
         sent = true;
     };

@@ -21,8 +21,16 @@ TEST(StringTable, ExactTexts)
         unsigned id;
         const char* text;
     } cases[] = {
-        {102, "Quillbox"},           {110, "Unable to open file "}, {115, "%d\tof %d (at %.1f K/sec)"},
-        {116, "Retrieving File:  "}, {124, ":  Already exists"},    {11006, "Version %s for Windows %s"},
+        {102, "Quillbox"},
+        {110, "Unable to open file "},
+        {115, "%d\tof %d (at %.1f K/sec)"},
+        {116, "Retrieving File:  "},
+        {124, ":  Already exists"},
+#ifdef _WIN32
+        {11006, "Version %s for Windows %s"},
+#else
+        {11006, "Version %s for Linux %s"},
+#endif
     };
     for (const Case& c : cases) {
         const char* text = QbxFindString(c.id);

@@ -149,12 +149,12 @@ protected:
 TEST_F(ReceiveLoopTest, DataStartAfterTheHeaderLineAndProgressMarksFollowTheCount)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=no\n");
-    const std::string header = Head(62, 7047);
+    const std::string header = Head(96, 7047);
     const std::string data = Bytes(7047, 1);
-    // 1986 data bytes with the header, then 2013 (to 3999: one mark), 2048 (to 6047:
-    // two marks passed, one update, next mark 8000), and 1000 with the terminator.
-    std::vector<std::string> rx = {header + data.substr(0, 1986), data.substr(1986, 2013), data.substr(3999, 2048),
-                                   data.substr(6047) + "\f"};
+    // 1952 data bytes with the header, then 2013 (to 3965: one mark), 2048 (to 6013:
+    // two marks passed, one update, next mark 8000), and 1034 with the terminator.
+    std::vector<std::string> rx = {header + data.substr(0, 1952), data.substr(1952, 2013), data.substr(3965, 2048),
+                                   data.substr(6013) + "\f"};
     EXPECT_EQ(Retrieve(h, 7047, rx), data);
     EXPECT_EQ(Count(h, "Update called with !FirstReceive\n"), 1);
     EXPECT_EQ(Count(h, "Update called with Percent\n"), 2);
@@ -184,14 +184,14 @@ TEST_F(ReceiveLoopTest, AnswerShorterThanTheWindowEndsWithoutWaiting)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=no\n");
     const std::string data = "\x0c\r\n12";  // the terminator's value inside the file
-    EXPECT_EQ(Retrieve(h, 5, {Head(90, 5) + data + "\f"}), data);
+    EXPECT_EQ(Retrieve(h, 5, {Head(100, 5) + data + "\f"}), data);
 }
 
 TEST_F(ReceiveLoopTest, TerminatorAloneInALastReceiveWritesNothingMore)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=no\n");
     const std::string data = Bytes(2500, 4);
-    EXPECT_EQ(Retrieve(h, 2500, {Head(90, 2500) + data.substr(0, 1000), data.substr(1000), "\f"}), data);
+    EXPECT_EQ(Retrieve(h, 2500, {Head(100, 2500) + data.substr(0, 1000), data.substr(1000), "\f"}), data);
 }
 
 // The printer ends the connection before the last data byte: the loop ends at that
@@ -201,7 +201,7 @@ TEST_F(ReceiveLoopTest, CloseBeforeTheEndStopsAtOnceAndKeepsNothing)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=yes\n");
     const std::string data = Bytes(3000, 5);
-    EXPECT_EQ(Retrieve(h, 3000, {Head(90, 3000) + data.substr(0, 1000), data.substr(1000, 500), ""}), "");
+    EXPECT_EQ(Retrieve(h, 3000, {Head(100, 3000) + data.substr(0, 1000), data.substr(1000, 500), ""}), "");
     ExpectEndedEarly(h);
 }
 
@@ -209,7 +209,7 @@ TEST_F(ReceiveLoopTest, ResetBeforeTheEndStopsAtOnceAndKeepsNothing)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=yes\n");
     const std::string data = Bytes(3000, 5);
-    EXPECT_EQ(Retrieve(h, 3000, {Head(90, 3000) + data.substr(0, 1000), data.substr(1000, 500)}, ECONNRESET), "");
+    EXPECT_EQ(Retrieve(h, 3000, {Head(100, 3000) + data.substr(0, 1000), data.substr(1000, 500)}, ECONNRESET), "");
     ExpectEndedEarly(h);
 }
 
@@ -219,7 +219,7 @@ TEST_F(ReceiveLoopTest, CloseRightAfterTheLastDataByteIsAWholeCopy)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=no\n");
     const std::string data = Bytes(3000, 6);
-    EXPECT_EQ(Retrieve(h, 3000, {Head(90, 3000) + data.substr(0, 1000), data.substr(1000), ""}), data);
+    EXPECT_EQ(Retrieve(h, 3000, {Head(100, 3000) + data.substr(0, 1000), data.substr(1000), ""}), data);
     EXPECT_EQ(Count(h, "RetrieveFile() Terminating normally\n"), 1);
     EXPECT_TRUE(h.prompts.Boxes().empty());
 }
