@@ -67,7 +67,12 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
                   CliCommon& c)
 {
     QbxSettings settings;
-    std::string ini = config.empty() ? QuillboxIniReadPath() : config;
+    // A file named without a folder is the one in the current folder, for every key:
+    // the settings reader would look for a bare name in the system folder once it has
+    // read the sibling product's file there.
+    std::string ini = config.empty()                          ? QuillboxIniReadPath()
+                      : config.find('/') == std::string::npos ? "./" + config
+                                                              : config;
     ReadQuillboxSettings(ini.c_str(), settings);
 
     c.target.host = settings.szRemoteIP;
@@ -150,13 +155,16 @@ int main(int argc, char** argv)
     CLI::App* get = app.add_subcommand("get", "Copy files into a folder (all when none are named)");
     common(get);
     get->add_option("--to", folder, "Folder to copy into")->required();
-    get->add_option("names", names, "Files as list shows them (007.TIF, 007_1.TIF for duplicate 1) or printer paths");
+    get->add_option("names", names,
+                    "Files by stable name as list shows it (2026-12-07_093005_007.TIF), by printer path, or by "
+                    "display name (007.TIF) while only one scan has it");
     get->add_flag("--delete", del, "Delete each file on the printer once its copy is complete and on disk");
     get->add_flag("--overwrite", overwrite, "Replace files that already exist in the folder");
 
     CLI::App* rm = app.add_subcommand("delete", "Delete files on the printer");
     common(rm);
-    rm->add_option("names", names, "Files as list shows them or printer paths")->required();
+    rm->add_option("names", names, "Files by stable name, printer path, or a display name only one scan has")
+        ->required();
     rm->add_flag("-y,--yes", yes, "Do not ask before each file");
 
     CLI::App* sync = app.add_subcommand("sync", "Copy every file not yet in the folder, once or repeatedly");
