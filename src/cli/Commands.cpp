@@ -247,7 +247,7 @@ bool PrepareFolder(const std::string& folder)
 {
     if (!IsFolder(folder)) {
         std::fprintf(stderr, "quillbox-cli: %s is not a folder; create it first or name another with --to\n",
-                     folder.c_str());
+                     Shown(folder).c_str());
         return false;
     }
     // Temporary files of an earlier run that was killed are ours to remove.

@@ -1,6 +1,7 @@
 // quillbox-cli: list, copy, delete and sync a user's scans on the printer without a
 // display. The argument parsing is CLI11's; the work is in Commands.cpp.
 #include "cli/Commands.h"
+#include "cli/Output.h"
 
 #include "app/Config.h"
 #include "directory/DirTable.h"
@@ -80,19 +81,19 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
     c.target.bindIP = settings.szBindIP;
     if (!printer.empty() && !SplitPrinter(printer, c.target.host, c.target.port)) {
         std::fprintf(stderr, "quillbox-cli: --printer %s is not HOST or HOST:PORT (port 1 to 65535)\n",
-                     printer.c_str());
+                     Shown(printer).c_str());
         return QBX_EXIT_USAGE;
     }
     if (c.target.host.empty()) {
         std::fprintf(stderr, "quillbox-cli: no printer address: give --printer HOST[:PORT] or set RemoteIP in %s\n",
-                     ini.c_str());
+                     Shown(ini).c_str());
         return QBX_EXIT_USAGE;
     }
     if (c.target.port <= 0 || c.target.port > 65535) {
         std::fprintf(stderr,
                      "quillbox-cli: the printer port in %s (\"%s\") is not a port number; give "
                      "--printer HOST:PORT\n",
-                     ini.c_str(), settings.szRemotePort);
+                     Shown(ini).c_str(), Shown(settings.szRemotePort).c_str());
         return QBX_EXIT_USAGE;
     }
     // The dialog asks for the user ID every time; the tool may keep one in the same
@@ -105,7 +106,7 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
     if (!ValidUserID(user)) {
         std::fprintf(stderr,
                      "quillbox-cli: %s: a user ID is 1 to 8 digits, as keyed in at the scanner; give --user ID\n",
-                     user.empty() ? "no user ID" : user.c_str());
+                     user.empty() ? "no user ID" : Shown(user).c_str());
         return QBX_EXIT_USAGE;
     }
     c.userID = user;
@@ -138,7 +139,9 @@ int main(int argc, char** argv)
         cmd->add_option(
             "--user", user,
             "Your user ID at the scanner, 1 to 8 digits (default: UserID in section CommandLine of the settings)");
-        cmd->add_option("--config", config, "Settings file to read instead of Quillbox.ini beside the program");
+        cmd->add_option("--config", config,
+                        "Settings file to read instead of Quillbox.ini beside the program (as given, relative to "
+                        "the current folder)");
         cmd->add_option("--timeout", timeout, "Give up after this many seconds (each round of sync); 0: never")
             ->check(CLI::NonNegativeNumber)
             ->capture_default_str();
