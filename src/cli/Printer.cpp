@@ -163,12 +163,6 @@ std::string NotWholeReason(const CUploadAnswer& answer, const std::string& size,
 
 }  // namespace
 
-bool PathTaken(const std::string& path)
-{
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 bool CPrinterSession::ReceiveWhole(CPrinterLink& link, const DirEntry& e, std::uint64_t listed,
                                    const std::string& shownAs, const DataSink& sink, IFetchProgress* progress,
                                    const std::string& what, std::string& reason)
@@ -220,21 +214,18 @@ bool CPrinterSession::ReceiveWhole(CPrinterLink& link, const DirEntry& e, std::u
 namespace {
 
 // Makes the whole copy final at dest; false (the copy discarded, reason said) when
-// that fails or a file appeared there meanwhile and may not be replaced.
-bool PutInPlace(LocalCopy& copy, const std::string& dest, bool overwrite, std::string& reason)
+// that fails or, without --overwrite, something appeared there meanwhile (another
+// program, another run): the copy never replaces it.
+bool PutInPlace(LocalCopy& copy, const std::string& dest, std::string& reason)
 {
-    // Another program may have made the file while this one was copying.
-    if (!overwrite && PathTaken(dest)) {
-        copy.Discard();
-        reason = dest + " appeared while copying; it was left alone (--overwrite replaces it)";
-        return false;
-    }
-    if (!copy.Commit()) {
+    if (copy.Commit()) return true;
+    if (copy.DestinationTaken())
+        reason = dest + " appeared while the scan was being copied; it was left alone, the copy was not put in "
+                        "place and nothing was deleted on the printer (--overwrite replaces it)";
+    else
         reason = copy.Error() + "; nothing was put in place";
-        copy.Discard();
-        return false;
-    }
-    return true;
+    copy.Discard();
+    return false;
 }
 
 }  // namespace
@@ -261,7 +252,7 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
     CPrinterLink link;
     if (!Connect(link, reason)) return FetchStatus::Failed;
     LocalCopy copy;
-    if (!copy.Open(dest.c_str())) {
+    if (!copy.Open(dest.c_str(), overwrite)) {
         reason = copy.Error();
         return FetchStatus::Failed;
     }
@@ -274,7 +265,7 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
         copy.Discard();
         return FetchStatus::Failed;
     }
-    if (!PutInPlace(copy, dest, overwrite, reason)) return FetchStatus::Failed;
+    if (!PutInPlace(copy, dest, reason)) return FetchStatus::Failed;
     if (!deleteAfter) return FetchStatus::Copied;
     if (g_nStopSignal) {
         reason = "stopped by a signal before the original was deleted";

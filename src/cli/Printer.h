@@ -11,7 +11,8 @@
 //   printer's answer says it is the whole file; with deleteAfter, the deletion job goes
 //   out only after the copy is synced and renamed. A failed fetch leaves no temporary
 //   file and never touches anything at the destination (a file, a link of any kind, a
-//   pipe) unless overwrite allows it.
+//   pipe), not even what appears there while the copy is on its way, unless overwrite
+//   allows it.
 // - A file listed larger than one upload answer can deliver whole (2147483647 bytes)
 //   is refused before any byte is fetched; it stays on the printer.
 #pragma once
@@ -23,9 +24,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-// Whether anything is at path: a file, a folder, a link (dangling or not), a pipe.
-bool PathTaken(const std::string& path);
 
 // The directory table with its own storage.
 struct CliDirectory {

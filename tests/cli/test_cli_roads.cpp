@@ -17,6 +17,7 @@ struct Expect {
     int deletions = -1;             // deletion jobs the printer got (-1: not checked)
     bool common = true;             // the command gets --printer and --user
     std::function<void()> childSetup;
+    std::function<void(pid_t)> during;        // acts while the command runs
     std::function<void(const CliRun&)> more;  // further checks
 };
 
@@ -101,6 +102,31 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
                  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(out / "006.TIF")));
                  EXPECT_TRUE(fs::is_symlink(out / "008.TIF") && fs::is_empty(base / "folder"));
              };
+             return std::vector<std::string>{"get", "--to", out.string(), "--delete"};
+         }},
+        {"a file that appears at the destination during the copy is neither replaced nor costs the scan",
+         [] {
+             qbxsim::Knobs k;
+             // The upload stops for a while after its first piece: time for the
+             // other program.
+             k.apply_to = qbxsim::ApplyTo::UploadAnswers;
+             k.pieces = {1000};
+             k.piece_pause_ms = 4000;
+             return k;
+         }(),
+         [&](Expect& x) {
+             x.printer = {Add("1234", "008", "20261207090000", 64 * 1024, 1)};
+             x.during = [&](pid_t) {
+                 // Once the copy has begun, another program writes the same name.
+                 for (int i = 0; i < 2000 && OutFiles().empty(); ++i)
+                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                 std::ofstream(out / "008.TIF") << "mine";
+             };
+             x.status = 1;
+             x.says = {In("008.TIF") + " appeared while the scan was being copied; it was left alone"};
+             x.folder = {"008.TIF"};
+             x.deletions = 0;
+             x.more = [&](const CliRun&) { EXPECT_EQ(ReadWhole(out / "008.TIF"), "mine"); };
              return std::vector<std::string>{"get", "--to", out.string(), "--delete"};
          }},
         {"a deletion sent on a connection the printer had closed is reported as not done",
@@ -206,7 +232,7 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
         Expect x;
         std::vector<std::string> args = road.arrange(x);
         if (x.common) args.insert(args.begin() + 1, {"--printer", Printer(), "--user", "1234"});
-        CliRun r = Run(args, x.childSetup);
+        CliRun r = Run(args, x.childSetup, x.during);
         EXPECT_EQ(r.status, x.status) << r.err;
         for (const std::string& s : x.says) EXPECT_NE((r.err + r.out).find(s), std::string::npos) << s << "\n" << r.err;
         EXPECT_EQ(OutFiles(), x.folder);
