@@ -50,38 +50,6 @@ TEST(CliNames, SyncAndCommandLineNames)
     }
 }
 
-TEST(CliNames, ANameOnTheCommandLinePicksOneScanOrIsRefused)
-{
-    DirEntry entries[] = {
-        Entry("DXR/Images/1(007)(20261207093005).TIF", "007.TIF"),
-        Entry("DXR/Images/1(007)(20261208093005).TIF", "007.TIF", "1"),
-        Entry("DXR/Images/1(008)(20261207093005).TIF", "008.TIF"),
-        Entry("DXR/Images/1(009).TIF", "009.TIF"),
-        Entry("DXR/Images/1(009)(20261207093005).TIF", "009.TIF", "1"),
-    };
-    DirHeader dir{5, 0, entries};
-    struct Case {
-        const char* want;
-        NamePick::Kind kind;
-        std::vector<int> found;  // the index, or the candidates
-    } cases[] = {
-        {"2026-12-08_093005_007.TIF", NamePick::Found, {1}},
-        {"DXR/Images/1(007)(20261207093005).TIF", NamePick::Found, {0}},
-        {"008.TIF", NamePick::Found, {2}},
-        {"DXR/Images/1(009).TIF", NamePick::Found, {3}},
-        {"007.TIF", NamePick::Ambiguous, {0, 1}},
-        {"007_1.TIF", NamePick::DupNumbered, {0, 1}},
-        {"009_1.TIF", NamePick::DupNumbered, {3, 4}},
-        {"008_1.TIF", NamePick::NotFound, {}},
-        {"2026-12-09_093005_007.TIF", NamePick::NotFound, {}},
-    };
-    for (auto& c : cases) {
-        NamePick p = PickByName(dir, c.want);
-        EXPECT_EQ(p.kind, c.kind) << c.want;
-        EXPECT_EQ(p.kind == NamePick::Found ? std::vector<int>{p.index} : p.candidates, c.found) << c.want;
-    }
-}
-
 TEST(CliNames, GetNamesAreUniqueWithinTheBatchAndTakeTheDialogsExtension)
 {
     DirEntry a = Entry("DXR/Images/1(007)(20261207093005).TIF", "007.TIF");
