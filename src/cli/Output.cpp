@@ -96,9 +96,17 @@ std::string Shown(const std::string& text)
     for (std::size_t i = 0; i < text.size();) {
         char32_t cp = 0;
         std::size_t n = Utf8At(text, i, cp);
-        if (n == 0 || IsControl(cp)) {
+        // A byte that is no UTF-8 is kept (a Latin-1 folder name stays as it is)
+        // unless it is a C1 control of the 8-bit character sets.
+        if (n == 0) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            out += c >= 0x80 && c <= 0x9F ? '?' : text[i];
+            ++i;
+            continue;
+        }
+        if (IsControl(cp)) {
             out += '?';
-            i += n ? n : 1;
+            i += n;
             continue;
         }
         out.append(text, i, n);

@@ -21,9 +21,10 @@ void PrintListJson(std::FILE* out, const DirHeader& dir, const std::vector<int>&
 // valid JSON whatever the printer sent.
 std::string JsonString(const std::string& text);
 // text fit to be written to a terminal or a log: every control character (C0, DEL,
-// C1, and so the escape that starts an escape sequence) and every byte that is not
-// part of UTF-8 becomes "?". The printer's names and sizes pass through here before
-// they are shown.
+// C1 whether written in UTF-8 or as one byte 0x80-0x9F, and so the escape that starts
+// an escape sequence) becomes "?". Other bytes that are not UTF-8 stay as they are,
+// so a file name in another encoding still names its file. The printer's names and
+// sizes pass through here before they are shown.
 std::string Shown(const std::string& text);
 
 // "1.5 MiB", "512 B".

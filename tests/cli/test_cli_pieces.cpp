@@ -92,10 +92,12 @@ TEST(CliOutput, ControlCharactersAreNeverWrittenAsThemselves)
         {"a\x9b"
          "b",
          "a?b", "\"a\\ufffdb\""},
-        // Letters beyond ASCII pass; a sequence cut short or overlong does not.
+        // Letters beyond ASCII pass, in UTF-8 or Latin-1; JSON takes only UTF-8.
         {"\xc3\x89x.TIF", "\xc3\x89x.TIF", "\"\xc3\x89x.TIF\""},
-        {"x\xe2\x82", "x??", "\"x\\ufffd\\ufffd\""},
-        {"\xc0\xaf", "??", "\"\\ufffd\\ufffd\""},
+        {"M\xfcller", "M\xfcller", "\"M\\ufffdller\""},
+        // A sequence cut short or overlong is no UTF-8: its C1-range bytes go.
+        {"x\xe2\x82", "x\xe2?", "\"x\\ufffd\\ufffd\""},
+        {"\xc0\xaf", "\xc0\xaf", "\"\\ufffd\\ufffd\""},
     };
     for (auto& c : cases) {
         EXPECT_EQ(Shown(c.text), c.shown) << c.text;
