@@ -116,37 +116,29 @@ NamePick PickByName(const DirHeader& dir, const std::string& want)
         else if (e.dupNumber[0] != '\0' && CliFileName(e) == want)
             byDup.push_back(i);
     }
-    NamePick pick;
-    if (exact.size() == 1) {
-        pick.kind = NamePick::Found;
-        pick.index = exact[0];
-        return pick;
-    }
-    if (!exact.empty()) {
-        pick.kind = NamePick::Ambiguous;
-        pick.candidates = exact;
-        return pick;
-    }
-    if (!byDup.empty()) {
-        // Every scan the number could point at, today or after a deletion: all of
-        // the display name's scans, and any scan whose own name is the wanted one.
-        pick.kind = NamePick::DupNumbered;
-        for (int i = 0; i < dir.count; ++i) {
-            const std::string name = NameText(dir.entries[i]);
-            bool sameName = name == want;
-            for (int d : byDup) sameName = sameName || name == NameText(dir.entries[d]);
-            if (sameName) pick.candidates.push_back(i);
+    // One match is the scan; more are refused.
+    auto among = [](const std::vector<int>& matches) {
+        NamePick pick;
+        if (matches.size() == 1) {
+            pick.kind = NamePick::Found;
+            pick.index = matches[0];
+        } else if (!matches.empty()) {
+            pick.kind = NamePick::Ambiguous;
+            pick.candidates = matches;
         }
         return pick;
-    }
-    if (byName.size() == 1) {
-        pick.kind = NamePick::Found;
-        pick.index = byName[0];
-        return pick;
-    }
-    if (!byName.empty()) {
-        pick.kind = NamePick::Ambiguous;
-        pick.candidates = byName;
+    };
+    if (!exact.empty()) return among(exact);
+    if (byDup.empty()) return among(byName);
+    // Every scan the number could point at, today or after a deletion: all of the
+    // display name's scans, and any scan whose own name is the wanted one.
+    NamePick pick;
+    pick.kind = NamePick::DupNumbered;
+    for (int i = 0; i < dir.count; ++i) {
+        const std::string name = NameText(dir.entries[i]);
+        bool sameName = name == want;
+        for (int d : byDup) sameName = sameName || name == NameText(dir.entries[d]);
+        if (sameName) pick.candidates.push_back(i);
     }
     return pick;
 }

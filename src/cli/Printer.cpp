@@ -112,6 +112,16 @@ bool CPrinterSession::SendDeletion(CPrinterLink& link, const DirEntry& e, std::s
     return true;
 }
 
+FetchStatus CPrinterSession::DeleteOriginal(CPrinterLink& link, const DirEntry& e, std::string& reason)
+{
+    if (g_nStopSignal) {
+        reason = "stopped by a signal before the original was deleted";
+        return FetchStatus::CopiedNotDeleted;
+    }
+    if (!SendDeletion(link, e, reason)) return FetchStatus::CopiedNotDeleted;
+    return FetchStatus::Copied;
+}
+
 bool CPrinterSession::Delete(const DirEntry& e, std::string& reason)
 {
     CPrinterLink link;
@@ -267,12 +277,7 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
     }
     if (!PutInPlace(copy, dest, reason)) return FetchStatus::Failed;
     if (!deleteAfter) return FetchStatus::Copied;
-    if (g_nStopSignal) {
-        reason = "stopped by a signal before the original was deleted";
-        return FetchStatus::CopiedNotDeleted;
-    }
-    if (!SendDeletion(link, e, reason)) return FetchStatus::CopiedNotDeleted;
-    return FetchStatus::Copied;
+    return DeleteOriginal(link, e, reason);
 }
 
 FetchStatus CPrinterSession::DeleteIfSame(const DirEntry& e, const std::string& local, IFetchProgress* progress,
@@ -331,10 +336,5 @@ FetchStatus CPrinterSession::DeleteIfSame(const DirEntry& e, const std::string& 
         return FetchStatus::Failed;
     }
     if (!whole) return FetchStatus::Failed;
-    if (g_nStopSignal) {
-        reason = "stopped by a signal before the original was deleted";
-        return FetchStatus::CopiedNotDeleted;
-    }
-    if (!SendDeletion(link, e, reason)) return FetchStatus::CopiedNotDeleted;
-    return FetchStatus::Copied;
+    return DeleteOriginal(link, e, reason);
 }

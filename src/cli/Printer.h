@@ -79,6 +79,9 @@ private:
     bool SendJob(CPrinterLink& link, int jobKind, const char* path, std::string& reason);
     // Sends the deletion job on link (a new connection when link is closed).
     bool SendDeletion(CPrinterLink& link, const DirEntry& e, std::string& reason);
+    // The deletion of e once its local copy is known whole: Copied when the job went
+    // out, CopiedNotDeleted (reason said) after a stop signal or when it could not.
+    FetchStatus DeleteOriginal(CPrinterLink& link, const DirEntry& e, std::string& reason);
     std::string SocketReason(int captionId, int error) const;
 
     PrinterTarget m_target;
