@@ -4,6 +4,7 @@
 #include "cli/Names.h"
 #include "cli/Output.h"
 #include "cli/Printer.h"
+#include "cli/Status.h"
 #include "platform/localcopy.h"
 #include "platform/resources.h"
 #include "res/resource.h"
@@ -116,8 +117,9 @@ struct SentDeletion {
 // Lists the user's files once more after a run's deletion jobs: a file still listed
 // was not deleted, whatever the connection said, and gets a line on stderr. Each file
 // that is gone is reported as deleted (on stdout with toStdout, else on stderr when
-// verbose). Returns the number of files not deleted.
-int ConfirmDeletions(CPrinterSession& s, const CliCommon& c, const std::vector<SentDeletion>& sent, bool toStdout)
+// verbose) and counted in tally. Returns the number of files not deleted.
+int ConfirmDeletions(CPrinterSession& s, const CliCommon& c, const std::vector<SentDeletion>& sent, bool toStdout,
+                     CliTally& tally)
 {
     if (sent.empty()) return 0;
     CliDirectory now;
@@ -138,6 +140,7 @@ int ConfirmDeletions(CPrinterSession& s, const CliCommon& c, const std::vector<S
                                                       "can be checked") +
                                       "; delete it again");
         } else {
+            ++tally.deleted;
             if (toStdout)
                 std::printf("deleted %s\n", Shown(d.label).c_str());
             else if (c.verbosity > 0)
@@ -160,10 +163,11 @@ struct BatchResult {
 // keepCopies (sync), a regular file of the listed size at a destination is taken for
 // the copy an earlier run made: it is passed over, or with deleteAfter compared with
 // the printer's file and the original deleted only when they are equal; anything else
-// in the way is left alone and the file fails. A stop signal ends the batch.
+// in the way is left alone and the file fails. A stop signal ends the batch. tally
+// counts the copies and the files already there for the summary line.
 BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& dir, const std::vector<int>& picked,
                       const std::vector<std::string>& dests, const std::string& folder, bool deleteAfter,
-                      bool overwrite, bool keepCopies)
+                      bool overwrite, bool keepCopies, CliTally& tally)
 {
     BatchResult result;
     std::set<std::string> used;
@@ -201,6 +205,7 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
                                 "; it was left alone and nothing was copied (move it away to fetch the scan)");
                 continue;
             }
+            ++tally.alreadyThere;
             if (!deleteAfter) {
                 if (c.verbosity > 0)
                     std::fprintf(stderr, "quillbox-cli: %s: already in %s\n", Shown(label).c_str(),
@@ -235,6 +240,7 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
         }
         std::printf("%s\n", Shown(dest).c_str());
         std::fflush(stdout);
+        ++tally.copied;
         if (st2 == FetchStatus::CopiedNotDeleted)
             fail(label, "copied to " + dest + " but not deleted on the printer: " + reason);
         else if (deleteAfter)
@@ -269,7 +275,7 @@ int RunList(const CliCommon& c, bool json)
     if (json)
         PrintListJson(stdout, dir.header, order);
     else
-        PrintListText(stdout, dir.header, order, c.terminal && isatty(STDOUT_FILENO));
+        PrintListText(stdout, dir.header, order, c.terminal && IsTerminal(stdout));
     return QBX_EXIT_OK;
 }
 
@@ -287,8 +293,11 @@ int RunGet(const CliCommon& c, const std::string& folder, const std::vector<std:
     std::vector<const DirEntry*> entries;
     for (int i : picked) entries.push_back(&dir.header.entries[i]);
     std::vector<std::string> dests = GetDestPaths(folder, entries);
-    BatchResult batch = CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, overwrite, false);
-    failures += batch.failures + ConfirmDeletions(s, c, batch.deleted, false);
+    CliTally tally;
+    BatchResult batch = CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, overwrite, false, tally);
+    failures += batch.failures + ConfirmDeletions(s, c, batch.deleted, false, tally);
+    tally.failed = failures;
+    PrintSummary(c.verbosity, c.terminal, SummaryKind::Get, tally, folder, deleteAfter);
     if (g_nStopSignal) return StopStatus();
     return failures ? QBX_EXIT_FILES : QBX_EXIT_OK;
 }
@@ -296,7 +305,7 @@ int RunGet(const CliCommon& c, const std::string& folder, const std::vector<std:
 int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool yes)
 {
     bool ask = !yes;
-    if (ask && !isatty(STDIN_FILENO)) {
+    if (ask && !IsTerminal(stdin)) {
         std::fprintf(stderr, "quillbox-cli: delete asks before each file, but there is no terminal to ask on; "
                              "add --yes to delete without asking\n");
         return QBX_EXIT_USAGE;
@@ -317,7 +326,11 @@ int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool ye
                          Shown(Field(e.size, sizeof e.size)).c_str());
             std::fflush(stderr);
             char answer[16] = {};
-            if (!std::fgets(answer, sizeof answer, stdin)) break;
+            // The time limit is for the printer, not for the one who answers.
+            auto asked = QbxClock::now();
+            bool answered = std::fgets(answer, sizeof answer, stdin) != nullptr;
+            s.Postpone(QbxClock::now() - asked);
+            if (!answered) break;
             if (answer[0] != 'y' && answer[0] != 'Y') continue;
         }
         std::string reason;
@@ -328,7 +341,10 @@ int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool ye
         }
         sent.push_back({e, label});
     }
-    failures += ConfirmDeletions(s, c, sent, true);
+    CliTally tally;
+    failures += ConfirmDeletions(s, c, sent, true, tally);
+    tally.failed = failures;
+    PrintSummary(c.verbosity, c.terminal, SummaryKind::Delete, tally, std::string(), true);
     if (g_nStopSignal) return StopStatus();
     return failures ? QBX_EXIT_FILES : QBX_EXIT_OK;
 }
@@ -349,9 +365,12 @@ int SyncRound(const CliCommon& c, const std::string& folder, bool deleteAfter, b
         std::string name = SyncFileName(dir.header.entries[i]);
         dests.push_back(name.empty() ? name : folder + (folder.back() == '/' ? "" : "/") + name);
     }
-    BatchResult batch = CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, false, true);
+    CliTally tally;
+    BatchResult batch = CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, false, true, tally);
     if (cutShort) *cutShort = batch.cutShort;
-    int failures = batch.failures + ConfirmDeletions(s, c, batch.deleted, false);
+    int failures = batch.failures + ConfirmDeletions(s, c, batch.deleted, false, tally);
+    tally.failed = failures;
+    PrintSummary(c.verbosity, c.terminal, SummaryKind::Sync, tally, folder, deleteAfter);
     if (g_nStopSignal) return StopStatus();
     return failures ? QBX_EXIT_FILES : QBX_EXIT_OK;
 }

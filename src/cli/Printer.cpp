@@ -30,6 +30,12 @@ constexpr auto kFinishGrace = std::chrono::seconds(5);
 
 std::string Text(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
 
+// Clears the status line when an operation ends, however it ends.
+struct EndWait {
+    CWaitStatus& wait;
+    ~EndWait() { wait.End(); }
+};
+
 }  // namespace
 
 CliDirectory::CliDirectory() : entries(QBX_MAX_DIR_ENTRIES) { header.entries = entries.data(); }
@@ -50,8 +56,15 @@ std::string CPrinterSession::SocketReason(int captionId, int error) const
            std::to_string(m_target.port) + ")";
 }
 
+void CPrinterSession::Postpone(QbxClock::duration d)
+{
+    if (m_deadline < QbxClock::time_point::max() - d) m_deadline += d;
+}
+
 bool CPrinterSession::Connect(CPrinterLink& link, std::string& reason)
 {
+    m_wait.Connecting(m_target);
+    link.SetWaitStatus(&m_wait);
     if (link.Connect(m_target, m_deadline)) return true;
     reason = SocketReason(IDS_SOCKET_CONNECT_ERROR, link.LastError());
     return false;
@@ -77,8 +90,10 @@ bool CPrinterSession::List(CliDirectory& dir, std::string& reason)
     dir.header.command = QBX_CMD_NONE;
     dir.bFull = false;
     CPrinterLink link;
+    EndWait endWait{m_wait};
     if (!Connect(link, reason)) return false;
     if (!SendJob(link, JOB_DIR, nullptr, reason)) return false;
+    m_wait.Waiting();
 
     int nStar = 0, nPercent = 0;
     BOOL bSkip = FALSE, bFull = FALSE, bOverflow = FALSE;
@@ -95,6 +110,7 @@ bool CPrinterSession::List(CliDirectory& dir, std::string& reason)
             reason = "the printer ended the connection before the end of the listing";
             return false;
         }
+        m_wait.End();
         result = ParseListingChunk(dir.header, reader, m_userID.c_str(), chunk, static_cast<int>(n));
     }
     link.Close();
@@ -125,6 +141,7 @@ FetchStatus CPrinterSession::DeleteOriginal(CPrinterLink& link, const DirEntry& 
 bool CPrinterSession::Delete(const DirEntry& e, std::string& reason)
 {
     CPrinterLink link;
+    EndWait endWait{m_wait};
     return SendDeletion(link, e, reason);
 }
 
@@ -165,6 +182,7 @@ std::string NotWholeReason(const CUploadAnswer& answer, const std::string& size,
         if (!answer.HeaderDone()) return "the printer ended the connection before the file's first byte; " + what;
         return "the printer ended the connection after " + std::to_string(answer.DataBytes()) + " of " + size +
                " bytes; " + what;
+    case UploadVerdict::OtherFile: return "the printer answered with a different file; " + what;
     case UploadVerdict::NotAFile:
     case UploadVerdict::InProgress: break;
     }
@@ -179,7 +197,9 @@ bool CPrinterSession::ReceiveWhole(CPrinterLink& link, const DirEntry& e, std::u
 {
     const std::string size = Text(e.size, sizeof e.size);
     if (!SendJob(link, JOB_UPLOAD, e.path, reason)) return false;
-    CUploadAnswer answer(listed);
+    // The progress bar takes the line from here on.
+    m_wait.End();
+    CUploadAnswer answer(Text(e.path, sizeof e.path), listed);
     std::unique_ptr<char[]> buffer(new char[kFileChunk]);
     if (progress) progress->Begin(shownAs, listed);
     struct EndProgress {
@@ -260,6 +280,7 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
     if (!ListedSize(e, listed, "nothing was copied", reason)) return FetchStatus::Failed;
 
     CPrinterLink link;
+    EndWait endWait{m_wait};
     if (!Connect(link, reason)) return FetchStatus::Failed;
     LocalCopy copy;
     if (!copy.Open(dest.c_str(), overwrite)) {
@@ -326,6 +347,7 @@ FetchStatus CPrinterSession::DeleteIfSame(const DirEntry& e, const std::string& 
         return true;
     };
     CPrinterLink link;
+    EndWait endWait{m_wait};
     if (!Connect(link, reason)) return FetchStatus::Failed;
     bool whole = ReceiveWhole(link, e, listed, local, compare, progress, notDeleted, reason);
     char extra = 0;

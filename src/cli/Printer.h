@@ -18,6 +18,7 @@
 #pragma once
 
 #include "cli/PrinterLink.h"
+#include "cli/Status.h"
 #include "directory/DirTable.h"
 
 #include <cstdint>
@@ -66,6 +67,8 @@ public:
     bool Delete(const DirEntry& e, std::string& reason);
 
     bool Stopped() const { return g_nStopSignal != 0; }
+    // Moves the deadline on by d (time spent waiting for the user, not the printer).
+    void Postpone(QbxClock::duration d);
 
 private:
     // Takes the file bytes of an upload answer; false (reason said) stops the transfer.
@@ -87,4 +90,5 @@ private:
     PrinterTarget m_target;
     std::string m_userID;
     QbxClock::time_point m_deadline;
+    CWaitStatus m_wait;  // the status line while connecting and waiting
 };

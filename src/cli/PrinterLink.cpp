@@ -1,6 +1,8 @@
 // A plain blocking TCP client with poll() deadlines, for the command-line tool.
 #include "cli/PrinterLink.h"
 
+#include "cli/Status.h"
+
 #include "platform/resources.h"
 #include "platform/socket.h"
 
@@ -52,6 +54,7 @@ int CPrinterLink::WaitReady(short events, int ms)
 {
     pollfd p{m_fd, events, 0};
     int r = ::poll(&p, 1, ms);
+    if (m_pWait) m_pWait->Tick();
     if (r > 0) return 1;
     if (r == 0) return 0;
     // A signal ends the wait early; the caller looks at the stop flag and the deadline.

@@ -25,6 +25,8 @@
 
 using QbxClock = std::chrono::steady_clock;
 
+class CWaitStatus;
+
 // Set by the tool's signal handler; every wait gives up soon after it is set.
 extern volatile std::sig_atomic_t g_nStopSignal;
 
@@ -56,6 +58,8 @@ public:
     void Finish(QbxClock::time_point deadline);
 
     bool IsOpen() const { return m_fd >= 0; }
+    // Told after every slice of a wait for the printer (the status line); not owned.
+    void SetWaitStatus(CWaitStatus* wait) { m_pWait = wait; }
     int LastError() const { return m_nLastError; }
 
 private:
@@ -65,6 +69,7 @@ private:
 
     int m_fd = -1;
     int m_nLastError = 0;
+    CWaitStatus* m_pWait = nullptr;
 };
 
 // The string-table text of a Windows Sockets error number ("" when it has none).

@@ -176,35 +176,35 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
              return k;
          }(),
          [&](Expect& x) {
-             Add("1234",
-                 "a\x9b"
-                 "b",
-                 "20261207090000", 100, 1);
+             // A sequence part that begins with the control sequence introducer U+009B.
+             const std::string csi = "\xc2\x9b";
+             Add("1234", csi + "b", "20261207090000", 100, 1);
              // Not asked for: a listing of no files would end in "***" behind the
              // injected line, which no printer sends.
-             x.printer = {Add("1234", "009", "20261207090001", 100, 2)};
+             x.printer = {Add("1234", csi + "9", "20261207090001", 100, 2)};
              x.status = 1;
              x.says = {"2026-12-07_093005_077.TIF: the printer listed no usable size (\"3?]0;X??[2J\")",
-                       In("a?b.TIF") + "\n"};
-             x.folder = {"a\x9b"
-                         "b.TIF"};
+                       In("?b.TIF") + "\n"};
+             x.folder = {csi + "b.TIF"};
              x.deletions = 1;
              x.more = [&](const CliRun& r) {
                  EXPECT_FALSE(HasControlBytes(r.out + r.err)) << r.out << r.err;
-                 CliRun text = Run({"list", "--printer", Printer(), "--user", "1234"});
+                 CliRun text = Run(With({"list"}));
                  EXPECT_FALSE(HasControlBytes(text.out + text.err)) << text.out;
                  EXPECT_NE(text.out.find("3?]0;X??[2J"), std::string::npos) << text.out;
-                 CliRun json = Run({"list", "--json", "--printer", Printer(), "--user", "1234"});
+                 EXPECT_NE(text.out.find("  2026-12-07_090001_?9.TIF\n"), std::string::npos) << text.out;
+                 CliRun json = Run(With({"list", "--json"}));
                  EXPECT_FALSE(HasControlBytes(json.out)) << json.out;
                  EXPECT_NE(json.out.find("\"size\": \"3\\u001b]0;X\\u0007\\u001b[2J\""), std::string::npos) << json.out;
+                 EXPECT_NE(json.out.find("\"stable\": \"2026-12-07_090001_\\u009b9.TIF\""), std::string::npos)
+                     << json.out;
              };
              return std::vector<std::string>{"get",
                                              "--to",
                                              out.string(),
                                              "--delete",
                                              "2026-12-07_093005_077.TIF",
-                                             "2026-12-07_090000_a\x9b"
-                                             "b.TIF"};
+                                             "2026-12-07_090000_" + csi + "b.TIF"};
          }},
         {"a file larger than one upload answer delivers is refused before a byte is fetched",
          {},
@@ -231,7 +231,10 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
         sim->ClearJobs();
         Expect x;
         std::vector<std::string> args = road.arrange(x);
-        if (x.common) args.insert(args.begin() + 1, {"--printer", Printer(), "--user", "1234"});
+        if (x.common) {
+            auto common = Common();
+            args.insert(args.begin() + 1, common.begin(), common.end());
+        }
         CliRun r = Run(args, x.childSetup, x.during);
         EXPECT_EQ(r.status, x.status) << r.err;
         for (const std::string& s : x.says) EXPECT_NE((r.err + r.out).find(s), std::string::npos) << s << "\n" << r.err;
