@@ -147,8 +147,8 @@ bool CPrinterSession::Delete(const DirEntry& e, std::string& reason)
 
 namespace {
 
-// One upload answer carries at most this many bytes: the job asks for SIZE=2147483647.
-constexpr std::uint64_t kLargestWholeFile = 2147483647;
+// One upload answer carries at most this many bytes.
+constexpr auto kLargestWholeFile = static_cast<std::uint64_t>(QBX_MAX_UPLOAD_SIZE);
 
 // The listed size of e; false (reason said, ending in "what") when it is no size or
 // more than one upload answer can deliver whole.
