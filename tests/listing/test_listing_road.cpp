@@ -101,18 +101,32 @@ TEST_F(ListingTest, OnlyOtherUsersLinesThenEndMarkerMeansNoFiles)
     EXPECT_EQ(h.prompts.Boxes()[0].text, "No files matching this User ID");
 }
 
+// A printer that refuses, and a host name nobody knows: the box says which, and the
+// program ends.
 TEST_F(ListingTest, RefusingPrinterShowsTheErrorAndEndsTheProgramInOrder)
 {
     StartPrinter();
     Knobs k;
     k.refuse = true;
     sim->SetKnobs(k);
-    AppHarness h(Ini());
-    AskForListing(h, "1234");
-    ASSERT_TRUE(h.PumpUntilExit(15000));
-    ASSERT_EQ(h.prompts.Boxes().size(), 1u);
-    EXPECT_EQ(h.prompts.Boxes()[0].text, "The attempt to connect was rejected.");
-    EXPECT_EQ(h.prompts.Boxes()[0].caption, "Socket Connection Error");
+    struct Row {
+        const char* address;
+        std::string text;
+    } rows[] = {
+        {"127.0.0.1", "The attempt to connect was rejected."},
+        {"no-such-printer.invalid", QbxFindString(10022)},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.address);
+        AppHarness h("[NetInfo]\nRemoteIP=" + std::string(r.address) + "\nRemotePort=" + std::to_string(sim->Port()) +
+                     "\n");
+        AskForListing(h, "1234");
+        ASSERT_TRUE(h.PumpUntilExit(15000));
+        ASSERT_EQ(h.prompts.Boxes().size(), 1u);
+        EXPECT_EQ(h.prompts.Boxes()[0].text, r.text);
+        EXPECT_EQ(h.prompts.Boxes()[0].caption, "Socket Connection Error");
+    }
+    EXPECT_NE(std::string(QbxFindString(10022)).find("host name is unknown"), std::string::npos);
 }
 
 // With a local address in Halvern.ini the printer socket is bound to it; an address
