@@ -104,4 +104,6 @@ BOOL GetPathSize(const char* path, std::uint64_t* size)
 
 std::string GetUserConfigFolder(const char* app) { return SysUserConfigFolder(app); }
 
+std::string GetUserPicturesFolder() { return SysUserPicturesFolder(); }
+
 void CreateUserFolder(const std::string& folder) { SysCreateUserFolder(folder); }

@@ -29,6 +29,9 @@ bool SysFolderWritable(const char* folder);
 bool SysStat(const char* path, bool* isFolder, std::uint64_t* size);
 // The user's settings folder of the application app, with a trailing separator.
 std::string SysUserConfigFolder(const char* app);
+// The folder where the user keeps pictures, with a trailing separator (the contract is
+// GetUserPicturesFolder's in platform/system.h); empty when there is none.
+std::string SysUserPicturesFolder();
 // Creates folder (ending in a separator) and its parent where missing, for the user
 // alone. Best effort.
 void SysCreateUserFolder(const std::string& folder);

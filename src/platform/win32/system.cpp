@@ -145,6 +145,17 @@ std::string SysUserConfigFolder(const char* app)
     return WithSlash(base) + name + "/";
 }
 
+std::string SysUserPicturesFolder()
+{
+    // The Pictures known folder; the user's profile folder when it has none.
+    std::string pictures = Slashed(KnownFolder(FOLDERID_Pictures));
+    if (pictures.empty()) pictures = Slashed(KnownFolder(FOLDERID_Profile));
+    if (pictures.empty()) return {};
+    DWORD a = ::GetFileAttributesW(Widen(pictures).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) return {};
+    return WithSlash(pictures);
+}
+
 void SysCreateUserFolder(const std::string& folder)
 {
     std::string parent = folder.substr(0, folder.size() - 1);
