@@ -89,6 +89,14 @@ DWORD GetMaxComponentLength(const char* folder)
 
 BOOL FolderWritable(const char* folder) { return folder && SysFolderWritable(*folder ? folder : "."); }
 
+BOOL IsSystemProgramFolder(const char* folder)
+{
+    if (!folder || !*folder) return FALSE;
+    std::string f = folder;
+    if (f.back() != '/' && f.back() != '\\') f += '/';
+    return SysIsSystemProgramFolder(f);
+}
+
 BOOL FolderExists(const char* path)
 {
     bool isFolder = false;

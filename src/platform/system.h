@@ -50,6 +50,11 @@ DWORD GetFileAttributes(const char* path);
 DWORD GetMaxComponentLength(const char* folder);
 // TRUE when a file can be created in the folder.
 BOOL FolderWritable(const char* folder);
+// TRUE when folder (with a trailing "/") is, or on Windows lies within, one of the
+// system's folders of installed programs: /bin/, /usr/bin/, /usr/local/bin/; on Windows
+// the Program Files folders and the user's own (%LOCALAPPDATA%/Programs/). Letter case
+// and "\\" for "/" do not count on Windows.
+BOOL IsSystemProgramFolder(const char* folder);
 // TRUE when path leads to a folder (through links).
 BOOL FolderExists(const char* path);
 // The size in bytes of what path leads to (through links); FALSE when nothing is there.

@@ -24,6 +24,8 @@ SysEntry SysLookAt(const char* path);
 // The longest file name the folder's file system takes; 0 when it cannot tell.
 unsigned SysMaxComponentLength(const char* folder);
 bool SysFolderWritable(const char* folder);
+// platform/system.h's IsSystemProgramFolder; folder ends in "/".
+bool SysIsSystemProgramFolder(const std::string& folder);
 // What path leads to (through links): false when nothing; else whether it is a folder
 // and its size in bytes.
 bool SysStat(const char* path, bool* isFolder, std::uint64_t* size);

@@ -56,6 +56,13 @@ unsigned SysMaxComponentLength(const char* folder)
 
 bool SysFolderWritable(const char* folder) { return ::access(folder, W_OK) == 0; }
 
+bool SysIsSystemProgramFolder(const std::string& folder)
+{
+    for (const char* system : {"/bin/", "/usr/bin/", "/usr/local/bin/"})
+        if (folder == system) return true;
+    return false;
+}
+
 bool SysStat(const char* path, bool* isFolder, std::uint64_t* size)
 {
     struct stat st;
