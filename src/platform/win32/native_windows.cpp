@@ -206,6 +206,13 @@ bool ItemText(Handle window, bool comboBox, int index, std::string* text)
     return true;
 }
 
+void PostToWindow(Handle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    PostMessageW(H(window), message, wParam, lParam);
+}
+
+bool WindowExists(Handle window) { return window && IsWindow(H(window)); }
+
 void EnableWindow(Handle window, bool enable) { ::EnableWindow(H(window), enable ? TRUE : FALSE); }
 
 bool IsWindowEnabled(Handle window) { return ::IsWindowEnabled(H(window)) != FALSE; }
@@ -238,7 +245,20 @@ void FocusWindow(Handle window)
     }
     HWND top = GetAncestor(h, GA_ROOT);
     if (top && GetActiveWindow() != top) SetActiveWindow(top);
-    ::SetFocus(h);
+    // Through the dialog manager, as Tab moves it: a push button that takes the focus
+    // becomes the default one (Enter clicks it), and the default comes back after.
+    // An edit keeps its caret and selection (the dialog manager would select all, as
+    // for a Tab).
+    if (GetFocus() == h) return;
+    if (top && IsOurDialog(top)) {
+        DWORD start = 0, end = 0;
+        const bool edit = (SendMessageW(h, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) != 0;
+        if (edit) SendMessageW(h, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        SendMessageW(top, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(h), TRUE);
+        if (edit) SendMessageW(h, EM_SETSEL, start, static_cast<LPARAM>(end));
+    } else {
+        ::SetFocus(h);
+    }
 }
 
 bool HasFocus(Handle window)

@@ -60,6 +60,12 @@ std::string WindowText(Handle window);
 // when the index names no item.
 bool ItemText(Handle window, bool comboBox, int index, std::string* text);
 
+// Posts to the window's native queue (input for tests, which arrives as the window
+// system's would).
+void PostToWindow(Handle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+// False once the window system has freed the window.
+bool WindowExists(Handle window);
+
 void EnableWindow(Handle window, bool enable);
 bool IsWindowEnabled(Handle window);
 void ShowWindow(Handle window, bool show);

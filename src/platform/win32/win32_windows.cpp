@@ -69,6 +69,9 @@ public:
     struct Control {
         HWND hwnd;
         DlgItemClass cls;
+        // A drop-down list's selection as last reported or set by the program: the
+        // window system also reports a choice of the item already chosen.
+        LRESULT selection = CB_ERR;
     };
     std::map<void*, Control> controls;
 
@@ -78,6 +81,11 @@ public:
         if (control) {
             auto it = controls.find(control);
             if (it == controls.end() || !Reported(it->second.cls, code)) return;
+            if (it->second.cls == DlgItemClass::ComboBox) {
+                const LRESULT now = native::SendControl(control, CB_GETCURSEL, 0, 0);
+                if (now == it->second.selection) return;
+                it->second.selection = now;
+            }
             from = static_cast<LPARAM>(it->second.hwnd);
         } else if (code > 1) {
             return;
@@ -109,7 +117,10 @@ void SplitTextRequest(WPARAM wParam, int& index, WPARAM& size)
 
 class Win32WindowImpl : public IWindowImpl {
 public:
-    Win32WindowImpl(void* window, const DlgItemTemplate* item) : m_native(window), m_item(item) {}
+    Win32WindowImpl(void* window, const DlgItemTemplate* item, LRESULT* selection = nullptr)
+        : m_native(window), m_item(item), m_selection(selection)
+    {
+    }
 
     LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) override
     {
@@ -129,6 +140,17 @@ public:
             if (!native::ItemText(m_native, message == CB_GETLBTEXT, index, &text)) return LB_ERR;
             return CopyText(text, size, lParam);
         }
+        case CB_SETCURSEL: {
+            // An index that names no item clears the selection, as the layer promises.
+            const LRESULT count = native::SendControl(m_native, CB_GETCOUNT, 0, 0);
+            const bool valid = static_cast<LRESULT>(wParam) >= 0 && static_cast<LRESULT>(wParam) < count;
+            const LRESULT r = native::SendControl(m_native, CB_SETCURSEL, valid ? wParam : WPARAM(-1), 0);
+            if (m_selection) *m_selection = valid ? r : CB_ERR;
+            return valid ? r : CB_ERR;
+        }
+        case CB_RESETCONTENT:
+            if (m_selection) *m_selection = CB_ERR;
+            return native::SendControl(m_native, message, wParam, lParam);
         case STM_SETICON: return SetIcon(static_cast<UINT>(wParam));
         case STM_GETICON: return m_icon;
         case LB_GETSEL: {
@@ -151,6 +173,7 @@ public:
 protected:
     void* m_native;
     const DlgItemTemplate* m_item;
+    LRESULT* m_selection;  // a drop-down list's, kept with its dialog's reports
 
 private:
     UINT SetIcon(UINT icon)
@@ -208,9 +231,10 @@ IWindowImpl* Win32WindowSystem::CreateDialogWindow(HWND dialog, const DlgTemplat
         const DlgItemTemplate& it = tmpl.items[controls[i].index];
         void* child = i < natives.size() ? natives[i] : nullptr;
         if (!child) continue;
-        auto ctl = std::make_unique<Win32WindowImpl>(child, &it);
+        DialogSink::Control& reported = sinkPtr->controls[child];
+        reported = DialogSink::Control{controls[i].hwnd, it.cls};
+        auto ctl = std::make_unique<Win32WindowImpl>(child, &it, &reported.selection);
         controls[i].impl = ctl.get();
-        sinkPtr->controls[child] = DialogSink::Control{controls[i].hwnd, it.cls};
         NativeOfControl()[controls[i].hwnd] = child;
         impl->controls.push_back(std::move(ctl));
     }
