@@ -23,6 +23,8 @@ void PressAltLetter(CWnd* dlg, char letter);
 void PressCloseBox(CWnd* dlg);
 // A key for control id that the window system delivers the next time the queue runs.
 void QueueKey(CWnd* dlg, int id, UserKey key);
+// The caption's close box of dlg, delivered the next time the queue runs.
+void QueueCloseBox(CWnd* dlg);
 // Activates dlg and waits until the window system says it is active.
 bool ActivateAndWait(CWnd* dlg);
 // Lets the window system deliver what it has for a few milliseconds.

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
+#include <qpa/qwindowsysteminterface.h>
 #include <QVariant>
 
 #include <gtest/gtest.h>
@@ -92,8 +94,18 @@ void QueueKey(CWnd* dlg, int id, UserKey key)
     QWidget* w = ControlWidget(dlg, id);
     ASSERT_NE(w, nullptr);
     w->setFocus();
-    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyPress, QtKey(key), Qt::NoModifier));
-    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyRelease, QtKey(key), Qt::NoModifier));
+    const QString text = key == UserKey::Space ? QStringLiteral(" ") : QString();
+    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyPress, QtKey(key), Qt::NoModifier, text));
+    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyRelease, QtKey(key), Qt::NoModifier, text));
+}
+
+void QueueCloseBox(CWnd* dlg)
+{
+    QWidget* top = QtWidgetOfHandle(dlg->m_hWnd);
+    ASSERT_NE(top, nullptr);
+    ASSERT_NE(top->windowHandle(), nullptr);
+    // As the window system sends it: a spontaneous close of the top-level window.
+    QWindowSystemInterface::handleCloseEvent(top->windowHandle());
 }
 
 bool ActivateAndWait(CWnd* dlg)

@@ -113,6 +113,13 @@ void QueueKey(CWnd* dlg, int id, UserKey key)
     PostKey(control, VirtualKey(key));
 }
 
+void QueueCloseBox(CWnd* dlg)
+{
+    void* window = Win32NativeOfHandle(dlg->m_hWnd);
+    ASSERT_NE(window, nullptr);
+    native::PostToWindow(window, kSysCommand, kScClose, 0);
+}
+
 bool ActivateAndWait(CWnd* dlg)
 {
     void* window = Win32NativeOfHandle(dlg->m_hWnd);
