@@ -156,7 +156,7 @@ TEST_F(CliFaults, StopSignalDuringATransferRemovesTheTemporaryFile)
 TEST_F(CliFaults, LeftoverOfAKilledRunIsRemovedAndTheCopyMadeAgain)
 {
     StartPrinter();
-    std::ofstream(out / ".2026-12-07_093005_007.TIF.0badf00d.part") << "half";
+    std::ofstream(out / ".2026-12-07_093005_007.TIF.quillbox-0badf00d.part") << "half";
     CliRun r = Run({"sync", "--printer", Printer(), "--user", "1234", "--to", out.string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(OutFiles(), (std::set<std::string>{"2026-12-07_093005_007.TIF"}));

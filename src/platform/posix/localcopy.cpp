@@ -20,6 +20,8 @@ constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr std::size_t kMaxNameInTemp = 200;
 constexpr std::size_t kRandomDigits = 8;
 constexpr char kPartEnding[] = ".part";
+// Between the name and the digits: a user's own ".notes.cafebabe.part" is never ours.
+constexpr char kProgramMark[] = ".quillbox-";
 
 // The folder part of a path ("." when it has none), without its trailing "/".
 std::string FolderOf(const std::string& path)
@@ -95,21 +97,24 @@ void LocalCopy::CloseAndRemoveTemp()
     m_buffered = 0;
 }
 
-bool LocalCopy::Open(const char* destPath)
+bool LocalCopy::Open(const char* destPath, bool mayReplace)
 {
     CloseAndRemoveTemp();
     m_failed = false;
+    m_mayReplace = mayReplace;
+    m_destTaken = false;
     m_error.clear();
     m_destPath = destPath ? destPath : "";
     const std::string name = NameOf(m_destPath);
     if (name.empty()) return Fail("Cannot create a file named", "\"" + m_destPath + "\"", EINVAL);
 
     const std::string folder = FolderOf(m_destPath);
-    const std::string prefix = (folder == "/" ? "/" : folder + "/") + "." + name.substr(0, kMaxNameInTemp) + ".";
+    const std::string prefix =
+        (folder == "/" ? "/" : folder + "/") + "." + name.substr(0, kMaxNameInTemp) + kProgramMark;
     if (!m_buffer) m_buffer = std::make_unique<char[]>(kBufferSize);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = prefix + RandomDigits() + kPartEnding;
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST || errno == EINTR) continue;
             return Fail("Cannot create a file in", folder, errno);
@@ -155,19 +160,60 @@ bool LocalCopy::Write(const char* data, std::size_t len)
     return WriteAll(m_fd, data, len, err) ? true : Fail("Cannot write", m_destPath, err);
 }
 
+// Puts the temporary file in place under dest; err holds the reason of a failure
+// (EEXIST: dest is taken and may not be replaced).
+bool LocalCopy::PutInPlace(int& err)
+{
+    const char* temp = m_tempPath.c_str();
+    const char* dest = m_destPath.c_str();
+    if (m_mayReplace) {
+        // The new copy keeps the mode of the file the user agreed to replace.
+        struct stat old;
+        if (::stat(dest, &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(m_fd, old.st_mode & 07777);
+        if (::rename(temp, dest) == 0) return true;
+        err = errno;
+        return false;
+    }
+    if (::renameat2(AT_FDCWD, temp, AT_FDCWD, dest, RENAME_NOREPLACE) == 0) return true;
+    err = errno;
+    if (err != EINVAL && err != ENOSYS) return false;
+    // A file system that refuses the flag: a second name made by link() fails when
+    // dest exists, and the temporary name then goes.
+    if (::link(temp, dest) != 0) {
+        err = errno;
+        return false;
+    }
+    ::unlink(temp);
+    return true;
+}
+
 bool LocalCopy::Commit()
 {
     if (m_fd < 0) return Fail("Cannot save", m_destPath.empty() ? std::string("the copy") : m_destPath, EBADF);
     bool ok = !m_failed && Flush();
     if (ok && ::fsync(m_fd) != 0) ok = Fail("Cannot save to disk", m_destPath, errno);
+    // In place while the file is still open and locked: a clean-up of leftovers
+    // elsewhere sees a file in use until it has its final name.
+    bool inPlace = false;
+    if (ok) {
+        int err = 0;
+        inPlace = PutInPlace(err);
+        if (!inPlace && err == EEXIST) {
+            m_destTaken = true;
+            m_failed = true;
+            m_error = "Cannot save " + m_destPath +
+                      ": a file of that name appeared in the folder while the copy was on its way; "
+                      "it was left as it is";
+            ok = false;
+        } else if (!inPlace) {
+            ok = Fail("Cannot put in place", m_destPath, err);
+        }
+    }
     // The close reports a failed write that a network file system held back.
     const int closed = ::close(m_fd);
     const int closeErr = errno;
     m_fd = -1;
-    if (ok && closed != 0) ok = Fail("Cannot write", m_destPath, closeErr);
-    if (ok && ::rename(m_tempPath.c_str(), m_destPath.c_str()) != 0)
-        ok = Fail("Cannot put in place", m_destPath, errno);
-    if (!ok) {
+    if (!inPlace) {
         // The copy is not good: its temporary file goes, and the reason stays in Error().
         if (::unlink(m_tempPath.c_str()) != 0 && errno != ENOENT)
             m_error += " (and the partial file " + m_tempPath + " cannot be removed: " + std::strerror(errno) + ")";
@@ -175,6 +221,7 @@ bool LocalCopy::Commit()
         return false;
     }
     m_tempPath.clear();
+    if (closed != 0) return Fail("Cannot write", m_destPath, closeErr);
 
     // The rename is durable only once the folder is synced. Some file systems cannot
     // sync a folder (EINVAL); there the rename stands as it is.
@@ -207,13 +254,14 @@ bool LocalCopy::IsOurLeftover(const char* fileName)
     if (fileName == nullptr || fileName[0] != '.') return false;
     const std::size_t len = std::strlen(fileName);
     const std::size_t endingLen = sizeof kPartEnding - 1;
-    // "." + at least one character of the name + "." + digits + ".part"
-    if (len < 1 + 1 + 1 + kRandomDigits + endingLen) return false;
+    const std::size_t markLen = sizeof kProgramMark - 1;
+    // "." + at least one character of the name + ".quillbox-" + digits + ".part"
+    if (len < 1 + 1 + markLen + kRandomDigits + endingLen) return false;
     if (std::strcmp(fileName + len - endingLen, kPartEnding) != 0) return false;
     const char* digits = fileName + len - endingLen - kRandomDigits;
     for (std::size_t i = 0; i < kRandomDigits; ++i)
         if (!IsLowerHex(digits[i])) return false;
-    return digits[-1] == '.';
+    return std::strncmp(digits - markLen, kProgramMark, markLen) == 0;
 }
 
 int LocalCopy::RemoveLeftovers(const char* folder)
