@@ -28,7 +28,7 @@ protected:
     // most: what is checked is the outcome, never how soon it came).
     bool WaitBlocked(const std::function<bool()>& pred)
     {
-        for (int i = 0; i < 500 && !pred(); ++i) GetEventBackend()->WaitForSocket(-1, false, 10);
+        for (int i = 0; i < 500 && !pred(); ++i) GetEventBackend()->WaitForSocket(kNoSocketHandle, false, 10);
         return pred();
     }
     // Runs the queue as the program's loops do until pred holds (about 5 s at most).

@@ -123,10 +123,10 @@ bool TakeCloseWhileHolding(HWND dialog)
     return true;
 }
 
-void InitEvents(const EventHooks& hooks)
+void InitEvents(const EventHooks& hooks, std::uintptr_t wakeEvent)
 {
     g_hooks = hooks;
-    if (!g_wake) g_wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_wake = wakeEvent == ~std::uintptr_t{0} ? nullptr : reinterpret_cast<HANDLE>(wakeEvent);
     if (!g_helper) {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
@@ -146,6 +146,7 @@ void ShutdownEvents()
     if (g_socketEvent != WSA_INVALID_EVENT) WSACloseEvent(g_socketEvent);
     g_socketEvent = WSA_INVALID_EVENT;
     g_hooks = EventHooks{};
+    g_wake = nullptr;
 }
 
 void DispatchWaiting(bool freeDialogs)
@@ -161,8 +162,11 @@ void DispatchWaiting(bool freeDialogs)
 
 void WaitForMessagesOrWake(int timeoutMs)
 {
-    const DWORD limit = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
-    MsgWaitForMultipleObjectsEx(1, &g_wake, limit, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    DWORD limit = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
+    // Without a wake-up event (none could be made) the wait is cut into short slices.
+    if (!g_wake && limit > 50) limit = 50;
+    const DWORD r = MsgWaitForMultipleObjectsEx(g_wake ? 1 : 0, &g_wake, limit, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (g_wake && r == WAIT_OBJECT_0) ResetEvent(g_wake);  // this wake-up is used up
     DispatchWaiting(false);
 }
 
@@ -200,10 +204,13 @@ int WaitForSocketOrWake(std::uintptr_t socket, bool forWrite, int timeoutMs)
         if (WSAEventSelect(s, g_socketEvent, events) == 0) handles[count++] = g_socketEvent;
     }
     const DWORD socketIndex = count ? 0 : MAXDWORD;
-    handles[count++] = g_wake;
-    const DWORD limit = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
+    const DWORD wakeIndex = g_wake ? count : MAXDWORD;
+    if (g_wake) handles[count++] = g_wake;
+    DWORD limit = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
+    if (!g_wake && limit > 50) limit = 50;
     const DWORD r = MsgWaitForMultipleObjectsEx(count, handles, limit, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     bool ready = r == WAIT_OBJECT_0 + socketIndex;
+    if (r == WAIT_OBJECT_0 + wakeIndex) ResetEvent(g_wake);
     if (r == WAIT_OBJECT_0 + count) DispatchWaiting(false);  // repaints and the like; the caller holds input
     if (socketIndex == 0) WSAEventSelect(s, nullptr, 0);
     if (!ready && haveSocket) {

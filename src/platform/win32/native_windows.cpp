@@ -448,29 +448,4 @@ void InitCommonControls()
     InitCommonControlsEx(&icc);
 }
 
-std::vector<std::string> CommandLineArguments()
-{
-    std::vector<std::string> out;
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (!argv) return out;
-    for (int i = 0; i < argc; ++i) out.push_back(Narrow(argv[i]));
-    LocalFree(argv);
-    return out;
-}
-
-void ConsoleLine(const char* text, bool error)
-{
-    // A GUI program has no console of its own: write to its parent's, when it has one,
-    // or to the handles it was given (a pipe, a file).
-    HANDLE out = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-    if (!out || out == INVALID_HANDLE_VALUE) {
-        if (AttachConsole(ATTACH_PARENT_PROCESS)) out = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-    }
-    if (!out || out == INVALID_HANDLE_VALUE) return;
-    std::string line = std::string(text ? text : "") + "\r\n";
-    DWORD written = 0;
-    WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-}
-
 }  // namespace native

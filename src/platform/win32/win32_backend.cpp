@@ -19,7 +19,7 @@ Win32EventBackend::Win32EventBackend()
         ::PostMessage(request.hwnd, request.message, request.wParam, request.lParam);
         return true;
     };
-    native::InitEvents(hooks);
+    native::InitEvents(hooks, m_wake.Handle());
 }
 
 Win32EventBackend::~Win32EventBackend() { native::ShutdownEvents(); }
@@ -57,9 +57,8 @@ void Win32EventBackend::WaitForEvents(int timeoutMs)
 
 void Win32EventBackend::Wake() { native::WakeEvents(); }
 
-int Win32EventBackend::WaitForSocket(int fd, bool forWrite, int timeoutMs)
+int Win32EventBackend::WaitForSocket(SocketHandle socket, bool forWrite, int timeoutMs)
 {
-    const std::uintptr_t socket = fd < 0 ? ~std::uintptr_t{0} : static_cast<std::uintptr_t>(fd);
     IClock* clock = GetClock();
     // User input waits until the call is over; repaints go on.
     BeginBlockingCall();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/msgqueue.h"
+#include "platform/wake_wait.h"
 
 #include <cstdint>
 
@@ -16,7 +17,7 @@ public:
     void ProcessEvents(bool deferredDeletes) override;
     void WaitForEvents(int timeoutMs) override;
     void Wake() override;
-    int WaitForSocket(int fd, bool forWrite, int timeoutMs) override;
+    int WaitForSocket(SocketHandle socket, bool forWrite, int timeoutMs) override;
     void BeginBlockingCall() override;
     void EndBlockingCall() override;
 
@@ -25,4 +26,5 @@ private:
     static constexpr std::int64_t kEventSliceMs = 4;
     std::int64_t m_lastEventsMs = 0;
     bool m_bInputReleased = false;  // held input was given back; the next look takes it
+    WakeWait m_wake;                // the queue's wake-up: an event object
 };

@@ -99,7 +99,9 @@ struct EventHooks {
     std::function<bool(Handle dialog)> postCloseRequest;
 };
 
-void InitEvents(const EventHooks& hooks);
+// wakeEvent: the event object (a HANDLE) that WakeEvents signals and the waits wake on;
+// kept by the caller.
+void InitEvents(const EventHooks& hooks, std::uintptr_t wakeEvent);
 void ShutdownEvents();
 // Dispatches every waiting window-system message (keyboard handled for dialogs as the
 // dialog manager does); frees destroyed dialogs when freeDialogs.
@@ -146,9 +148,5 @@ std::string Utf8(const char16_t* text, std::size_t length);
 
 // Registers the common controls (progress bar, visual styles).
 void InitCommonControls();
-// The process's command line as UTF-8 arguments.
-std::vector<std::string> CommandLineArguments();
-// Writes a line to the console the program was started from, if any.
-void ConsoleLine(const char* text, bool error);
 
 }  // namespace native
