@@ -20,7 +20,6 @@ constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr std::size_t kMaxNameInTemp = 200;
 constexpr std::size_t kRandomDigits = 8;
 constexpr char kPartEnding[] = ".part";
-// Between the name and the digits: a user's own ".notes.cafebabe.part" is never ours.
 constexpr char kProgramMark[] = ".quillbox-";
 
 // The folder part of a path ("." when it has none), without its trailing "/".
@@ -50,8 +49,6 @@ std::string RandomDigits()
     std::snprintf(text, sizeof text, "%08x", value);
     return text;
 }
-
-bool IsLowerHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
 
 // Writes all len bytes, going on after a short write or an interruption.
 bool WriteAll(int fd, const char* data, std::size_t len, int& err)
@@ -247,21 +244,6 @@ bool LocalCopy::Discard()
     if (::unlink(temp.c_str()) == 0 || errno == ENOENT) return true;
     m_error = "Cannot remove the partial file " + temp + ": " + std::strerror(errno);
     return false;
-}
-
-bool LocalCopy::IsOurLeftover(const char* fileName)
-{
-    if (fileName == nullptr || fileName[0] != '.') return false;
-    const std::size_t len = std::strlen(fileName);
-    const std::size_t endingLen = sizeof kPartEnding - 1;
-    const std::size_t markLen = sizeof kProgramMark - 1;
-    // "." + at least one character of the name + ".quillbox-" + digits + ".part"
-    if (len < 1 + 1 + markLen + kRandomDigits + endingLen) return false;
-    if (std::strcmp(fileName + len - endingLen, kPartEnding) != 0) return false;
-    const char* digits = fileName + len - endingLen - kRandomDigits;
-    for (std::size_t i = 0; i < kRandomDigits; ++i)
-        if (!IsLowerHex(digits[i])) return false;
-    return std::strncmp(digits - markLen, kProgramMark, markLen) == 0;
 }
 
 int LocalCopy::RemoveLeftovers(const char* folder)
