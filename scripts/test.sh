@@ -21,8 +21,8 @@ for kind in plain sanitize; do
     ctest --test-dir "$dir" --output-on-failure -j2 -LE wine || status=1
 done
 # --- Windows: cross-built with mingw-w64, its tests run under Wine on a virtual display
-# (scripts/wine-env.sh); the tool's road tests run against quillbox-cli.exe from the
-# Linux build, which has the simulated printer.
+# (scripts/wine-env.sh); the road tests of quillbox-cli.exe and quillbox.exe run from
+# the Linux build, which has the simulated printer.
 echo "=== windows build"
 if scripts/build.sh windows; then
   echo "=== windows tests under Wine"
@@ -30,7 +30,8 @@ if scripts/build.sh windows; then
   source scripts/wine-env.sh
   if qbx_wine_start; then
     ctest --test-dir build-windows --output-on-failure -j2 || status=1
-    cmake build -DQBX_WINDOWS_CLI="$PWD/build-windows/src/quillbox-cli.exe" >/dev/null &&
+    cmake build -DQBX_WINDOWS_CLI="$PWD/build-windows/src/quillbox-cli.exe" \
+      -DQBX_WINDOWS_QUILLBOX="$PWD/build-windows/src/quillbox.exe" >/dev/null &&
       cmake --build build --target test_cli_wine -j2 &&
       ctest --test-dir build --output-on-failure -j2 -L wine || status=1
     qbx_wine_stop
