@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the C++ format (scripts/check-format.sh), builds
 # both configurations (plain, and with address and undefined-behaviour sanitizers),
-# runs every test in each, checks the install tree and the .deb
+# runs every test in each, cross-builds for Windows and runs those tests under Wine, checks the install tree and the .deb
 # (scripts/check-install.sh), then fuzzes the listing parser and the
 # upload-answer reader briefly. QBX_FUZZ_SECONDS sets the fuzzing time of both
 # together (default 60, 0 skips it).
@@ -18,8 +18,30 @@ for kind in plain sanitize; do
   dir=build; [ "$kind" = sanitize ] && dir=build-asan
   echo "=== $kind tests"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir "$dir" --output-on-failure -j2 || status=1
+    ctest --test-dir "$dir" --output-on-failure -j2 -LE wine || status=1
 done
+# --- Windows: cross-built with mingw-w64, its tests run under Wine on a virtual display
+# (scripts/wine-env.sh); the road tests of quillbox-cli.exe and quillbox.exe run from
+# the Linux build, which has the simulated printer.
+echo "=== windows build"
+if scripts/build.sh windows; then
+  echo "=== windows tests under Wine"
+  # shellcheck source=scripts/wine-env.sh
+  source scripts/wine-env.sh
+  if qbx_wine_start; then
+    ctest --test-dir build-windows --output-on-failure -j2 || status=1
+    cmake build -DQBX_WINDOWS_CLI="$PWD/build-windows/src/quillbox-cli.exe" \
+      -DQBX_WINDOWS_QUILLBOX="$PWD/build-windows/src/quillbox.exe" >/dev/null &&
+      cmake --build build --target test_cli_wine -j2 &&
+      ctest --test-dir build --output-on-failure -j2 -L wine || status=1
+    qbx_wine_stop
+  else
+    echo "Wine could not be started (see build-windows/wine-env.log)"
+    status=1
+  fi
+else
+  status=1
+fi
 # --- Installing (desktop entry, metainfo, install tree, .deb, the packaged program)
 # and the dialogs' frame buttons under a real window manager.
 echo "=== install and package checks"

@@ -5,13 +5,11 @@
 #include "cli/Output.h"
 #include "cli/Printer.h"
 #include "cli/Status.h"
+#include "platform/file_reader.h"
 #include "platform/localcopy.h"
 #include "platform/resources.h"
+#include "platform/system.h"
 #include "res/resource.h"
-
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -55,11 +53,7 @@ std::vector<int> SortedOrder(const DirHeader& dir, int key)
     return order;
 }
 
-bool IsFolder(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+bool IsFolder(const std::string& path) { return FolderExists(path.c_str()) != FALSE; }
 
 std::string Field(const char* f, std::size_t size) { return std::string(f, strnlen(f, size)); }
 
@@ -189,18 +183,22 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
                  "would be saved under the same name as another file of this batch (" + dest + "); it was not copied");
             continue;
         }
-        struct stat st {};
-        if (keepCopies && ::lstat(dest.c_str(), &st) == 0) {
+        if (keepCopies && GetFileAttributes(dest.c_str()) != INVALID_FILE_ATTRIBUTES) {
             auto listed = std::strtoull(e.size, nullptr, 10);
-            if (!S_ISREG(st.st_mode)) {
-                fail(label, dest + " is in the way and is not a plain file (a link, folder, pipe or device); it was "
-                                   "left alone and nothing was copied");
+            PlainFileReader there;
+            if (!there.Open(dest.c_str())) {
+                fail(label, dest +
+                                (there.Error().empty()
+                                     ? std::string(" is in the way and is not a plain file (a link, folder, pipe or "
+                                                   "device)")
+                                     : " cannot be read: " + there.Error()) +
+                                "; it was left alone and nothing was copied");
                 continue;
             }
-            if (static_cast<unsigned long long>(st.st_size) != listed) {
+            if (there.Size() != listed) {
                 // A file of that name but another size is not this scan as the
                 // printer has it; it is someone's, and left alone.
-                fail(label, dest + " exists with " + std::to_string(st.st_size) + " bytes, the printer's file has " +
+                fail(label, dest + " exists with " + std::to_string(there.Size()) + " bytes, the printer's file has " +
                                 std::to_string(listed) +
                                 "; it was left alone and nothing was copied (move it away to fetch the scan)");
                 continue;
@@ -392,7 +390,7 @@ int RunSync(const CliCommon& c, const std::string& folder, bool deleteAfter, int
         auto next = QbxClock::now() + std::chrono::seconds(everySeconds);
         while (!g_nStopSignal && QbxClock::now() < next) {
             auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(next - QbxClock::now()).count();
-            ::poll(nullptr, 0, static_cast<int>(std::min<long long>(ms, 1000)));
+            SleepUnlessStopped(static_cast<int>(std::min<long long>(ms, 1000)));
         }
         if (g_nStopSignal) return QBX_EXIT_OK;
     }

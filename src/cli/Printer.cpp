@@ -2,16 +2,13 @@
 #include "cli/Printer.h"
 
 #include "link/JobLanguage.h"
+#include "platform/file_reader.h"
 #include "platform/localcopy.h"
 #include "platform/resources.h"
 #include "platform/socket.h"
 #include "platform/system.h"
 #include "res/resource.h"
 #include "retrieval/UploadAnswer.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -265,13 +262,13 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
 {
     // Anything at the destination, a dangling link or a pipe as much as a file, is
     // someone's; only --overwrite replaces it, and never a folder.
-    struct stat st {};
-    if (::lstat(dest.c_str(), &st) == 0) {
+    const DWORD there = GetFileAttributes(dest.c_str());
+    if (there != INVALID_FILE_ATTRIBUTES) {
         if (!overwrite) {
             reason = dest + " already exists; nothing was copied (--overwrite replaces it)";
             return FetchStatus::Failed;
         }
-        if (S_ISDIR(st.st_mode)) {
+        if (there == FILE_ATTRIBUTE_DIRECTORY) {
             reason = dest + " is a folder; nothing was copied (move it away to fetch the scan)";
             return FetchStatus::Failed;
         }
@@ -308,21 +305,15 @@ FetchStatus CPrinterSession::DeleteIfSame(const DirEntry& e, const std::string& 
     std::uint64_t listed = 0;
     if (!ListedSize(e, listed, "it cannot be compared with " + local, reason)) return FetchStatus::Failed;
     // The local copy is read as it is, never through a link.
-    int fd = ::open(local.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) != listed) {
-        int err = fd < 0 ? errno : 0;
-        if (fd >= 0) ::close(fd);
+    PlainFileReader file;
+    const bool opened = file.Open(local.c_str());
+    if (!opened || file.Size() != listed) {
         reason = local +
-                 (err ? std::string(" cannot be read: ") + std::strerror(err)
-                      : std::string(" is no longer a file of the printer's size")) +
+                 (!opened && !file.Error().empty() ? " cannot be read: " + file.Error()
+                                                   : std::string(" is no longer a file of the printer's size")) +
                  "; " + notDeleted;
         return FetchStatus::Failed;
     }
-    struct CloseFd {
-        int fd;
-        ~CloseFd() { ::close(fd); }
-    } closeFd{fd};
 
     // The printer's bytes are fetched again and compared as they arrive; nothing of
     // them is kept.
@@ -331,10 +322,9 @@ FetchStatus CPrinterSession::DeleteIfSame(const DirEntry& e, const std::string& 
     auto compare = [&](const char* data, std::size_t len, std::string& why) {
         while (len > 0) {
             std::size_t step = std::min(len, kFileChunk);
-            ssize_t got = ::read(fd, mine.get(), step);
-            if (got < 0 && errno == EINTR) continue;
+            const long got = file.Read(mine.get(), step);
             if (got < 0) {
-                why = local + " cannot be read: " + std::strerror(errno) + "; " + notDeleted;
+                why = local + " cannot be read: " + file.Error() + "; " + notDeleted;
                 return false;
             }
             if (got == 0 || std::memcmp(mine.get(), data, static_cast<std::size_t>(got)) != 0) {
@@ -351,7 +341,7 @@ FetchStatus CPrinterSession::DeleteIfSame(const DirEntry& e, const std::string& 
     if (!Connect(link, reason)) return FetchStatus::Failed;
     bool whole = ReceiveWhole(link, e, listed, local, compare, progress, notDeleted, reason);
     char extra = 0;
-    if (whole && ::read(fd, &extra, 1) != 0) differs = true;  // the local file grew meanwhile
+    if (whole && file.Read(&extra, 1) != 0) differs = true;  // the local file grew meanwhile
     if (differs) {
         reason = local + " has the printer file's name and size but other bytes; both were left alone (move " + local +
                  " away to fetch the scan again)";

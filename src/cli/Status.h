@@ -36,7 +36,7 @@ private:
     bool m_shown = false;
 };
 
-// True when f is a terminal.
+// True when f is a terminal (the system's answer: platform/console.h).
 bool IsTerminal(std::FILE* f);
 
 void SetCliStatus(IStatusLine* status);  // not owned; null: none

@@ -6,12 +6,11 @@
 
 #include "app/Config.h"
 #include "directory/DirTable.h"
+#include "platform/console.h"
 #include "platform/profile.h"
 #include "res/resource.h"
 
 #include <CLI/CLI.hpp>
-
-#include <signal.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,19 +18,6 @@
 #include <string>
 
 namespace {
-
-void OnStopSignal(int sig) { g_nStopSignal = sig; }
-
-void InstallStopHandlers()
-{
-    struct sigaction sa {};
-    sa.sa_handler = OnStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0;  // no SA_RESTART: a waiting poll() returns at once
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    signal(SIGPIPE, SIG_IGN);
-}
 
 // "HOST" or "HOST:PORT"; a port of 0 keeps the one given.
 bool SplitPrinter(const std::string& text, std::string& host, int& port)
@@ -229,7 +215,7 @@ int main(int argc, char** argv)
     CTerminalStatusLine statusLine(stderr);
     if (c.terminal && c.verbosity >= 0) SetCliStatus(&statusLine);
 
-    InstallStopHandlers();
+    InstallStopHandler(RequestStop);
     int status = list->parsed()  ? RunList(c, json)
                  : get->parsed() ? RunGet(c, folder, names, del, overwrite)
                  : rm->parsed()  ? RunDelete(c, names, yes)

@@ -35,11 +35,14 @@
 //   by a crash: exactly "." + a name + ".quillbox-" + 8 lower-case hex digits + ".part".
 //   RemoveLeftovers(folder) removes those (only those, and only regular files) and
 //   returns how many, -1 when the folder cannot be read. The temporary file is
-//   locked while it is open, so a copy that another running instance is still
-//   writing into the same folder is left alone.
+//   locked while it is open (flock on POSIX; on Windows it is open without sharing
+//   its deletion), so a copy that another running instance is still writing into the
+//   same folder is left alone.
+// - Paths are UTF-8; on Windows "/" and "\\" both separate folders.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -71,7 +74,8 @@ private:
     void CloseAndRemoveTemp();
     bool PutInPlace(int& err);
 
-    int m_fd = -1;
+    // The open temporary file: a descriptor on POSIX, a HANDLE on Windows; -1 when none.
+    std::intptr_t m_fd = -1;
     bool m_failed = false;
     bool m_mayReplace = false;
     bool m_destTaken = false;

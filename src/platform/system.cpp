@@ -1,7 +1,6 @@
 #include "platform/system.h"
 
-#include <unistd.h>
-#include <sys/stat.h>
+#include "platform/system_calls.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -52,10 +51,8 @@ void SetTraceSink(std::function<void(const std::string&)> sink) { g_traceSink = 
 DWORD GetModuleFileName(char* buffer, DWORD size)
 {
     if (g_hasModuleOverride) return CopyOut(g_moduleOverride, buffer, size);
-    char path[4096];
-    ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return 0;
-    path[n] = '\0';
+    std::string path;
+    if (!SysExecutablePath(&path)) return 0;
     return CopyOut(path, buffer, size);
 }
 
@@ -65,134 +62,56 @@ void SetModuleFileNameOverride(const char* path)
     g_moduleOverride = path ? path : "";
 }
 
-DWORD GetTempPath(DWORD size, char* buffer)
-{
-    const char* t = std::getenv("TMPDIR");
-    std::string s = (t && *t) ? t : "/tmp";
-    if (s.back() != '/') s += '/';
-    return CopyOut(s, buffer, size);
-}
+DWORD GetTempPath(DWORD size, char* buffer) { return CopyOut(SysTempFolder(), buffer, size); }
 
-DWORD GetWindowsDirectory(char* buffer, DWORD size)
-{
-    const char* d = std::getenv("QUILLBOX_SYSTEM_DIR");
-    return CopyOut((d && *d) ? d : "/etc", buffer, size);
-}
+DWORD GetWindowsDirectory(char* buffer, DWORD size) { return CopyOut(SysSystemFolder(), buffer, size); }
 
-BOOL DeleteFile(const char* path) { return path && ::unlink(path) == 0; }
+BOOL DeleteFile(const char* path) { return path && SysDeleteFile(path); }
 
-BOOL FileExists(const char* path)
-{
-    struct stat st;
-    return path && ::stat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
+BOOL FileExists(const char* path) { return path && SysIsRegularFile(path); }
 
 DWORD GetFileAttributes(const char* path)
 {
-    struct stat st;
-    if (!path || ::lstat(path, &st) != 0) return INVALID_FILE_ATTRIBUTES;
-    if (S_ISLNK(st.st_mode)) return FILE_ATTRIBUTE_REPARSE_POINT;
-    if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+    switch (path ? SysLookAt(path) : SysEntry::None) {
+    case SysEntry::None: return INVALID_FILE_ATTRIBUTES;
+    case SysEntry::Directory: return FILE_ATTRIBUTE_DIRECTORY;
+    case SysEntry::Link: return FILE_ATTRIBUTE_REPARSE_POINT;
+    case SysEntry::Other: break;
+    }
     return FILE_ATTRIBUTE_NORMAL;
 }
 
 DWORD GetMaxComponentLength(const char* folder)
 {
-    const long n = folder ? ::pathconf(*folder ? folder : ".", _PC_NAME_MAX) : -1;
+    const unsigned n = folder ? SysMaxComponentLength(*folder ? folder : ".") : 0;
     return n > 0 ? static_cast<DWORD>(n) : 255u;
 }
 
-BOOL FolderWritable(const char* folder) { return folder && ::access(*folder ? folder : ".", W_OK) == 0; }
+BOOL FolderWritable(const char* folder) { return folder && SysFolderWritable(*folder ? folder : "."); }
 
-namespace {
-
-bool IsFolder(const std::string& path)
+BOOL IsSystemProgramFolder(const char* folder)
 {
-    struct stat st;
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (!folder || !*folder) return FALSE;
+    std::string f = folder;
+    if (f.back() != '/' && f.back() != '\\') f += '/';
+    return SysIsSystemProgramFolder(f);
 }
 
-std::string WithSlash(std::string path)
+BOOL FolderExists(const char* path)
 {
-    if (path.empty() || path.back() != '/') path += '/';
-    return path;
+    bool isFolder = false;
+    std::uint64_t size = 0;
+    return path && SysStat(path, &isFolder, &size) && isFolder;
 }
 
-// The value of XDG_PICTURES_DIR in a user-dirs.dirs file: a quoted "$HOME/..." or
-// absolute path, with \-escapes; empty when the file or the line is not there.
-std::string PicturesFromUserDirs(const std::string& file, const std::string& home)
+BOOL GetPathSize(const char* path, std::uint64_t* size)
 {
-    FILE* f = std::fopen(file.c_str(), "re");
-    if (!f) return {};
-    std::string found;
-    char line[4096];
-    while (std::fgets(line, sizeof line, f)) {
-        const char* p = line;
-        while (*p == ' ' || *p == '\t') ++p;
-        static const char kKey[] = "XDG_PICTURES_DIR";
-        if (std::strncmp(p, kKey, sizeof kKey - 1) != 0) continue;
-        p += sizeof kKey - 1;
-        while (*p == ' ' || *p == '\t') ++p;
-        if (*p++ != '=') continue;
-        while (*p == ' ' || *p == '\t') ++p;
-        if (*p++ != '"') continue;
-        std::string value;
-        if (std::strncmp(p, "$HOME", 5) == 0 && (p[5] == '/' || p[5] == '"')) {
-            if (home.empty()) continue;
-            value = home;
-            p += 5;
-        } else if (*p != '/') {
-            continue;  // only "$HOME/..." and absolute paths are meant
-        }
-        bool closed = false;
-        for (; *p && !closed; ++p) {
-            if (*p == '\\' && p[1]) {
-                value += *++p;
-            } else if (*p == '"') {
-                closed = true;
-            } else {
-                value += *p;
-            }
-        }
-        if (closed) found = value;  // the last line of the file counts
-    }
-    std::fclose(f);
-    return found;
+    bool isFolder = false;
+    return path && size && SysStat(path, &isFolder, size);
 }
 
-}  // namespace
+std::string GetUserConfigFolder(const char* app) { return SysUserConfigFolder(app); }
 
-std::string GetUserPicturesFolder()
-{
-    const char* h = std::getenv("HOME");
-    std::string home = h && *h ? h : "";
-    while (home.size() > 1 && home.back() == '/') home.pop_back();
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    const std::string config = xdg && *xdg ? std::string(xdg) : (home.empty() ? std::string() : home + "/.config");
-    std::string pictures = config.empty() ? std::string() : PicturesFromUserDirs(config + "/user-dirs.dirs", home);
-    while (pictures.size() > 1 && pictures.back() == '/') pictures.pop_back();
-    // A PICTURES folder that is the home folder itself means the user has none.
-    if (!pictures.empty() && pictures != home && IsFolder(pictures)) return WithSlash(pictures);
-    return IsFolder(home) ? WithSlash(home) : std::string();
-}
+std::string GetUserPicturesFolder() { return SysUserPicturesFolder(); }
 
-std::string GetUserConfigFolder(const char* app)
-{
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (xdg && *xdg) {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home && *home ? home : "/tmp") + "/.config";
-    }
-    return base + "/" + app + "/";
-}
-
-void CreateUserFolder(const std::string& folder)
-{
-    std::string parent = folder.substr(0, folder.size() - 1);
-    parent = parent.substr(0, parent.find_last_of('/'));
-    ::mkdir(parent.c_str(), 0700);
-    ::mkdir(folder.c_str(), 0700);
-}
+void CreateUserFolder(const std::string& folder) { SysCreateUserFolder(folder); }

@@ -1,19 +1,26 @@
 // The local copy on a real file system: nothing at the destination changes before
 // Commit, a failed or discarded copy leaves no temporary file, a link at the
 // destination is replaced rather than written through, and leftovers are told apart.
+// The same tests run against the POSIX and the Windows local copy (under Wine in CI);
+// what one system cannot do is skipped there with the reason.
 #include "platform/localcopy.h"
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -21,12 +28,45 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A failure's message: the program's words naming the file, then the system's reason,
+// which is the POSIX text on Linux and the system's own (Windows and Wine word some
+// differently) on Windows.
+void ExpectMessage(const std::string& message, const std::string& words, const char* posixReason)
+{
+#ifdef _WIN32
+    (void)posixReason;
+    EXPECT_EQ(message.rfind(words + ": ", 0), 0u) << message;
+    EXPECT_GT(message.size(), words.size() + 2) << message;
+#else
+    EXPECT_EQ(message, words + ": " + posixReason);
+#endif
+}
+
 std::string MakeFolder(const std::string& tag)
 {
-    std::string t = (fs::temp_directory_path() / ("qbx-localcopy-" + tag + "-XXXXXX")).string();
-    const char* made = ::mkdtemp(t.data());
-    return made ? std::string(made) : std::string();
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // Forward slashes on every system: the paths the program hands the copy.
+        std::string t =
+            (fs::temp_directory_path() / ("qbx-localcopy-" + tag + "-" + std::to_string(random()))).generic_string();
+        std::error_code ec;
+        if (fs::create_directory(t, ec)) return t;
+    }
+    return {};
 }
+
+// A link at path to target, when the system shows links as links (Wine shows Unix
+// links as plain files): false, and nothing made, when it cannot.
+bool MakeLink(const std::string& target, const std::string& path)
+{
+    std::error_code ec;
+    fs::create_symlink(target, path, ec);
+    if (!ec && fs::is_symlink(path, ec)) return true;
+    fs::remove(path, ec);
+    return false;
+}
+
+constexpr char kNoLinks[] = "this system does not show links as links (Wine shows Unix links as plain files)";
 
 void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
@@ -40,7 +80,7 @@ std::string ReadText(const std::string& path)
 std::vector<std::string> Names(const std::string& folder)
 {
     std::vector<std::string> r;
-    for (auto& e : fs::directory_iterator(folder)) r.push_back(e.path().filename().string());
+    for (auto& e : fs::directory_iterator(folder)) r.push_back(e.path().filename().generic_string());
     std::sort(r.begin(), r.end());
     return r;
 }
@@ -93,7 +133,7 @@ TEST_F(LocalCopyTest, TemporaryFileIsHiddenBesideTheDestinationAndRecognised)
     LocalCopy c;
     ASSERT_TRUE(c.Open(dest.c_str(), false));
     const fs::path temp(c.TempPath());
-    EXPECT_EQ(temp.parent_path().string(), folder);
+    EXPECT_EQ(temp.parent_path().generic_string(), folder);
     EXPECT_EQ(temp.filename().string().rfind(".job007.TIF.quillbox-", 0), 0u);
     EXPECT_TRUE(LocalCopy::IsOurLeftover(temp.filename().string().c_str()));
     EXPECT_TRUE(fs::is_regular_file(temp));
@@ -123,8 +163,9 @@ TEST_F(LocalCopyTest, ExistingFileStaysIntactUntilTheRename)
                 EXPECT_TRUE(c.Discard());
             } else if (way == 2) {
                 // Something removed the temporary file under the copy: the rename fails.
-                ASSERT_EQ(::unlink(c.TempPath().c_str()), 0);
-                EXPECT_FALSE(c.Commit());
+                // (On Windows nothing can: the open copy does not share its deletion.)
+                std::error_code ec;
+                if (fs::remove(c.TempPath(), ec)) EXPECT_FALSE(c.Commit());
             }
         }
         EXPECT_EQ(ReadText(dest), "keep me") << "way " << way;
@@ -142,9 +183,9 @@ TEST_F(LocalCopyTest, LinkAtTheDestinationIsReplacedNotWrittenThrough)
     const std::string target = folder + "/target.TIF";
     const std::string dest = folder + "/link.TIF";
     WriteText(target, "other file");
-    ASSERT_EQ(::symlink(target.c_str(), dest.c_str()), 0);
+    if (!MakeLink(target, dest)) GTEST_SKIP() << kNoLinks;
     const std::string dangling = folder + "/dangling.TIF";
-    ASSERT_EQ(::symlink((folder + "/nowhere/x").c_str(), dangling.c_str()), 0);
+    ASSERT_TRUE(MakeLink(folder + "/nowhere/x", dangling));
     for (const std::string& d : {dest, dangling}) {
         LocalCopy c;
         ASSERT_TRUE(c.Open(d.c_str(), true));
@@ -158,14 +199,15 @@ TEST_F(LocalCopyTest, LinkAtTheDestinationIsReplacedNotWrittenThrough)
 
 // What appears at the destination while the copy is on its way (a file, a link, a
 // folder) is never replaced unless the user agreed to overwrite; a new copy gets 0666
-// less the umask, a replacing one the mode of the file it replaces.
+// less the umask, a replacing one the mode of the file it replaces (POSIX: Windows files
+// have no mode bits, a copy takes the permissions its folder gives).
 TEST_F(LocalCopyTest, ConsentDecidesWhatIsReplacedAndTheModeFollows)
 {
     const struct {
         const char* appears;  // made at the destination after Open
         bool mayReplace;
-        mode_t umask;
-        mode_t mode;  // the destination's afterwards; 0: the copy was refused
+        unsigned umask;
+        unsigned mode;  // the destination's afterwards; 0: the copy was refused
     } rows[] = {
         {"file", false, 022, 0}, {"link", false, 022, 0},   {"folder", false, 022, 0},     {"", false, 002, 0664},
         {"", false, 077, 0600},  {"file", true, 002, 0640}, {"file0600", true, 022, 0600},
@@ -174,16 +216,26 @@ TEST_F(LocalCopyTest, ConsentDecidesWhatIsReplacedAndTheModeFollows)
     for (const auto& r : rows) {
         const std::string dest = folder + "/d" + std::to_string(n++) + ".TIF";
         const std::string what = r.appears;
-        const mode_t saved = ::umask(r.umask);
+#ifndef _WIN32
+        const mode_t saved = ::umask(static_cast<mode_t>(r.umask));
+#endif
         LocalCopy c;
         ASSERT_TRUE(c.Open(dest.c_str(), r.mayReplace)) << c.Error();
+#ifndef _WIN32
         ::umask(saved);
+#endif
         ASSERT_TRUE(c.Write("scan", 4));
         if (what.rfind("file", 0) == 0) {
             WriteText(dest, "appeared");
+#ifndef _WIN32
             ::chmod(dest.c_str(), what == "file" ? 0640 : 0600);
+#endif
         } else if (what == "link") {
-            ASSERT_EQ(::symlink((folder + "/nowhere").c_str(), dest.c_str()), 0);
+            if (!MakeLink(folder + "/nowhere", dest)) {
+                std::cout << "Row left out, a link at the destination: " << kNoLinks << "\n";
+                c.Discard();
+                continue;
+            }
         } else if (what == "folder") {
             ASSERT_TRUE(fs::create_directory(dest));
         }
@@ -202,9 +254,11 @@ TEST_F(LocalCopyTest, ConsentDecidesWhatIsReplacedAndTheModeFollows)
             continue;
         }
         EXPECT_EQ(ReadText(dest), "scan") << dest;
+#ifndef _WIN32
         struct stat st {};
         ASSERT_EQ(::stat(dest.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, r.mode) << dest;
+#endif
     }
 }
 
@@ -214,7 +268,7 @@ TEST_F(LocalCopyTest, FailuresAreExplainedAndLeaveNoTemporaryFile)
     LocalCopy missing;
     const std::string nowhere = folder + "/gone/scan.TIF";
     EXPECT_FALSE(missing.Open(nowhere.c_str(), false));
-    EXPECT_EQ(missing.Error(), "Cannot create a file in " + folder + "/gone: No such file or directory");
+    ExpectMessage(missing.Error(), "Cannot create a file in " + folder + "/gone", "No such file or directory");
     EXPECT_FALSE(missing.Write("x", 1));
     EXPECT_FALSE(missing.Commit());
 
@@ -225,7 +279,7 @@ TEST_F(LocalCopyTest, FailuresAreExplainedAndLeaveNoTemporaryFile)
     ASSERT_TRUE(d.Open(dirDest.c_str(), true));
     ASSERT_TRUE(d.Write("x", 1));
     EXPECT_FALSE(d.Commit());
-    EXPECT_EQ(d.Error(), "Cannot put in place " + dirDest + ": Is a directory");
+    ExpectMessage(d.Error(), "Cannot put in place " + dirDest, "Is a directory");
     EXPECT_EQ(Names(folder), std::vector<std::string>{"adir.TIF"});
     EXPECT_TRUE(fs::is_directory(dirDest));
 }
@@ -234,6 +288,9 @@ TEST_F(LocalCopyTest, FailuresAreExplainedAndLeaveNoTemporaryFile)
 // comes from Write or from Commit, and the old file and the folder stay as they were.
 TEST_F(LocalCopyTest, RefusedWriteFailsTheCopyAndKeepsTheOldFile)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no file size limit per process to stand in for a full disk";
+#else
     const std::string dest = folder + "/full.TIF";
     WriteText(dest, "keep me");
     struct rlimit old {};
@@ -261,6 +318,7 @@ TEST_F(LocalCopyTest, RefusedWriteFailsTheCopyAndKeepsTheOldFile)
     c.Discard();
     EXPECT_EQ(ReadText(dest), "keep me");
     EXPECT_EQ(Names(folder), std::vector<std::string>{"full.TIF"});
+#endif
 }
 
 TEST_F(LocalCopyTest, PartialFileThatCannotBeRemovedIsNamed)
@@ -269,7 +327,8 @@ TEST_F(LocalCopyTest, PartialFileThatCannotBeRemovedIsNamed)
     ASSERT_TRUE(c.Open((folder + "/x.TIF").c_str(), false));
     const std::string temp = c.TempPath();
     // Something else took the temporary name: a folder that is not empty.
-    ASSERT_EQ(::unlink(temp.c_str()), 0);
+    std::error_code ec;
+    if (!fs::remove(temp, ec)) GTEST_SKIP() << "the open copy cannot be removed by anyone else here (Windows)";
     ASSERT_TRUE(fs::create_directory(temp));
     WriteText(temp + "/inside", "y");
     EXPECT_FALSE(c.Discard());
@@ -310,18 +369,16 @@ TEST_F(LocalCopyTest, RemoveLeftoversTakesOnlyOursThatNobodyWrites)
     WriteText(folder + "/job007.TIF", "scan");
     WriteText(folder + "/.other.part", "someone else's");
     ASSERT_TRUE(fs::create_directory(folder + "/.d.TIF.quillbox-00000003.part"));
-    ASSERT_EQ(::symlink((folder + "/job007.TIF").c_str(), (folder + "/.l.TIF.quillbox-00000004.part").c_str()), 0);
+    const bool link = MakeLink(folder + "/job007.TIF", folder + "/.l.TIF.quillbox-00000004.part");
+    if (!link) std::cout << "Row left out, a leftover that is a link: " << kNoLinks << "\n";
     LocalCopy running;
     ASSERT_TRUE(running.Open((folder + "/live.TIF").c_str(), false));
-    const std::string live = fs::path(running.TempPath()).filename().string();
+    const std::string live = fs::path(running.TempPath()).filename().generic_string();
 
     EXPECT_EQ(LocalCopy::RemoveLeftovers(folder.c_str()), 2);
-    std::vector<std::string> expected = {".d.TIF.quillbox-00000003.part",
-                                         ".l.TIF.quillbox-00000004.part",
-                                         ".notes.cafebabe.part",
-                                         ".other.part",
-                                         live,
+    std::vector<std::string> expected = {".d.TIF.quillbox-00000003.part", ".notes.cafebabe.part", ".other.part", live,
                                          "job007.TIF"};
+    if (link) expected.push_back(".l.TIF.quillbox-00000004.part");
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(Names(folder), expected);
     EXPECT_EQ(ReadText(folder + "/job007.TIF"), "scan");
