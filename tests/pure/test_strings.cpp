@@ -1,9 +1,12 @@
 #include "res/strings.h"
 
-#include "platform/posix/socket_errno.h"
 #include "platform/socket.h"
 
+#ifndef _WIN32
+#include "platform/posix/socket_errno.h"
+
 #include <netdb.h>
+#endif
 
 #include <cstring>
 
@@ -54,8 +57,9 @@ TEST(StringTable, IdsAreUniqueAndMissingOnesAreNull)
     EXPECT_EQ(QbxFindString(0), nullptr);
 }
 
-// Every Windows Sockets number the socket layer can report: what its errno and host
-// look-up tables give for any input, and the numbers it sets itself.
+#ifndef _WIN32
+// Every Windows Sockets number the POSIX socket layer can report: what its errno and
+// host look-up tables give for any input, and the numbers it sets itself.
 std::set<int> ReportableSocketErrors()
 {
     std::set<int> codes = {WSAEINTR,       WSAEFAULT,      WSAEINVAL,         WSAENOBUFS,   WSAENOTSOCK,
@@ -90,6 +94,7 @@ TEST(StringTable, EverySocketErrorTheLayerCanReportHasItsOwnText)
         EXPECT_STREQ(box, text) << code;
     }
 }
+#endif
 
 TEST(StringTable, UnknownSocketErrorsStillGetATextNamingTheNumber)
 {
