@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   xvfb xauth openbox icewm xdotool x11-utils imagemagick
   desktop-file-utils appstream dpkg-dev
+  wixl msitools zip unzip
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -2,7 +2,8 @@
 # Installs what is missing, checks the C++ format (scripts/check-format.sh), builds
 # both configurations (plain, and with address and undefined-behaviour sanitizers),
 # runs every test in each, checks the install tree and the .deb
-# (scripts/check-install.sh), then fuzzes the listing parser and the
+# (scripts/check-install.sh) and the Windows packages under Wine
+# (scripts/check-windows-package.sh), then fuzzes the listing parser and the
 # upload-answer reader briefly. QBX_FUZZ_SECONDS sets the fuzzing time of both
 # together (default 60, 0 skips it).
 set -euo pipefail
@@ -26,6 +27,14 @@ echo "=== install and package checks"
 scripts/check-install.sh build || status=1
 echo "=== dialog frames under a window manager"
 timeout 180 scripts/check-decorations.sh build || status=1
+# The Windows packages (.msi and .zip) from the Windows build, installed, upgraded and
+# removed under Wine.
+echo "=== Windows packages under Wine"
+if [ -f build-windows/quillbox.exe ] && [ -f build-windows/quillbox-cli.exe ]; then
+  timeout 600 scripts/check-windows-package.sh build-windows build || status=1
+else
+  echo "skipped: no Windows build (build-windows/quillbox.exe, quillbox-cli.exe)"
+fi
 # ---
 seconds=${QBX_FUZZ_SECONDS:-60}
 if [ "$seconds" -gt 0 ] && [ -x fuzz/run-fuzz.sh ]; then
