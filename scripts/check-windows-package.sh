@@ -63,7 +63,11 @@ expect "the newer package's UpgradeCode" "$(property "$nextmsi" UpgradeCode)" "$
 [ "$(property "$msi" ProductCode)" != "$(property "$nextmsi" ProductCode)" ] ||
   fail "both packages have the same ProductCode"
 msiinfo suminfo "$msi" | grep -qx 'Template: x64;1033' || fail "the package is not for 64-bit Windows"
-msiinfo export "$msi" Icon | grep -q '^quillbox.ico' || fail "the package carries no icon"
+# (Exporting a table with binary columns writes them into the current folder.)
+(cd "$scratch" && msiinfo export "$msi" Icon) | grep -q '^quillbox.ico' || fail "the package carries no icon"
+msiinfo export "$msi" Shortcut | tr -d '\r' | awk -F'\t' '$1 == "StartMenuShortcut" { print $2, $5, $9 }' |
+  grep -qx 'ProgramMenuFolder \[INSTALLDIR\]quillbox.exe quillbox.ico' ||
+  fail "the package's Start-menu shortcut is not quillbox.exe with its icon"
 # The .zip holds what the .msi installs, byte for byte.
 msiextract -C "$scratch/msi-files" "$msi" >/dev/null
 unzip -q "$zip" -d "$scratch/zip-files"
