@@ -39,7 +39,7 @@ int main(int argc, char** argv)
 
     const std::string dest = folder + "/bench_local_copy.TIF";
     LocalCopy copy;
-    if (!copy.Open(dest.c_str())) {
+    if (!copy.Open(dest.c_str(), true)) {
         std::fprintf(stderr, "%s\n", copy.Error().c_str());
         return 2;
     }

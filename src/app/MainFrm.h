@@ -62,6 +62,8 @@ public:
     char m_szChosenPath[MAX_PATH];
     char m_szDestPath[MAX_PATH];
     std::string m_strDestName;
+    // The user agreed to overwrite what is at m_szDestPath.
+    BOOL m_bMayReplace = FALSE;
     // Destinations of the current retrieval batch by record index (empty for a record
     // not in it), worked out once by ChooseSaveFile so that no two files share a name;
     // RemoveEntry moves them along with the records.

@@ -4,13 +4,11 @@
 #include "cli/Names.h"
 #include "cli/Output.h"
 #include "cli/Printer.h"
+#include "platform/console.h"
 #include "platform/localcopy.h"
 #include "platform/resources.h"
+#include "platform/system.h"
 #include "res/resource.h"
-
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -54,11 +52,7 @@ std::vector<int> SortedOrder(const DirHeader& dir, int key)
     return order;
 }
 
-bool IsFolder(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+bool IsFolder(const std::string& path) { return FolderExists(path.c_str()) != FALSE; }
 
 std::string Field(const char* f, std::size_t size) { return std::string(f, strnlen(f, size)); }
 
@@ -175,7 +169,7 @@ int RunList(const CliCommon& c, bool json)
     if (json)
         PrintListJson(stdout, dir.header, order);
     else
-        PrintListText(stdout, dir.header, order, c.terminal && isatty(STDOUT_FILENO));
+        PrintListText(stdout, dir.header, order, c.terminal && IsTerminal(stdout));
     return QBX_EXIT_OK;
 }
 
@@ -202,7 +196,7 @@ int RunGet(const CliCommon& c, const std::string& folder, const std::vector<std:
 int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool yes)
 {
     bool ask = !yes;
-    if (ask && !isatty(STDIN_FILENO)) {
+    if (ask && !IsTerminal(stdin)) {
         std::fprintf(stderr, "quillbox-cli: delete asks before each file, but there is no terminal to ask on; "
                              "add --yes to delete without asking\n");
         return QBX_EXIT_USAGE;
@@ -257,13 +251,13 @@ int SyncRound(const CliCommon& c, const std::string& folder, bool deleteAfter, b
     int failures = CopyBatch(
         s, c, dir.header, picked, dests, folder, deleteAfter, false,
         [](const DirEntry& e, const std::string& dest, std::string& conflict) {
-            struct stat st {};
-            if (::stat(dest.c_str(), &st) != 0) return false;
+            std::uint64_t size = 0;
+            if (!GetPathSize(dest.c_str(), &size)) return false;
             auto listed = std::strtoull(e.size, nullptr, 10);
-            if (static_cast<unsigned long long>(st.st_size) == listed) return true;
+            if (size == listed) return true;
             // A file of that name but another size is not this scan as
             // the printer has it; it is someone's, and left alone.
-            conflict = dest + " exists with " + std::to_string(st.st_size) + " bytes, the printer's file has " +
+            conflict = dest + " exists with " + std::to_string(size) + " bytes, the printer's file has " +
                        std::to_string(listed) +
                        "; it was left alone and nothing was copied (move it away to fetch the scan)";
             return false;
@@ -290,7 +284,7 @@ int RunSync(const CliCommon& c, const std::string& folder, bool deleteAfter, int
         auto next = QbxClock::now() + std::chrono::seconds(everySeconds);
         while (!g_nStopSignal && QbxClock::now() < next) {
             auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(next - QbxClock::now()).count();
-            ::poll(nullptr, 0, static_cast<int>(std::min<long long>(ms, 1000)));
+            SleepUnlessStopped(static_cast<int>(std::min<long long>(ms, 1000)));
         }
         if (g_nStopSignal) return QBX_EXIT_OK;
     }

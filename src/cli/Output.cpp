@@ -2,9 +2,7 @@
 #include "cli/Output.h"
 
 #include "cli/Names.h"
-
-#include <sys/ioctl.h>
-#include <unistd.h>
+#include "platform/console.h"
 
 #include <chrono>
 #include <cstring>
@@ -167,8 +165,7 @@ void CProgressBar::Update(std::uint64_t bytes)
     double now = NowSeconds();
     if (m_lastDraw >= 0 && now - m_lastDraw < 0.1 && bytes < m_total) return;
     m_lastDraw = now;
-    winsize ws{};
-    int width = ioctl(fileno(m_out), TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 ? ws.ws_col - 1 : 79;
+    int width = TerminalColumns(m_out) - 1;
     std::fprintf(m_out, "\r%s\033[K", Line(m_name, bytes, m_total, now - m_start, width).c_str());
     std::fflush(m_out);
 }

@@ -181,7 +181,7 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
     if (!SendJob(link, JOB_UPLOAD, e.path, reason)) return FetchStatus::Failed;
 
     LocalCopy copy;
-    if (!copy.Open(dest.c_str())) {
+    if (!copy.Open(dest.c_str(), overwrite)) {
         reason = copy.Error();
         return FetchStatus::Failed;
     }

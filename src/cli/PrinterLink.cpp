@@ -1,23 +1,18 @@
-// A plain blocking TCP client with poll() deadlines, for the command-line tool.
+// A plain blocking TCP client with deadlines, for the command-line tool.
 #include "cli/PrinterLink.h"
 
 #include "platform/resources.h"
 #include "platform/socket.h"
-
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netdb.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "platform/wake_wait.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 volatile std::sig_atomic_t g_nStopSignal = 0;
 
 namespace {
+
+// Made before any stop handler is installed; a handler only wakes it.
+WakeWait g_stopWait;
 
 int MsUntil(QbxClock::time_point deadline)
 {
@@ -25,20 +20,18 @@ int MsUntil(QbxClock::time_point deadline)
     return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
 }
 
-bool ResolveIPv4(const std::string& host, in_addr& out)
+}  // namespace
+
+void RequestStop(int signalNumber)
 {
-    if (inet_pton(AF_INET, host.c_str(), &out) == 1) return true;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* res = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &res) != 0 || !res) return false;
-    out = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr;
-    freeaddrinfo(res);
-    return true;
+    g_nStopSignal = signalNumber;
+    g_stopWait.Wake();
 }
 
-}  // namespace
+void SleepUnlessStopped(int ms)
+{
+    if (!g_nStopSignal) g_stopWait.Wait(kNoSocketHandle, false, ms);
+}
 
 const char* SocketErrorText(int wsaError) { return GetStringRes(static_cast<UINT>(wsaError)); }
 
@@ -48,59 +41,46 @@ bool CPrinterLink::Fail(int wsaError)
     return false;
 }
 
-int CPrinterLink::WaitReady(short events, int ms)
+int CPrinterLink::WaitReady(bool forWrite, int ms)
 {
-    pollfd p{m_fd, events, 0};
-    int r = ::poll(&p, 1, ms);
-    if (r > 0) return 1;
-    if (r == 0) return 0;
-    // A signal ends the wait early; the caller looks at the stop flag and the deadline.
-    return errno == EINTR ? 0 : -1;
+    // A stop request ends the wait early; the caller looks at the stop flag and the deadline.
+    if (g_nStopSignal) return 0;
+    return g_stopWait.Wait(m_io->WaitHandle(), forWrite, ms);
 }
 
 bool CPrinterLink::Connect(const PrinterTarget& target, QbxClock::time_point deadline)
 {
     Close();
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(static_cast<uint16_t>(target.port));
-    if (target.port <= 0 || target.port > 65535 || !ResolveIPv4(target.host, remote.sin_addr)) return Fail(WSAEINVAL);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    if (!target.bindIP.empty() && inet_pton(AF_INET, target.bindIP.c_str(), &local.sin_addr) != 1)
-        return Fail(WSAEADDRNOTAVAIL);
+    SocketAddress remote;
+    remote.port = static_cast<std::uint16_t>(target.port);
+    if (int err = StartSystemSockets()) return Fail(err);
+    if (target.port <= 0 || target.port > 65535 || ResolveIPv4(target.host.c_str(), &remote.ipv4) != 0)
+        return Fail(WSAEINVAL);
+    SocketAddress local;
+    if (!target.bindIP.empty() && !ParseIPv4(target.bindIP.c_str(), &local.ipv4)) return Fail(WSAEADDRNOTAVAIL);
 
     for (;;) {
         if (g_nStopSignal) return Fail(WSAEINTR);
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (m_fd < 0) return Fail(MapSocketErrno(errno));
-        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
-            int e = errno;
+        m_io = MakeSystemSocketIo();
+        if (long r = m_io->Open(SOCK_STREAM, local); r < 0) {
             Close();
-            return Fail(MapSocketErrno(e));
+            return Fail(r);
         }
         auto attemptEnd = std::min(deadline, QbxClock::now() + std::chrono::milliseconds(kConnectMs));
-        int err = 0;
-        if (::connect(m_fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) err = errno;
-        while (err == EINPROGRESS) {
+        long r = m_io->StartConnect(remote);
+        while (r == -kSocketWouldBlock) {
             if (g_nStopSignal) {
                 Close();
                 return Fail(WSAEINTR);
             }
             int left = MsUntil(attemptEnd);
             if (left == 0) break;
-            int r = WaitReady(POLLOUT, left);
-            if (r < 0) {
-                err = errno;
-                break;
-            }
-            if (r == 0) continue;
-            socklen_t sl = sizeof err;
-            if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &sl) != 0) err = errno;
+            if (WaitReady(true, left) == 0) continue;
+            r = m_io->FinishConnect();
         }
-        if (err == 0) return true;
+        if (r == 0) return true;
         Close();
-        if (err != EINPROGRESS) return Fail(MapSocketErrno(err));
+        if (r != -kSocketWouldBlock) return Fail(r);
         // This attempt timed out: a printer that is only slow to accept gets another
         // until the deadline.
         if (MsUntil(deadline) == 0) return Fail(WSAETIMEDOUT);
@@ -109,52 +89,52 @@ bool CPrinterLink::Connect(const PrinterTarget& target, QbxClock::time_point dea
 
 bool CPrinterLink::SendAll(const char* data, std::size_t len, QbxClock::time_point deadline)
 {
-    if (m_fd < 0) return Fail(WSAENOTSOCK);
+    if (!m_io) return Fail(WSAENOTSOCK);
     std::size_t sent = 0;
     while (sent < len) {
         if (g_nStopSignal) return Fail(WSAEINTR);
-        ssize_t n = ::send(m_fd, data + sent, len - sent, MSG_NOSIGNAL);
+        long n = m_io->Send(data + sent, len - sent, 0);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
             continue;
         }
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return Fail(MapSocketErrno(errno));
+        if (n < 0 && n != -kSocketWouldBlock) return Fail(n);
         int left = MsUntil(deadline);
         if (left == 0) return Fail(WSAETIMEDOUT);
-        if (WaitReady(POLLOUT, std::min(left, kReceiveMs)) < 0) return Fail(MapSocketErrno(errno));
+        WaitReady(true, std::min(left, kReceiveMs));
     }
     return true;
 }
 
 long CPrinterLink::Receive(char* buffer, std::size_t len, QbxClock::time_point deadline)
 {
-    if (m_fd < 0) return Fail(WSAENOTSOCK), -1;
+    if (!m_io) return Fail(WSAENOTSOCK), -1;
     for (;;) {
         if (g_nStopSignal) return Fail(WSAEINTR), -1;
-        ssize_t n = ::recv(m_fd, buffer, len, 0);
-        if (n >= 0) return static_cast<long>(n);
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return Fail(MapSocketErrno(errno)), -1;
+        long n = m_io->Recv(buffer, len, 0);
+        if (n >= 0) return n;
+        if (n != -kSocketWouldBlock) return Fail(n), -1;
         // Nothing yet: wait a receive's time-out at most, and again while the
         // deadline allows, so a slow printer is waited for and a silent one is not
         // waited for for ever.
         int left = MsUntil(deadline);
         if (left == 0) return Fail(WSAETIMEDOUT), -1;
-        if (WaitReady(POLLIN, std::min(left, kReceiveMs)) < 0) return Fail(MapSocketErrno(errno)), -1;
+        WaitReady(false, std::min(left, kReceiveMs));
     }
 }
 
 void CPrinterLink::Close()
 {
-    if (m_fd < 0) return;
-    ::shutdown(m_fd, SHUT_RDWR);
-    ::close(m_fd);
-    m_fd = -1;
+    if (!m_io) return;
+    m_io->Shutdown(2);
+    m_io->Close();
+    m_io.reset();
 }
 
 void CPrinterLink::Finish(QbxClock::time_point deadline)
 {
-    if (m_fd < 0) return;
-    ::shutdown(m_fd, SHUT_WR);
+    if (!m_io) return;
+    m_io->Shutdown(1);
     char sink[4096];
     while (Receive(sink, sizeof sink, deadline) > 0) {
     }

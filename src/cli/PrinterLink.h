@@ -1,15 +1,15 @@
 // The command-line tool's connection to the printer: a plain blocking TCP client
-// whose every wait is a poll() with a deadline. The dialogs' socket waits inside the
-// window system's message pump and times its calls with window timers; a tool without
-// windows needs neither, so it talks POSIX directly and keeps only what matters to the
-// user: the same per-call time-outs, the same Windows Sockets error numbers (and so the
-// same texts from the string table) and a stop on SIGINT/SIGTERM.
+// whose every wait has a deadline. The dialogs' socket waits inside the window system's
+// message pump and times its calls with window timers; a tool without windows needs
+// neither, so it drives the system's transport (platform/socket_io.h) directly with
+// the plain wait (platform/wake_wait.h) and keeps only what matters to the user: the
+// same per-call time-outs, the same Windows Sockets error numbers (and so the same texts
+// from the string table) and a stop on Ctrl+C (SIGINT/SIGTERM).
 //
 // Contract:
 // - Every call that fails returns false (Receive: -1) and leaves a Windows Sockets
-//   error number in LastError(): POSIX errors mapped by MapSocketErrno, a host name
-//   that cannot be looked up 10022, a deadline or a per-call time-out 10060, a stop
-//   request 10004.
+//   error number in LastError(): the transport's own, a host name that cannot be
+//   looked up 10022, a deadline or a per-call time-out 10060, a stop request 10004.
 // - Connect tries for at most 2000 ms at a time and tries again after a time-out until
 //   the deadline; a refusal or any other error ends it at once.
 // - Receive waits up to 1000 ms at a time and waits again while the printer is only
@@ -18,15 +18,22 @@
 // - Close shuts both directions and closes; the destructor closes.
 #pragma once
 
+#include "platform/socket_io.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstddef>
+#include <memory>
 #include <string>
 
 using QbxClock = std::chrono::steady_clock;
 
-// Set by the tool's signal handler; every wait gives up soon after it is set.
+// Set by the tool's stop handler; every wait gives up soon after it is set.
 extern volatile std::sig_atomic_t g_nStopSignal;
+// The stop handler: sets g_nStopSignal and wakes the waiting call at once.
+void RequestStop(int signalNumber);
+// Sleeps up to ms, or until a stop request.
+void SleepUnlessStopped(int ms);
 
 struct PrinterTarget {
     std::string host;  // dotted IPv4 address or host name
@@ -55,15 +62,16 @@ public:
     // reset the connection and could take the job with it.
     void Finish(QbxClock::time_point deadline);
 
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_io != nullptr; }
     int LastError() const { return m_nLastError; }
 
 private:
-    // Waits until fd is ready for events or ms passed: 1 ready, 0 time-out, -1 failure.
-    int WaitReady(short events, int ms);
+    // Waits until the socket is ready or ms passed: 1 ready, 0 time-out or stop.
+    int WaitReady(bool forWrite, int ms);
     bool Fail(int wsaError);
+    bool Fail(long negError) { return Fail(static_cast<int>(-negError)); }
 
-    int m_fd = -1;
+    std::unique_ptr<ISocketIo> m_io;
     int m_nLastError = 0;
 };
 

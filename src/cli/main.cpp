@@ -4,32 +4,17 @@
 
 #include "app/Config.h"
 #include "directory/DirTable.h"
+#include "platform/console.h"
 #include "platform/profile.h"
 #include "res/resource.h"
 
 #include <CLI/CLI.hpp>
-
-#include <signal.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 namespace {
-
-void OnStopSignal(int sig) { g_nStopSignal = sig; }
-
-void InstallStopHandlers()
-{
-    struct sigaction sa {};
-    sa.sa_handler = OnStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0;  // no SA_RESTART: a waiting poll() returns at once
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    signal(SIGPIPE, SIG_IGN);
-}
 
 // "HOST" or "HOST:PORT"; a port of 0 keeps the one given.
 bool SplitPrinter(const std::string& text, std::string& host, int& port)
@@ -178,9 +163,9 @@ int main(int argc, char** argv)
     if (const int status = ResolveCommon(printer, user, config, sort, c); status != QBX_EXIT_OK) return status;
     c.timeoutSeconds = timeout;
     c.verbosity = quiet ? -1 : verbose ? 1 : 0;
-    c.terminal = isatty(STDERR_FILENO) != 0;
+    c.terminal = IsTerminal(stderr);
 
-    InstallStopHandlers();
+    InstallStopHandler(RequestStop);
     if (list->parsed()) return RunList(c, json);
     if (get->parsed()) return RunGet(c, folder, names, del, overwrite);
     if (rm->parsed()) return RunDelete(c, names, yes);

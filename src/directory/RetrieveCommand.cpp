@@ -126,7 +126,7 @@ int CMainFrame::CheckBatchDestinations()
     if (folder.empty()) folder = ".";
     {
         LocalCopy probe;
-        if (!probe.Open(dests[0].path.c_str())) {
+        if (!probe.Open(dests[0].path.c_str(), false)) {
             ReportLocalFile(IDS_FOLDER_UNUSABLE, probe.Error(), IDS_UNABLE_TO_SAVE);
             return -1;
         }
@@ -147,7 +147,9 @@ int CMainFrame::CheckBatchDestinations()
             ReportLocalFile(IDS_DEST_IS_FOLDER, dests[k].path, IDS_UNABLE_TO_SAVE);
             return -1;
         }
-        if (attributes != INVALID_FILE_ATTRIBUTES && firstExisting < 0) firstExisting = static_cast<int>(k);
+        if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+        dests[k].replaces = true;
+        if (firstExisting < 0) firstExisting = static_cast<int>(k);
     }
 
     m_batchDest.assign(static_cast<std::size_t>(count), DestFile{});

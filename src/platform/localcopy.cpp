@@ -1,243 +1,30 @@
-// The local copy on POSIX: a temporary file beside the destination, written through
-// a buffer, synced and renamed into place.
+// The part of the local copy that is the same on every system: the temporary names.
 #include "platform/localcopy.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/random.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <ctime>
 
 namespace {
 
-constexpr std::size_t kBufferSize = 64 * 1024;
-constexpr std::size_t kMaxNameInTemp = 200;
 constexpr std::size_t kRandomDigits = 8;
 constexpr char kPartEnding[] = ".part";
-
-// The folder part of a path ("." when it has none), without its trailing "/".
-std::string FolderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Eight hex digits that differ from one call to the next; O_EXCL catches a repeat.
-std::string RandomDigits()
-{
-    unsigned int value = 0;
-    if (getrandom(&value, sizeof value, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof value)) {
-        static unsigned int counter = 0;
-        value = static_cast<unsigned int>(std::time(nullptr)) ^ (static_cast<unsigned int>(getpid()) << 16) ^ ++counter;
-    }
-    char text[kRandomDigits + 1];
-    std::snprintf(text, sizeof text, "%08x", value);
-    return text;
-}
+// Between the name and the digits: a user's own ".notes.cafebabe.part" is never ours.
+constexpr char kProgramMark[] = ".quillbox-";
 
 bool IsLowerHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
 
-// Writes all len bytes, going on after a short write or an interruption.
-bool WriteAll(int fd, const char* data, std::size_t len, int& err)
-{
-    while (len > 0) {
-        const ssize_t n = ::write(fd, data, len);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            err = errno;
-            return false;
-        }
-        if (n == 0) {
-            err = EIO;
-            return false;
-        }
-        data += n;
-        len -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
-
-LocalCopy::~LocalCopy() { CloseAndRemoveTemp(); }
-
-bool LocalCopy::Fail(const char* what, const std::string& path, int err)
-{
-    m_failed = true;
-    m_error = std::string(what) + " " + path + ": " + std::strerror(err);
-    return false;
-}
-
-void LocalCopy::CloseAndRemoveTemp()
-{
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
-    if (!m_tempPath.empty()) {
-        ::unlink(m_tempPath.c_str());
-        m_tempPath.clear();
-    }
-    m_buffered = 0;
-}
-
-bool LocalCopy::Open(const char* destPath)
-{
-    CloseAndRemoveTemp();
-    m_failed = false;
-    m_error.clear();
-    m_destPath = destPath ? destPath : "";
-    const std::string name = NameOf(m_destPath);
-    if (name.empty()) return Fail("Cannot create a file named", "\"" + m_destPath + "\"", EINVAL);
-
-    const std::string folder = FolderOf(m_destPath);
-    const std::string prefix = (folder == "/" ? "/" : folder + "/") + "." + name.substr(0, kMaxNameInTemp) + ".";
-    if (!m_buffer) m_buffer = std::make_unique<char[]>(kBufferSize);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temp = prefix + RandomDigits() + kPartEnding;
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            if (errno == EEXIST || errno == EINTR) continue;
-            return Fail("Cannot create a file in", folder, errno);
-        }
-        // Held until the file is closed: a later batch into this folder sees that this
-        // temporary file is in use and leaves it alone.
-        ::flock(fd, LOCK_EX | LOCK_NB);
-        m_fd = fd;
-        m_tempPath = std::move(temp);
-        m_buffered = 0;
-        return true;
-    }
-    return Fail("Cannot create a file in", folder, EEXIST);
-}
-
-bool LocalCopy::Flush()
-{
-    if (m_buffered == 0) return true;
-    int err = 0;
-    const bool ok = WriteAll(m_fd, m_buffer.get(), m_buffered, err);
-    m_buffered = 0;
-    return ok ? true : Fail("Cannot write", m_destPath, err);
-}
-
-bool LocalCopy::Write(const char* data, std::size_t len)
-{
-    if (m_fd < 0) return Fail("Cannot write", m_destPath.empty() ? std::string("the copy") : m_destPath, EBADF);
-    if (m_failed) return false;
-    if (len == 0) return true;
-    if (data == nullptr) return Fail("Cannot write", m_destPath, EFAULT);
-    if (m_buffered + len <= kBufferSize) {
-        std::memcpy(m_buffer.get() + m_buffered, data, len);
-        m_buffered += len;
-        return true;
-    }
-    if (!Flush()) return false;
-    if (len < kBufferSize) {
-        std::memcpy(m_buffer.get(), data, len);
-        m_buffered = len;
-        return true;
-    }
-    int err = 0;
-    return WriteAll(m_fd, data, len, err) ? true : Fail("Cannot write", m_destPath, err);
-}
-
-bool LocalCopy::Commit()
-{
-    if (m_fd < 0) return Fail("Cannot save", m_destPath.empty() ? std::string("the copy") : m_destPath, EBADF);
-    bool ok = !m_failed && Flush();
-    if (ok && ::fsync(m_fd) != 0) ok = Fail("Cannot save to disk", m_destPath, errno);
-    // The close reports a failed write that a network file system held back.
-    const int closed = ::close(m_fd);
-    const int closeErr = errno;
-    m_fd = -1;
-    if (ok && closed != 0) ok = Fail("Cannot write", m_destPath, closeErr);
-    if (ok && ::rename(m_tempPath.c_str(), m_destPath.c_str()) != 0)
-        ok = Fail("Cannot put in place", m_destPath, errno);
-    if (!ok) {
-        // The copy is not good: its temporary file goes, and the reason stays in Error().
-        if (::unlink(m_tempPath.c_str()) != 0 && errno != ENOENT)
-            m_error += " (and the partial file " + m_tempPath + " cannot be removed: " + std::strerror(errno) + ")";
-        m_tempPath.clear();
-        return false;
-    }
-    m_tempPath.clear();
-
-    // The rename is durable only once the folder is synced. Some file systems cannot
-    // sync a folder (EINVAL); there the rename stands as it is.
-    const std::string folder = FolderOf(m_destPath);
-    const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0) return Fail("Cannot save to disk", m_destPath, errno);
-    const bool synced = ::fsync(dfd) == 0 || errno == EINVAL;
-    const int syncErr = errno;
-    ::close(dfd);
-    return synced ? true : Fail("Cannot save to disk", m_destPath, syncErr);
-}
-
-bool LocalCopy::Discard()
-{
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
-    m_buffered = 0;
-    if (m_tempPath.empty()) return true;
-    const std::string temp = std::move(m_tempPath);
-    m_tempPath.clear();
-    if (::unlink(temp.c_str()) == 0 || errno == ENOENT) return true;
-    m_error = "Cannot remove the partial file " + temp + ": " + std::strerror(errno);
-    return false;
-}
 
 bool LocalCopy::IsOurLeftover(const char* fileName)
 {
     if (fileName == nullptr || fileName[0] != '.') return false;
     const std::size_t len = std::strlen(fileName);
     const std::size_t endingLen = sizeof kPartEnding - 1;
-    // "." + at least one character of the name + "." + digits + ".part"
-    if (len < 1 + 1 + 1 + kRandomDigits + endingLen) return false;
+    const std::size_t markLen = sizeof kProgramMark - 1;
+    // "." + at least one character of the name + ".quillbox-" + digits + ".part"
+    if (len < 1 + 1 + markLen + kRandomDigits + endingLen) return false;
     if (std::strcmp(fileName + len - endingLen, kPartEnding) != 0) return false;
     const char* digits = fileName + len - endingLen - kRandomDigits;
     for (std::size_t i = 0; i < kRandomDigits; ++i)
         if (!IsLowerHex(digits[i])) return false;
-    return digits[-1] == '.';
-}
-
-int LocalCopy::RemoveLeftovers(const char* folder)
-{
-    if (folder == nullptr) return -1;
-    const int dfd = ::open(*folder ? folder : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0) return -1;
-    DIR* dir = ::fdopendir(dfd);
-    if (dir == nullptr) {
-        ::close(dfd);
-        return -1;
-    }
-    int removed = 0;
-    while (const dirent* e = ::readdir(dir)) {
-        if (!IsOurLeftover(e->d_name)) continue;
-        // Only a regular file nobody holds locked: one being written by a running copy
-        // (of this or another instance) is still in use.
-        const int fd = ::openat(dfd, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) continue;
-        struct stat st;
-        const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-        if (regular && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlinkat(dfd, e->d_name, 0) == 0) ++removed;
-        ::close(fd);
-    }
-    ::closedir(dir);
-    return removed;
+    return std::strncmp(digits - markLen, kProgramMark, markLen) == 0;
 }

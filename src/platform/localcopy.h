@@ -2,36 +2,47 @@
 // folder and put in place by one rename once it is complete.
 //
 // Contract:
-// - Open(dest) creates "<folder>/.<name>.<random>.part" (a name no scan can have: it
-//   starts with "." and ends in ".part"; <random> is 8 lower-case hex digits; a
-//   <name> longer than 200 bytes is cut there so the temporary name stays within the
-//   file system's limit) with O_EXCL, mode 0644 less the umask. The
-//   destination itself is not touched until Commit(): an existing file stays intact
-//   whatever happens to the copy.
+// - Open(dest, mayReplace) creates "<folder>/.<name>.quillbox-<random>.part" (a name no
+//   scan can have: it starts with "." and ends in ".part"; <random> is 8 lower-case hex
+//   digits; a <name> longer than 200 bytes is cut there so the temporary name stays
+//   within the file system's limit) exclusively, with mode 0666 less the umask, as any
+//   program creates a file. mayReplace is TRUE only when the user agreed to overwrite
+//   a file at dest. The destination itself is not touched until Commit(): an existing
+//   file stays intact whatever happens to the copy.
 // - Write() writes every byte or fails (it may buffer: a later Write() or Commit()
 //   reports a failure of buffered bytes); after a failure the copy can only be
 //   discarded. The private part below is the implementer's to change.
-// - Commit() flushes, fsyncs and closes the temporary file, renames it over dest
-//   (replacing a link at dest by the file, never writing through it) and fsyncs the
-//   folder. Only a TRUE result means the copy is on disk under dest. A failure before
-//   the rename removes the temporary file and leaves dest as it was; a failure to sync
-//   the folder after it leaves the new file under dest, not known to be durable, and
-//   is FALSE all the same (a file system that cannot sync folders at all, EINVAL,
-//   counts as synced). Error() of a failed Commit also names a temporary file that
-//   could not be removed.
+// - Commit() flushes and syncs the temporary file, puts it in place under dest while
+//   it is still open and locked (so no clean-up of leftovers, in this or another
+//   instance, can remove it in between), then closes it and syncs the folder.
+//   Without mayReplace it never replaces anything at dest: when a file (or a link, or
+//   anything else) appeared there meanwhile, Commit fails, removes its temporary file,
+//   DestinationTaken() is TRUE and Error() names the file that appeared. With
+//   mayReplace it replaces what is at dest (a link at dest is replaced by the file,
+//   never written through) and the new file takes the mode of the file it replaces.
+//   Only a TRUE result means the copy is on disk under dest. A failure before the
+//   file is in place removes the temporary file and leaves dest as it was; a failure
+//   after it (closing, syncing the folder) leaves the new file under dest, not known
+//   to be durable, and is FALSE all the same (a file system that cannot sync folders
+//   at all, EINVAL, counts as synced). Error() of a failed Commit also names a
+//   temporary file that could not be removed.
 // - Discard() removes the temporary file (nothing when none is open); FALSE when it
 //   cannot be removed, with the reason. The destructor discards silently.
 // - Every failure returns FALSE and leaves in Error() a sentence in the program's own
-//   words naming the file and the system's reason (strerror), e.g.
+//   words naming the file and the system's reason, e.g.
 //   "Cannot write /home/u/scans/job007.TIF: No space left on device".
 // - IsOurLeftover(name) tells whether a folder entry is a temporary file of ours left
-//   by a crash; RemoveLeftovers(folder) removes those (only those) and returns how many.
-//   The temporary file is locked (flock) while it is being written, so a copy that
-//   another running instance is still writing into the same folder is left alone.
-//   -1 when the folder cannot be read.
+//   by a crash: exactly "." + a name + ".quillbox-" + 8 lower-case hex digits + ".part".
+//   RemoveLeftovers(folder) removes those (only those, and only regular files) and
+//   returns how many, -1 when the folder cannot be read. The temporary file is
+//   locked while it is open (flock on POSIX; on Windows it is open without sharing
+//   its deletion), so a copy that another running instance is still writing into the
+//   same folder is left alone.
+// - Paths are UTF-8; on Windows "/" and "\\" both separate folders.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -42,7 +53,7 @@ public:
     LocalCopy(const LocalCopy&) = delete;
     LocalCopy& operator=(const LocalCopy&) = delete;
 
-    bool Open(const char* destPath);
+    bool Open(const char* destPath, bool mayReplace);
     bool Write(const char* data, std::size_t len);
     bool Commit();
     bool Discard();
@@ -51,6 +62,8 @@ public:
     const std::string& TempPath() const { return m_tempPath; }
     const std::string& DestPath() const { return m_destPath; }
     const std::string& Error() const { return m_error; }
+    // TRUE after a Commit() without mayReplace found dest taken.
+    bool DestinationTaken() const { return m_destTaken; }
 
     static bool IsOurLeftover(const char* fileName);
     static int RemoveLeftovers(const char* folder);
@@ -59,9 +72,13 @@ private:
     bool Flush();
     bool Fail(const char* what, const std::string& path, int err);
     void CloseAndRemoveTemp();
+    bool PutInPlace(int& err);
 
-    int m_fd = -1;
+    // The open temporary file: a descriptor on POSIX, a HANDLE on Windows; -1 when none.
+    std::intptr_t m_fd = -1;
     bool m_failed = false;
+    bool m_mayReplace = false;
+    bool m_destTaken = false;
     std::string m_tempPath;
     std::string m_destPath;
     std::string m_error;

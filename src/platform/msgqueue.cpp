@@ -3,9 +3,7 @@
 #include "platform/clock.h"
 #include "platform/wnd.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include "platform/wake_wait.h"
 
 #include <algorithm>
 #include <deque>
@@ -21,64 +19,36 @@ struct Timer {
     std::int64_t due;
 };
 
-// Plain backend: sleeps in poll() on a wake-up eventfd (and, for a socket wait, on the
-// socket too), so Wake() from any thread ends either wait at once and no wait needs a
-// polling interval. With a manual clock a wait with a limit moves the clock instead of
-// sleeping; a wait without a limit still sleeps for real until the fd or Wake().
+// Plain backend: sleeps in the system's wait (platform/wake_wait.h) on its wake-up and,
+// for a socket wait, on the socket too, so Wake() from any thread ends either wait at
+// once and no wait needs a polling interval. With a manual clock a wait with a limit
+// moves the clock instead of sleeping; a wait without a limit still sleeps for real until
+// the socket or Wake().
 class PlainBackend : public IEventBackend {
 public:
-    PlainBackend() { m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
-    ~PlainBackend() override
-    {
-        if (m_wakeFd >= 0) ::close(m_wakeFd);
-    }
-    PlainBackend(const PlainBackend&) = delete;
-    PlainBackend& operator=(const PlainBackend&) = delete;
-
     void ProcessEvents(bool) override {}
-    void WaitForEvents(int timeoutMs) override { Wait(-1, false, timeoutMs); }
-    void Wake() override
+    void WaitForEvents(int timeoutMs) override { Wait(kNoSocketHandle, false, timeoutMs); }
+    void Wake() override { m_wait.Wake(); }
+    int WaitForSocket(SocketHandle socket, bool forWrite, int timeoutMs) override
     {
-        if (m_wakeFd < 0) return;
-        std::uint64_t one = 1;
-        ssize_t r = ::write(m_wakeFd, &one, sizeof one);
-        (void)r;  // a full counter (EAGAIN) is already a pending wake-up
+        return Wait(socket, forWrite, timeoutMs);
     }
-    int WaitForSocket(int fd, bool forWrite, int timeoutMs) override { return Wait(fd, forWrite, timeoutMs); }
 
 private:
-    // 1 when fd became ready, 0 after a wake-up or the time limit.
-    int Wait(int fd, bool forWrite, int timeoutMs)
+    // 1 when the socket became ready, 0 after a wake-up or the time limit.
+    int Wait(SocketHandle socket, bool forWrite, int timeoutMs)
     {
-        const short events = static_cast<short>(forWrite ? POLLOUT : POLLIN);
         IClock* clock = GetClock();
         if (clock->IsManual() && timeoutMs >= 0) {
-            if (fd >= 0) {
-                pollfd p{fd, events, 0};
-                if (::poll(&p, 1, 0) > 0) return 1;
-            }
-            DrainWake();
+            if (socket != kNoSocketHandle && m_wait.Wait(socket, forWrite, 0) == 1) return 1;
+            m_wait.Drain();
             if (timeoutMs > 0) clock->SleepFor(timeoutMs);
             return 0;
         }
-        pollfd p[2] = {{fd, events, 0}, {m_wakeFd, POLLIN, 0}};
-        // Without an eventfd (it could not be made) the wait falls back to short slices.
-        int limit = timeoutMs;
-        if (m_wakeFd < 0 && (limit < 0 || limit > 50)) limit = 50;
-        int r = ::poll(p, 2, limit);
-        if (r <= 0) return 0;
-        if (p[1].revents) DrainWake();
-        return (fd >= 0 && p[0].revents) ? 1 : 0;
-    }
-    void DrainWake()
-    {
-        if (m_wakeFd < 0) return;
-        std::uint64_t count = 0;
-        ssize_t r = ::read(m_wakeFd, &count, sizeof count);
-        (void)r;
+        return m_wait.Wait(socket, forWrite, timeoutMs);
     }
 
-    int m_wakeFd = -1;
+    WakeWait m_wait;
 };
 
 PlainBackend g_plainBackend;

@@ -16,6 +16,7 @@
 //   windows are dropped (result 0).
 #pragma once
 
+#include "platform/socket_io.h"
 #include "platform/wintypes.h"
 
 #include <cstdint>
@@ -87,9 +88,9 @@ public:
 };
 void SetMessageObserver(IMessageObserver* observer);
 
-// The window system behind the queue. The Qt part of the layer installs one; without it
-// a plain implementation sleeps on a condition variable (or, with a manual clock,
-// advances the clock instead of sleeping).
+// The window system behind the queue. The Qt and Win32 back ends install one; without
+// it a plain implementation sleeps in the system's wait (platform/wake_wait.h) or, with a
+// manual clock, advances the clock instead of sleeping.
 class IEventBackend {
 public:
     virtual ~IEventBackend() = default;
@@ -101,11 +102,12 @@ public:
     virtual void WaitForEvents(int timeoutMs) = 0;
     // Wakes a WaitForEvents from any thread.
     virtual void Wake() = 0;
-    // For blocking socket calls: waits until fd is readable (or writable), Wake(), or
-    // timeoutMs, delivering only repaints meanwhile (user input is held back, except a
-    // close request on a dialog registered for it). Returns 1 when the fd is ready,
-    // 0 otherwise.
-    virtual int WaitForSocket(int fd, bool forWrite, int timeoutMs) = 0;
+    // For blocking socket calls: waits until the socket (a descriptor on POSIX, a SOCKET
+    // on Windows; kNoSocketHandle: none) is readable (or writable, or its connection
+    // attempt ended), Wake(), or timeoutMs, delivering only repaints meanwhile (user
+    // input is held back, except a close request on a dialog registered for it).
+    // Returns 1 when the socket is ready, 0 otherwise.
+    virtual int WaitForSocket(SocketHandle socket, bool forWrite, int timeoutMs) = 0;
     // Bracket a whole blocking socket call: from Begin to End user input is held back
     // (delivered in order after End), also while the call looks at the queue.
     virtual void BeginBlockingCall() {}

@@ -1,14 +1,10 @@
 #include "platform/profile.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
+#include "platform/profile_file.h"
+
 #include <cstring>
-#include <fcntl.h>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -80,32 +76,12 @@ bool ParseKey(std::string_view line, std::string_view* key, std::string_view* va
 std::string ResolvePath(const char* file)
 {
     std::string path(file);
-    if (path.find('/') == std::string::npos && !g_systemFolder.empty()) {
+    if (path.find_first_of(kPathSeparators) == std::string::npos && !g_systemFolder.empty()) {
         std::string full = g_systemFolder;
-        if (full.back() != '/') full += '/';
+        if (std::strchr(kPathSeparators, full.back()) == nullptr) full += kPathSeparators[0];
         return full + path;
     }
     return path;
-}
-
-// Reads the whole file. Returns 0, or the errno of the failure (ENOENT: no file).
-int ReadWholeFile(const std::string& path, std::string* content)
-{
-    content->clear();
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return errno != 0 ? errno : EIO;
-    char chunk[4096];
-    int err = 0;
-    for (;;) {
-        size_t n = std::fread(chunk, 1, sizeof chunk, f);
-        content->append(chunk, n);
-        if (n < sizeof chunk) {
-            if (std::ferror(f)) err = errno != 0 ? errno : EIO;
-            break;
-        }
-    }
-    std::fclose(f);
-    return err;
 }
 
 IniFile SplitLines(const std::string& content)
@@ -178,59 +154,6 @@ std::string DefaultEol(const IniFile& ini)
 
 bool HasLineBreak(const char* s) { return s != nullptr && std::strpbrk(s, "\r\n") != nullptr; }
 
-bool WriteAll(int fd, const std::string& data)
-{
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Writes content to a new file beside path and renames it over path.
-bool ReplaceFile(const std::string& path, const std::string& content)
-{
-    std::string target = path;
-    struct stat st {};
-    bool exists = false;
-    if (::lstat(path.c_str(), &st) == 0) {
-        if (S_ISLNK(st.st_mode)) {
-            // Replace the file the link points to, not the link.
-            char* real = ::realpath(path.c_str(), nullptr);
-            if (real != nullptr) {
-                target = real;
-                std::free(real);
-            }
-        }
-        exists = ::stat(target.c_str(), &st) == 0;
-    }
-
-    static unsigned s_counter = 0;
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp =
-            target + "." + std::to_string(static_cast<long>(::getpid())) + "." + std::to_string(++s_counter) + ".tmp";
-        // 0666 lets the umask decide the mode of a new file, as for any file the program makes.
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-
-    bool ok = true;
-    if (exists) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
-    ok = ok && WriteAll(fd, content) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
-}
-
 std::string Join(const IniFile& ini)
 {
     std::string out = ini.bom;
@@ -252,7 +175,8 @@ DWORD GetPrivateProfileString(const char* section, const char* key, const char* 
 
     std::string value = def != nullptr ? def : "";
     std::string content;
-    if (section != nullptr && key != nullptr && file != nullptr && ReadWholeFile(ResolvePath(file), &content) == 0) {
+    if (section != nullptr && key != nullptr && file != nullptr &&
+        ReadProfileFile(ResolvePath(file), &content) == ProfileRead::Ok) {
         IniFile ini = SplitLines(content);
         int header = FindSection(ini, Trim(section));
         if (header >= 0) {
@@ -290,8 +214,7 @@ BOOL WritePrivateProfileString(const char* section, const char* key, const char*
 
     const std::string path = ResolvePath(file);
     std::string content;
-    int err = ReadWholeFile(path, &content);
-    if (err != 0 && err != ENOENT) return FALSE;
+    if (ReadProfileFile(path, &content) == ProfileRead::Failed) return FALSE;
     IniFile ini = SplitLines(content);
     const std::string eol = DefaultEol(ini);
 
@@ -301,7 +224,7 @@ BOOL WritePrivateProfileString(const char* section, const char* key, const char*
         if (header < 0) return TRUE;
         int end = SectionEnd(ini, header);
         ini.lines.erase(ini.lines.begin() + header, ini.lines.begin() + end);
-        return ReplaceFile(path, Join(ini)) ? TRUE : FALSE;
+        return ReplaceProfileFile(path, Join(ini)) ? TRUE : FALSE;
     }
 
     if (header < 0) {
@@ -309,7 +232,7 @@ BOOL WritePrivateProfileString(const char* section, const char* key, const char*
         if (!ini.lines.empty() && ini.lines.back().eol.empty()) ini.lines.back().eol = eol;
         ini.lines.push_back(Line{"[" + std::string(sec) + "]", eol});
         ini.lines.push_back(Line{std::string(k) + "=" + value, eol});
-        return ReplaceFile(path, Join(ini)) ? TRUE : FALSE;
+        return ReplaceProfileFile(path, Join(ini)) ? TRUE : FALSE;
     }
 
     const int end = SectionEnd(ini, header);
@@ -325,7 +248,7 @@ BOOL WritePrivateProfileString(const char* section, const char* key, const char*
             ParseKey(line.text, &name, nullptr, &keyEnd);
             line.text = line.text.substr(0, keyEnd) + "=" + value;
         }
-        return ReplaceFile(path, Join(ini)) ? TRUE : FALSE;
+        return ReplaceProfileFile(path, Join(ini)) ? TRUE : FALSE;
     }
 
     if (value == nullptr) return TRUE;  // nothing to delete
@@ -338,5 +261,5 @@ BOOL WritePrivateProfileString(const char* section, const char* key, const char*
     Line& prev = ini.lines[static_cast<size_t>(after)];
     if (prev.eol.empty()) prev.eol = eol;
     ini.lines.insert(ini.lines.begin() + after + 1, Line{std::string(k) + "=" + value, eol});
-    return ReplaceFile(path, Join(ini)) ? TRUE : FALSE;
+    return ReplaceProfileFile(path, Join(ini)) ? TRUE : FALSE;
 }

@@ -4,7 +4,6 @@
 #include "platform/msgqueue.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -43,7 +42,7 @@ class ScriptedSocketIo : public ISocketIo {
 public:
     explicit ScriptedSocketIo(std::shared_ptr<State> state) : m_state(std::move(state)) {}
 
-    long Open(int, const sockaddr_in&) override
+    long Open(int, const SocketAddress&) override
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
         ++m_state->openCount;
@@ -52,10 +51,10 @@ public:
         m_state->opens.pop_front();
         return r;
     }
-    long StartConnect(const sockaddr_in&) override
+    long StartConnect(const SocketAddress&) override
     {
-        if (m_connected) return -EISCONN;
-        if (m_connecting) return -EALREADY;
+        if (m_connected) return -WSAEISCONN;
+        if (m_connecting) return -kSocketAlready;
         m_connecting = true;
         long r = FinishConnect();
         return r;
@@ -63,7 +62,7 @@ public:
     long FinishConnect() override
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
-        if (MsUntil(m_state->connects) != 0) return -EINPROGRESS;
+        if (MsUntil(m_state->connects) != 0) return -kSocketWouldBlock;
         long r = m_state->connects.front().result;
         m_state->connects.pop_front();
         m_connecting = false;
@@ -73,7 +72,7 @@ public:
     long Recv(void* buffer, std::size_t length, int) override
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
-        if (MsUntil(m_state->receives) != 0) return -EWOULDBLOCK;
+        if (MsUntil(m_state->receives) != 0) return -kSocketWouldBlock;
         State::Step& step = m_state->receives.front();
         if (step.result < 0 || step.data.empty()) {
             long r = step.result;
@@ -91,7 +90,7 @@ public:
         std::lock_guard<std::mutex> lock(m_state->mutex);
         std::size_t n = length;
         if (!m_state->sends.empty()) {
-            if (MsUntil(m_state->sends) != 0) return -EWOULDBLOCK;
+            if (MsUntil(m_state->sends) != 0) return -kSocketWouldBlock;
             long r = m_state->sends.front().result;
             m_state->sends.pop_front();
             if (r < 0) return r;
@@ -104,7 +103,7 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
         m_state->shutdowns.push_back(how);
-        return m_connected ? 0 : -ENOTCONN;
+        return m_connected ? 0 : -WSAENOTCONN;
     }
     void Close() override
     {
@@ -113,7 +112,7 @@ public:
         std::lock_guard<std::mutex> lock(m_state->mutex);
         ++m_state->closeCount;
     }
-    int WaitFd() const override { return -1; }
+    SocketHandle WaitHandle() const override { return kNoSocketHandle; }
     int MsUntilReady(bool forWrite) override
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
@@ -173,11 +172,11 @@ void ScriptedSocketScript::QueueReceiveError(int err, std::int64_t readyAtMs)
     GetEventBackend()->Wake();
 }
 
-void ScriptedSocketScript::QueueSend(long maxBytesOrNegErrno, std::int64_t readyAtMs)
+void ScriptedSocketScript::QueueSend(long maxBytesOrNegError, std::int64_t readyAtMs)
 {
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
-        m_state->sends.push_back({maxBytesOrNegErrno, {}, readyAtMs});
+        m_state->sends.push_back({maxBytesOrNegError, {}, readyAtMs});
     }
     GetEventBackend()->Wake();
 }

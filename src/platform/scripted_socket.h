@@ -9,9 +9,9 @@
 //   test queues something (Queue* may be called from another thread: it wakes the wait).
 //   With a ManualClock a step ready later makes the blocking wait move the clock to it.
 // - Send accepts every byte unless a send step is queued; a step limits one call to
-//   maxBytes, or fails it with -errno.
-// - Results are POSIX values (0, byte counts, -errno); the socket maps them to Windows
-//   Sockets numbers as it does for the real transport.
+//   maxBytes, or fails it with minus a Windows Sockets number.
+// - Results are what the system's transport gives: 0, byte counts, or minus a Windows
+//   Sockets number (-WSAECONNREFUSED).
 #pragma once
 
 #include "platform/socket.h"
@@ -28,16 +28,19 @@ public:
 
     SocketIoFactory Factory();
 
-    // The next Create's result: 0 or -errno (default 0).
+    // The next Create's result: 0 or minus a Windows Sockets number (default 0).
     void QueueOpen(long result);
-    // The next connect: 0 connected, or -errno; complete from readyAtMs on.
+    // The next connect: 0 connected, or minus a Windows Sockets number; complete from
+    // readyAtMs on.
     void QueueConnect(long result, std::int64_t readyAtMs = 0);
     // Bytes for receive calls from readyAtMs on (split over calls as the buffer needs).
     // Empty data: the peer closed the connection (receive returns 0 once).
     void QueueReceive(const std::string& data, std::int64_t readyAtMs = 0);
+    // A receive that fails with the Windows Sockets number err (10054).
     void QueueReceiveError(int err, std::int64_t readyAtMs = 0);
-    // The next send call: accepts at most maxBytesOrNegErrno (>= 1) bytes, or fails (-errno).
-    void QueueSend(long maxBytesOrNegErrno, std::int64_t readyAtMs = 0);
+    // The next send call: accepts at most maxBytesOrNegError (>= 1) bytes, or fails (minus
+    // a Windows Sockets number).
+    void QueueSend(long maxBytesOrNegError, std::int64_t readyAtMs = 0);
 
     // What happened.
     std::string SentBytes() const;

@@ -1,14 +1,16 @@
-// The framework's sockets: CAsyncSocket (non-blocking) and CSocket (blocking), on POSIX
-// sockets, reporting errors with the Windows Sockets numbers the program expects.
+// The framework's sockets: CAsyncSocket (non-blocking) and CSocket (blocking), on the
+// system's transport (platform/socket_io.h: POSIX sockets or WinSock), reporting errors
+// with the Windows Sockets numbers the program expects.
 //
 // Contract:
 // - AfxSocketInit must succeed before a socket can be created; until then Create fails
 //   with 10093. Tests can make AfxSocketInit fail with SetSocketInitFailure(true).
 // - Every call that fails returns FALSE (or -1 for Receive/Send) and leaves a Windows
-//   Sockets error number in the thread's last socket error (WSAGetLastError). POSIX and
-//   errors are turned into those numbers by MapSocketErrno, one table. A host name that
-//   cannot be looked up fails Connect with WSAEINVAL, as the framework reports it;
-//   MapAddrInfoError is the finer table for a caller that wants the lookup's reason.
+//   Sockets error number in the thread's last socket error (WSAGetLastError). POSIX
+//   errors are turned into those numbers by one table (posix/socket_errno.h); WinSock
+//   gives them itself. A host name that cannot be looked up fails Connect with
+//   WSAEINVAL, as the framework reports it; ResolveIPv4 gives a caller that wants the
+//   lookup's reason the finer number.
 // - Only IPv4 (AF_INET) is supported, as by the sockets layer the program was written for.
 // - CSocket's Connect, Receive and Send block. While they wait, the thread's message queue
 //   keeps moving the way the framework does it: whenever a message is waiting (a posted
@@ -22,21 +24,28 @@
 // - A host text is read as a dotted IPv4 address first, then looked up by name (the lookup
 //   blocks without pumping messages); a failed lookup makes Connect fail with 10022.
 // - Close cancels a waiting blocking call; after Close the object can be created again.
-// - The transport under a socket is an ISocketIo made by the installed factory (POSIX by
-//   default); tests install a scripted one (platform/scripted_socket.h).
+// - The transport under a socket is an ISocketIo made by the installed factory (the
+//   system's by default); tests install a scripted one (platform/scripted_socket.h).
 #pragma once
 
+#include "platform/socket_io.h"
 #include "platform/wintypes.h"
-
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include <cstddef>
 #include <functional>
 #include <memory>
 
-using SOCKET = int;
-constexpr SOCKET INVALID_SOCKET = -1;
+// The socket types Create takes, with the numbers every system gives them. Where the
+// system's own header is there it defines them (and a file may include it too).
+#if __has_include(<sys/socket.h>)
+#include <sys/socket.h>
+#else
+constexpr int SOCK_STREAM = 1;
+constexpr int SOCK_DGRAM = 2;
+#endif
+
+using SOCKET = SocketHandle;
+constexpr SOCKET INVALID_SOCKET = kNoSocketHandle;
 constexpr int SOCKET_ERROR = -1;
 
 // Windows Sockets error numbers the layer produces.
@@ -95,46 +104,9 @@ void SetSocketInitFailure(bool fail);
 int WSAGetLastError();
 void WSASetLastError(int error);
 
-// A POSIX errno value as a Windows Sockets number. 0 gives 0. An errno value that has no
-// counterpart gives WSAENETDOWN (10050, "network subsystem failed"): it is a hard error
-// the program reports and ends on, and it never collides with the numbers that have a
-// meaning of their own (10004, 10056, 10060).
-int MapSocketErrno(int err);
-// A getaddrinfo result (EAI_...) as a Windows Sockets number; sysErrno is errno after
-// the call, used for EAI_SYSTEM. Unknown values give WSANO_RECOVERY (11003).
-int MapAddrInfoError(int eaiError, int sysErrno);
-
-// The transport under one socket. Every call returns >= 0 on success (Recv and Send: the
-// byte count) or minus a POSIX errno value; "would block" is -EWOULDBLOCK, a connection
-// still being made is -EINPROGRESS. Nothing here blocks.
-class ISocketIo {
-public:
-    virtual ~ISocketIo() = default;
-    // Makes the socket (non-blocking) and binds it to local.
-    virtual long Open(int type, const sockaddr_in& local) = 0;
-    // Starts connecting: 0 when connected at once, -EINPROGRESS when under way.
-    virtual long StartConnect(const sockaddr_in& remote) = 0;
-    // After a wait: 0 connected, -EINPROGRESS still under way, else why it failed.
-    virtual long FinishConnect() = 0;
-    virtual long Recv(void* buffer, std::size_t length, int flags) = 0;
-    virtual long Send(const void* buffer, std::size_t length, int flags) = 0;
-    virtual long Shutdown(int how) = 0;
-    virtual void Close() = 0;
-    // The descriptor a blocking call waits on, or -1 when there is none.
-    virtual int WaitFd() const = 0;
-    // For a transport without a descriptor: milliseconds until the pending operation may
-    // succeed (0 now), -1 when unknown. The blocking wait never sleeps past it.
-    virtual int MsUntilReady(bool forWrite)
-    {
-        (void)forWrite;
-        return -1;
-    }
-};
-
-using SocketIoFactory = std::function<std::unique_ptr<ISocketIo>()>;
-// Installs the transport used by every later Create; an empty factory restores POSIX.
+// Installs the transport used by every later Create; an empty factory restores the
+// system's.
 void SetSocketIoFactory(SocketIoFactory factory);
-std::unique_ptr<ISocketIo> MakePosixSocketIo();
 
 class CAsyncSocket {
 public:
@@ -143,7 +115,7 @@ public:
     CAsyncSocket(const CAsyncSocket&) = delete;
     CAsyncSocket& operator=(const CAsyncSocket&) = delete;
 
-    // The socket's handle: the descriptor, INVALID_SOCKET when not created.
+    // The socket's handle: the system's, INVALID_SOCKET when not created.
     SOCKET m_hSocket = INVALID_SOCKET;
 
     // Makes a socket of the type bound to port and to the local address text (null or
@@ -161,7 +133,7 @@ public:
     virtual void Close();
 
 protected:
-    virtual BOOL ConnectHelper(const sockaddr_in& remote);
+    virtual BOOL ConnectHelper(const SocketAddress& remote);
     // The transport, null while not created.
     std::unique_ptr<ISocketIo> m_pIo;
 };
@@ -184,7 +156,7 @@ public:
     virtual BOOL OnMessagePending();
 
 protected:
-    BOOL ConnectHelper(const sockaddr_in& remote) override;
+    BOOL ConnectHelper(const SocketAddress& remote) override;
     // Waits until the transport may be ready again, keeping the queue moving. FALSE with
     // WSAEINTR when the call was cancelled.
     BOOL PumpMessages(bool forWrite);

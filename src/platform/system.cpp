@@ -1,7 +1,6 @@
 #include "platform/system.h"
 
-#include <unistd.h>
-#include <sys/stat.h>
+#include "platform/system_calls.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -52,10 +51,8 @@ void SetTraceSink(std::function<void(const std::string&)> sink) { g_traceSink = 
 DWORD GetModuleFileName(char* buffer, DWORD size)
 {
     if (g_hasModuleOverride) return CopyOut(g_moduleOverride, buffer, size);
-    char path[4096];
-    ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return 0;
-    path[n] = '\0';
+    std::string path;
+    if (!SysExecutablePath(&path)) return 0;
     return CopyOut(path, buffer, size);
 }
 
@@ -65,62 +62,46 @@ void SetModuleFileNameOverride(const char* path)
     g_moduleOverride = path ? path : "";
 }
 
-DWORD GetTempPath(DWORD size, char* buffer)
-{
-    const char* t = std::getenv("TMPDIR");
-    std::string s = (t && *t) ? t : "/tmp";
-    if (s.back() != '/') s += '/';
-    return CopyOut(s, buffer, size);
-}
+DWORD GetTempPath(DWORD size, char* buffer) { return CopyOut(SysTempFolder(), buffer, size); }
 
-DWORD GetWindowsDirectory(char* buffer, DWORD size)
-{
-    const char* d = std::getenv("QUILLBOX_SYSTEM_DIR");
-    return CopyOut((d && *d) ? d : "/etc", buffer, size);
-}
+DWORD GetWindowsDirectory(char* buffer, DWORD size) { return CopyOut(SysSystemFolder(), buffer, size); }
 
-BOOL DeleteFile(const char* path) { return path && ::unlink(path) == 0; }
+BOOL DeleteFile(const char* path) { return path && SysDeleteFile(path); }
 
-BOOL FileExists(const char* path)
-{
-    struct stat st;
-    return path && ::stat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
+BOOL FileExists(const char* path) { return path && SysIsRegularFile(path); }
 
 DWORD GetFileAttributes(const char* path)
 {
-    struct stat st;
-    if (!path || ::lstat(path, &st) != 0) return INVALID_FILE_ATTRIBUTES;
-    if (S_ISLNK(st.st_mode)) return FILE_ATTRIBUTE_REPARSE_POINT;
-    if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+    switch (path ? SysLookAt(path) : SysEntry::None) {
+    case SysEntry::None: return INVALID_FILE_ATTRIBUTES;
+    case SysEntry::Directory: return FILE_ATTRIBUTE_DIRECTORY;
+    case SysEntry::Link: return FILE_ATTRIBUTE_REPARSE_POINT;
+    case SysEntry::Other: break;
+    }
     return FILE_ATTRIBUTE_NORMAL;
 }
 
 DWORD GetMaxComponentLength(const char* folder)
 {
-    const long n = folder ? ::pathconf(*folder ? folder : ".", _PC_NAME_MAX) : -1;
+    const unsigned n = folder ? SysMaxComponentLength(*folder ? folder : ".") : 0;
     return n > 0 ? static_cast<DWORD>(n) : 255u;
 }
 
-BOOL FolderWritable(const char* folder) { return folder && ::access(*folder ? folder : ".", W_OK) == 0; }
+BOOL FolderWritable(const char* folder) { return folder && SysFolderWritable(*folder ? folder : "."); }
 
-std::string GetUserConfigFolder(const char* app)
+BOOL FolderExists(const char* path)
 {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (xdg && *xdg) {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home && *home ? home : "/tmp") + "/.config";
-    }
-    return base + "/" + app + "/";
+    bool isFolder = false;
+    std::uint64_t size = 0;
+    return path && SysStat(path, &isFolder, &size) && isFolder;
 }
 
-void CreateUserFolder(const std::string& folder)
+BOOL GetPathSize(const char* path, std::uint64_t* size)
 {
-    std::string parent = folder.substr(0, folder.size() - 1);
-    parent = parent.substr(0, parent.find_last_of('/'));
-    ::mkdir(parent.c_str(), 0700);
-    ::mkdir(folder.c_str(), 0700);
+    bool isFolder = false;
+    return path && size && SysStat(path, &isFolder, size);
 }
+
+std::string GetUserConfigFolder(const char* app) { return SysUserConfigFolder(app); }
+
+void CreateUserFolder(const std::string& folder) { SysCreateUserFolder(folder); }

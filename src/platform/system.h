@@ -23,6 +23,7 @@
 
 #include "platform/wintypes.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -49,6 +50,10 @@ DWORD GetFileAttributes(const char* path);
 DWORD GetMaxComponentLength(const char* folder);
 // TRUE when a file can be created in the folder.
 BOOL FolderWritable(const char* folder);
+// TRUE when path leads to a folder (through links).
+BOOL FolderExists(const char* path);
+// The size in bytes of what path leads to (through links); FALSE when nothing is there.
+BOOL GetPathSize(const char* path, std::uint64_t* size);
 
 // The user's settings folder of the application app, with a trailing "/":
 // $XDG_CONFIG_HOME/app/, else $HOME/.config/app/, else /tmp/.config/app/.

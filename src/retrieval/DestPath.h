@@ -38,6 +38,9 @@ struct DestRequest {
 struct DestFile {
     std::string path;
     std::string name;
+    // Something was at path when the batch was checked, and the user agreed to
+    // overwrite it: only then may the copy replace what it finds there.
+    bool replaces = false;
 };
 
 // Works out the destinations of a whole batch, in batch order, so that no two files

@@ -13,7 +13,7 @@ BOOL CMainFrame::OpenOutFile()
 {
     m_pOutFile.reset();
     auto copy = std::make_unique<LocalCopy>();
-    if (!m_szDestPath[0] || !copy->Open(m_szDestPath)) {
+    if (!m_szDestPath[0] || !copy->Open(m_szDestPath, m_bMayReplace != FALSE)) {
         // The folder could take a file when it was chosen; something changed since.
         ReportLocalFile(IDS_OPEN_FAILED, m_szDestPath[0] ? copy->Error() : std::string("Cannot create the file"),
                         IDS_UNABLE_TO_OPEN);

@@ -44,11 +44,13 @@ void CMainFrame::BeginFileRetrieval()
     // record it did not see gets its name the plain way. A name that does not fit
     // leaves the destination empty, and opening it fails with its box.
     const std::size_t index = static_cast<std::size_t>(m_nCurrentFile);
+    m_bMayReplace = FALSE;
     if (e && m_nCurrentFile >= 0 && index < m_batchDest.size() && !m_batchDest[index].path.empty() &&
         m_batchDest[index].path.size() < sizeof m_szDestPath) {
         const DestFile& d = m_batchDest[index];
         std::memcpy(m_szDestPath, d.path.c_str(), d.path.size() + 1);
         std::snprintf(destName, sizeof destName, "%s", d.name.c_str());
+        m_bMayReplace = d.replaces ? TRUE : FALSE;
     } else if (!e || !BuildDestPath(m_szChosenPath, m_bSingleFile, FieldText(e->name).c_str(),
                                     FieldText(e->dupNumber).c_str(), m_szDestPath, destName)) {
         m_szDestPath[0] = '\0';

@@ -25,6 +25,9 @@
 
 namespace fs = std::filesystem;
 
+// The tool's tests also run against quillbox-cli.exe under Wine (QBX_CLI_UNDER_WINE):
+// there the system's reasons are Windows' (and Wine's) words, and a few things Wine does
+// differently are allowed for where they occur.
 struct CliRun {
     int status = -1;  // exit status, or 128 + signal when killed
     std::string out;  // stdout
@@ -100,6 +103,11 @@ protected:
         r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
         r.out = ReadWhole(so);
         r.err = ReadWhole(se);
+#ifdef QBX_CLI_UNDER_WINE
+        // A Windows program's text output ends its lines with CR LF.
+        for (std::string* t : {&r.out, &r.err})
+            for (std::size_t at; (at = t->find("\r\n")) != std::string::npos;) t->erase(at, 1);
+#endif
         return r;
     }
 

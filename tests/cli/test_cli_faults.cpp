@@ -53,36 +53,39 @@ TEST_F(CliFaults, PrinterThatRefusesOrStaysSilentEndsWithStatusThree)
     ExpectNothingLeftBehind(s, "did not answer before the time-out");
 }
 
-TEST_F(CliFaults, TransferThatGoesWrongLeavesNoFileAndDeletesNothing)
-{
-    struct Case {
-        const char* what;
-        std::function<void(qbxsim::Knobs&)> knob;
-        std::string says;
-    } cases[] = {
-        {"silent upload", [](qbxsim::Knobs& k) { k.silent = true; }, "did not answer before the time-out"},
-        {"cut mid-data", [](qbxsim::Knobs& k) { k.drop_after = 30000; }, "ended the connection after"},
-        {"reset mid-data",
-         [](qbxsim::Knobs& k) {
-             k.drop_after = 30000;
-             k.reset_on_drop = true;
-         },
-         "reset by the remote side"},
-        {"cut in the header", [](qbxsim::Knobs& k) { k.drop_after = 20; }, "before the file's first byte"},
-        {"garbage header", [](qbxsim::Knobs& k) { k.extra_before = std::string(200, 'x'); }, "not the file"},
-    };
-    StartPrinter();
-    for (auto& c : cases) {
-        qbxsim::Knobs k;
-        k.apply_to = qbxsim::ApplyTo::UploadAnswers;
-        c.knob(k);
-        sim->SetKnobs(k);
-        sim->ClearJobs();
-        CliRun r = GetDelete({"--timeout", "4"});
-        EXPECT_EQ(r.status, 1) << c.what << r.err;
-        ExpectNothingLeftBehind(r, c.says);
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.what << r.err;
-    }
+TEST_F(CliFaults, TransferThatGoesWrongLeavesNoFileAndDeletesNothing){struct Case{const char * what;
+std::function<void(qbxsim::Knobs&)> knob;
+std::string says;
+}
+cases[] = {
+    {"silent upload", [](qbxsim::Knobs& k) { k.silent = true; }, "did not answer before the time-out"},
+    {"cut mid-data", [](qbxsim::Knobs& k) { k.drop_after = 30000; }, "ended the connection after"},
+    {"reset mid-data",
+     [](qbxsim::Knobs& k) {
+         k.drop_after = 30000;
+         k.reset_on_drop = true;
+     },
+#ifdef QBX_CLI_UNDER_WINE
+     // Wine's recv sees a reset as the end of the connection.
+     "the printer ended the connection after"},
+#else
+     "reset by the remote side"},
+#endif
+    {"cut in the header", [](qbxsim::Knobs& k) { k.drop_after = 20; }, "before the file's first byte"},
+    {"garbage header", [](qbxsim::Knobs& k) { k.extra_before = std::string(200, 'x'); }, "not the file"},
+};
+StartPrinter();
+for (auto& c : cases) {
+    qbxsim::Knobs k;
+    k.apply_to = qbxsim::ApplyTo::UploadAnswers;
+    c.knob(k);
+    sim->SetKnobs(k);
+    sim->ClearJobs();
+    CliRun r = GetDelete({"--timeout", "4"});
+    EXPECT_EQ(r.status, 1) << c.what << r.err;
+    ExpectNothingLeftBehind(r, c.says);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.what << r.err;
+}
 }
 
 // The file changes on the printer between the listing and the transfer: the listing
@@ -128,12 +131,22 @@ TEST_F(CliFaults, FullDiskLeavesNoFileAndDeletesNothing)
         ::setrlimit(RLIMIT_FSIZE, &lim);
     });
     EXPECT_EQ(r.status, 1) << r.err;
+#ifdef QBX_CLI_UNDER_WINE
+    ExpectNothingLeftBehind(r, "Cannot write");  // Wine words the reason its own way
+#else
     ExpectNothingLeftBehind(r, "File too large");
+#endif
     EXPECT_NE(r.err.find((out / "007.TIF").string()), std::string::npos) << r.err;
 }
 
 TEST_F(CliFaults, StopSignalDuringATransferRemovesTheTemporaryFile)
 {
+#ifdef QBX_CLI_UNDER_WINE
+    // Wine hands SIGINT to the program as Ctrl+C; SIGTERM ends it outright.
+    const int kStop = SIGINT;
+#else
+    const int kStop = SIGTERM;
+#endif
     qbxsim::Knobs k;
     k.apply_to = qbxsim::ApplyTo::UploadAnswers;
     k.trickle_bytes = 1024;
@@ -145,9 +158,9 @@ TEST_F(CliFaults, StopSignalDuringATransferRemovesTheTemporaryFile)
             for (int i = 0; i < 200 && OutFiles().empty(); ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(25));
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            ::kill(pid, SIGTERM);
+            ::kill(pid, kStop);
         });
-    EXPECT_EQ(r.status, 128 + SIGTERM) << r.err;
+    EXPECT_EQ(r.status, 128 + kStop) << r.err;
     EXPECT_TRUE(OutFiles().empty());
     EXPECT_TRUE(DeletionJobs().empty());
     EXPECT_TRUE(fs::exists(store / path));
@@ -156,7 +169,7 @@ TEST_F(CliFaults, StopSignalDuringATransferRemovesTheTemporaryFile)
 TEST_F(CliFaults, LeftoverOfAKilledRunIsRemovedAndTheCopyMadeAgain)
 {
     StartPrinter();
-    std::ofstream(out / ".2026-12-07_093005_007.TIF.0badf00d.part") << "half";
+    std::ofstream(out / ".2026-12-07_093005_007.TIF.quillbox-0badf00d.part") << "half";
     CliRun r = Run({"sync", "--printer", Printer(), "--user", "1234", "--to", out.string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(OutFiles(), (std::set<std::string>{"2026-12-07_093005_007.TIF"}));

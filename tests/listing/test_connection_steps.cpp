@@ -96,7 +96,7 @@ TEST_F(ScriptedNetworkTest, AlreadyConnectedCountsAsConnected)
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n");
     ASSERT_TRUE(h.Start());
     AppHarness::TypeInto(h.MainDlg(), 1001, "5");
-    script.QueueConnect(-EISCONN);
+    script.QueueConnect(-WSAEISCONN);
     script.QueueReceive("***");
     AppHarness::Click(h.MainDlg(), IDOK);
     h.PumpFor(3000);

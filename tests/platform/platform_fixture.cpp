@@ -1,12 +1,8 @@
 #include "platform_fixture.h"
 
-#include <QBuffer>
-#include <QCoreApplication>
-#include <QImage>
-#include <QPainter>
-
 #include <algorithm>
 #include <ostream>
+#include <vector>
 
 namespace {
 
@@ -36,21 +32,37 @@ const DlgTemplate kSample = {
     static_cast<int>(sizeof kSampleItems / sizeof kSampleItems[0]),
 };
 
-// A 32x32 icon made at run time, kept for the whole process as resources are.
-const QByteArray& SampleIconBytes()
+// A 32x32 icon made at run time, kept for the whole process as resources are: a blue
+// disc with a dark rim on a transparent ground, as a 32-bit image in an .ico file.
+const std::vector<unsigned char>& SampleIconBytes()
 {
-    static const QByteArray bytes = [] {
-        QImage img(32, 32, QImage::Format_ARGB32);
-        img.fill(Qt::transparent);
-        QPainter p(&img);
-        p.setBrush(QColor(30, 90, 200));
-        p.setPen(Qt::black);
-        p.drawEllipse(2, 2, 27, 27);
-        p.end();
-        QByteArray out;
-        QBuffer buf(&out);
-        buf.open(QIODevice::WriteOnly);
-        img.save(&buf, "ICO");
+    static const std::vector<unsigned char> bytes = [] {
+        constexpr int kSize = 32;
+        std::vector<unsigned char> out;
+        auto put16 = [&out](unsigned v) {
+            out.push_back(static_cast<unsigned char>(v & 0xFF));
+            out.push_back(static_cast<unsigned char>((v >> 8) & 0xFF));
+        };
+        auto put32 = [&](unsigned v) {
+            put16(v & 0xFFFF);
+            put16(v >> 16);
+        };
+        const unsigned pixelBytes = kSize * kSize * 4, maskBytes = kSize * 4;
+        const unsigned imageBytes = 40 + pixelBytes + maskBytes;
+        put16(0), put16(1), put16(1);                          // icon directory, one image
+        out.push_back(kSize), out.push_back(kSize), put16(0);  // width, height, colours
+        put16(1), put16(32), put32(imageBytes), put32(6 + 16);
+        put32(40), put32(kSize), put32(kSize * 2), put16(1), put16(32);  // bitmap header, image and mask
+        for (int i = 0; i < 6; ++i) put32(0);
+        for (int y = kSize - 1; y >= 0; --y) {  // bottom row first
+            for (int x = 0; x < kSize; ++x) {
+                const double dx = x - 15.5, dy = y - 15.5, r = dx * dx + dy * dy;
+                const bool inside = r <= 13.5 * 13.5, rim = inside && r >= 12.5 * 12.5;
+                const unsigned char b = rim ? 0 : 200, g = rim ? 0 : 90, red = rim ? 0 : 30;
+                out.insert(out.end(), {b, g, red, static_cast<unsigned char>(inside ? 255 : 0)});
+            }
+        }
+        out.insert(out.end(), maskBytes, 0);
         return out;
     }();
     return bytes;
@@ -64,7 +76,7 @@ SampleResources::SampleResources() : m_previous(GetResourceModule())
 {
     static IconRes icon;
     icon.id = IDI_SAMPLE;
-    icon.data = reinterpret_cast<const unsigned char*>(SampleIconBytes().constData());
+    icon.data = SampleIconBytes().data();
     icon.size = static_cast<std::size_t>(SampleIconBytes().size());
     static ResourceModule module{};
     module.dialogs = &kSample;
@@ -114,17 +126,6 @@ void PumpFor(int ms)
         int wait = static_cast<int>(next < 0 ? left : std::min<std::int64_t>(next, left));
         GetEventBackend()->WaitForEvents(wait);
     }
-}
-
-QWidget* ControlWidget(CWnd* dlg, int id)
-{
-    if (!dlg || !dlg->m_hWnd) return nullptr;
-    QWidget* top = QtWidgetOfHandle(dlg->m_hWnd);
-    CWnd* item = dlg->GetDlgItem(id);
-    if (!top || !item) return nullptr;
-    for (QWidget* w : top->findChildren<QWidget*>())
-        if (w->property("qbxHwnd").toULongLong() == item->m_hWnd) return w;
-    return nullptr;
 }
 
 BEGIN_MESSAGE_MAP(SampleDlg, CDialog)

@@ -11,15 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QPointer>
-#include <QWidget>
-
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
-
-QWidget* QtWidgetOfHandle(HWND hwnd);
 
 // Ids of the sample dialog (template 900).
 constexpr UINT IDD_SAMPLE = 900;
@@ -68,9 +63,6 @@ int PumpPending();
 // Pumps until the installed clock has moved ms forward (a manual clock is moved by the
 // waits; a real one is slept on).
 void PumpFor(int ms);
-
-// The QWidget of a dialog's control, found by its handle.
-QWidget* ControlWidget(CWnd* dlg, int id);
 
 // One message as a window received it.
 struct Seen {

@@ -2,16 +2,7 @@
 // (item data, selection, notifications, tab stops), the drop-down list and the
 // progress bar.
 #include "platform_fixture.h"
-
-#include "platform/qt/qt_platform.h"
-
-#include <QComboBox>
-#include <QImage>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QTest>
-
-#include <cmath>
+#include "user_input.h"
 
 namespace {
 
@@ -52,13 +43,6 @@ using ListBoxControl = Controls;
 using ComboBoxControl = Controls;
 using ProgressControl = Controls;
 
-void ClickLine(CWnd* dlg, int id, int row)
-{
-    auto* lb = qobject_cast<QListWidget*>(ControlWidget(dlg, id));
-    ASSERT_NE(lb, nullptr);
-    QTest::mouseClick(lb->viewport(), Qt::LeftButton, Qt::NoModifier, lb->visualItemRect(lb->item(row)).center());
-}
-
 // ---------------------------------------------------------------------------
 // Edit
 
@@ -80,11 +64,9 @@ TEST_F(EditControl, ProgramSetTextNotifiesOnceBeforeTheCallReturns)
 TEST_F(EditControl, TypedTextNotifiesOncePerChange)
 {
     dlg.m_name.SetWindowText("ab");
-    QWidget* edit = ControlWidget(&dlg, IDC_NAME);
-    edit->setFocus();
-    QTest::keyClick(edit, Qt::Key_End);
-    QTest::keyClicks(edit, "cd");
-    QTest::keyClick(edit, Qt::Key_Backspace);
+    PressKey(&dlg, IDC_NAME, UserKey::End);
+    TypeText(&dlg, IDC_NAME, "cd");
+    PressKey(&dlg, IDC_NAME, UserKey::Backspace);
     EXPECT_EQ(dlg.namesSeen, (std::vector<std::string>{"ab", "abc", "abcd", "abc"}));
     char buf[8];
     EXPECT_EQ(dlg.m_name.GetWindowText(buf, sizeof buf), 3);
@@ -188,51 +170,6 @@ TEST_F(ListBoxFilled, TextsDataAndBadIndexes)
     EXPECT_EQ(dlg.fileSelChanges, 0);
 }
 
-// Where the text of a list line has ink: the left edge of the last glyph run, in
-// viewport pixels (the last column's text starts there).
-int LastRunStart(const QImage& img, const QRect& row)
-{
-    int start = -1;
-    bool inRun = false;
-    for (int x = row.left() + 1; x < row.right(); ++x) {
-        bool ink = false;
-        for (int y = row.top() + 1; y < row.bottom() && !ink; ++y) ink = qGray(img.pixel(x, y)) < 110;
-        if (ink && !inRun) start = x;
-        inRun = ink;
-    }
-    return start;
-}
-
-TEST_F(ListBoxControl, TabsExpandToTheTabStops)
-{
-    auto* lb = qobject_cast<QListWidget*>(ControlWidget(&dlg, IDC_FILES));
-    ASSERT_NE(lb, nullptr);
-    dlg.m_files.AddString("A\tB");
-    dlg.m_files.AddString("AAAAAAA\tB");
-    dlg.m_files.AddString("AAAAAAAAAAAAA\tB");  // wider than one stop: the next one
-    dlg.m_name.SetFocus();                      // no focus frame in the list
-
-    auto columnOfB = [&](int stopDu) {
-        dlg.m_files.SetTabStops(stopDu);
-        QImage img = lb->viewport()->grab().toImage();
-        std::vector<int> r;
-        for (int i = 0; i < 3; ++i) r.push_back(LastRunStart(img, lb->visualItemRect(lb->item(i))));
-        return r;
-    };
-    const int textLeft = lb->visualItemRect(lb->item(0)).left();
-    for (int du : {40, 48}) {
-        const int stopPx = static_cast<int>(std::lround(du * QtPlatform::BaseUnitX() / 4.0));
-        std::vector<int> b = columnOfB(du);
-        ASSERT_GT(b[0], 0);
-        EXPECT_EQ(b[0], b[1]) << "B must start at the same x after a short and a longer first column (stop " << du
-                              << " du)";
-        // Text starts a couple of pixels into the line; B's own side bearing is 0 to 2 px.
-        EXPECT_GE(b[0] - textLeft, stopPx) << du;
-        EXPECT_LE(b[0] - textLeft, stopPx + 5) << du;
-        EXPECT_EQ(b[2] - b[0], stopPx) << "a first column wider than a stop goes to the next one";
-    }
-}
-
 // ---------------------------------------------------------------------------
 // Drop-down list
 
@@ -272,15 +209,13 @@ TEST_F(ComboFilled, ProgramChangesSelectAndKeepDataWithoutNotifying)
 TEST_F(ComboFilled, UserChoicesNotifyOnceEachAndKeepData)
 {
     dlg.m_sort.SetCurSel(0);
-    QWidget* cb = ControlWidget(&dlg, IDC_SORT);
-    cb->setFocus();
-    QTest::keyClick(cb, Qt::Key_Down);
+    PressKey(&dlg, IDC_SORT, UserKey::Down);
     EXPECT_EQ(dlg.sortSelChanges, 1);
     EXPECT_EQ(dlg.m_sort.GetCurSel(), 1);
-    QTest::keyClick(cb, Qt::Key_Down);
+    PressKey(&dlg, IDC_SORT, UserKey::Down);
     EXPECT_EQ(dlg.sortSelChanges, 2);
     EXPECT_EQ(dlg.m_sort.GetCurSel(), 2);
-    QTest::keyClick(cb, Qt::Key_Down);  // already the last: no change, no notification
+    PressKey(&dlg, IDC_SORT, UserKey::Down);  // already the last: no change, no notification
     EXPECT_EQ(dlg.sortSelChanges, 2);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(dlg.m_sort.GetItemData(i), 500 + i);
     ASSERT_EQ(dlg.commands.size(), 2u);

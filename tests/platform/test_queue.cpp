@@ -1,8 +1,7 @@
 // The thread's message queue: order, peeking with and without removal, filters, the
 // quit message, posts from other threads, windows that are gone, and nested pumps.
 #include "platform_fixture.h"
-
-#include <QCoreApplication>
+#include "user_input.h"
 
 #include <atomic>
 #include <chrono>
@@ -327,8 +326,8 @@ TEST_F(QueueNested, WindowDestroyedInsideANestedPumpIsFreedOnlyByTheOuterLoop)
     SampleResources res;
     CDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_SAMPLE));
-    QPointer<QWidget> widget = QtWidgetOfHandle(dlg.m_hWnd);
-    ASSERT_TRUE(widget);
+    WindowWatch window(&dlg);
+    ASSERT_TRUE(window.Found());
 
     std::vector<Seen> log;
     RecorderWnd w(&log);
@@ -338,7 +337,7 @@ TEST_F(QueueNested, WindowDestroyedInsideANestedPumpIsFreedOnlyByTheOuterLoop)
             w.PostMessage(WM_B);
             MSG msg;
             while (PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
-            aliveAfterNested = !widget.isNull();
+            aliveAfterNested = !window.Freed();
         } else if (m == WM_B) {
             dlg.DestroyWindow();
         }
@@ -348,7 +347,7 @@ TEST_F(QueueNested, WindowDestroyedInsideANestedPumpIsFreedOnlyByTheOuterLoop)
     PumpPending();
     EXPECT_EQ(dlg.m_hWnd, 0u);
     EXPECT_TRUE(aliveAfterNested) << "freed while a handler was still on the stack";
-    EXPECT_TRUE(widget.isNull()) << "the outermost loop must free it";
+    EXPECT_TRUE(window.Freed()) << "the outermost loop must free it";
 }
 
 }  // namespace

@@ -2,12 +2,9 @@
 // messages by number, the most derived map first; commands a dialog leaves go to its
 // owner, then to the application, whose exit command closes the main window.
 #include "platform_fixture.h"
+#include "user_input.h"
 
 #include "platform/app.h"
-
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 
 namespace {
 
@@ -108,10 +105,10 @@ TEST_F(Routing, CommandsByIdNotificationsByCodeAndIdMessagesByNumber)
     EXPECT_EQ(dlg.SendMessage(WM_PRIVATE + 1, 1, 1), 0);
 
     // The most derived map wins for the same button; base entries still work.
-    QTest::mouseClick(qobject_cast<QPushButton*>(ControlWidget(&dlg, IDC_APPLY)), Qt::LeftButton);
+    ClickButton(&dlg, IDC_APPLY);
     EXPECT_EQ(dlg.derivedApplies, 1);
     EXPECT_EQ(dlg.applies, 0);
-    QTest::keyClicks(ControlWidget(&dlg, IDC_NAME), "q");
+    TypeText(&dlg, IDC_NAME, "q");
     EXPECT_EQ(dlg.nameChanges, 1);
 }
 

@@ -4,8 +4,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
+#include <random>
 #include <string>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -13,15 +18,17 @@ class Profile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/qbx_profile_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
+        namespace fs = std::filesystem;
+        std::random_device random;
+        m_dir = (fs::temp_directory_path() / ("qbx_profile_" + std::to_string(random()))).generic_string();
+        ASSERT_TRUE(fs::create_directory(m_dir));
         m_file = m_dir + "/Quillbox.ini";
     }
     void TearDown() override
     {
         SetProfileSystemFolder(nullptr);
-        std::system(("rm -rf '" + m_dir + "'").c_str());
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
     }
     void Put(const std::string& content, const std::string& path = "")
     {
@@ -92,22 +99,27 @@ TEST_F(Profile, WritingCreatesFileAndSections)
     EXPECT_TRUE(Write("NetInfo", "RemotePort", "3102"));
     EXPECT_TRUE(Write("MiscData", "SaveDir", "/tmp/"));
     EXPECT_EQ(Contents(), "[NetInfo]\nRemoteIP=10.1.1.1\nRemotePort=3102\n[MiscData]\nSaveDir=/tmp/\n");
-    EXPECT_EQ(std::system(("test $(ls -A '" + m_dir + "' | wc -l) -eq 1").c_str()), 0) << "temporary file left";
+    const auto entries = std::distance(std::filesystem::directory_iterator(m_dir), {});
+    EXPECT_EQ(entries, 1) << "temporary file left";
 }
 
 TEST_F(Profile, WritingUpdatesInPlaceAndKeepsEverythingElse)
 {
     Put("; settings\n[netinfo]\n  remoteIP = "
         "old\nRemotePort=3102\n\n[QBXConfig]\nAutoDelete=no\n\n[MiscData]\nSortBy=106");
+#ifndef _WIN32
     ASSERT_EQ(chmod(m_file.c_str(), 0640), 0);
+#endif
     EXPECT_TRUE(Write("NetInfo", "RemoteIP", "new.host"));
     EXPECT_TRUE(Write("QBXConfig", "Extra", "1"));
     EXPECT_TRUE(Write("MiscData", "SaveDir", "/home/u"));
     EXPECT_EQ(Contents(), "; settings\n[netinfo]\n  remoteIP=new.host\nRemotePort=3102\n\n[QBXConfig]\nAutoDelete=no\n"
                           "Extra=1\n\n[MiscData]\nSortBy=106\nSaveDir=/home/u\n");
+#ifndef _WIN32  // Windows files have no mode bits
     struct stat st {};
     ASSERT_EQ(stat(m_file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+#endif
 
     Put("[NetInfo]\r\nRemoteIP=a\r\n");  // CR LF files stay CR LF
     EXPECT_TRUE(Write("NetInfo", "remoteip", "b"));

@@ -1,5 +1,6 @@
 #include "res/strings.h"
 
+#include "platform/posix/socket_errno.h"
 #include "platform/socket.h"
 
 #include <netdb.h>

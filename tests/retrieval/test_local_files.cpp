@@ -290,7 +290,7 @@ std::vector<LocalFileCase> Cases()
         r.scans = {{"007", "20000101000000", 2000, 9}};
         r.chosen = "scan.TIF";
         r.prepare = [](Ctx& c) {
-            WriteText(c.out + "/.scan.TIF.0badf00d.part", "half a scan");
+            WriteText(c.out + "/.scan.TIF.quillbox-0badf00d.part", "half a scan");
             WriteText(c.out + "/.notes.part", "someone else's");
         };
         v.push_back(std::move(r));

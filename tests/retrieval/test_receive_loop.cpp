@@ -176,7 +176,7 @@ TEST_F(ReceiveLoopTest, ResetBeforeTheEndStopsAtOnceAndKeepsNothing)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=yes\n");
     const std::string data = Bytes(3000, 5);
-    EXPECT_EQ(Retrieve(h, 3000, {Head(90, 3000) + data.substr(0, 1000), data.substr(1000, 500)}, ECONNRESET), "");
+    EXPECT_EQ(Retrieve(h, 3000, {Head(90, 3000) + data.substr(0, 1000), data.substr(1000, 500)}, WSAECONNRESET), "");
     ExpectEndedEarly(h);
 }
 

@@ -6,6 +6,7 @@
 #include "link/PrinterSocket.h"
 #include "platform/clock.h"
 #include "platform/msgqueue.h"
+#include "platform/posix/socket_errno.h"
 #include "platform/scripted_socket.h"
 
 #include <gtest/gtest.h>
@@ -90,23 +91,23 @@ TEST_F(ScriptedSocketTest, ConnectTimesOutAndTheNextAttemptFindsItDone)
     EXPECT_EQ(WSAGetLastError(), QBX_WSAEISCONN);
 }
 
-TEST_F(ScriptedSocketTest, TransportErrorsReachTheCallerMapped)
+TEST_F(ScriptedSocketTest, TransportErrorsReachTheCaller)
 {
-    m_script.QueueConnect(-ECONNREFUSED);
+    m_script.QueueConnect(-WSAECONNREFUSED);
     ASSERT_TRUE(m_socket.Create(0, SOCK_STREAM, ""));
     EXPECT_FALSE(m_socket.ConnectWithTimeout("10.1.2.3", 9100, 2000));
     EXPECT_EQ(WSAGetLastError(), 10061);
     m_socket.Close();
 
-    m_script.QueueOpen(-EMFILE);
+    m_script.QueueOpen(-WSAEMFILE);
     EXPECT_FALSE(m_socket.Create(0, SOCK_STREAM, ""));
     EXPECT_EQ(WSAGetLastError(), 10024);
 
     Connect();
-    m_script.QueueReceiveError(ECONNRESET);
+    m_script.QueueReceiveError(WSAECONNRESET);
     EXPECT_EQ(m_socket.ReceiveWithTimeout(m_buf, sizeof m_buf, 1000, 0), -1);
     EXPECT_EQ(WSAGetLastError(), 10054);
-    m_script.QueueSend(-EPIPE);
+    m_script.QueueSend(-WSAESHUTDOWN);
     EXPECT_EQ(m_socket.SendWithTimeout("x", 1000, 0), -1);
     EXPECT_EQ(WSAGetLastError(), 10058);
 }

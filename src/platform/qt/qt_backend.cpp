@@ -69,8 +69,10 @@ void QtEventBackend::Wake()
     if (m_dispatcher) m_dispatcher->wakeUp();
 }
 
-int QtEventBackend::WaitForSocket(int fd, bool forWrite, int timeoutMs)
+int QtEventBackend::WaitForSocket(SocketHandle socket, bool forWrite, int timeoutMs)
 {
+    // On Linux the socket is a descriptor.
+    const int fd = socket == kNoSocketHandle ? -1 : static_cast<int>(socket);
     pollfd p{fd, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
     if (fd >= 0 && ::poll(&p, 1, 0) > 0) return 1;
     IClock* clock = GetClock();

@@ -22,7 +22,7 @@ public:
     void ProcessEvents(bool deferredDeletes) override;
     void WaitForEvents(int timeoutMs) override;
     void Wake() override;
-    int WaitForSocket(int fd, bool forWrite, int timeoutMs) override;
+    int WaitForSocket(SocketHandle socket, bool forWrite, int timeoutMs) override;
     void BeginBlockingCall() override;
     void EndBlockingCall() override;
 

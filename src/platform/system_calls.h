@@ -1,0 +1,34 @@
+// What the system services (platform/system.h) ask of the system, with standard types
+// only: twins platform/posix/system.cpp and platform/win32/system.cpp. Paths are UTF-8
+// (the Windows twin converts to and from UTF-16); folders come back with a trailing
+// separator where the contract says so.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The running executable's path; false when the system cannot tell.
+bool SysExecutablePath(std::string* out);
+// The temporary folder, with a trailing separator.
+std::string SysTempFolder();
+// The system folder where INI files named without a folder are looked up (no trailing
+// separator): $QUILLBOX_SYSTEM_DIR when set, else /etc on POSIX and the Windows folder
+// on Windows.
+std::string SysSystemFolder();
+bool SysDeleteFile(const char* path);
+// A regular file, reached through links.
+bool SysIsRegularFile(const char* path);
+enum class SysEntry { None, Directory, Link, Other };
+// What is at the path itself, never looking through a link.
+SysEntry SysLookAt(const char* path);
+// The longest file name the folder's file system takes; 0 when it cannot tell.
+unsigned SysMaxComponentLength(const char* folder);
+bool SysFolderWritable(const char* folder);
+// What path leads to (through links): false when nothing; else whether it is a folder
+// and its size in bytes.
+bool SysStat(const char* path, bool* isFolder, std::uint64_t* size);
+// The user's settings folder of the application app, with a trailing separator.
+std::string SysUserConfigFolder(const char* app);
+// Creates folder (ending in a separator) and its parent where missing, for the user
+// alone. Best effort.
+void SysCreateUserFolder(const std::string& folder);

@@ -1,0 +1,58 @@
+// The Windows twin of the console: console handles, and SetConsoleCtrlHandler for the
+// stop request.
+#include "platform/console.h"
+
+#include <io.h>
+#include <windows.h>
+
+namespace {
+
+void (*g_onStop)(int) = nullptr;
+
+HANDLE ConsoleOf(std::FILE* stream)
+{
+    if (!stream) return INVALID_HANDLE_VALUE;
+    int fd = ::_fileno(stream);
+    if (fd < 0) return INVALID_HANDLE_VALUE;
+    return reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+}
+
+BOOL WINAPI OnCtrl(DWORD type)
+{
+    if (!g_onStop) return FALSE;
+    switch (type) {
+    case CTRL_C_EVENT: g_onStop(2); return TRUE;
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT: g_onStop(15); return TRUE;
+    default: return FALSE;
+    }
+}
+
+}  // namespace
+
+bool IsTerminal(std::FILE* stream)
+{
+    HANDLE h = ConsoleOf(stream);
+    DWORD mode = 0;
+    if (h == INVALID_HANDLE_VALUE || !::GetConsoleMode(h, &mode)) return false;
+    if (stream != stdin) {
+        ::SetConsoleOutputCP(CP_UTF8);
+        ::SetConsoleMode(h, mode | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    }
+    return true;
+}
+
+int TerminalColumns(std::FILE* stream)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    HANDLE h = ConsoleOf(stream);
+    if (h == INVALID_HANDLE_VALUE || !::GetConsoleScreenBufferInfo(h, &info)) return 80;
+    int cols = info.srWindow.Right - info.srWindow.Left + 1;
+    return cols > 0 ? cols : 80;
+}
+
+void InstallStopHandler(void (*onStop)(int))
+{
+    g_onStop = onStop;
+    ::SetConsoleCtrlHandler(OnCtrl, TRUE);
+}

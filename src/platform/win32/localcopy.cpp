@@ -1,0 +1,310 @@
+// The local copy on Windows: a temporary file beside the destination, created with
+// CREATE_NEW and held open without sharing its deletion (so another instance's clean-up
+// of leftovers cannot remove it), written through a buffer, flushed with
+// FlushFileBuffers and renamed into place through its own handle while still open.
+//
+// Why the rename goes through the handle (SetFileInformationByHandle, FileRenameInfo)
+// rather than MoveFileExW: MoveFileExW opens the file anew by name, which only works
+// when every handle on it shares deletion; ours must not, or any other program could
+// delete or rename the copy under us. Renaming by handle keeps the lock to the end,
+// and ReplaceIfExists FALSE makes "never replace what the user did not agree to" one
+// atomic step of the file system (ERROR_ALREADY_EXISTS when the name is taken). Wine
+// implements it on rename(2) with the same answers.
+#include "platform/localcopy.h"
+
+#include "platform/win32/utf16.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr std::size_t kMaxNameInTemp = 200;
+constexpr char kPartEnding[] = ".part";
+constexpr char kProgramMark[] = ".quillbox-";
+
+HANDLE H(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+std::size_t LastSeparator(const std::string& path) { return path.find_last_of("/\\"); }
+
+// The folder part of a path ("." when it has none), without its trailing separator.
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t sep = LastSeparator(path);
+    if (sep == std::string::npos) return ".";
+    if (sep == 0 || (sep == 2 && path[1] == ':')) return path.substr(0, sep + 1);
+    return path.substr(0, sep);
+}
+
+std::string NameOf(const std::string& path)
+{
+    const std::size_t sep = LastSeparator(path);
+    return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+std::string RandomDigits()
+{
+    static std::random_device device;
+    static std::mt19937 mix(device());
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(mix()));
+    return text;
+}
+
+// The system's reason, in English as the program's own messages are.
+std::string ReasonOf(DWORD err)
+{
+    wchar_t* text = nullptr;
+    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    DWORD n = ::FormatMessageW(flags, nullptr, err, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                               reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (n == 0) n = ::FormatMessageW(flags, nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string reason = n ? Narrow(std::wstring(text, n)) : "Windows error " + std::to_string(err);
+    if (text) ::LocalFree(text);
+    while (!reason.empty() &&
+           (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' || reason.back() == '.'))
+        reason.pop_back();
+    return reason;
+}
+
+bool WriteAll(HANDLE h, const char* data, std::size_t len, DWORD& err)
+{
+    while (len > 0) {
+        DWORD chunk = static_cast<DWORD>(len > (1u << 30) ? (1u << 30) : len);
+        DWORD written = 0;
+        if (!::WriteFile(h, data, chunk, &written, nullptr)) {
+            err = ::GetLastError();
+            return false;
+        }
+        if (written == 0) {
+            err = ERROR_WRITE_FAULT;
+            return false;
+        }
+        data += written;
+        len -= written;
+    }
+    return true;
+}
+
+// Marks the open file for deletion when its last handle closes.
+bool DeleteByHandle(HANDLE h)
+{
+    FILE_DISPOSITION_INFO info{};
+    info.DeleteFile = TRUE;
+    return ::SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info) != FALSE;
+}
+
+bool RenameByHandle(HANDLE h, const std::wstring& dest, bool replace)
+{
+    // FILE_RENAME_INFO ends in the name's first character; the rest follows it.
+    std::vector<unsigned char> buf(sizeof(FILE_RENAME_INFO) + dest.size() * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buf.data());
+    info->ReplaceIfExists = replace ? TRUE : FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(dest.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, dest.data(), dest.size() * sizeof(wchar_t));
+    return ::SetFileInformationByHandle(h, FileRenameInfo, info, static_cast<DWORD>(buf.size())) != FALSE;
+}
+
+// A full path for the rename (the renaming call wants one).
+std::wstring FullPath(const std::string& path)
+{
+    std::wstring w = Widen(path);
+    DWORD n = ::GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return w;
+    std::wstring full(n, L'\0');
+    n = ::GetFullPathNameW(w.c_str(), n, full.data(), nullptr);
+    full.resize(n);
+    return full;
+}
+
+}  // namespace
+
+LocalCopy::~LocalCopy() { CloseAndRemoveTemp(); }
+
+bool LocalCopy::Fail(const char* what, const std::string& path, int err)
+{
+    m_failed = true;
+    m_error = std::string(what) + " " + path + ": " + ReasonOf(static_cast<DWORD>(err));
+    return false;
+}
+
+void LocalCopy::CloseAndRemoveTemp()
+{
+    if (m_fd != -1) {
+        DeleteByHandle(H(m_fd));
+        ::CloseHandle(H(m_fd));
+        m_fd = -1;
+    }
+    if (!m_tempPath.empty()) {
+        ::DeleteFileW(Widen(m_tempPath).c_str());
+        m_tempPath.clear();
+    }
+    m_buffered = 0;
+}
+
+bool LocalCopy::Open(const char* destPath, bool mayReplace)
+{
+    CloseAndRemoveTemp();
+    m_failed = false;
+    m_mayReplace = mayReplace;
+    m_destTaken = false;
+    m_error.clear();
+    m_destPath = destPath ? destPath : "";
+    const std::string name = NameOf(m_destPath);
+    if (name.empty()) return Fail("Cannot create a file named", "\"" + m_destPath + "\"", ERROR_INVALID_NAME);
+
+    const std::string folder = FolderOf(m_destPath);
+    const char last = folder.back();
+    const std::string prefix =
+        folder + (last == '/' || last == '\\' ? "" : "/") + "." + name.substr(0, kMaxNameInTemp) + kProgramMark;
+    if (!m_buffer) m_buffer = std::make_unique<char[]>(kBufferSize);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temp = prefix + RandomDigits() + kPartEnding;
+        // Readers may look; nobody else may write, delete or rename it while it is open.
+        HANDLE h = ::CreateFileW(Widen(temp).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            DWORD err = ::GetLastError();
+            if (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS) continue;
+            return Fail("Cannot create a file in", folder, static_cast<int>(err));
+        }
+        m_fd = reinterpret_cast<std::intptr_t>(h);
+        m_tempPath = std::move(temp);
+        m_buffered = 0;
+        return true;
+    }
+    return Fail("Cannot create a file in", folder, ERROR_FILE_EXISTS);
+}
+
+bool LocalCopy::Flush()
+{
+    if (m_buffered == 0) return true;
+    DWORD err = 0;
+    const bool ok = WriteAll(H(m_fd), m_buffer.get(), m_buffered, err);
+    m_buffered = 0;
+    return ok ? true : Fail("Cannot write", m_destPath, static_cast<int>(err));
+}
+
+bool LocalCopy::Write(const char* data, std::size_t len)
+{
+    if (m_fd == -1)
+        return Fail("Cannot write", m_destPath.empty() ? std::string("the copy") : m_destPath, ERROR_INVALID_HANDLE);
+    if (m_failed) return false;
+    if (len == 0) return true;
+    if (data == nullptr) return Fail("Cannot write", m_destPath, ERROR_INVALID_PARAMETER);
+    if (m_buffered + len <= kBufferSize) {
+        std::memcpy(m_buffer.get() + m_buffered, data, len);
+        m_buffered += len;
+        return true;
+    }
+    if (!Flush()) return false;
+    if (len < kBufferSize) {
+        std::memcpy(m_buffer.get(), data, len);
+        m_buffered = len;
+        return true;
+    }
+    DWORD err = 0;
+    return WriteAll(H(m_fd), data, len, err) ? true : Fail("Cannot write", m_destPath, static_cast<int>(err));
+}
+
+// Puts the temporary file in place under dest through its handle; err holds the
+// reason of a failure (ERROR_ALREADY_EXISTS: dest is taken and may not be replaced).
+bool LocalCopy::PutInPlace(int& err)
+{
+    if (RenameByHandle(H(m_fd), FullPath(m_destPath), m_mayReplace)) return true;
+    err = static_cast<int>(::GetLastError());
+    return false;
+}
+
+bool LocalCopy::Commit()
+{
+    if (m_fd == -1)
+        return Fail("Cannot save", m_destPath.empty() ? std::string("the copy") : m_destPath, ERROR_INVALID_HANDLE);
+    bool ok = !m_failed && Flush();
+    if (ok && !::FlushFileBuffers(H(m_fd))) ok = Fail("Cannot save to disk", m_destPath, ::GetLastError());
+    bool inPlace = false;
+    if (ok) {
+        int err = 0;
+        inPlace = PutInPlace(err);
+        if (!inPlace && (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS)) {
+            m_destTaken = true;
+            m_failed = true;
+            m_error = "Cannot save " + m_destPath +
+                      ": a file of that name appeared in the folder while the copy was on its way; "
+                      "it was left as it is";
+            ok = false;
+        } else if (!inPlace) {
+            ok = Fail("Cannot put in place", m_destPath, err);
+        }
+    }
+    HANDLE h = H(m_fd);
+    m_fd = -1;
+    if (!inPlace) {
+        // The copy is not good: its temporary file goes with its handle.
+        const bool marked = DeleteByHandle(h);
+        const DWORD markErr = ::GetLastError();
+        ::CloseHandle(h);
+        if (!marked && !::DeleteFileW(Widen(m_tempPath).c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+            m_error += " (and the partial file " + m_tempPath + " cannot be removed: " + ReasonOf(markErr) + ")";
+        m_tempPath.clear();
+        return false;
+    }
+    m_tempPath.clear();
+    // The rename is metadata of the file system's journal; flushing the file again
+    // writes it through before the printer's file may go.
+    const bool flushed = ::FlushFileBuffers(h) != FALSE;
+    const DWORD flushErr = ::GetLastError();
+    if (!::CloseHandle(h)) return Fail("Cannot write", m_destPath, ::GetLastError());
+    return flushed ? true : Fail("Cannot save to disk", m_destPath, flushErr);
+}
+
+bool LocalCopy::Discard()
+{
+    m_buffered = 0;
+    if (m_fd != -1) {
+        HANDLE h = H(m_fd);
+        m_fd = -1;
+        const bool marked = DeleteByHandle(h);
+        ::CloseHandle(h);
+        if (marked) {
+            m_tempPath.clear();
+            return true;
+        }
+    }
+    if (m_tempPath.empty()) return true;
+    const std::string temp = std::move(m_tempPath);
+    m_tempPath.clear();
+    if (::DeleteFileW(Widen(temp).c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+    m_error = "Cannot remove the partial file " + temp + ": " + ReasonOf(::GetLastError());
+    return false;
+}
+
+int LocalCopy::RemoveLeftovers(const char* folder)
+{
+    if (folder == nullptr) return -1;
+    std::string base = *folder ? folder : ".";
+    if (base.back() != '/' && base.back() != '\\') base += '/';
+    WIN32_FIND_DATAW found;
+    HANDLE find = ::FindFirstFileW(Widen(base + "*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : -1;
+    int removed = 0;
+    do {
+        const std::string name = Narrow(found.cFileName);
+        if (!IsOurLeftover(name.c_str())) continue;
+        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+        // A copy another instance is writing is open without shared deletion: opening
+        // it for deletion fails with a sharing violation, and it is left alone.
+        HANDLE h = ::CreateFileW(Widen(base + name).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h == INVALID_HANDLE_VALUE) continue;
+        if (DeleteByHandle(h)) ++removed;
+        ::CloseHandle(h);
+    } while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+    return removed;
+}

@@ -1,0 +1,451 @@
+// Dialogs and controls on the window system's own dialog manager (the native half; see
+// win32_native.h).
+#include "platform/win32/native_internal.h"
+#include "platform/win32/win32_native.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <set>
+
+namespace native {
+
+namespace {
+
+struct DialogState {
+    IDialogSink* sink = nullptr;
+};
+
+std::set<HWND>& LiveDialogs()
+{
+    static std::set<HWND> set;
+    return set;
+}
+
+std::vector<HWND>& DestroyedDialogs()
+{
+    static std::vector<HWND> list;
+    return list;
+}
+
+// Windows a modal dialog disabled, by dialog.
+std::map<HWND, std::vector<HWND>>& ModalDisabled()
+{
+    static std::map<HWND, std::vector<HWND>> map;
+    return map;
+}
+
+HWND H(Handle h) { return static_cast<HWND>(h); }
+
+INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+        return TRUE;
+    }
+    auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+    if (!state || !state->sink) return FALSE;
+    switch (message) {
+    case WM_COMMAND:
+        state->sink->Command(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<Handle>(lParam));
+        return TRUE;
+    case WM_CLOSE:
+        // The close box is the same as Esc: the program decides whether the dialog goes.
+        if (!TakeCloseWhileHolding(hwnd)) state->sink->Command(IDCANCEL, BN_CLICKED, nullptr);
+        return TRUE;
+    case WM_LBUTTONDOWN: state->sink->LeftButtonDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)); return TRUE;
+    case WM_NCDESTROY:
+        delete state;
+        SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+        return FALSE;
+    default: return FALSE;
+    }
+}
+
+}  // namespace
+
+bool IsOurDialog(HWND hwnd) { return LiveDialogs().count(hwnd) != 0; }
+
+std::wstring Wide(const char* text)
+{
+    if (!text || !*text) return {};
+    int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, w.data(), n);
+    w.resize(static_cast<std::size_t>(n - 1));
+    return w;
+}
+
+std::string Narrow(const wchar_t* text, int length)
+{
+    if (!text || length == 0) return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return {};
+    std::string s(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, length, s.data(), n, nullptr, nullptr);
+    if (length < 0 && !s.empty()) s.pop_back();  // the NUL
+    return s;
+}
+
+std::u16string Utf16(const char* text)
+{
+    std::wstring w = Wide(text);
+    return std::u16string(w.begin(), w.end());
+}
+
+std::string Utf8(const char16_t* text, std::size_t length)
+{
+    return Narrow(reinterpret_cast<const wchar_t*>(text), static_cast<int>(length));
+}
+
+Handle CreateDialogFromTemplate(const std::vector<std::uint8_t>& bytes, Handle owner, IDialogSink* sink)
+{
+    auto* state = new DialogState{sink};
+    // The template must be DWORD-aligned: copy it into memory that is.
+    std::vector<DWORD> aligned((bytes.size() + 3) / 4);
+    std::copy(bytes.begin(), bytes.end(), reinterpret_cast<std::uint8_t*>(aligned.data()));
+    HWND hwnd = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(aligned.data()),
+                                           H(owner), DialogProc, reinterpret_cast<LPARAM>(state));
+    if (!hwnd) {
+        delete state;
+        return nullptr;
+    }
+    LiveDialogs().insert(hwnd);
+    return hwnd;
+}
+
+std::vector<Handle> DialogControls(Handle dialog)
+{
+    // The dialog manager makes the controls in template order, each below the last.
+    std::vector<Handle> out;
+    for (HWND c = GetWindow(H(dialog), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) out.push_back(c);
+    return out;
+}
+
+void SetDefaultButton(Handle dialog, int id) { SendMessageW(H(dialog), DM_SETDEFID, static_cast<WPARAM>(id), 0); }
+
+void DestroyDialog(Handle dialog)
+{
+    HWND hwnd = H(dialog);
+    if (!LiveDialogs().erase(hwnd)) return;
+    EndModal(dialog);
+    if (auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(hwnd, DWLP_USER))) state->sink = nullptr;
+    ShowWindow(hwnd, SW_HIDE);
+    DestroyedDialogs().push_back(hwnd);
+}
+
+void FreeDestroyedDialogs()
+{
+    std::vector<HWND> list;
+    list.swap(DestroyedDialogs());
+    for (HWND h : list) ::DestroyWindow(h);
+}
+
+std::vector<HWND> DisableOurDialogs(HWND except)
+{
+    std::vector<HWND> disabled;
+    for (HWND h : LiveDialogs()) {
+        if (h == except || !::IsWindowEnabled(h)) continue;
+        ::EnableWindow(h, FALSE);
+        disabled.push_back(h);
+    }
+    return disabled;
+}
+
+void EnableDialogs(const std::vector<HWND>& dialogs)
+{
+    for (HWND h : dialogs)
+        if (IsOurDialog(h)) ::EnableWindow(h, TRUE);
+}
+
+void BeginModal(Handle dialog) { ModalDisabled()[H(dialog)] = DisableOurDialogs(H(dialog)); }
+
+void EndModal(Handle dialog)
+{
+    auto it = ModalDisabled().find(H(dialog));
+    if (it == ModalDisabled().end()) return;
+    EnableDialogs(it->second);
+    ModalDisabled().erase(it);
+}
+
+std::intptr_t SendControl(Handle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    return SendMessageW(H(window), message, wParam, lParam);
+}
+
+std::intptr_t SendWithText(Handle window, unsigned message, std::uintptr_t wParam, const char* text)
+{
+    std::wstring w = Wide(text);
+    return SendMessageW(H(window), message, wParam, reinterpret_cast<LPARAM>(w.c_str()));
+}
+
+std::string WindowText(Handle window)
+{
+    int n = GetWindowTextLengthW(H(window));
+    if (n <= 0) return {};
+    std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+    n = GetWindowTextW(H(window), w.data(), n + 1);
+    return Narrow(w.data(), n);
+}
+
+bool ItemText(Handle window, bool comboBox, int index, std::string* text)
+{
+    const UINT lenMsg = comboBox ? CB_GETLBTEXTLEN : LB_GETTEXTLEN;
+    const UINT textMsg = comboBox ? CB_GETLBTEXT : LB_GETTEXT;
+    LRESULT n = SendMessageW(H(window), lenMsg, static_cast<WPARAM>(index), 0);
+    if (n < 0) return false;
+    std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+    n = SendMessageW(H(window), textMsg, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(w.data()));
+    if (n < 0) return false;
+    *text = Narrow(w.data(), static_cast<int>(n));
+    return true;
+}
+
+void PostToWindow(Handle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    PostMessageW(H(window), message, wParam, lParam);
+}
+
+bool WindowExists(Handle window) { return window && IsWindow(H(window)); }
+
+void EnableWindow(Handle window, bool enable) { ::EnableWindow(H(window), enable ? TRUE : FALSE); }
+
+bool IsWindowEnabled(Handle window) { return ::IsWindowEnabled(H(window)) != FALSE; }
+
+void ShowWindow(Handle window, bool show)
+{
+    HWND h = H(window);
+    if (!show) {
+        ::ShowWindow(h, SW_HIDE);
+        return;
+    }
+    const bool dialog = IsOurDialog(h);
+    ::ShowWindow(h, dialog ? SW_SHOWNORMAL : SW_SHOW);
+    if (dialog) SetForegroundWindow(h);
+}
+
+bool IsWindowVisible(Handle window) { return ::IsWindowVisible(H(window)) != FALSE; }
+
+void FocusWindow(Handle window)
+{
+    HWND h = H(window);
+    if (IsOurDialog(h)) {
+        SetForegroundWindow(h);
+        SetActiveWindow(h);
+        HWND focus = GetFocus();
+        if (!focus || GetAncestor(focus, GA_ROOT) != h) {
+            if (HWND first = GetNextDlgTabItem(h, nullptr, FALSE)) ::SetFocus(first);
+        }
+        return;
+    }
+    HWND top = GetAncestor(h, GA_ROOT);
+    if (top && GetActiveWindow() != top) SetActiveWindow(top);
+    // Through the dialog manager, as Tab moves it: a push button that takes the focus
+    // becomes the default one (Enter clicks it), and the default comes back after.
+    // An edit keeps its caret and selection (the dialog manager would select all, as
+    // for a Tab).
+    if (GetFocus() == h) return;
+    if (top && IsOurDialog(top)) {
+        DWORD start = 0, end = 0;
+        const bool edit = (SendMessageW(h, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) != 0;
+        if (edit) SendMessageW(h, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        SendMessageW(top, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(h), TRUE);
+        if (edit) SendMessageW(h, EM_SETSEL, start, static_cast<LPARAM>(end));
+    } else {
+        ::SetFocus(h);
+    }
+}
+
+bool HasFocus(Handle window)
+{
+    HWND h = H(window);
+    if (IsOurDialog(h)) return GetActiveWindow() == h;
+    return GetFocus() == h;
+}
+
+void BringToTop(Handle window)
+{
+    HWND top = GetAncestor(H(window), GA_ROOT);
+    if (!top) return;
+    ::BringWindowToTop(top);
+    SetForegroundWindow(top);
+}
+
+void DialogBaseUnits(Handle dialog, int* x, int* y)
+{
+    RECT r{0, 0, 4, 8};
+    MapDialogRect(H(dialog), &r);
+    *x = r.right;
+    *y = r.bottom;
+}
+
+// --- Icons ---------------------------------------------------------------------------
+
+Handle IconFromIcoData(const std::uint8_t* data, std::size_t size, int sizePx)
+{
+    static std::map<std::pair<const std::uint8_t*, int>, HICON> cache;
+    auto key = std::make_pair(data, sizePx);
+    if (auto it = cache.find(key); it != cache.end()) return it->second;
+    HICON icon = nullptr;
+    auto u16 = [data](std::size_t at) { return static_cast<unsigned>(data[at] | (data[at + 1] << 8)); };
+    auto u32 = [data](std::size_t at) {
+        return static_cast<std::size_t>(data[at]) | (static_cast<std::size_t>(data[at + 1]) << 8) |
+               (static_cast<std::size_t>(data[at + 2]) << 16) | (static_cast<std::size_t>(data[at + 3]) << 24);
+    };
+    if (data && size >= 6 && u16(0) == 0 && u16(2) == 1) {
+        const unsigned count = u16(4);
+        int best = -1, bestDiff = 1 << 30;
+        unsigned bestBpp = 0;
+        for (unsigned i = 0; i < count && 6 + 16 * (i + 1) <= size; ++i) {
+            const std::size_t e = 6 + 16 * i;
+            const int w = data[e] ? data[e] : 256;
+            const unsigned bpp = u16(e + 6);
+            const std::size_t bytes = u32(e + 8), offset = u32(e + 12);
+            if (offset > size || bytes > size - offset) continue;
+            const int diff = std::abs(w - sizePx);
+            if (diff < bestDiff || (diff == bestDiff && bpp > bestBpp)) {
+                best = static_cast<int>(i);
+                bestDiff = diff;
+                bestBpp = bpp;
+            }
+        }
+        if (best >= 0) {
+            const std::size_t e = 6 + 16 * static_cast<std::size_t>(best);
+            icon = CreateIconFromResourceEx(const_cast<PBYTE>(data + u32(e + 12)), static_cast<DWORD>(u32(e + 8)), TRUE,
+                                            0x00030000, sizePx, sizePx, LR_DEFAULTCOLOR);
+        }
+    }
+    cache[key] = icon;
+    return icon;
+}
+
+void SetWindowIcons(Handle window, Handle big, Handle small)
+{
+    if (big) SendMessageW(H(window), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    if (small) SendMessageW(H(window), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+}
+
+// --- Pictures ------------------------------------------------------------------------
+
+namespace {
+
+std::uint32_t Crc32(const std::uint8_t* p, std::size_t n, std::uint32_t crc = 0)
+{
+    crc = ~crc;
+    for (std::size_t i = 0; i < n; ++i) {
+        crc ^= p[i];
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void Put32(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<std::uint8_t>(v >> s));
+}
+
+void Chunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& body)
+{
+    Put32(out, static_cast<std::uint32_t>(body.size()));
+    std::vector<std::uint8_t> typed(type, type + 4);
+    typed.insert(typed.end(), body.begin(), body.end());
+    out.insert(out.end(), typed.begin(), typed.end());
+    Put32(out, Crc32(typed.data(), typed.size()));
+}
+
+// A PNG of 8-bit RGB rows, its pixel data in stored (uncompressed) deflate blocks:
+// larger than need be, but made without a compression library.
+std::vector<std::uint8_t> EncodePng(int w, int h, const std::vector<std::uint8_t>& rgbRows)
+{
+    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<std::uint8_t> ihdr;
+    Put32(ihdr, static_cast<std::uint32_t>(w));
+    Put32(ihdr, static_cast<std::uint32_t>(h));
+    ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});
+    Chunk(png, "IHDR", ihdr);
+    std::vector<std::uint8_t> z = {0x78, 0x01};
+    std::uint32_t a = 1, b = 0;
+    for (std::uint8_t c : rgbRows) {
+        a = (a + c) % 65521;
+        b = (b + a) % 65521;
+    }
+    for (std::size_t at = 0; at < rgbRows.size() || at == 0; at += 65535) {
+        const std::size_t n = std::min<std::size_t>(65535, rgbRows.size() - at);
+        z.push_back(at + n >= rgbRows.size() ? 1 : 0);
+        z.push_back(static_cast<std::uint8_t>(n));
+        z.push_back(static_cast<std::uint8_t>(n >> 8));
+        z.push_back(static_cast<std::uint8_t>(~n));
+        z.push_back(static_cast<std::uint8_t>(~n >> 8));
+        z.insert(z.end(), rgbRows.begin() + static_cast<std::ptrdiff_t>(at),
+                 rgbRows.begin() + static_cast<std::ptrdiff_t>(at + n));
+        if (rgbRows.empty()) break;
+    }
+    Put32(z, (b << 16) | a);
+    Chunk(png, "IDAT", z);
+    Chunk(png, "IEND", {});
+    return png;
+}
+
+}  // namespace
+
+bool SaveWindowPicture(Handle window, const char* path)
+{
+    HWND h = H(window);
+    RECT r;
+    if (!GetWindowRect(h, &r)) return false;
+    const int w = r.right - r.left, ht = r.bottom - r.top;
+    if (w <= 0 || ht <= 0) return false;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -ht;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = false;
+    if (bmp && bits) {
+        HGDIOBJ old = SelectObject(mem, bmp);
+        ok = PrintWindow(h, mem, 0) != FALSE;
+        if (!ok) ok = BitBlt(mem, 0, 0, w, ht, screen, r.left, r.top, SRCCOPY) != FALSE;
+        SelectObject(mem, old);
+        GdiFlush();
+    }
+    if (ok) {
+        std::vector<std::uint8_t> rows;
+        rows.reserve(static_cast<std::size_t>(ht) * (static_cast<std::size_t>(w) * 3 + 1));
+        const auto* px = static_cast<const std::uint8_t*>(bits);
+        for (int y = 0; y < ht; ++y) {
+            rows.push_back(0);
+            for (int x = 0; x < w; ++x) {
+                const std::uint8_t* p = px + (static_cast<std::size_t>(y) * w + x) * 4;
+                rows.insert(rows.end(), {p[2], p[1], p[0]});
+            }
+        }
+        std::vector<std::uint8_t> png = EncodePng(w, ht, rows);
+        FILE* f = _wfopen(Wide(path).c_str(), L"wb");
+        ok = f && std::fwrite(png.data(), 1, png.size(), f) == png.size();
+        if (f && std::fclose(f) != 0) ok = false;
+    }
+    if (bmp) DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+// --- Process -----------------------------------------------------------------------------
+
+void InitCommonControls()
+{
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+}
+
+}  // namespace native

@@ -1,0 +1,154 @@
+// The Windows twin of the system services' calls. Paths cross this boundary as UTF-8
+// with "/" between folders (Win32 takes "/" as well as "\\", and the program's own path
+// code splits at "/"); they are UTF-16 inside.
+#include "platform/system_calls.h"
+
+#include "platform/win32/utf16.h"
+
+#include <shlobj.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+std::string Slashed(std::wstring w)
+{
+    std::replace(w.begin(), w.end(), L'\\', L'/');
+    return Narrow(w);
+}
+
+std::string WithSlash(std::string s)
+{
+    if (s.empty() || s.back() != '/') s += '/';
+    return s;
+}
+
+std::string EnvUtf8(const wchar_t* name)
+{
+    const wchar_t* v = ::_wgetenv(name);
+    return v && *v ? Slashed(v) : std::string();
+}
+
+std::wstring KnownFolder(REFKNOWNFOLDERID id)
+{
+    PWSTR path = nullptr;
+    std::wstring out;
+    if (SUCCEEDED(::SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &path)) && path) out = path;
+    ::CoTaskMemFree(path);
+    return out;
+}
+
+}  // namespace
+
+bool SysExecutablePath(std::string* out)
+{
+    std::wstring buf(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0) return false;
+        if (n < buf.size()) {
+            buf.resize(n);
+            *out = Slashed(buf);
+            return true;
+        }
+        if (buf.size() >= 32768) return false;
+        buf.resize(buf.size() * 2);
+    }
+}
+
+std::string SysTempFolder()
+{
+    wchar_t buf[MAX_PATH + 2];
+    DWORD n = ::GetTempPathW(MAX_PATH + 2, buf);
+    if (n == 0 || n > MAX_PATH + 1) return "C:/Windows/Temp/";
+    return WithSlash(Slashed(std::wstring(buf, n)));
+}
+
+std::string SysSystemFolder()
+{
+    std::string d = EnvUtf8(L"QUILLBOX_SYSTEM_DIR");
+    if (!d.empty()) return d;
+    wchar_t buf[MAX_PATH];
+    UINT n = ::GetWindowsDirectoryW(buf, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return "C:/Windows";
+    return Slashed(std::wstring(buf, n));
+}
+
+bool SysDeleteFile(const char* path) { return ::DeleteFileW(Widen(path).c_str()) != FALSE; }
+
+bool SysIsRegularFile(const char* path)
+{
+    DWORD a = ::GetFileAttributesW(Widen(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+SysEntry SysLookAt(const char* path)
+{
+    DWORD a = ::GetFileAttributesW(Widen(path).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return SysEntry::None;
+    if (a & FILE_ATTRIBUTE_REPARSE_POINT) return SysEntry::Link;
+    if (a & FILE_ATTRIBUTE_DIRECTORY) return SysEntry::Directory;
+    return SysEntry::Other;
+}
+
+unsigned SysMaxComponentLength(const char* folder)
+{
+    // The volume the folder is on: its root ("C:\\", "\\\\server\\share\\").
+    wchar_t root[MAX_PATH];
+    std::wstring full = Widen(folder);
+    if (!::GetVolumePathNameW(full.c_str(), root, MAX_PATH)) return 0;
+    DWORD maxLen = 0;
+    if (!::GetVolumeInformationW(root, nullptr, 0, nullptr, &maxLen, nullptr, nullptr, 0)) return 0;
+    return static_cast<unsigned>(maxLen);
+}
+
+bool SysFolderWritable(const char* folder)
+{
+    // Read-only attributes on folders mean nothing on Windows; making a file tells.
+    std::wstring probe = Widen(WithSlash(folder)) + L".quillbox-write-test";
+    HANDLE h = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(h);
+        return true;
+    }
+    // Another instance probing at this moment: the folder takes files.
+    return ::GetLastError() == ERROR_FILE_EXISTS;
+}
+
+bool SysStat(const char* path, bool* isFolder, std::uint64_t* size)
+{
+    // Opening follows links; attributes and size come from what was opened.
+    HANDLE h =
+        ::CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool ok = ::GetFileInformationByHandle(h, &info) != FALSE;
+    ::CloseHandle(h);
+    if (!ok) return false;
+    *isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    *size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    return true;
+}
+
+std::string SysUserConfigFolder(const char* app)
+{
+    std::string base = Slashed(KnownFolder(FOLDERID_RoamingAppData));
+    if (base.empty()) base = EnvUtf8(L"APPDATA");
+    if (base.empty()) base = WithSlash(SysTempFolder()) + "AppData";
+    // Windows names a program's folder as the program is named ("Quillbox").
+    std::string name = app ? app : "";
+    if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
+    return WithSlash(base) + name + "/";
+}
+
+void SysCreateUserFolder(const std::string& folder)
+{
+    std::string parent = folder.substr(0, folder.size() - 1);
+    parent = parent.substr(0, parent.find_last_of('/'));
+    ::CreateDirectoryW(Widen(parent).c_str(), nullptr);
+    ::CreateDirectoryW(Widen(folder).c_str(), nullptr);
+}

@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# quillbox.exe under Wine against the simulated printer (a Linux process on 127.0.0.1),
+# driven with real X input (xdotool) as a user drives it: the listing, a retrieval with
+# automatic deletion, and a deletion. Checks the copies on disk and the printer's store.
+#
+#   quillbox-roads.sh QUILLBOX_EXE PRINTER_SIM OUTPUT_DIR
+#
+# Needs a display with a window manager and a Wine prefix whose wineserver runs with it
+# (scripts/wine-env.sh makes both). Exits 77 (skipped) when a tool is missing.
+set -u
+exe=$1
+sim=$2
+out=$3
+for tool in wine xdotool import; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "skipped: $tool is not installed (scripts/install-deps.sh installs it)"
+    exit 77
+  fi
+done
+if [ -z "${DISPLAY:-}" ]; then
+  echo "skipped: no display (run it through scripts/wine-env.sh)"
+  exit 77
+fi
+
+mkdir -p "$out"
+work=$(mktemp -d "$out/roads-XXXXXX")
+store=$work/store
+app=$work/app
+saved=$work/saved
+mkdir -p "$app" "$saved"
+simpid=""
+apppid=""
+cleanup() {
+  [ -n "$apppid" ] && kill "$apppid" 2>/dev/null
+  [ -n "$simpid" ] && kill "$simpid" 2>/dev/null
+  wait 2>/dev/null
+}
+trap cleanup EXIT
+fail() {
+  echo "FAILED: $*"
+  import -window root "$out/roads-failure.png" 2>/dev/null && echo "screen: $out/roads-failure.png"
+  exit 1
+}
+# Waits up to $1 tenths of a second for the command in the remaining arguments.
+wait_for() {
+  local n=$1
+  shift
+  for _ in $(seq 1 "$n"); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
+has_window() { [ -n "$(window "$1")" ]; }
+no_window() { [ -z "$(window "$1")" ]; }
+activate() {
+  local w
+  w=$(window "$1")
+  [ -n "$w" ] || fail "no window \"$1\""
+  xdotool windowactivate --sync "$w" >/dev/null 2>&1 || xdotool windowfocus --sync "$w"
+  sleep 0.3
+}
+images() { ls "$store/DXR/Images" | grep "^1234(" | sort; }
+count_images() { images | wc -l; }
+
+# The printer, on a free port.
+for _ in 1 2 3 4 5; do
+  port=$((20000 + RANDOM % 20000))
+  "$sim" --samples --root "$store" --port "$port" --quiet &
+  simpid=$!
+  sleep 1
+  kill -0 "$simpid" 2>/dev/null && break
+  simpid=""
+done
+[ -n "$simpid" ] || fail "the simulated printer did not start"
+wait_for 100 test -d "$store/DXR/Images" || fail "the simulated printer made no store"
+before=$(count_images)
+[ "$before" -ge 3 ] || fail "the sample store holds $before scans for user 1234"
+
+# The program in a folder of its own, its settings beside it.
+cp "$exe" "$app/quillbox.exe"
+printf '[NetInfo]\r\nRemoteIP=127.0.0.1\r\nRemotePort=%s\r\n' "$port" >"$app/Quillbox.ini"
+(cd "$app" && exec wine quillbox.exe >"$work/quillbox.log" 2>&1) &
+apppid=$!
+wait_for 300 has_window Quillbox || fail "the main dialog did not come up"
+sleep 0.5
+import -window root "$out/wine-main-dialog.png"
+
+# Listing: the user ID, then OK (Enter).
+activate Quillbox
+xdotool key alt+u
+xdotool type --delay 50 1234
+xdotool key Return
+wait_for 200 has_window "Retrieve Scanned Files" || fail "the file list did not come up"
+sleep 0.5
+import -window root "$out/wine-file-list.png"
+echo "ok: listing"
+
+# Retrieval of the first two lines, deleted on the printer after their copies.
+activate "Retrieve Scanned Files"
+first=$(images | head -1)
+xdotool key alt+f
+sleep 0.2
+xdotool key space Down space
+sleep 0.2
+xdotool key alt+r
+wait_for 100 has_window "Save As" || fail "Save As did not come up"
+activate "Save As"
+xdotool type --delay 20 "Z:${saved//\//\\}\\scan.TIF"
+xdotool key Return
+wait_for 300 test "$(count_images)" -eq $((before - 2)) || fail "the retrieved scans are still on the printer ($(count_images) of $before left)"
+wait_for 100 test "$(ls "$saved" | grep -ci '\.tif$')" -eq 2 || fail "two copies expected in $saved: $(ls "$saved")"
+for f in "$saved"/*; do
+  [ -s "$f" ] || fail "empty copy $f"
+  case "$f" in *.part) fail "a temporary file was left: $f" ;; esac
+done
+images | grep -qxF "$first" && fail "$first was retrieved but not deleted"
+echo "ok: retrieval with automatic deletion"
+
+# Deletion of the first line left, confirmed with Yes.
+wait_for 100 no_window "Retrieving File" || fail "the progress dialog stayed"
+wait_for 100 has_window "Retrieve Scanned Files" || fail "the file list went away after the retrieval"
+activate "Retrieve Scanned Files"
+gone=$(images | head -1)
+xdotool key alt+f
+sleep 0.2
+xdotool key space
+sleep 0.2
+xdotool key alt+t
+wait_for 100 has_window "Confirm File Deletion" || fail "no confirmation asked"
+import -window root "$out/wine-confirm-delete.png"
+activate "Confirm File Deletion"
+xdotool key alt+y
+wait_for 200 test "$(count_images)" -eq $((before - 3)) || fail "the confirmed scan is still on the printer"
+images | grep -qxF "$gone" && fail "$gone was confirmed but not deleted"
+echo "ok: deletion"
+
+# Closing: the list, then the program.
+activate "Retrieve Scanned Files"
+xdotool key Escape
+activate Quillbox
+xdotool key alt+c
+wait_for 200 sh -c "! kill -0 $apppid 2>/dev/null" || fail "quillbox.exe did not end"
+apppid=""
+echo "ok: all roads"
