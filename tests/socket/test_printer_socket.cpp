@@ -9,9 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <string>
 #include <thread>
@@ -49,7 +46,7 @@ protected:
     }
 
     // Creates the socket and connects it to the printer; the printer's end of it.
-    int Connect(LoopbackPrinter& printer)
+    PeerHandle Connect(LoopbackPrinter& printer)
     {
         if (!m_socket.Create(0, SOCK_STREAM, "")) return -1;
         if (!m_socket.ConnectWithTimeout("127.0.0.1", printer.Port(), 2000)) return -1;
@@ -93,7 +90,7 @@ TEST_F(PrinterSocketTest, ConnectionErrorsCarryTheWindowsSocketsNumbers)
 TEST_F(PrinterSocketTest, SilentPrinterTimesOutEveryReceiveAndNothingElseHappens)
 {
     LoopbackPrinter printer;
-    int peer = Connect(printer);
+    PeerHandle peer = Connect(printer);
     ASSERT_GE(peer, 0);
     for (int i = 0; i < 2; ++i) {
         auto t0 = std::chrono::steady_clock::now();
@@ -107,7 +104,7 @@ TEST_F(PrinterSocketTest, SilentPrinterTimesOutEveryReceiveAndNothingElseHappens
         EXPECT_FALSE(m_socket.IsBlocking());
     }
     // The connection is still good after its waits timed out.
-    ASSERT_EQ(::send(peer, "late", 4, 0), 4);
+    ASSERT_EQ(LoopbackPrinter::Send(peer, "late"), 4);
     EXPECT_EQ(m_socket.ReceiveWithTimeout(m_buf, sizeof m_buf, 1000, 0), 4);
     EXPECT_EQ(std::string(m_buf, 4), "late");
 }
@@ -142,12 +139,12 @@ TEST_F(PrinterSocketTest, CloseRequestEndsReceiveAtOnceAndStaysQueued)
 TEST_F(PrinterSocketTest, OkFromMainDialogDoesNotEndTheReceive)
 {
     LoopbackPrinter printer;
-    int peer = Connect(printer);
+    PeerHandle peer = Connect(printer);
     ASSERT_GE(peer, 0);
     PostMessage(m_shell.frame.m_hWnd, WM_QBX_MAINDLG, 0, 1);
     std::thread device([peer] {
         std::this_thread::sleep_for(Ms(200));
-        (void)::send(peer, "data", 4, 0);
+        (void)LoopbackPrinter::Send(peer, "data");
     });
     int n = m_socket.ReceiveWithTimeout(m_buf, sizeof m_buf, 1000, 0);
     device.join();
@@ -189,7 +186,7 @@ TEST_F(PrinterSocketTest, UntimedCallStartsNoTimerAndKeepsInterruptedError)
 TEST_F(PrinterSocketTest, MessagesLeftQueuedDoNotMakeTheWaitSpin)
 {
     LoopbackPrinter printer;
-    int peer = Connect(printer);
+    PeerHandle peer = Connect(printer);
     ASSERT_GE(peer, 0);
     // A step posted for later, and a due tick of another timer, both left alone by the call.
     PostMessage(m_shell.frame.m_hWnd, WM_QBX_IP_OP, QBX_CONNECT, 0);
@@ -199,7 +196,7 @@ TEST_F(PrinterSocketTest, MessagesLeftQueuedDoNotMakeTheWaitSpin)
     std::this_thread::sleep_for(Ms(5));
     std::thread device([peer] {
         std::this_thread::sleep_for(Ms(300));
-        (void)::send(peer, "data", 4, 0);
+        (void)LoopbackPrinter::Send(peer, "data");
     });
 
     int n = m_socket.ReceiveWithTimeout(m_buf, sizeof m_buf, 1000, 0);
@@ -215,19 +212,19 @@ TEST_F(PrinterSocketTest, MessagesLeftQueuedDoNotMakeTheWaitSpin)
 TEST_F(PrinterSocketTest, ReceivesDataThenTheEndOfTheConnection)
 {
     LoopbackPrinter printer;
-    int peer = Connect(printer);
+    PeerHandle peer = Connect(printer);
     ASSERT_GE(peer, 0);
-    ASSERT_EQ(::send(peer, "@PJL\r\n", 6, 0), 6);
+    ASSERT_EQ(LoopbackPrinter::Send(peer, "@PJL\r\n"), 6);
     EXPECT_EQ(m_socket.ReceiveWithTimeout(m_buf, sizeof m_buf, 1000, 0), 6);
     EXPECT_EQ(std::string(m_buf, 6), "@PJL\r\n");
-    ::shutdown(peer, SHUT_WR);
+    LoopbackPrinter::ShutdownSending(peer);
     EXPECT_EQ(m_socket.ReceiveWithTimeout(m_buf, sizeof m_buf, 1000, 0), 0);
 }
 
 TEST_F(PrinterSocketTest, SendDeliversEveryByteOfALargeText)
 {
     LoopbackPrinter printer;
-    int peer = Connect(printer);
+    PeerHandle peer = Connect(printer);
     ASSERT_GE(peer, 0);
     std::string text(8 * 1024 * 1024, '\0');
     for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('A' + i % 26);
@@ -245,7 +242,7 @@ TEST_F(PrinterSocketTest, SameObjectServesOneConnectionPerJob)
 {
     LoopbackPrinter printer;
     for (int job = 0; job < 3; ++job) {
-        int peer = Connect(printer);
+        PeerHandle peer = Connect(printer);
         ASSERT_GE(peer, 0) << "job " << job;
         EXPECT_EQ(m_socket.SendWithTimeout("@PJL INFO ID\r\n", 1000, 0), 14);
         m_socket.ShutDown(2);

@@ -6,12 +6,14 @@
 #include "link/PrinterSocket.h"
 #include "platform/clock.h"
 #include "platform/msgqueue.h"
-#include "platform/posix/socket_errno.h"
 #include "platform/scripted_socket.h"
-
-#include <gtest/gtest.h>
+#ifndef _WIN32
+#include "platform/posix/socket_errno.h"
 
 #include <netdb.h>
+#endif
+
+#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <chrono>
@@ -137,6 +139,7 @@ TEST_F(ScriptedSocketTest, EachJobOpensAndClosesItsOwnTransport)
 
 // ---------------------------------------------------------------------------
 
+#ifndef _WIN32
 TEST(SocketErrors, PosixErrorsMapOntoWindowsSocketsNumbers)
 {
     EXPECT_EQ(MapSocketErrno(ECONNREFUSED), 10061);
@@ -155,6 +158,7 @@ TEST(SocketErrors, PosixErrorsMapOntoWindowsSocketsNumbers)
     EXPECT_EQ(MapAddrInfoError(EAI_AGAIN, 0), 11002);
     EXPECT_EQ(MapAddrInfoError(EAI_SYSTEM, ENOBUFS), 10055);
 }
+#endif
 
 TEST(SocketErrors, SocketsNeedASuccessfulStartUp)
 {
