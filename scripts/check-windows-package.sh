@@ -6,31 +6,37 @@
 #    UpgradeCode, per-machine install and icon; the .zip holds the .msi's files;
 #  - `msiexec /i … /qn` installs silently into Program Files\Quillbox, with an
 #    "Apps & features" entry (version, publisher, icon) and a Start-menu shortcut that
-#    starts the installed quillbox.exe, whose main dialog appears;
+#    starts the installed quillbox.exe, which shows its main dialog, the About box,
+#    the file list and a retrieval's progress;
 #  - the installed quillbox-cli.exe lists the simulated printer's files (started from
 #    the Linux build), first from options, then from the settings in
 #    %APPDATA%\Quillbox, and nothing is written beside the programs;
 #  - the newer .msi replaces the older in place, the older one then refuses to go on;
 #  - `msiexec /x … /qn` removes everything it installed and leaves the settings.
-# The main dialog's screenshot lands in <windows-build>/test-output/msi-main-dialog.png.
+# On the way the installed program's four dialogs are photographed into
+# docs/windows-*.png (commit them when they change).
 #   scripts/check-windows-package.sh [windows-build] [linux-build]   (default: build-windows build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 winbuild=$(cd "${1:-build-windows}" && pwd)
 linbuild=$(cd "${2:-build}" && pwd)
-out=$winbuild/test-output
-mkdir -p "$out"
 scratch=$(mktemp -d)
 pids=()
 cleanup() {
-  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null || true
+  if declare -F qbx_wine_stop >/dev/null; then qbx_wine_stop; fi
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$scratch"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
-fail() { echo "check-windows-package: $*" >&2; exit 1; }
+fail() {
+  echo "check-windows-package: $*" >&2
+  if [ -n "${DISPLAY:-}" ] && mkdir -p "$winbuild/test-output" && import -window root "$winbuild/test-output/package-failure.png" 2>/dev/null; then
+    echo "the screen: $winbuild/test-output/package-failure.png" >&2
+  fi
+  exit 1
+}
 expect() { [ "$2" = "$3" ] || fail "$1 is '$2', not '$3'"; }
 for tool in wine wineserver wixl msiinfo msiextract unzip Xvfb openbox xdotool import; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
@@ -81,19 +87,15 @@ done
 echo "$(basename "$msi"), $(basename "$zip"): $shipped"
 
 echo "--- Wine"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$scratch/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$scratch/display")
-openbox >/dev/null 2>&1 &
-pids+=($!)
-export WINEPREFIX=$scratch/prefix WINEARCH=win64 WINEDEBUG=-all HOME=$scratch/home
-# No Mono or Gecko prompts, and no menu entries for the host's desktop.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-mkdir -p "$HOME" "$WINEPREFIX"
-# A lasting wineserver and the prefix first, their output detached from ours.
-wineserver -p </dev/null >/dev/null 2>&1
-wineboot --init </dev/null >"$scratch/wineboot.log" 2>&1 || { cat "$scratch/wineboot.log"; fail "wineboot failed"; }
+# A prefix of its own (the package is installed into it and removed again), on a
+# virtual display with a window manager (scripts/wine-env.sh).
+export HOME=$scratch/home QBX_WINEPREFIX=$scratch/prefix
+mkdir -p "$HOME"
+# shellcheck source=scripts/wine-env.sh
+source scripts/wine-env.sh
+# No menu entries for the host's desktop from the shortcuts the package makes.
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
+qbx_wine_start || { cat "$_qbx_wine_log"; fail "Wine could not be started"; }
 run() { wine "$@" </dev/null 2>>"$scratch/wine.log" | tr -d '\r'; }
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 unixpath() { local p=${1//\\//}; echo "$WINEPREFIX/drive_c/${p#[Cc]:/}"; }
@@ -121,11 +123,13 @@ window() {
     [ -n "$id" ] && { sleep 0.5; echo "$id"; return 0; }
     sleep 0.1
   done
-  fail "no window '$1' appeared"
+  fail "no window '$1' appeared (shown: $(xdotool search --onlyvisible --name . 2>/dev/null |
+    while read -r w; do printf "'%s' " "$(xdotool getwindowname "$w")"; done))"
 }
 installed_files() { (cd "$programs" && find . -mindepth 1 | sort | xargs); }
 
-"$sim" --root "$scratch/printer" --port 0 --samples >"$scratch/sim.log" 2>&1 &
+# Answers trickle in, so that the progress dialog stays long enough for its picture.
+"$sim" --root "$scratch/printer" --port 0 --samples --trickle 400/200 >"$scratch/sim.log" 2>&1 &
 pids+=($!)
 port=
 for _ in $(seq 100); do
@@ -161,13 +165,6 @@ grep -qaF 'C:\Program Files\Quillbox\quillbox.exe' "$lnk" || fail "the shortcut 
 echo "installed: $(installed_files); entry $product, version $version; shortcut ${lnk#"$WINEPREFIX"/}"
 
 echo "--- the installed programs"
-# Started from its shortcut, as a user would.
-run start "C:${lnk#"$WINEPREFIX"/drive_c}" || true
-main=$(window '^Quillbox')
-import -window root "$out/msi-main-dialog.png"
-xdotool windowactivate --sync "$main" key alt+F4
-for _ in $(seq 100); do xdotool search --onlyvisible --name '^Quillbox' >/dev/null 2>&1 || break; sleep 0.1; done
-! xdotool search --onlyvisible --name '^Quillbox' >/dev/null 2>&1 || fail "the main dialog did not close"
 cli="C:\\Program Files\\Quillbox\\quillbox-cli.exe"
 run "$cli" list --printer "127.0.0.1:$port" --user 1234 >"$scratch/list.txt" || fail "quillbox-cli.exe list failed"
 if [ -x "$linbuild/src/cli/quillbox-cli" ]; then
@@ -175,15 +172,68 @@ if [ -x "$linbuild/src/cli/quillbox-cli" ]; then
   diff "$scratch/list-linux.txt" "$scratch/list.txt" || fail "quillbox-cli.exe lists otherwise than on Linux"
 fi
 [ "$(grep -c . "$scratch/list.txt")" -gt 0 ] || fail "quillbox-cli.exe listed nothing"
-# The installed copy reads the user's settings in %APPDATA%\Quillbox.
-mkdir -p "$appdata/Quillbox"
-printf '[NetInfo]\r\nRemoteIP=127.0.0.1\r\nRemotePort=%s\r\n[CommandLine]\r\nUserID=1234\r\n' "$port" \
-  >"$appdata/Quillbox/Quillbox.ini"
-cp "$appdata/Quillbox/Quillbox.ini" "$scratch/settings.ini"
+# An installed copy keeps the user's settings in %APPDATA%\Quillbox, never beside itself.
+settings_path=$(run "C:\\Program Files\\Quillbox\\quillbox.exe" --settings-path | tr / '\\')
+expect "the installed quillbox.exe's settings file" "$settings_path" "$(run cmd /c echo %APPDATA%)\\Quillbox\\Quillbox.ini"
+mkdir -p "$appdata/Quillbox" "$scratch/saved"
+printf '[NetInfo]\r\nRemoteIP=127.0.0.1\r\nRemotePort=%s\r\n[QBXConfig]\r\nAutoDelete=no\r\n[CommandLine]\r\nUserID=1234\r\n' \
+  "$port" >"$appdata/Quillbox/Quillbox.ini"
 run "$cli" list >"$scratch/list-settings.txt" || fail "quillbox-cli.exe list does not read %APPDATA%\\Quillbox\\Quillbox.ini"
 diff "$scratch/list.txt" "$scratch/list-settings.txt" || fail "quillbox-cli.exe lists otherwise from the settings"
+
+# Started from its shortcut, as a user would, the program walks through its four
+# dialogs; their pictures go to docs/ beside the Linux ones.
+shot() { import -window "$1" "docs/windows-$2.png"; }
+activate() {
+  xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1" >/dev/null 2>&1 || true
+  sleep 0.3
+}
+gone() {
+  for _ in $(seq 600); do xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0; sleep 0.1; done
+  fail "the window '$1' stayed"
+}
+run start "C:${lnk#"$WINEPREFIX"/drive_c}" || true
+main=$(window '^Quillbox$')
+shot "$main" main-dialog
+activate "$main"
+xdotool key alt+a
+about=$(window '^About Quillbox$')
+shot "$about" about
+activate "$about"
+xdotool key Escape
+gone '^About Quillbox$'
+activate "$main"
+xdotool key alt+u
+xdotool type --delay 50 1234
+xdotool key Return
+list=$(window '^Retrieve Scanned Files$')
+activate "$list"
+xdotool key alt+f
+sleep 0.2
+xdotool key space Down space
+sleep 1  # the selection enables Retrieve
+shot "$list" file-list
+xdotool key alt+r
+save=$(window '^Save As$')
+activate "$save"
+xdotool type --delay 20 "$(winpath "$scratch/saved")\\scan.TIF"
+xdotool key Return
+progress=$(window '^Retrieving')
+sleep 2  # into the first copy
+shot "$progress" progress
+gone '^Retrieving'
+[ -n "$(ls "$scratch/saved")" ] || fail "the retrieval saved nothing"
+activate "$list"
+xdotool key Escape
+gone '^Retrieve Scanned Files$'
+activate "$main"
+xdotool key alt+c
+gone '^Quillbox$'
+for _ in $(seq 100); do pgrep -f 'Program Files.Quillbox.quillbox\.exe' >/dev/null || break; sleep 0.1; done
+! pgrep -f 'Program Files.Quillbox.quillbox\.exe' >/dev/null || fail "quillbox.exe did not end after Close"
 expect "the program folder after running both programs" "$(installed_files)" "./README.txt ./quillbox-cli.exe ./quillbox.exe"
-echo "quillbox.exe showed its main dialog; quillbox-cli.exe listed $(grep -c . "$scratch/list.txt") lines"
+cp "$appdata/Quillbox/Quillbox.ini" "$scratch/settings.ini"
+echo "quillbox.exe walked through its dialogs (docs/windows-*.png); quillbox-cli.exe listed $(grep -c . "$scratch/list.txt") lines"
 
 echo "--- upgrade to $next"
 rc=0

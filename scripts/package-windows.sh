@@ -5,8 +5,9 @@
 #                                             without administrator rights
 # The version is the project's (`project(Quillbox VERSION …)` in CMakeLists.txt, as for the .deb).
 #   scripts/package-windows.sh [--bin DIR] [--version X.Y.Z] [--out DIR]
-#     --bin DIR      package quillbox.exe and quillbox-cli.exe from DIR instead of building
-#                    them with `scripts/build.sh windows`
+#     --bin DIR      package quillbox.exe and quillbox-cli.exe from DIR (a Windows build
+#                    folder, or a folder holding both) instead of building them with
+#                    `scripts/build.sh windows`
 #     --version V    package as version V (a test makes a newer package to upgrade to)
 #     --out DIR      write the packages into DIR (default build-windows)
 set -euo pipefail
@@ -41,8 +42,13 @@ if [ -z "$bin" ]; then
   scripts/build.sh windows
   bin=build-windows
 fi
+# The programs lie in the build folder's src/ and src/cli/, or in DIR itself.
+declare -A exes
 for exe in quillbox.exe quillbox-cli.exe; do
-  [ -f "$bin/$exe" ] || fail "$bin/$exe is missing: build it first (scripts/build.sh windows)"
+  for f in "$bin/$exe" "$bin/src/$exe" "$bin/src/cli/$exe"; do
+    [ -f "$f" ] && { exes[$exe]=$f; break; }
+  done
+  [ -n "${exes[$exe]:-}" ] || fail "no $exe in $bin: build it first (scripts/build.sh windows)"
 done
 
 # The files to ship, laid out once for both packages. wixl finds its sources by
@@ -53,7 +59,7 @@ stage=$out/package
 rm -rf "$stage"
 mkdir -p "$stage/Quillbox"
 for exe in quillbox.exe quillbox-cli.exe; do
-  x86_64-w64-mingw32-strip -o "$stage/Quillbox/$exe" "$bin/$exe"
+  x86_64-w64-mingw32-strip -o "$stage/Quillbox/$exe" "${exes[$exe]}"
 done
 sed "s/@VERSION@/$version/" data/windows/README.txt.in | sed 's/$/\r/' >"$stage/Quillbox/README.txt"
 cp src/res/icons/quillbox.ico "$stage/"

@@ -51,12 +51,11 @@ bool IsInstalledCopy(const char* exeFolder)
     if (!exeFolder || !*exeFolder) return false;
     std::string folder = exeFolder;
     if (folder.back() != '/') folder += '/';
-    // Only a bin/ folder of an installation tree counts: a build tree has no entry.
+    // The system's own program folders hold installed programs only, entry or not.
+    if (IsSystemProgramFolder(folder.c_str())) return true;
+    // Elsewhere only a bin/ folder of an installation tree counts: a build tree has no entry.
     constexpr std::string_view bin = "/bin/";
     if (folder.size() < bin.size() || folder.compare(folder.size() - bin.size(), bin.size(), bin) != 0) return false;
-    // The system's own program folders hold installed programs only, entry or not.
-    for (std::string_view system : {"/bin/", "/usr/bin/", "/usr/local/bin/"})
-        if (folder == system) return true;
     std::string entry = folder + "../share/applications/" QBX_APP_ID ".desktop";
     return FileExists(entry.c_str()) != FALSE;
 }

@@ -89,6 +89,8 @@ DWORD GetMaxComponentLength(const char* folder)
 
 BOOL FolderWritable(const char* folder) { return folder && SysFolderWritable(*folder ? folder : "."); }
 
+BOOL IsSystemProgramFolder(const char* folder) { return folder && *folder && SysIsProgramFolder(folder); }
+
 BOOL FolderExists(const char* path)
 {
     bool isFolder = false;

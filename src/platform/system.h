@@ -50,6 +50,9 @@ DWORD GetFileAttributes(const char* path);
 DWORD GetMaxComponentLength(const char* folder);
 // TRUE when a file can be created in the folder.
 BOOL FolderWritable(const char* folder);
+// TRUE when folder is where the system keeps installed programs: /bin/, /usr/bin/,
+// /usr/local/bin/; on Windows a folder inside Program Files.
+BOOL IsSystemProgramFolder(const char* folder);
 // TRUE when path leads to a folder (through links).
 BOOL FolderExists(const char* path);
 // The size in bytes of what path leads to (through links); FALSE when nothing is there.

@@ -24,6 +24,10 @@ SysEntry SysLookAt(const char* path);
 // The longest file name the folder's file system takes; 0 when it cannot tell.
 unsigned SysMaxComponentLength(const char* folder);
 bool SysFolderWritable(const char* folder);
+// Whether folder (ending in a separator) is where the system keeps installed programs:
+// /bin/, /usr/bin/ or /usr/local/bin/ on POSIX; on Windows a Program Files folder or a
+// folder inside one (an installer gives each program a folder of its own there).
+bool SysIsProgramFolder(const char* folder);
 // What path leads to (through links): false when nothing; else whether it is a folder
 // and its size in bytes.
 bool SysStat(const char* path, bool* isFolder, std::uint64_t* size);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 
 bool SysExecutablePath(std::string* out)
 {
@@ -53,6 +54,13 @@ unsigned SysMaxComponentLength(const char* folder)
 }
 
 bool SysFolderWritable(const char* folder) { return ::access(folder, W_OK) == 0; }
+
+bool SysIsProgramFolder(const char* folder)
+{
+    for (const char* system : {"/bin/", "/usr/bin/", "/usr/local/bin/"})
+        if (std::strcmp(folder, system) == 0) return true;
+    return false;
+}
 
 bool SysStat(const char* path, bool* isFolder, std::uint64_t* size)
 {

@@ -118,6 +118,25 @@ bool SysFolderWritable(const char* folder)
     return ::GetLastError() == ERROR_FILE_EXISTS;
 }
 
+bool SysIsProgramFolder(const char* folder)
+{
+    // Windows paths compare without regard to case; "/" and "\\" are the same.
+    auto key = [](std::wstring w) {
+        std::replace(w.begin(), w.end(), L'\\', L'/');
+        if (w.empty() || w.back() != L'/') w += L'/';
+        ::CharLowerBuffW(w.data(), static_cast<DWORD>(w.size()));
+        return w;
+    };
+    const std::wstring path = key(Widen(folder));
+    for (const KNOWNFOLDERID* id : {&FOLDERID_ProgramFiles, &FOLDERID_ProgramFilesX86}) {
+        const std::wstring programs = KnownFolder(*id);
+        if (programs.empty()) continue;
+        const std::wstring base = key(programs);
+        if (path.size() > base.size() && path.compare(0, base.size(), base) == 0) return true;
+    }
+    return false;
+}
+
 bool SysStat(const char* path, bool* isFolder, std::uint64_t* size)
 {
     // Opening follows links; attributes and size come from what was opened.
