@@ -4,7 +4,7 @@
 // Input: bytes 0-1 the listed size (little endian, 0..65535); byte 2 bit 0: the
 // printer closes the connection after the last receive. Then a run of receives,
 // each a length byte followed by that many bytes of the answer (the last one
-// takes what is left).
+// takes what is left). The job asked for the file "x".
 //
 // Invariants: every span handed out lies inside the receive just fed; the bytes
 // handed out are exactly the answer's bytes right after its first line end, never
@@ -21,6 +21,8 @@
 #include "retrieval/UploadAnswer.h"
 
 namespace {
+
+const char kAsked[] = "x";
 
 void Check(bool ok)
 {
@@ -63,7 +65,8 @@ void CheckEnd(const CUploadAnswer& reader, std::uint64_t listed, const std::stri
         Check(reader.HeaderDone() && reader.AnnouncedSize() == listed && reader.DataBytes() == listed);
     if (reader.Verdict() == UploadVerdict::SizeChanged)
         Check(reader.HeaderDone() && reader.AnnouncedSize() != listed && out.empty());
-    if (reader.Verdict() == UploadVerdict::NotOnPrinter || reader.Verdict() == UploadVerdict::NotAFile)
+    if (reader.Verdict() == UploadVerdict::NotOnPrinter || reader.Verdict() == UploadVerdict::NotAFile ||
+        reader.Verdict() == UploadVerdict::OtherFile)
         Check(out.empty());
     if (!out.empty()) {
         const std::size_t lineEnd = answer.find('\n');
@@ -81,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool closeAtEnd = (data[2] & 1) != 0;
     std::size_t pos = 3;
 
-    CUploadAnswer reader(listed);
+    CUploadAnswer reader(kAsked, listed);
     std::string answer, out;
     while (pos < size) {
         const std::size_t want = data[pos++];
@@ -98,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckEnd(reader, listed, answer, out);
 
     // However the answer was cut into receives, the reader comes to the same end.
-    CUploadAnswer whole(listed);
+    CUploadAnswer whole(kAsked, listed);
     std::string wholeOut;
     FeedOne(whole, reinterpret_cast<const std::uint8_t*>(answer.data()), answer.size(), wholeOut);
     if (closeAtEnd) whole.ConnectionEnded();

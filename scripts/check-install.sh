@@ -67,6 +67,9 @@ rc=0
 timeout 2 "$root/usr/bin/quillbox-printer-sim" --root "$scratch/store" --port 0 --quiet >/dev/null 2>&1 || rc=$?
 [ "$rc" = 124 ] || fail "the packaged simulator ended by itself (exit $rc) instead of running"
 # The command-line tool needs no display and no Qt.
-env -u DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/quillbox-cli" --help >/dev/null || fail "the packaged quillbox-cli does not start"
+help=$(env -u DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/quillbox-cli" --help) || fail "the packaged quillbox-cli does not start"
+[[ "$help" == *"($settings)"* ]] || fail "the packaged quillbox-cli does not read the dialogs' settings file $settings"
+version=$(env -u DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/quillbox" --version) || fail "quillbox --version needs a display"
+echo "version: $version"
 if ldd "$root/usr/bin/quillbox-cli" | grep -qi qt6; then fail "the packaged quillbox-cli links Qt"; fi
 echo "check-install: all good"

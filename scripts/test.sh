@@ -31,7 +31,7 @@ if scripts/build.sh windows; then
   source scripts/wine-env.sh
   if qbx_wine_start; then
     ctest --test-dir build-windows --output-on-failure -j2 || status=1
-    cmake build -DQBX_WINDOWS_CLI="$PWD/build-windows/src/cli/quillbox-cli.exe" \
+    cmake build -DQBX_WINDOWS_CLI="$PWD/build-windows/src/quillbox-cli.exe" \
       -DQBX_WINDOWS_QUILLBOX="$PWD/build-windows/src/quillbox.exe" >/dev/null &&
       cmake --build build --target test_cli_wine -j2 &&
       ctest --test-dir build --output-on-failure -j2 -L wine || status=1

@@ -53,7 +53,7 @@ bool IsInstalledCopy(const char* exeFolder)
     if (folder.back() != '/') folder += '/';
     // The system's own program folders hold installed programs only, entry or not.
     if (IsSystemProgramFolder(folder.c_str())) return true;
-    // Elsewhere only a bin/ folder of an installation tree counts: a build tree has no entry.
+    // Otherwise only a bin/ folder of an installation tree counts: a build tree has no entry.
     constexpr std::string_view bin = "/bin/";
     if (folder.size() < bin.size() || folder.compare(folder.size() - bin.size(), bin.size(), bin) != 0) return false;
     std::string entry = folder + "../share/applications/" QBX_APP_ID ".desktop";

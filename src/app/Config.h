@@ -12,8 +12,7 @@
 
 // An installed copy: exeFolder (the executable's folder) is a bin/ folder whose
 // ../share/applications holds the program's desktop entry, or one of the system's
-// program folders (/bin, /usr/bin, /usr/local/bin; on Windows a folder in Program
-// Files, where the installer puts it). Such a copy keeps its
+// program folders (/bin, /usr/bin, /usr/local/bin). Such a copy keeps its
 // settings in the per-user file only and never writes beside its executable, even
 // when it could (root). Null or empty: not installed.
 bool IsInstalledCopy(const char* exeFolder);

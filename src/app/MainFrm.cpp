@@ -172,8 +172,8 @@ void CMainFrame::FinalShutdown()
     // A copy that is not complete does not stay behind.
     if (m_bTransferActive && OutFileOpen()) {
         DirEntry* e = CurrentEntry();
-        std::int32_t expected = e ? ReadSizeText(e->size) : -1;
-        if (m_bWriteFailed || expected < 0 || m_nBytesReceived != static_cast<unsigned>(expected))
+        const std::int64_t expected = e ? ReadFileSize(FieldText(e->size).c_str()) : -1;
+        if (m_bWriteFailed || expected < 0 || m_nBytesReceived != static_cast<std::uint64_t>(expected))
             DiscardOutFile();
         else
             CommitOutFile();

@@ -50,7 +50,8 @@ public:
     CPrinterSocket m_socket;
     DirEntry* m_pDirEntries;
     DirHeader* m_pDirHeaderBlock;
-    unsigned int m_nBytesReceived;
+    // File bytes of the current copy, at full width.
+    std::uint64_t m_nBytesReceived;
     // The copy being written (a temporary file until CommitOutFile), or null.
     std::unique_ptr<LocalCopy> m_pOutFile;
     BOOL m_bInHeader;
@@ -184,6 +185,9 @@ private:
     void OpConnect();
     void OpDirResume();
     void OpGet();
+    // The current file is too large for one upload answer: says so, leaves it on the
+    // printer and goes on with the batch. FALSE when the file may be fetched.
+    BOOL RefuseTooLarge();
     // Clears what one retrieval leaves behind: cancel, connection flag, blink phase,
     // header reader, byte count, current file.
     void ResetTransferState();

@@ -4,7 +4,7 @@
 #include "cli/Names.h"
 #include "cli/Output.h"
 #include "cli/Printer.h"
-#include "platform/console.h"
+#include "cli/Status.h"
 #include "platform/localcopy.h"
 #include "platform/resources.h"
 #include "platform/system.h"
@@ -86,10 +86,11 @@ std::unique_ptr<CProgressBar> MakeBar(const CliCommon& c)
 // Copies the records of picked into folder at dests (empty: no usable name), passing
 // over those alreadyThere(entry, dest, conflict) finds in place and failing those it
 // gives a conflict for. Returns the number of failures; a stop signal ends the batch.
+// tally counts what was done for the summary line.
 template <typename AlreadyThere>
 int CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& dir, const std::vector<int>& picked,
               const std::vector<std::string>& dests, const std::string& folder, bool deleteAfter, bool overwrite,
-              AlreadyThere alreadyThere, bool* cutShort = nullptr)
+              CliTally& tally, AlreadyThere alreadyThere, bool* cutShort = nullptr)
 {
     int failures = 0;
     std::set<std::string> used;
@@ -111,6 +112,7 @@ int CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& dir, cons
         }
         std::string conflict;
         if (alreadyThere(e, dest, conflict)) {
+            ++tally.alreadyThere;
             if (c.verbosity > 0) std::fprintf(stderr, "quillbox-cli: %s: already in %s\n", label.c_str(), dest.c_str());
             continue;
         }
@@ -133,6 +135,8 @@ int CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& dir, cons
         }
         std::printf("%s\n", dest.c_str());
         std::fflush(stdout);
+        ++tally.copied;
+        if (deleteAfter && st == FetchStatus::Copied) ++tally.deleted;
         if (st == FetchStatus::CopiedNotDeleted) {
             PrintFailure(label, "copied to " + dest + " but not deleted on the printer: " + reason);
             ++failures;
@@ -187,8 +191,11 @@ int RunGet(const CliCommon& c, const std::string& folder, const std::vector<std:
     std::vector<const DirEntry*> entries;
     for (int i : picked) entries.push_back(&dir.header.entries[i]);
     std::vector<std::string> dests = GetDestPaths(folder, entries);
-    failures += CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, overwrite,
+    CliTally tally;
+    failures += CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, overwrite, tally,
                           [](const DirEntry&, const std::string&, std::string&) { return false; });
+    tally.failed = failures;
+    PrintSummary(c.verbosity, c.terminal, SummaryKind::Get, tally, folder, deleteAfter);
     if (g_nStopSignal) return StopStatus();
     return failures ? QBX_EXIT_FILES : QBX_EXIT_OK;
 }
@@ -206,6 +213,7 @@ int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool ye
     int status = QBX_EXIT_OK;
     if (!ListOrReport(s, dir, c, status)) return status;
     int failures = 0;
+    CliTally tally;
     std::vector<int> picked = PickRecords(dir.header, names, failures);
     for (int i : picked) {
         if (g_nStopSignal) break;
@@ -216,7 +224,11 @@ int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool ye
                          Field(e.size, sizeof e.size).c_str());
             std::fflush(stderr);
             char answer[16] = {};
-            if (!std::fgets(answer, sizeof answer, stdin)) break;
+            // The time limit is for the printer, not for the one who answers.
+            auto asked = QbxClock::now();
+            bool answered = std::fgets(answer, sizeof answer, stdin) != nullptr;
+            s.Postpone(QbxClock::now() - asked);
+            if (!answered) break;
             if (answer[0] != 'y' && answer[0] != 'Y') continue;
         }
         std::string reason;
@@ -227,7 +239,10 @@ int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool ye
         }
         std::printf("deleted %s\n", label.c_str());
         std::fflush(stdout);
+        ++tally.deleted;
     }
+    tally.failed = failures;
+    PrintSummary(c.verbosity, c.terminal, SummaryKind::Delete, tally, std::string(), true);
     if (g_nStopSignal) return StopStatus();
     return failures ? QBX_EXIT_FILES : QBX_EXIT_OK;
 }
@@ -248,8 +263,9 @@ int SyncRound(const CliCommon& c, const std::string& folder, bool deleteAfter, b
         std::string name = SyncFileName(dir.header.entries[i]);
         dests.push_back(name.empty() ? name : folder + (folder.back() == '/' ? "" : "/") + name);
     }
+    CliTally tally;
     int failures = CopyBatch(
-        s, c, dir.header, picked, dests, folder, deleteAfter, false,
+        s, c, dir.header, picked, dests, folder, deleteAfter, false, tally,
         [](const DirEntry& e, const std::string& dest, std::string& conflict) {
             std::uint64_t size = 0;
             if (!GetPathSize(dest.c_str(), &size)) return false;
@@ -263,6 +279,8 @@ int SyncRound(const CliCommon& c, const std::string& folder, bool deleteAfter, b
             return false;
         },
         cutShort);
+    tally.failed = failures;
+    PrintSummary(c.verbosity, c.terminal, SummaryKind::Sync, tally, folder, deleteAfter);
     if (g_nStopSignal) return StopStatus();
     return failures ? QBX_EXIT_FILES : QBX_EXIT_OK;
 }

@@ -24,6 +24,12 @@ constexpr auto kFinishGrace = std::chrono::seconds(5);
 
 std::string Text(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
 
+// Clears the status line when an operation ends, however it ends.
+struct EndWait {
+    CWaitStatus& wait;
+    ~EndWait() { wait.End(); }
+};
+
 }  // namespace
 
 CliDirectory::CliDirectory() : entries(QBX_MAX_DIR_ENTRIES) { header.entries = entries.data(); }
@@ -44,8 +50,15 @@ std::string CPrinterSession::SocketReason(int captionId, int error) const
            std::to_string(m_target.port) + ")";
 }
 
+void CPrinterSession::Postpone(QbxClock::duration d)
+{
+    if (m_deadline < QbxClock::time_point::max() - d) m_deadline += d;
+}
+
 bool CPrinterSession::Connect(CPrinterLink& link, std::string& reason)
 {
+    m_wait.Connecting(m_target);
+    link.SetWaitStatus(&m_wait);
     if (link.Connect(m_target, m_deadline)) return true;
     reason = SocketReason(IDS_SOCKET_CONNECT_ERROR, link.LastError());
     return false;
@@ -71,8 +84,10 @@ bool CPrinterSession::List(CliDirectory& dir, std::string& reason)
     dir.header.command = QBX_CMD_NONE;
     dir.bFull = false;
     CPrinterLink link;
+    EndWait endWait{m_wait};
     if (!Connect(link, reason)) return false;
     if (!SendJob(link, JOB_DIR, nullptr, reason)) return false;
+    m_wait.Waiting();
 
     int nStar = 0, nPercent = 0;
     BOOL bSkip = FALSE, bFull = FALSE, bOverflow = FALSE;
@@ -89,6 +104,7 @@ bool CPrinterSession::List(CliDirectory& dir, std::string& reason)
             reason = "the printer ended the connection before the end of the listing";
             return false;
         }
+        m_wait.End();
         result = ParseListingChunk(dir.header, reader, m_userID.c_str(), chunk, static_cast<int>(n));
     }
     link.Close();
@@ -109,6 +125,7 @@ bool CPrinterSession::SendDeletion(CPrinterLink& link, const DirEntry& e, std::s
 bool CPrinterSession::Delete(const DirEntry& e, std::string& reason)
 {
     CPrinterLink link;
+    EndWait endWait{m_wait};
     return SendDeletion(link, e, reason);
 }
 
@@ -154,6 +171,7 @@ std::string NotWholeReason(const CUploadAnswer& answer, const std::string& size)
             return "the printer ended the connection before the file's first byte; nothing was copied";
         return "the printer ended the connection after " + std::to_string(answer.DataBytes()) + " of " + size +
                " bytes; nothing was put in place";
+    case UploadVerdict::OtherFile: return "the printer answered with a different file; nothing was copied";
     case UploadVerdict::NotAFile:
     case UploadVerdict::InProgress: break;
     }
@@ -177,15 +195,18 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
     }
 
     CPrinterLink link;
+    EndWait endWait{m_wait};
     if (!Connect(link, reason)) return FetchStatus::Failed;
     if (!SendJob(link, JOB_UPLOAD, e.path, reason)) return FetchStatus::Failed;
+    // The progress bar takes the line from here on.
+    m_wait.End();
 
     LocalCopy copy;
     if (!copy.Open(dest.c_str(), overwrite)) {
         reason = copy.Error();
         return FetchStatus::Failed;
     }
-    CUploadAnswer answer(listed);
+    CUploadAnswer answer(Text(e.path, sizeof e.path), listed);
     std::unique_ptr<char[]> buffer(new char[kFileChunk]);
     if (progress) progress->Begin(dest, listed);
     struct EndProgress {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include "cli/PrinterLink.h"
+#include "cli/Status.h"
 #include "directory/DirTable.h"
 
 #include <cstdint>
@@ -54,6 +55,8 @@ public:
     bool Delete(const DirEntry& e, std::string& reason);
 
     bool Stopped() const { return g_nStopSignal != 0; }
+    // Moves the deadline on by d (time spent waiting for the user, not the printer).
+    void Postpone(QbxClock::duration d);
 
 private:
     bool Connect(CPrinterLink& link, std::string& reason);
@@ -65,4 +68,5 @@ private:
     PrinterTarget m_target;
     std::string m_userID;
     QbxClock::time_point m_deadline;
+    CWaitStatus m_wait;  // the status line while connecting and waiting
 };

@@ -1,6 +1,8 @@
 // A plain blocking TCP client with deadlines, for the command-line tool.
 #include "cli/PrinterLink.h"
 
+#include "cli/Status.h"
+
 #include "platform/resources.h"
 #include "platform/socket.h"
 #include "platform/wake_wait.h"
@@ -45,7 +47,9 @@ int CPrinterLink::WaitReady(bool forWrite, int ms)
 {
     // A stop request ends the wait early; the caller looks at the stop flag and the deadline.
     if (g_nStopSignal) return 0;
-    return g_stopWait.Wait(m_io->WaitHandle(), forWrite, ms);
+    int r = g_stopWait.Wait(m_io->WaitHandle(), forWrite, ms);
+    if (m_pWait) m_pWait->Tick();
+    return r;
 }
 
 bool CPrinterLink::Connect(const PrinterTarget& target, QbxClock::time_point deadline)

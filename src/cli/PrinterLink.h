@@ -28,6 +28,8 @@
 
 using QbxClock = std::chrono::steady_clock;
 
+class CWaitStatus;
+
 // Set by the tool's stop handler; every wait gives up soon after it is set.
 extern volatile std::sig_atomic_t g_nStopSignal;
 // The stop handler: sets g_nStopSignal and wakes the waiting call at once.
@@ -63,6 +65,8 @@ public:
     void Finish(QbxClock::time_point deadline);
 
     bool IsOpen() const { return m_io != nullptr; }
+    // Told after every slice of a wait for the printer (the status line); not owned.
+    void SetWaitStatus(CWaitStatus* wait) { m_pWait = wait; }
     int LastError() const { return m_nLastError; }
 
 private:
@@ -73,6 +77,7 @@ private:
 
     std::unique_ptr<ISocketIo> m_io;
     int m_nLastError = 0;
+    CWaitStatus* m_pWait = nullptr;
 };
 
 // The string-table text of a Windows Sockets error number ("" when it has none).

@@ -1,6 +1,7 @@
 // quillbox-cli: list, copy, delete and sync a user's scans on the printer without a
 // display. The argument parsing is CLI11's; the work is in Commands.cpp.
 #include "cli/Commands.h"
+#include "cli/Status.h"
 
 #include "app/Config.h"
 #include "directory/DirTable.h"
@@ -12,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -94,14 +96,37 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
     return QBX_EXIT_OK;
 }
 
+// The commands, in the order the help lists them.
+constexpr const char* kCommands[] = {"list", "get", "delete", "sync"};
+constexpr const char* kCommandList = "the commands are list, get, delete and sync (quillbox-cli --help)";
+
+// The first word that should have been a command and is none: "lst" in
+// "quillbox-cli lst". Empty when there is none (the tool's own options only).
+std::string UnknownCommand(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-') continue;
+        for (const char* command : kCommands)
+            if (std::strcmp(argv[i], command) == 0) return {};
+        return argv[i];
+    }
+    return {};
+}
+
+// list and delete wait for one short answer; get and sync may copy for a long time.
+constexpr int kShortTimeout = 60;
+constexpr int kLongTimeout = 600;
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     QbxRegisterResources(false);
 
+    const std::string settings = QuillboxIniReadPath();
     CLI::App app{"quillbox-cli: list, copy, delete and sync your scans on the printer's disk.\n"
-                 "Printer, port and user default to the settings of the Quillbox dialog (Quillbox.ini)."};
+                 "Printer, port and user default to the settings of the Quillbox dialog (" +
+                 settings + ")."};
     app.require_subcommand(1);
     app.footer("Exit status: 0 everything asked was done; 1 one or more files failed (a line each on stderr);\n"
                "2 bad arguments or settings; 3 the printer could not be reached or listed; 128+N stopped by signal N.\n"
@@ -109,7 +134,7 @@ int main(int argc, char** argv)
     app.set_help_all_flag("--help-all", "Show the help of every command");
 
     std::string printer, user, config, sort, folder;
-    int timeout = 600, every = 0;
+    int timeout = -1, every = 0;  // -1: the command's own time limit
     bool quiet = false, verbose = false, json = false, del = false, overwrite = false, yes = false;
     std::vector<std::string> names;
 
@@ -118,12 +143,15 @@ int main(int argc, char** argv)
         cmd->add_option(
             "--user", user,
             "Your user ID at the scanner, 1 to 8 digits (default: UserID in section CommandLine of the settings)");
-        cmd->add_option("--config", config, "Settings file to read instead of Quillbox.ini beside the program");
-        cmd->add_option("--timeout", timeout, "Give up after this many seconds (each round of sync); 0: never")
-            ->check(CLI::NonNegativeNumber)
-            ->capture_default_str();
+        cmd->add_option("--config", config, "Settings file to read instead of the dialog's (" + settings + ")");
+        cmd->add_option("--timeout", timeout,
+                        "Give up after this many seconds (each round of sync); 0: never. Default: " +
+                            std::to_string(kShortTimeout) + " for list and delete, " + std::to_string(kLongTimeout) +
+                            " for get and sync")
+            ->check(CLI::NonNegativeNumber);
         cmd->add_flag("-q,--quiet", quiet, "Print nothing but results and failures");
-        cmd->add_flag("-v,--verbose", verbose, "Also say what was skipped and deleted");
+        cmd->add_flag("-v,--verbose", verbose,
+                      "Also say what was skipped and deleted; end with the summary line when not on a terminal too");
     };
 
     CLI::App* list = app.add_subcommand("list", "List your files on the printer");
@@ -156,18 +184,31 @@ int main(int argc, char** argv)
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() != 0 && app.get_subcommands().empty()) {
+            std::string word = UnknownCommand(argc, argv);
+            if (!word.empty())
+                std::fprintf(stderr, "quillbox-cli: \"%s\" is not a command; %s\n", word.c_str(), kCommandList);
+            else if (dynamic_cast<const CLI::RequiredError*>(&e))
+                std::fprintf(stderr, "quillbox-cli: no command given; %s\n", kCommandList);
+            if (!word.empty() || dynamic_cast<const CLI::RequiredError*>(&e)) return QBX_EXIT_USAGE;
+        }
         return app.exit(e) == 0 ? QBX_EXIT_OK : QBX_EXIT_USAGE;
     }
 
     CliCommon c;
     if (const int status = ResolveCommon(printer, user, config, sort, c); status != QBX_EXIT_OK) return status;
-    c.timeoutSeconds = timeout;
+    c.timeoutSeconds = timeout >= 0 ? timeout : (list->parsed() || rm->parsed()) ? kShortTimeout : kLongTimeout;
     c.verbosity = quiet ? -1 : verbose ? 1 : 0;
     c.terminal = IsTerminal(stderr);
+    // The status line while connecting and waiting: on a terminal, unless quiet.
+    CTerminalStatusLine statusLine(stderr);
+    if (c.terminal && c.verbosity >= 0) SetCliStatus(&statusLine);
 
     InstallStopHandler(RequestStop);
-    if (list->parsed()) return RunList(c, json);
-    if (get->parsed()) return RunGet(c, folder, names, del, overwrite);
-    if (rm->parsed()) return RunDelete(c, names, yes);
-    return RunSync(c, folder, del, every);
+    int status = list->parsed()  ? RunList(c, json)
+                 : get->parsed() ? RunGet(c, folder, names, del, overwrite)
+                 : rm->parsed()  ? RunDelete(c, names, yes)
+                                 : RunSync(c, folder, del, every);
+    SetCliStatus(nullptr);
+    return status;
 }

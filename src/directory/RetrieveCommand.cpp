@@ -38,14 +38,12 @@ bool CMainFrame::OnRetrieveRequest()
 int CMainFrame::ChooseSaveFile()
 {
     if (m_szSaveDir[0] == '\0') {
-        // The temporary folder, when the system names one that is there; otherwise the
-        // Save As dialog opens where it opens by itself.
-        char temp[MAX_PATH];
-        const DWORD n = GetTempPath(sizeof temp, temp);
-        if (n > 0 && n < sizeof temp - 1 && GetFileAttributes(temp) == FILE_ATTRIBUTE_DIRECTORY) {
-            std::memcpy(m_szSaveDir, temp, n + 1);
-            m_bSettingsChanged = TRUE;
-        }
+        // No folder remembered yet: the user's pictures folder (else the home folder),
+        // never a temporary one, whose files the system removes. It is remembered once
+        // a file was saved there; with none at all the dialog opens where it opens.
+        const std::string pictures = GetUserPicturesFolder();
+        if (!pictures.empty() && pictures.size() < sizeof m_szSaveDir)
+            std::memcpy(m_szSaveDir, pictures.c_str(), pictures.size() + 1);
     }
     // One filter, described by its own pattern; the list of pairs ends with an empty text.
     static const char kFilter[] = "*.TIF\0*.TIF\0";

@@ -6,12 +6,16 @@
 #include "app/MainFrm.h"
 #include "link/JobLanguage.h"
 #include "platform/msgqueue.h"
+#include "platform/prompts.h"
 #include "platform/resources.h"
 #include "platform/system.h"
 #include "res/resource.h"
 #include "retrieval/ProgressDlg.h"
+#include "retrieval/ProgressMath.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 void CMainFrame::OpGet()
 {
@@ -36,10 +40,32 @@ void CMainFrame::OpGet()
     }
 
     m_nCurrentFile = next;
+    if (RefuseTooLarge()) return;
     if (!CreateJobSocket()) return;
     BeginFileRetrieval();
     SetProgressStatus(GetStringRes(IDS_CONNECTING));
     PostMessage(WM_QBX_IP_OP, QBX_CONNECT, 0);
+}
+
+BOOL CMainFrame::RefuseTooLarge()
+{
+    const DirEntry* e = CurrentEntry();
+    if (!e || ReadFileSize(FieldText(e->size).c_str()) <= QBX_MAX_UPLOAD_SIZE) return FALSE;
+    // One answer of the printer cannot carry the file whole, and a cut copy must never
+    // pass for the file: it is not asked for at all. The batch goes on without it.
+    m_bTransferActive = FALSE;
+    const std::string name = FieldText(e->name);
+    char text[1024];
+    std::snprintf(text, sizeof text, GetStringRes(IDS_TOO_LARGE), name.c_str());
+    MessageBox(m_hWnd, text, GetStringRes(IDS_COPY_FAILED), MB_OK);
+    if (m_bClosing) return TRUE;
+    if (m_pDirectory) SetRecordProcessed(*m_pDirectory, m_nCurrentFile);
+    --m_nFilesLeft;
+    // A cancel given while the box was up goes on with the batch itself.
+    if (m_bCancel) return TRUE;
+    OutputDebugString("Message WM_QBX_IP_OP, QBX_GET posted\n");
+    PostMessage(WM_QBX_IP_OP, QBX_GET, 0);
+    return TRUE;
 }
 
 void CMainFrame::OpGetResume()

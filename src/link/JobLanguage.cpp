@@ -95,8 +95,8 @@ bool ComposeUpload(JobWriter& w, const char* path)
     // The transfer line is formatted in a scratch area of its own first; a
     // path too long for it refuses the job rather than asking for another file.
     char line[128];
-    int n = std::snprintf(line, sizeof line, "%s FSUPLOAD NAME=\"%s\" OFFSET=%d SIZE=%d%s", kPJL, path, 0, 2147483647,
-                          "\r\n");
+    int n = std::snprintf(line, sizeof line, "%s FSUPLOAD NAME=\"%s\" OFFSET=%d SIZE=%lld%s", kPJL, path, 0,
+                          QBX_MAX_UPLOAD_SIZE, "\r\n");
     if (n < 0 || n >= static_cast<int>(sizeof line)) return false;
     AppendHeader(w);
     w.Append(line, n);

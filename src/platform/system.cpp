@@ -89,7 +89,13 @@ DWORD GetMaxComponentLength(const char* folder)
 
 BOOL FolderWritable(const char* folder) { return folder && SysFolderWritable(*folder ? folder : "."); }
 
-BOOL IsSystemProgramFolder(const char* folder) { return folder && *folder && SysIsProgramFolder(folder); }
+BOOL IsSystemProgramFolder(const char* folder)
+{
+    if (!folder || !*folder) return FALSE;
+    std::string f = folder;
+    if (f.back() != '/' && f.back() != '\\') f += '/';
+    return SysIsSystemProgramFolder(f);
+}
 
 BOOL FolderExists(const char* path)
 {
@@ -105,5 +111,7 @@ BOOL GetPathSize(const char* path, std::uint64_t* size)
 }
 
 std::string GetUserConfigFolder(const char* app) { return SysUserConfigFolder(app); }
+
+std::string GetUserPicturesFolder() { return SysUserPicturesFolder(); }
 
 void CreateUserFolder(const std::string& folder) { SysCreateUserFolder(folder); }

@@ -50,8 +50,10 @@ DWORD GetFileAttributes(const char* path);
 DWORD GetMaxComponentLength(const char* folder);
 // TRUE when a file can be created in the folder.
 BOOL FolderWritable(const char* folder);
-// TRUE when folder is where the system keeps installed programs: /bin/, /usr/bin/,
-// /usr/local/bin/; on Windows a folder inside Program Files.
+// TRUE when folder (with a trailing "/") is, or on Windows lies within, one of the
+// system's folders of installed programs: /bin/, /usr/bin/, /usr/local/bin/; on Windows
+// the Program Files folders and the user's own (%LOCALAPPDATA%/Programs/). Letter case
+// and "\\" for "/" do not count on Windows.
 BOOL IsSystemProgramFolder(const char* folder);
 // TRUE when path leads to a folder (through links).
 BOOL FolderExists(const char* path);
@@ -61,6 +63,14 @@ BOOL GetPathSize(const char* path, std::uint64_t* size);
 // The user's settings folder of the application app, with a trailing "/":
 // $XDG_CONFIG_HOME/app/, else $HOME/.config/app/, else /tmp/.config/app/.
 std::string GetUserConfigFolder(const char* app);
+// The folder where the user keeps pictures, with a trailing "/": the first Save As
+// offers it, never a temporary folder (one the system empties at the next start).
+// On Linux the XDG user folder PICTURES, as xdg-user-dir reports it (the line
+// XDG_PICTURES_DIR="..." of $XDG_CONFIG_HOME/user-dirs.dirs, else of
+// $HOME/.config/user-dirs.dirs); the home folder when that names none, names the home
+// folder itself or a folder that is not there; empty when there is no home folder
+// either. On Windows the Pictures known folder.
+std::string GetUserPicturesFolder();
 // Creates folder (a path ending in "/") and its parent where missing, readable by the
 // user alone. Best effort: a folder that cannot be made shows when its file is written.
 void CreateUserFolder(const std::string& folder);

@@ -24,15 +24,16 @@ SysEntry SysLookAt(const char* path);
 // The longest file name the folder's file system takes; 0 when it cannot tell.
 unsigned SysMaxComponentLength(const char* folder);
 bool SysFolderWritable(const char* folder);
-// Whether folder (ending in a separator) is where the system keeps installed programs:
-// /bin/, /usr/bin/ or /usr/local/bin/ on POSIX; on Windows a Program Files folder or a
-// folder inside one (an installer gives each program a folder of its own there).
-bool SysIsProgramFolder(const char* folder);
+// platform/system.h's IsSystemProgramFolder; folder ends in "/".
+bool SysIsSystemProgramFolder(const std::string& folder);
 // What path leads to (through links): false when nothing; else whether it is a folder
 // and its size in bytes.
 bool SysStat(const char* path, bool* isFolder, std::uint64_t* size);
 // The user's settings folder of the application app, with a trailing separator.
 std::string SysUserConfigFolder(const char* app);
+// The folder where the user keeps pictures, with a trailing separator (the contract is
+// GetUserPicturesFolder's in platform/system.h); empty when there is none.
+std::string SysUserPicturesFolder();
 // Creates folder (ending in a separator) and its parent where missing, for the user
 // alone. Best effort.
 void SysCreateUserFolder(const std::string& folder);

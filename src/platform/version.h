@@ -35,6 +35,13 @@
 
 #include "platform/wintypes.h"
 
+// The system this build of the program is made for, as its version line names it.
+#ifdef _WIN32
+#define QBX_BUILT_FOR "Windows"
+#else
+#define QBX_BUILT_FOR "Linux"
+#endif
+
 // The fixed part of the version information, with the system's field order.
 struct VS_FIXEDFILEINFO {
     DWORD dwSignature;      // VS_FFI_SIGNATURE

@@ -45,6 +45,10 @@ constexpr unsigned IDS_TRANSFER_ENDED_EARLY = 153;
 constexpr unsigned IDS_ANSWER_NOT_A_FILE = 154;
 // A file whose name on the printer cannot be put into an upload request (name only).
 constexpr unsigned IDS_NAME_NOT_SENDABLE = 155;
+// The printer answered the upload with a file of another name (name, local path).
+constexpr unsigned IDS_OTHER_FILE = 156;
+// A file larger than one upload answer can carry (name only).
+constexpr unsigned IDS_TOO_LARGE = 157;
 // Local files (formats: %s is the file or the system's account of the failure).
 constexpr unsigned IDS_FOLDER_UNUSABLE = 170;
 constexpr unsigned IDS_NAME_TOO_LONG = 171;

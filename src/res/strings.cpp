@@ -1,5 +1,7 @@
 #include "res/strings.h"
 
+#include "platform/version.h"
+
 #include <cstdio>
 
 // Texts are byte for byte what the user sees, trailing blanks included.
@@ -43,6 +45,13 @@ const QbxStringResource g_qbxStringTable[] = {
     {155, "The name of the file %s on the printer holds characters that cannot be sent in a "
           "request, so it was not copied.\n\n"
           "Nothing was deleted on the printer, and the files not yet copied stay selected."},
+    {156, "The printer answered the request for %s with a different file, so nothing was "
+          "copied to %s.\n\n"
+          "Nothing was deleted on the printer, and the files not yet copied stay selected. "
+          "Check that the address and port are those of the printer, then try again."},
+    {157, "The file %s is too large for the printer to send in one piece (more than 2147483647 "
+          "bytes), so it was not copied.\n\n"
+          "It stays on the printer; the other files are retrieved as usual."},
 
     // Local files.
     {170, "%s\n\nNo scan can be saved there. Choose another folder."},
@@ -107,7 +116,7 @@ const QbxStringResource g_qbxStringTable[] = {
 
     // About box.
     {11005, "About Quillbox"},
-    {11006, "Version %s for Windows %s"},
+    {11006, "Version %s for " QBX_BUILT_FOR " %s"},
 };
 
 const int g_qbxStringCount = static_cast<int>(sizeof g_qbxStringTable / sizeof g_qbxStringTable[0]);

@@ -47,8 +47,9 @@ struct DestFile {
 // share one: each file first gets the name BuildDestPath gives it; a file whose name
 // an earlier file of the batch already has gets instead the first "_N" (N = 1, 2, ...)
 // in place of its duplicate number that no file of the batch has or would get by
-// itself. Names are compared without regard to ASCII case, because the folder may
-// lie on a file system that does not tell them apart. With singleFile only the first
+// itself. Names are compared without regard to case (ASCII, and in UTF-8 names the
+// accented Latin, Greek and Cyrillic letters; bytes that are not UTF-8 compare as
+// they are), because the folder may lie on a file system that does not tell them apart. With singleFile only the first
 // request counts. Returns FALSE, with out empty and *refused (when not null) the
 // index of the request, when a name does not fit (see BuildDestPath).
 BOOL BuildBatchDestPaths(const char* chosenPath, BOOL singleFile, const std::vector<DestRequest>& requests,

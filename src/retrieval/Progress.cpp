@@ -10,6 +10,7 @@
 #include "retrieval/ProgressDlg.h"
 #include "retrieval/ProgressMath.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -76,7 +77,8 @@ void CMainFrame::UpdateProgress()
     if (!m_bShowProgress) return;
 
     const std::int32_t size = EntrySize(CurrentEntry());
-    const std::uint32_t bytes = m_nBytesReceived;
+    // Files that large are never fetched (one answer cannot carry them); the display is 32-bit.
+    const std::uint32_t bytes = static_cast<std::uint32_t>(std::min<std::uint64_t>(m_nBytesReceived, UINT32_MAX));
     const std::uint32_t percent = PercentOf(bytes, size);
 
     QbxTime now;

@@ -1,8 +1,13 @@
 #include "retrieval/ProgressMath.h"
 
+#include <cstdint>
 #include <cstdio>
 
-int32_t ReadSizeText(const char* text)
+namespace {
+
+// The leading decimal number of text, as atoi reads it, saturating at limit (or
+// -limit - 1 below zero).
+int64_t ReadLeadingNumber(const char* text, int64_t limit)
 {
     if (text == nullptr) return 0;
     const char* p = text;
@@ -12,16 +17,23 @@ int32_t ReadSizeText(const char* text)
         negative = (*p == '-');
         ++p;
     }
-    // Accumulate in 64 bits and stop growing once past the 32-bit range, so
-    // any number of digits is read without overflow.
-    const int64_t limit = negative ? -static_cast<int64_t>(INT32_MIN) : static_cast<int64_t>(INT32_MAX);
-    int64_t value = 0;
+    // Accumulated as a magnitude that stops growing once past the range, so any
+    // number of digits is read without overflow.
+    const uint64_t max = negative ? static_cast<uint64_t>(limit) + 1 : static_cast<uint64_t>(limit);
+    uint64_t value = 0;
     for (; *p >= '0' && *p <= '9'; ++p) {
-        value = value * 10 + (*p - '0');
-        if (value > limit) value = limit;
+        const uint64_t digit = static_cast<uint64_t>(*p - '0');
+        value = value > (max - digit) / 10 ? max : value * 10 + digit;
     }
-    return static_cast<int32_t>(negative ? -value : value);
+    if (!negative) return static_cast<int64_t>(value);
+    return value == 0 ? 0 : -static_cast<int64_t>(value - 1) - 1;
 }
+
+}  // namespace
+
+int32_t ReadSizeText(const char* text) { return static_cast<int32_t>(ReadLeadingNumber(text, INT32_MAX)); }
+
+int64_t ReadFileSize(const char* text) { return ReadLeadingNumber(text, INT64_MAX); }
 
 int FormatHMS(int64_t seconds, char* out, int outSize)
 {

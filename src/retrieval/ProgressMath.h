@@ -15,6 +15,10 @@ constexpr uint32_t QBX_DEFAULT_RATE = 12000;
 // A null text reads as 0.
 int32_t ReadSizeText(const char* text);
 
+// The same at full width: a file's size as the listing gave it, for every
+// comparison of sizes (saturating at INT64_MAX / INT64_MIN).
+int64_t ReadFileSize(const char* text);
+
 // Writes "%d:%d:%d" (hours, minutes, seconds, no leading zeros) for a number
 // of seconds into out. Returns the length written, or -1 when out is unusable.
 int FormatHMS(int64_t seconds, char* out, int outSize);

@@ -28,6 +28,7 @@ UINT NotWholeReason(UploadVerdict verdict)
     case UploadVerdict::NotOnPrinter: return IDS_NOT_ON_PRINTER;
     case UploadVerdict::SizeChanged: return IDS_CHANGED_ON_PRINTER;
     case UploadVerdict::EndedEarly: return IDS_TRANSFER_ENDED_EARLY;
+    case UploadVerdict::OtherFile: return IDS_OTHER_FILE;
     case UploadVerdict::NotAFile:
     case UploadVerdict::InProgress: return IDS_ANSWER_NOT_A_FILE;
     }
@@ -90,9 +91,11 @@ int CMainFrame::RetrieveFile()
 {
     OutputDebugString("Entering RetrieveFile()\n");
     const DirEntry* entry = CurrentEntry();
-    const std::int32_t size = entry ? ReadSizeText(FieldText(entry->size).c_str()) : -1;
-    // A size the listing did not give matches no answer.
-    CUploadAnswer answer(size < 0 ? UINT64_MAX : static_cast<std::uint64_t>(size));
+    const std::int64_t size = entry ? ReadFileSize(FieldText(entry->size).c_str()) : -1;
+    // A size the listing did not give matches no answer; an answer for a name other
+    // than the one the job asked for is not the file.
+    CUploadAnswer answer(entry ? FieldText(entry->path) : std::string(),
+                         size < 0 ? UINT64_MAX : static_cast<std::uint64_t>(size));
 
     m_bWriteFailed = FALSE;
     if (!OpenOutFile()) {
@@ -153,11 +156,11 @@ int CMainFrame::RetrieveFile()
         const UploadBytes data = answer.Feed(m_szIOBuffer, static_cast<std::size_t>(n));
         // WriteOutFile has said what failed and why.
         if (data.len > 0 && !WriteOutFile(data.data, data.len)) return abandon();
-        m_nBytesReceived = static_cast<unsigned int>(answer.DataBytes());
+        m_nBytesReceived = answer.DataBytes();
         if (headerWasDone && m_nBytesReceived >= nextMark) {
             OutputDebugString("Update called with Percent\n");
             UpdateProgress();
-            nextMark = (m_nBytesReceived / kProgressStep + 1) * kProgressStep;
+            nextMark = static_cast<std::uint32_t>((m_nBytesReceived / kProgressStep + 1) * kProgressStep);
         }
     }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -27,7 +28,10 @@ bool StartsWith(std::string_view text, std::string_view prefix)
 
 }  // namespace
 
-CUploadAnswer::CUploadAnswer(std::uint64_t listedSize) : m_listed(listedSize) {}
+CUploadAnswer::CUploadAnswer(std::string askedPath, std::uint64_t listedSize)
+    : m_asked(std::move(askedPath)), m_listed(listedSize)
+{
+}
 
 UploadBytes CUploadAnswer::Feed(const char* bytes, std::size_t n)
 {
@@ -100,7 +104,7 @@ void CUploadAnswer::TakeHeaderLine(int len)
     // Words are separated by blanks; a quoted value (the file's name) is one word
     // whatever it holds, so a name cannot pose as SIZE.
     const std::string_view line(m_window, static_cast<std::size_t>(len));
-    bool upload = false, haveSize = false;
+    bool upload = false, haveSize = false, haveName = false, sameName = false;
     std::uint64_t size = 0;
     std::size_t i = 0;
     while (i < line.size()) {
@@ -118,6 +122,13 @@ void CUploadAnswer::TakeHeaderLine(int len)
         const std::string_view word = line.substr(start, i - start);
         if (word == "FSUPLOAD") {
             upload = true;
+        } else if (StartsWith(word, "NAME=\"") && word.size() >= 7 && word.back() == '"') {
+            if (haveName) {
+                m_verdict = UploadVerdict::NotAFile;
+                return;
+            }
+            haveName = true;
+            sameName = word.substr(6, word.size() - 7) == std::string_view(m_asked);
         } else if (StartsWith(word, "SIZE=")) {
             if (haveSize || !ReadDecimal(word.substr(5), size)) {
                 m_verdict = UploadVerdict::NotAFile;
@@ -132,8 +143,12 @@ void CUploadAnswer::TakeHeaderLine(int len)
             }
         }
     }
-    if (!upload) {
+    if (!upload || !haveName) {
         m_verdict = UploadVerdict::NotAFile;
+        return;
+    }
+    if (!sameName) {
+        m_verdict = UploadVerdict::OtherFile;
         return;
     }
     if (!haveSize) {

@@ -7,13 +7,16 @@
 //     @PJL FSUPLOAD NAME="<path>" CR LF FILEERROR=3 CR LF <form feed>
 //
 // Contract (a pure module: no socket, no file, no window):
-// - Construct with the size the listing gave for the file. Feed() takes the bytes of one
+// - Construct with the path the upload job asked for (as the job sent it) and the size
+//   the listing gave for the file. Feed() takes the bytes of one
 //   receive, of any length >= 0, in order; it never reads outside them and keeps no
 //   pointer to them after it returns. It answers with the file bytes among them: one
 //   span inside the bytes just fed (possibly empty). The caller writes exactly those.
 // - The header line is gathered in a window of its own (at most 127 bytes with its line
-//   end). It must end within the window and carry SIZE=<decimal> equal to the listed
-//   size; otherwise the answer is not taken as the file (see UploadVerdict).
+//   end). It must end within the window, carry NAME="<path>" with exactly the path
+//   asked for (byte for byte) and SIZE=<decimal> equal to the listed size; otherwise
+//   the answer is not taken as the file (see UploadVerdict). A device that answers
+//   with another file's name is answering for another file, even of the same size.
 // - Exactly SIZE bytes are handed out as file bytes, never more; whatever follows them
 //   (the form feed, or other bytes some devices send before it) is never handed out.
 //   The transfer is complete at the first byte after the data, or when the printer ends
@@ -21,13 +24,14 @@
 // - ConnectionEnded() tells the reader that the printer closed or reset the
 //   connection; before the last data byte that ends the transfer as EndedEarly.
 // - Once Finished(), further Feed() calls hand out nothing.
-// - Verdict() is Whole only when the header carried SIZE equal to the listed size and
-//   every data byte was handed out; DataBytes() never exceeds that SIZE.
+// - Verdict() is Whole only when the header carried the path asked for, SIZE equal to
+//   the listed size, and every data byte was handed out; DataBytes() never exceeds that SIZE.
 // The private part is the implementer's to change.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 enum class UploadVerdict {
     InProgress,    // more bytes are needed
@@ -35,7 +39,8 @@ enum class UploadVerdict {
     NotOnPrinter,  // the printer says the file is not there (FILEERROR, no SIZE)
     SizeChanged,   // SIZE differs from the listed size: the file changed since it was listed
     EndedEarly,    // the printer ended the connection before the last data byte
-    NotAFile,      // no header line within the window, or one the reader cannot take
+    NotAFile,      // no header line within the window, or one the reader cannot take (no NAME among them)
+    OtherFile,     // the header names a file other than the one asked for
 };
 
 struct UploadBytes {
@@ -47,7 +52,7 @@ class CUploadAnswer {
 public:
     static constexpr int kHeaderWindow = 127;
 
-    explicit CUploadAnswer(std::uint64_t listedSize);
+    CUploadAnswer(std::string askedPath, std::uint64_t listedSize);
 
     UploadBytes Feed(const char* bytes, std::size_t n);
     void ConnectionEnded();
@@ -68,6 +73,7 @@ private:
     // A header line without SIZE: the line after it says why.
     void DecideWithoutSize();
 
+    std::string m_asked;
     std::uint64_t m_listed;
     std::uint64_t m_announced = 0;
     std::uint64_t m_data = 0;

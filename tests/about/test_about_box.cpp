@@ -107,18 +107,25 @@ protected:
 // ---------------------------------------------------------------------------
 // The version line
 
+// The system the build is for, as the line names it.
+#ifdef _WIN32
+#define BUILT_FOR "Windows"
+#else
+#define BUILT_FOR "Linux"
+#endif
+
 TEST_F(AboutBoxTest, ShowsCaptionAndVersionLineWithAnEmptyPlatformText)
 {
     CAboutDlg about;
     ASSERT_TRUE(about.Create(IDD_ABOUTBOX));
     EXPECT_EQ(about.GetWindowTextString(), "About Quillbox");
-    EXPECT_EQ(VersionLine(about), "Version 1.13 for Windows ");
+    EXPECT_EQ(VersionLine(about), "Version 1.13 for " BUILT_FOR " ");
     about.DestroyWindow();
 
     // An executable without a version resource: the version text stays empty.
     QbxRegisterResources(false);
     ASSERT_TRUE(about.Create(IDD_ABOUTBOX));
-    EXPECT_EQ(VersionLine(about), "Version  for Windows ");
+    EXPECT_EQ(VersionLine(about), "Version  for " BUILT_FOR " ");
     about.DestroyWindow();
 }
 
@@ -323,7 +330,7 @@ TEST_F(AboutBoxTest, IconTimerEndsABlockingReceiveEarlyAsATimeOut)
     ASSERT_TRUE(about.m_hWnd);
     EXPECT_TRUE(PumpRealUntil([&] { return about.m_anim.GetIcon() == 140; }, 3000));
     EXPECT_TRUE(PumpRealUntil([&] { return about.m_anim.GetIcon() == 141; }, 3000));
-    EXPECT_EQ(VersionLine(about), "Version 1.13 for Windows ");
+    EXPECT_EQ(VersionLine(about), "Version 1.13 for " BUILT_FOR " ");
 
     socket.ShutDown(2);
     socket.Close();

@@ -111,6 +111,16 @@ protected:
         return r;
     }
 
+    // The printer and user 1234, and a command line made of head, them and tail.
+    std::vector<std::string> Common() const { return {"--printer", Printer(), "--user", "1234"}; }
+    std::vector<std::string> With(std::vector<std::string> head, std::vector<std::string> tail = {}) const
+    {
+        auto c = Common();
+        head.insert(head.end(), c.begin(), c.end());
+        head.insert(head.end(), tail.begin(), tail.end());
+        return head;
+    }
+
     // Adds a scan of user with sequence part seq and date14 of size bytes.
     std::string Add(const std::string& user, const std::string& seq, const std::string& date14, std::size_t size,
                     unsigned seed = 1, const std::string& ext = ".TIF")

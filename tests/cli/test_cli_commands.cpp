@@ -52,14 +52,6 @@ protected:
         std::string dup = fileOf.at(p) == "007.TIF" ? "-" : "1";
         return "007.TIF            " + dup + rest.at(p == p007a ? "a" : "b");
     }
-    std::vector<std::string> Common() const { return {"--printer", Printer(), "--user", "1234"}; }
-    std::vector<std::string> With(std::vector<std::string> head, std::vector<std::string> tail = {}) const
-    {
-        auto c = Common();
-        head.insert(head.end(), c.begin(), c.end());
-        head.insert(head.end(), tail.begin(), tail.end());
-        return head;
-    }
     std::string p007a, p007b, p008;
     std::map<std::string, std::string> fileOf;  // printer path -> name on the command line
 };
@@ -297,7 +289,8 @@ TEST_F(CliCommands, BadArgumentsEndWithStatusTwoAndSayWhy)
         {{"list", "--user", "1", "--config", "/nonexistent/Quillbox.ini"}, "no printer address"},
         {{"get", "--printer", Printer(), "--user", "1", "--to", "/nonexistent/folder"}, "not a folder"},
         {{"get", "--printer", Printer(), "--user", "1"}, "--to"},
-        {{"frobnicate"}, "subcommand"},
+        {{"lst", "--user", "1"}, "\"lst\" is not a command; the commands are list, get, delete and sync"},
+        {{}, "no command given; the commands are list, get, delete and sync"},
     };
     for (auto& c : cases) {
         CliRun r = Run(c.args);

@@ -142,6 +142,17 @@ TEST_F(ListBoxFilled, ClicksToggleLinesAndEachNotifiesOnce)
     ExpectDataIntact();
 }
 
+TEST_F(ListBoxFilled, SpaceTogglesTheFocusedLineAndEachToggleNotifiesOnce)
+{
+    PressKey(&dlg, IDC_FILES, UserKey::Space);
+    EXPECT_EQ(Selected(), (std::vector<int>{0}));
+    EXPECT_EQ(dlg.fileSelChanges, 1);
+    PressKey(&dlg, IDC_FILES, UserKey::Space);
+    EXPECT_EQ(Selected(), (std::vector<int>{}));
+    EXPECT_EQ(dlg.fileSelChanges, 2);
+    ExpectDataIntact();
+}
+
 TEST_F(ListBoxFilled, TextsDataAndBadIndexes)
 {
     char buf[32];

@@ -34,6 +34,12 @@ TEST(ProgressMath, ReadSizeTextSaturates)
     EXPECT_EQ(ReadSizeText("2147483648"), INT32_MAX);
     EXPECT_EQ(ReadSizeText("99999999999999999999999"), INT32_MAX);
     EXPECT_EQ(ReadSizeText("-99999999999"), INT32_MIN);
+    // Sizes are compared at full width: a file over 2 GiB keeps its size.
+    EXPECT_EQ(ReadFileSize("2200000000"), 2200000000LL);
+    EXPECT_EQ(ReadFileSize("99999999999"), 99999999999LL);
+    EXPECT_EQ(ReadFileSize("99999999999999999999999"), INT64_MAX);
+    EXPECT_EQ(ReadFileSize("-99999999999999999999999"), INT64_MIN);
+    EXPECT_EQ(ReadFileSize(" 42abc"), 42);
 }
 
 TEST(ProgressMath, EstimateAndFirstUpdate)

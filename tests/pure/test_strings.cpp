@@ -29,7 +29,11 @@ TEST(StringTable, ExactTexts)
         {10024, "Too many open sockets. "},
         {10061, "The attempt to connect was rejected."},
         {11003, "A non recoverable error occurred while looking up a host name.\nUse the dotted decimal format."},
+#ifdef _WIN32
         {11006, "Version %s for Windows %s"},
+#else
+        {11006, "Version %s for Linux %s"},
+#endif
     };
     for (const Case& c : cases) {
         const char* text = QbxFindString(c.id);

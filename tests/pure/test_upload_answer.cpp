@@ -12,8 +12,8 @@ namespace {
 
 using V = UploadVerdict;
 
-const std::string kHead =
-    "@PJL FSUPLOAD FORMAT:BINARY NAME=\"DXR/Images/1234(007)(19991213093005).TIF\" OFFSET=0 SIZE=";
+const std::string kPath = "DXR/Images/1234(007)(19991213093005).TIF";
+const std::string kHead = "@PJL FSUPLOAD FORMAT:BINARY NAME=\"" + kPath + "\" OFFSET=0 SIZE=";
 
 std::string Header(std::uint64_t size) { return kHead + std::to_string(size) + "\r\n"; }
 
@@ -23,6 +23,12 @@ std::string HeaderOfLength(std::size_t len, std::uint64_t size)
     const std::string rest = "\" OFFSET=0 SIZE=" + std::to_string(size) + "\r\n";
     const std::string front = "@PJL FSUPLOAD NAME=\"";
     return front + std::string(len - front.size() - rest.size(), 'n') + rest;
+}
+
+// The name HeaderOfLength puts in a line of len bytes.
+std::string NameOfLength(std::size_t len, std::uint64_t size)
+{
+    return std::string(len - 20 - 16 - std::to_string(size).size() - 2, 'n');
 }
 
 // Every byte value, CR LF and form feed among them.
@@ -39,7 +45,8 @@ struct Row {
     std::string answer;
     bool closeAfter;  // the printer closes the connection after the answer
     V verdict;
-    std::string data;  // what goes into the file
+    std::string data;           // what goes into the file
+    std::string asked = kPath;  // the path the job asked for
 };
 
 struct Outcome {
@@ -51,7 +58,7 @@ struct Outcome {
 // each in a buffer of its own exact size, and checks what the reader hands out.
 Outcome FeedAnswer(const Row& r, const std::vector<std::size_t>& cuts)
 {
-    CUploadAnswer reader(r.listed);
+    CUploadAnswer reader(r.asked, r.listed);
     std::string data;
     std::size_t pos = 0;
     auto feed = [&](std::size_t len) {
@@ -100,15 +107,30 @@ std::vector<Row> Rows()
         {"bytes after the form feed", 10, Header(10) + ten + "\fmore", true, V::Whole, ten},
         {"header line ended by LF alone", 10, kHead + "10\n" + ten + "\f", false, V::Whole, ten},
         {"a name that holds SIZE= does not count", 10,
-         "@PJL FSUPLOAD NAME=\"a SIZE=3 b\" OFFSET=0 SIZE=10\r\n" + ten + "\f", false, V::Whole, ten},
-        {"header line of exactly 127 bytes", 10, HeaderOfLength(127, 10) + ten + "\f", false, V::Whole, ten},
-        {"header line of 128 bytes", 10, HeaderOfLength(128, 10) + ten + "\f", false, V::NotAFile, ""},
+         "@PJL FSUPLOAD NAME=\"a SIZE=3 b\" OFFSET=0 SIZE=10\r\n" + ten + "\f", false, V::Whole, ten, "a SIZE=3 b"},
+        {"header line of exactly 127 bytes", 10, HeaderOfLength(127, 10) + ten + "\f", false, V::Whole, ten,
+         NameOfLength(127, 10)},
+        {"header line of 128 bytes", 10, HeaderOfLength(128, 10) + ten + "\f", false, V::NotAFile, "",
+         NameOfLength(128, 10)},
+        {"another file of the same size", 10, Header(10) + ten + "\f", false, V::OtherFile, "",
+         "DXR/Images/1234(008)(19991213093005).TIF"},
+        {"the name asked for differs in case only", 10, Header(10) + ten + "\f", false, V::OtherFile, "",
+         "DXR/Images/1234(007)(19991213093005).tif"},
+        {"the name asked for is a prefix of the one answered", 10, Header(10) + ten + "\f", false, V::OtherFile, "",
+         "DXR/Images/1234(007)"},
+        {"NAME missing", 10, "@PJL FSUPLOAD FORMAT:BINARY OFFSET=0 SIZE=10\r\n" + ten + "\f", false, V::NotAFile, ""},
+        {"NAME twice", 10, "@PJL FSUPLOAD NAME=\"" + kPath + "\" " + kHead.substr(5) + "10\r\n" + ten + "\f", false,
+         V::NotAFile, ""},
+        {"FILEERROR for another file", 10, fileError, false, V::OtherFile, "", "DXR/Images/1234(008)(1).TIF"},
+        {"over 2 GiB listed, SIZE capped at 2147483647", 2200000000ULL, Header(2147483647) + ten, false, V::SizeChanged,
+         ""},
         {"FILEERROR for a tiny file", 10, fileError, false, V::NotOnPrinter, ""},
         {"FILEERROR for a large file", 300, fileError, true, V::NotOnPrinter, ""},
         {"FILEERROR line cut by the close", 300, fileError.substr(0, fileError.size() - 3), true, V::NotOnPrinter, ""},
         {"SIZE smaller than listed", 12, Header(10) + ten + "\f", false, V::SizeChanged, ""},
         {"SIZE larger than listed (the file grew)", 10, Header(12) + Bytes(12) + "\f", false, V::SizeChanged, ""},
-        {"SIZE missing, no FILEERROR", 10, "@PJL FSUPLOAD NAME=\"x\"\r\n" + ten + "\f", false, V::NotAFile, ""},
+        {"SIZE missing, no FILEERROR", 10, "@PJL FSUPLOAD NAME=\"" + kPath + "\"\r\n" + ten + "\f", false, V::NotAFile,
+         ""},
         {"SIZE not a number", 10, kHead + "1O\r\n" + ten + "\f", false, V::NotAFile, ""},
         {"SIZE empty", 10, kHead + "\r\n" + ten + "\f", false, V::NotAFile, ""},
         {"SIZE twice", 10, kHead + "10 SIZE=10\r\n" + ten + "\f", false, V::NotAFile, ""},
@@ -157,7 +179,7 @@ TEST(UploadAnswer, DataOfTheFirstReceiveFollowTheHeaderLine)
     const std::string head = HeaderOfLength(62, 9000);
     ASSERT_EQ(head.size(), 62u);
     const std::string answer = head + Bytes(9000) + "\f";
-    CUploadAnswer reader(9000);
+    CUploadAnswer reader(NameOfLength(62, 9000), 9000);
     UploadBytes b = reader.Feed(answer.data(), 2048);
     EXPECT_TRUE(reader.HeaderDone());
     EXPECT_EQ(reader.AnnouncedSize(), 9000u);
@@ -169,7 +191,7 @@ TEST(UploadAnswer, DataOfTheFirstReceiveFollowTheHeaderLine)
 TEST(UploadAnswer, NothingIsHandedOutOnceFinished)
 {
     const std::string answer = Header(3) + "abc\f";
-    CUploadAnswer reader(3);
+    CUploadAnswer reader(kPath, 3);
     UploadBytes b = reader.Feed(answer.data(), answer.size());
     EXPECT_EQ(std::string(b.data, b.len), "abc");
     EXPECT_EQ(reader.Verdict(), V::Whole);
@@ -177,13 +199,13 @@ TEST(UploadAnswer, NothingIsHandedOutOnceFinished)
     reader.ConnectionEnded();
     EXPECT_EQ(reader.Verdict(), V::Whole);
 
-    CUploadAnswer ended(3);
+    CUploadAnswer ended(kPath, 3);
     ended.ConnectionEnded();
     EXPECT_EQ(ended.Verdict(), V::EndedEarly);
     EXPECT_EQ(ended.Feed(answer.data(), answer.size()).len, 0u);
     EXPECT_EQ(ended.DataBytes(), 0u);
 
-    CUploadAnswer empty(3);
+    CUploadAnswer empty(kPath, 3);
     EXPECT_EQ(empty.Feed(nullptr, 0).len, 0u);
     EXPECT_EQ(empty.Feed(answer.data(), 0).len, 0u);
     EXPECT_FALSE(empty.Finished());

@@ -5,6 +5,9 @@
 
 #include <unistd.h>
 
+#include <map>
+#include <optional>
+
 using namespace qbxsim;
 
 namespace {
@@ -187,28 +190,58 @@ TEST_F(RetrievalTest, NameTooLongForAPathIsRefusedBeforeAnythingIsFetched)
     EXPECT_EQ(SelectedPaths(h), (std::set<std::string>{a, b}));
 }
 
-// A temporary folder that is not there (or too long to name) is not offered as the
-// first folder, nor remembered as the one used last.
-TEST_F(RetrievalTest, TemporaryFolderThatIsNotThereIsNotOffered)
+// The folder the first Save As offers: the user's pictures folder (as the desktop's
+// user-dirs file names it), else the home folder, never the temporary folder; a
+// folder the program remembers wins. Each row saves there and finds the copy on disk.
+TEST_F(RetrievalTest, FirstSaveAsOffersThePicturesFolderNeverTheTemporaryOne)
 {
     StartPrinter();
-    std::string a = AddImageOfSize(store, kUser, "007", "19991213093005", 100, 1);
-    const char* old = std::getenv("TMPDIR");
-    const std::string saved = old ? old : "";
-    const std::string cases[] = {MakeTempFolder("tmpdir") + "/gone", "/" + std::string(300, 't')};
-    for (const std::string& tmpdir : cases) {
-        ::setenv("TMPDIR", tmpdir.c_str(), 1);
-        AppHarness h(IniWith(false));
-        ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, {a}, ""));
-        AppHarness::Click(h.Frame()->m_pRetrieveDlg, IDC_RETRIEVE);
-        ASSERT_TRUE(h.PumpUntil([&] { return h.prompts.calls.size() == 1; }, 5000));
-        h.PumpFor(100);
-        EXPECT_EQ(h.prompts.calls[0].initialDir, "") << tmpdir.substr(0, 40);
-        EXPECT_EQ(h.Frame()->m_szSaveDir[0], '\0');
-        EXPECT_FALSE(h.Frame()->m_bSettingsChanged);
+    const std::string a = AddImageOfSize(store, kUser, "007", "19991213093005", 100, 1);
+    const std::string home = MakeTempFolder("home");
+    const std::string elsewhere = MakeTempFolder("pics");
+    const std::string remembered = MakeTempFolder("remembered");
+    std::filesystem::create_directories(home + "/.config");
+    std::filesystem::create_directories(home + "/Bilder");
+    const struct {
+        const char* what;
+        std::string userDirs;  // "-": no user-dirs file
+        std::string ini;
+        std::string homeDir;
+        std::string offered;
+    } rows[] = {
+        {"named under $HOME", "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n", "", home, home + "/Bilder/"},
+        {"named by absolute path", "# comment\nXDG_PICTURES_DIR=\"" + elsewhere + "\"\n", "", home, elsewhere + "/"},
+        {"names a folder that is not there", "XDG_PICTURES_DIR=\"$HOME/Gone\"\n", "", home, home + "/"},
+        {"names the home folder itself", "XDG_PICTURES_DIR=\"$HOME/\"\n", "", home, home + "/"},
+        {"no user-dirs file", "-", "", home, home + "/"},
+        {"no home folder either", "-", "", home + "/none", ""},
+        {"a remembered folder wins", "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n", "[MiscData]\nSaveDir=" + remembered + "/\n",
+         home, remembered + "/"},
+    };
+    const char* names[] = {"HOME", "XDG_CONFIG_HOME", "TMPDIR"};
+    std::map<std::string, std::optional<std::string>> saved;
+    for (const char* n : names) saved[n] = std::getenv(n) ? std::optional<std::string>(std::getenv(n)) : std::nullopt;
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::setenv("TMPDIR", MakeTempFolder("tmpdir").c_str(), 1);
+    int n = 0;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        std::filesystem::remove(home + "/.config/user-dirs.dirs");
+        if (r.userDirs != "-") WriteText(home + "/.config/user-dirs.dirs", r.userDirs);
+        ::setenv("HOME", r.homeDir.c_str(), 1);
+        AppHarness h(IniWith(false) + r.ini);
+        const std::string folder = r.offered.empty() ? remembered + "/" : r.offered;
+        const std::string name = "scan" + std::to_string(n++) + ".TIF";
+        ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, {a}, folder + name));
+        RetrieveAndWait(h);
+        ASSERT_FALSE(h.prompts.calls.empty());
+        EXPECT_EQ(h.prompts.calls[0].initialDir, r.offered);
+        EXPECT_EQ(ReadFile(folder + name), StoreBytes(a));
+        EXPECT_EQ(std::string(h.Frame()->m_szSaveDir), folder);
     }
-    if (old)
-        ::setenv("TMPDIR", saved.c_str(), 1);
-    else
-        ::unsetenv("TMPDIR");
+    for (auto& [k, v] : saved)
+        if (v)
+            ::setenv(k.c_str(), v->c_str(), 1);
+        else
+            ::unsetenv(k.c_str());
 }

@@ -31,15 +31,13 @@ TEST_F(RetrievalTest, OneSelectedFileIsSavedAsTheChosenPathAndTheListComesBackSe
     EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"scan.TIF"}));
     EXPECT_EQ(ReadFile(out + "/scan.TIF"), PatternBytes(48213, 7));
 
-    // The Save As dialog as asked for: the temporary folder the first time.
+    // The Save As dialog as asked for: the user's pictures folder the first time.
     ASSERT_FALSE(h.prompts.calls.empty());
     const PromptCall& save = h.prompts.calls[0];
     EXPECT_EQ(save.kind, "SaveAs");
     EXPECT_EQ(save.filter, "*.TIF");
     EXPECT_EQ(save.defExt, "TIF");
-    char temp[MAX_PATH];
-    GetTempPath(sizeof temp, temp);
-    EXPECT_EQ(save.initialDir, temp);
+    EXPECT_EQ(save.initialDir, GetUserPicturesFolder());
     EXPECT_EQ(save.flags, OFN_HIDEREADONLY | OFN_NOTESTFILECREATE | OFN_NONETWORKBUTTON | OFN_LONGNAMES);
     EXPECT_EQ(save.owner, f->m_hWnd);
     EXPECT_TRUE(h.prompts.Boxes().empty());

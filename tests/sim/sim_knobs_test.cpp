@@ -231,4 +231,16 @@ TEST_F(SimKnobs, CloseAfterJobAnswersOneJobPerConnection)
     EXPECT_FALSE(jobs[1].complete);
 }
 
+TEST_F(SimKnobs, UploadAnsweredWithAnotherFile)
+{
+    const std::string other = qbxsim::PatternBytes(40, 10);
+    const std::string otherRel = qbxsim::AddImage(root(), "1234", "004", "20240101120000", other);
+    qbxsim::Knobs k;
+    k.upload_other_file = otherRel;
+    Set(k);
+    Client c(port());
+    ASSERT_TRUE(c.Send(UploadJob(rel_)));
+    EXPECT_EQ(c.ReadBytes(UploadAnswer(otherRel, other).size()), UploadAnswer(otherRel, other));
+}
+
 }  // namespace

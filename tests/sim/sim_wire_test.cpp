@@ -161,6 +161,61 @@ TEST_F(SimWire, UploadOfMissingOrOutsideFileGivesFileError)
     EXPECT_EQ(c.ReadToEof(), expected);
 }
 
+// A link in the image folder that leads out of the store is no file of the printer's,
+// for a PostScript job as for an upload; one that stays inside the store is.
+TEST_F(SimWire, LinkLeadingOutOfTheStoreIsNoFileForPostScriptEither)
+{
+    const auto kept = qbxsim::AddImageOfSize(root(), "42", "001", "20240101120000", 5);
+    std::ofstream(root().parent_path() / "outside.TIF") << "outside secret";
+    const fs::path images = root() / "DXR" / "Images";
+    fs::create_symlink(root().parent_path() / "outside.TIF", images / "42(002)(20240101120000).TIF");
+    fs::create_symlink(images / "42(001)(20240101120000).TIF", images / "42(003)(20240101120000).TIF");
+    const std::string out = "DXR/Images/42(002)(20240101120000).TIF";
+    const std::string read =
+        "%!\n{ (" + out + ") (r) file 100 string readstring pop print } stopped { (refused) print } if\n";
+    const std::string readJob = " " + kUel + "@PJL JOB\n@PJL ENTER LANGUAGE=POSTSCRIPT\n" + read + kTrailer;
+
+    Client c(port());
+    ASSERT_TRUE(c.Send(ListingJob("42")));
+    std::string term;
+    auto lines = Lines(c.ReadListing(), &term);
+    EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()),
+              (std::set<std::string>{Line(kept, 5), Line("DXR/Images/42(003)(20240101120000).TIF", 5)}));
+    ASSERT_TRUE(c.Send(readJob + DeleteJob(out) + UploadJob(out)));
+    c.ShutdownWrite();
+    const std::string answer = c.ReadToEof();
+    EXPECT_EQ(answer.find("secret"), std::string::npos) << answer;
+    EXPECT_NE(answer.find("refused"), std::string::npos) << answer;
+    EXPECT_TRUE(std::string_view(answer).ends_with(FileErrorAnswer(out))) << answer;
+    EXPECT_TRUE(fs::is_symlink(images / "42(002)(20240101120000).TIF"));
+    EXPECT_TRUE(fs::exists(root().parent_path() / "outside.TIF"));
+}
+
+// A job that never ends is not buffered without limit: past the cap the printer
+// keeps only its beginning, closes the connection and serves the next one.
+TEST_F(SimWire, OverlongJobIsCutAndTheConnectionClosed)
+{
+    auto rel = qbxsim::AddImageOfSize(root(), "1234", "001", "20240101120000", 8);
+    {
+        Client c(port());
+        const std::string piece(1u << 20, 'x');
+        const std::string start = kUel + "@PJL ENTER LANGUAGE=POSTSCRIPT\r\n";
+        c.Send(start);
+        for (std::size_t sent = 0; sent <= qbxsim::kMaxJobBytes && c.Send(piece); sent += piece.size()) {
+        }
+        c.ReadToEof();
+        EXPECT_TRUE(c.eof());
+    }
+    ASSERT_TRUE(sim().WaitForJobs(1, std::chrono::seconds(20)));
+    auto jobs = sim().Jobs();
+    EXPECT_EQ(jobs[0].bytes.size(), qbxsim::kRefusedJobKept);
+    EXPECT_FALSE(jobs[0].complete);
+    Client next(port());
+    ASSERT_TRUE(next.Send(UploadJob(rel)));
+    EXPECT_EQ(next.ReadBytes(UploadAnswer(rel, qbxsim::PatternBytes(8)).size()),
+              UploadAnswer(rel, qbxsim::PatternBytes(8)));
+}
+
 TEST_F(SimWire, JobsAreRecordedPerConnectionWhateverTheirSegmentation)
 {
     const std::string bytes = qbxsim::PatternBytes(300, 5);

@@ -58,6 +58,24 @@ bool Drain(int fd, std::string& into)
     }
 }
 
+// The files a PostScript job may touch, as Ghostscript permit options: each entry of
+// the image folder that an upload would also serve (a regular file, or a link to one
+// inside the store), by its exact name. A link that leads out of the store is not
+// among them, so a job can neither list, measure, read nor delete through it; nor is
+// a name that a permit list would read as a pattern.
+std::vector<std::string> PermitOptions(const std::filesystem::path& root)
+{
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(root / "DXR" / "Images", ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.find_first_of("*?\\") != std::string::npos) continue;
+        const std::string rel = "DXR/Images/" + name;
+        if (ResolveInStore(root, rel)) out.push_back("--permit-file-all=" + rel);
+    }
+    return out;
+}
+
 }  // namespace
 
 bool SleepUnlessStopped(int ms, int stop_fd)
@@ -111,9 +129,12 @@ GsResult RunGhostscript(const std::string& gs_path, const std::filesystem::path&
     for (auto& s : env_store) envp.push_back(s.data());
     envp.push_back(nullptr);
 
-    std::string a0 = gs_path, a1 = "-q", a2 = "-dNODISPLAY", a3 = "-dSAFER", a4 = "--permit-file-all=DXR/Images/*",
-                a5 = "-dBATCH", a6 = "-";
-    char* argv[] = {a0.data(), a1.data(), a2.data(), a3.data(), a4.data(), a5.data(), a6.data(), nullptr};
+    std::vector<std::string> args = {gs_path, "-q", "-dNODISPLAY", "-dSAFER"};
+    for (std::string& permit : PermitOptions(root)) args.push_back(std::move(permit));
+    args.insert(args.end(), {"-dBATCH", "-"});
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
 
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
@@ -138,7 +159,7 @@ GsResult RunGhostscript(const std::string& gs_path, const std::filesystem::path&
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     pid_t pid = -1;
-    int rc = ::posix_spawnp(&pid, gs_path.c_str(), &fa, &attr, argv, envp.data());
+    int rc = ::posix_spawnp(&pid, gs_path.c_str(), &fa, &attr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&fa);
     posix_spawnattr_destroy(&attr);
     in_child.Reset();

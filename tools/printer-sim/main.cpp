@@ -91,6 +91,7 @@ int main(int argc, char** argv)
 {
     qbxsim::Options opt;
     opt.root = "printer-store";
+    opt.keep_jobs = false;  // recorded only with --record
     bool samples = false, quiet = false;
     qbxsim::Knobs& k = opt.knobs;
 

@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -58,6 +59,18 @@ std::string Printable(std::string_view s, std::size_t max = 120)
 // Hard limit on connection threads, whatever the knob says.
 constexpr int kMaxThreads = 256;
 
+// A buffer that held a long job is given back once the job is done.
+constexpr std::size_t kShrinkAbove = 1u << 20;
+
+// Hands freed memory back to the system, so a long job does not leave the process
+// large for good.
+void ReleaseMemory()
+{
+#ifdef __GLIBC__
+    ::malloc_trim(0);
+#endif
+}
+
 bool Applies(const Knobs& k, Command::Kind kind)
 {
     switch (k.apply_to) {
@@ -85,6 +98,7 @@ struct PrinterSim::Impl {
     mutable std::mutex jobs_mu;
     mutable std::condition_variable jobs_cv;
     std::vector<RecordedJob> jobs;
+    std::size_t jobs_received = 0;
     int record_seq = 0;
 
     std::mutex log_mu;
@@ -220,7 +234,8 @@ void PrinterSim::Impl::Record(int conn_id, std::string bytes, bool complete)
             out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
             if (!out) file = "(could not write " + file + ")";
         }
-        jobs.push_back({conn_id, std::move(bytes), complete});
+        ++jobs_received;
+        if (opt.keep_jobs) jobs.push_back({conn_id, std::move(bytes), complete});
     }
     jobs_cv.notify_all();
     if (!file.empty()) Log("recorded " + file);
@@ -384,7 +399,9 @@ PrinterSim::Impl::Sent PrinterSim::Impl::HandleJob(int fd, int conn_id, const st
         case Command::Upload: {
             const Knobs k = CurrentKnobs();
             if (k.grow_before_upload > 0) GrowStoredFile(cmd.name, k.grow_before_upload);
-            answer = k.upload_file_error ? FileErrorAnswer(cmd) : UploadAnswer(opt.root, cmd, k.before_form_feed);
+            Command asked = cmd;
+            if (!k.upload_other_file.empty()) asked.name = k.upload_other_file;
+            answer = k.upload_file_error ? FileErrorAnswer(cmd) : UploadAnswer(opt.root, asked, k.before_form_feed);
             Log("conn " + std::to_string(conn_id) + ": FSUPLOAD " + cmd.name + " -> " +
                 Printable(answer.head.substr(0, answer.head.find('\n')), 200));
             break;
@@ -422,17 +439,39 @@ void PrinterSim::Impl::Serve(Conn* c)
     bool open = true;
     bool peer_closed = false;
     bool reset = false;
+    // A job ends with a UEL, so only bytes that bring an ESC can complete one: a long
+    // job is not searched again for every piece of it that arrives.
+    bool look = false;
+    bool cut = false;  // the job grew past the cap: only its beginning is kept
     while (open) {
-        while (auto end = FindJobEnd(buf)) {
+        while (look) {
+            const auto end = FindJobEnd(buf);
+            if (!end) break;
             std::string job = buf.substr(0, *end);
             buf.erase(0, *end);
+            // What a long job took goes back now, not when the connection ends.
+            if (buf.capacity() > kShrinkAbove) std::string(buf).swap(buf);
             Record(c->id, job, true);
             Sent s = HandleJob(fd, c->id, job);
+            if (job.size() > kShrinkAbove) {
+                job = std::string();
+                ReleaseMemory();
+            }
             reset = s == Sent::Reset;
             if (s != Sent::Ok || CurrentKnobs().close_after_job) {
                 open = false;
                 break;
             }
+        }
+        look = false;
+        if (open && buf.size() > kMaxJobBytes) {
+            Log("connection " + std::to_string(c->id) + ": a job of more than " + std::to_string(kMaxJobBytes) +
+                " bytes without its end; closing the connection");
+            buf.resize(kRefusedJobKept);
+            cut = true;
+            std::string(buf).swap(buf);
+            ReleaseMemory();
+            open = false;
         }
         if (!open || peer_closed) break;
         pollfd p[2] = {{fd, POLLIN, 0}, {stop_fd, POLLIN, 0}};
@@ -445,7 +484,9 @@ void PrinterSim::Impl::Serve(Conn* c)
         for (;;) {
             ssize_t r = ::recv(fd, tmp, sizeof tmp, 0);
             if (r > 0) {
+                const std::size_t from = buf.size() > kUel.size() ? buf.size() - kUel.size() : 0;
                 buf.append(tmp, static_cast<std::size_t>(r));
+                look = std::memchr(buf.data() + from, '\x1b', buf.size() - from) != nullptr;
                 break;  // look for complete jobs before reading on
             }
             if (r < 0 && errno == EINTR) continue;
@@ -460,7 +501,7 @@ void PrinterSim::Impl::Serve(Conn* c)
         ::shutdown(fd, SHUT_WR);
         char tmp[65536];
         for (ssize_t r; (r = ::recv(fd, tmp, sizeof tmp, MSG_DONTWAIT)) > 0;)
-            buf.append(tmp, static_cast<std::size_t>(r));
+            if (!cut) buf.append(tmp, static_cast<std::size_t>(r));
     }
     if (!buf.empty()) {
         Log("connection " + std::to_string(c->id) + ": " + std::to_string(buf.size()) +
@@ -676,12 +717,13 @@ void PrinterSim::ClearJobs()
 {
     std::lock_guard lk(impl_->jobs_mu);
     impl_->jobs.clear();
+    impl_->jobs_received = 0;
 }
 
 bool PrinterSim::WaitForJobs(std::size_t n, std::chrono::milliseconds timeout) const
 {
     std::unique_lock lk(impl_->jobs_mu);
-    return impl_->jobs_cv.wait_for(lk, timeout, [&] { return impl_->jobs.size() >= n; });
+    return impl_->jobs_cv.wait_for(lk, timeout, [&] { return impl_->jobs_received >= n; });
 }
 
 int PrinterSim::ConnectionsAccepted() const { return impl_->accepted.load(); }

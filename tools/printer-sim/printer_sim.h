@@ -66,7 +66,15 @@ struct Knobs {
     std::size_t grow_before_upload = 0;
     // Bytes sent between an upload's data and its final form feed.
     std::string before_form_feed;
+    // Answer every upload with this file of the store instead (a store path such as
+    // "DXR/Images/..."): its own NAME, SIZE and bytes, as a confused device would.
+    std::string upload_other_file;
 };
+
+// A job longer than this without its closing UEL is not taken: the printer records
+// its first kRefusedJobKept bytes as not acted on and closes the connection.
+inline constexpr std::size_t kMaxJobBytes = 64u << 20;
+inline constexpr std::size_t kRefusedJobKept = 4096;
 
 struct Options {
     std::filesystem::path root;              // store root; DXR/Images is created below it
@@ -76,6 +84,9 @@ struct Options {
     int gs_timeout_ms = 20000;               // a PostScript job running longer is killed
     std::filesystem::path record_dir;        // if set, every job is also written there
     Knobs knobs;
+    // Keep every job received in memory for Jobs() (tests). The program turns this off:
+    // a printer on a network would otherwise hold on to every job it ever received.
+    bool keep_jobs = true;
     // Receives one line per event (connections, jobs, ignored input, gs errors).
     // Called from several threads, never concurrently.
     std::function<void(const std::string&)> log;
@@ -116,9 +127,9 @@ public:
     void SetKnobs(const Knobs& knobs);
     Knobs GetKnobs() const;
 
-    std::vector<RecordedJob> Jobs() const;
+    std::vector<RecordedJob> Jobs() const;  // empty unless Options::keep_jobs
     void ClearJobs();
-    // Waits until at least n jobs (complete or not) have been recorded.
+    // Waits until at least n jobs (complete or not) have been received (kept or not).
     bool WaitForJobs(std::size_t n, std::chrono::milliseconds timeout) const;
     int ConnectionsAccepted() const;
     int ActiveConnections() const;

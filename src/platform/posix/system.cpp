@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -55,10 +56,10 @@ unsigned SysMaxComponentLength(const char* folder)
 
 bool SysFolderWritable(const char* folder) { return ::access(folder, W_OK) == 0; }
 
-bool SysIsProgramFolder(const char* folder)
+bool SysIsSystemProgramFolder(const std::string& folder)
 {
     for (const char* system : {"/bin/", "/usr/bin/", "/usr/local/bin/"})
-        if (std::strcmp(folder, system) == 0) return true;
+        if (folder == system) return true;
     return false;
 }
 
@@ -90,4 +91,76 @@ void SysCreateUserFolder(const std::string& folder)
     parent = parent.substr(0, parent.find_last_of('/'));
     ::mkdir(parent.c_str(), 0700);
     ::mkdir(folder.c_str(), 0700);
+}
+
+namespace {
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string WithSlash(std::string path)
+{
+    if (path.empty() || path.back() != '/') path += '/';
+    return path;
+}
+
+// The value of XDG_PICTURES_DIR in a user-dirs.dirs file: a quoted "$HOME/..." or
+// absolute path, with \-escapes; empty when the file or the line is not there.
+std::string PicturesFromUserDirs(const std::string& file, const std::string& home)
+{
+    FILE* f = std::fopen(file.c_str(), "re");
+    if (!f) return {};
+    std::string found;
+    char line[4096];
+    while (std::fgets(line, sizeof line, f)) {
+        const char* p = line;
+        while (*p == ' ' || *p == '\t') ++p;
+        static const char kKey[] = "XDG_PICTURES_DIR";
+        if (std::strncmp(p, kKey, sizeof kKey - 1) != 0) continue;
+        p += sizeof kKey - 1;
+        while (*p == ' ' || *p == '\t') ++p;
+        if (*p++ != '=') continue;
+        while (*p == ' ' || *p == '\t') ++p;
+        if (*p++ != '"') continue;
+        std::string value;
+        if (std::strncmp(p, "$HOME", 5) == 0 && (p[5] == '/' || p[5] == '"')) {
+            if (home.empty()) continue;
+            value = home;
+            p += 5;
+        } else if (*p != '/') {
+            continue;  // only "$HOME/..." and absolute paths are meant
+        }
+        bool closed = false;
+        for (; *p && !closed; ++p) {
+            if (*p == '\\' && p[1]) {
+                value += *++p;
+            } else if (*p == '"') {
+                closed = true;
+            } else {
+                value += *p;
+            }
+        }
+        if (closed) found = value;  // the last line of the file counts
+    }
+    std::fclose(f);
+    return found;
+}
+
+}  // namespace
+
+std::string SysUserPicturesFolder()
+{
+    const char* h = std::getenv("HOME");
+    std::string home = h && *h ? h : "";
+    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string config = xdg && *xdg ? std::string(xdg) : (home.empty() ? std::string() : home + "/.config");
+    std::string pictures = config.empty() ? std::string() : PicturesFromUserDirs(config + "/user-dirs.dirs", home);
+    while (pictures.size() > 1 && pictures.back() == '/') pictures.pop_back();
+    // A PICTURES folder that is the home folder itself means the user has none.
+    if (!pictures.empty() && pictures != home && IsFolder(pictures)) return WithSlash(pictures);
+    return IsFolder(home) ? WithSlash(home) : std::string();
 }

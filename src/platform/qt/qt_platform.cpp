@@ -7,11 +7,17 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QSpacerItem>
 #include <QStyleFactory>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -22,6 +28,23 @@ namespace {
 void PumpUntilAnswered(const bool& done)
 {
     PumpUntil({.done = [&done] { return done; }, .hold = nullptr, .wait = true});
+}
+
+// Makes box at least as wide as its caption needs on the window's frame. A message
+// box is as narrow as its text, and a window manager then cuts the caption short
+// ("Socket Co…ction Error"). Qt's own allowance for the title is measured with the
+// dialogs' small font and leaves no room for the frame's buttons.
+void WidenForCaption(QMessageBox& box, const char* caption)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid || !caption || !*caption) return;
+    int width = QtCaptionWidth(caption);
+    // A caption longer than the screen is wide (a long path) is cut whatever the box does.
+    if (const QScreen* screen = box.screen()) width = std::min(width, screen->availableGeometry().width() * 9 / 10);
+    // The layout's margins come on top of its items: take them off the spacer.
+    QMargins m = grid->contentsMargins();
+    grid->addItem(new QSpacerItem(width - m.left() - m.right(), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 class QtPrompts : public IPrompts {
@@ -43,6 +66,7 @@ public:
             box.setEscapeButton(QMessageBox::Ok);
         }
         if (type & MB_ICONQUESTION) box.setIcon(QMessageBox::Question);
+        WidenForCaption(box, caption);
         box.setWindowModality(Qt::ApplicationModal);
         bool done = false;
         QObject::connect(&box, &QMessageBox::finished, [&done] { done = true; });
@@ -137,6 +161,20 @@ const char* QtPlatform::ResolvedDialogFontFamily()
     static QByteArray family;
     family = QFontInfo(QtDialogFont()).family().toUtf8();
     return family.constData();
+}
+
+int QtCaptionWidth(const char* caption)
+{
+    // Window managers draw captions in their own title font, mostly bold and larger
+    // than the dialogs' text; Qt's title font is the best guess of it there is.
+    QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    font.setBold(true);
+    if (font.pointSizeF() > 0 && font.pointSizeF() < kCaptionMinPoints) font.setPointSizeF(kCaptionMinPoints);
+    QFontMetrics fm(font);
+    // Beside the caption: the window menu's icon and up to three buttons, each about
+    // as wide as the title bar is high, and the frame's borders.
+    const int button = fm.height() + 10;
+    return fm.horizontalAdvance(QString::fromUtf8(caption ? caption : "")) + 4 * button + 2 * 8;
 }
 
 bool QtPlatformDisplayAvailable()

@@ -27,5 +27,11 @@ private:
     std::unique_ptr<Impl> d;
 };
 
+// The width in pixels a message box needs for its caption to show whole on a window
+// manager's frame, beside the frame's buttons (the boxes are at least this wide).
+int QtCaptionWidth(const char* caption);
+// The smallest title font size assumed, in points.
+constexpr double kCaptionMinPoints = 10.0;
+
 // True when a window system is available (a display, or QT_QPA_PLATFORM chosen).
 bool QtPlatformDisplayAvailable();

@@ -469,6 +469,9 @@ protected:
             auto* item = new QListWidgetItem(FromText(reinterpret_cast<const char*>(lParam)));
             item->setData(Qt::UserRole, QVariant::fromValue<qlonglong>(0));
             lb->addItem(item);
+            // The keyboard's place starts at the first line, as in the window system's
+            // list box: Space there toggles it without an arrow key first.
+            if (lb->count() == 1) lb->setCurrentRow(0, QItemSelectionModel::NoUpdate);
             return lb->count() - 1;
         }
         case LB_RESETCONTENT: lb->clear(); return 0;

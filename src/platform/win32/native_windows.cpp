@@ -41,6 +41,46 @@ std::map<HWND, std::vector<HWND>>& ModalDisabled()
 
 HWND H(Handle h) { return static_cast<HWND>(h); }
 
+// Selection changes list boxes reported to their dialogs so far.
+unsigned g_listSelChanges = 0;
+
+std::vector<int> SelectedLines(HWND list)
+{
+    const LRESULT n = SendMessageW(list, LB_GETSELCOUNT, 0, 0);
+    std::vector<int> lines(n > 0 ? static_cast<std::size_t>(n) : 0);
+    if (n > 0) SendMessageW(list, LB_GETSELITEMS, static_cast<WPARAM>(n), reinterpret_cast<LPARAM>(lines.data()));
+    return lines;
+}
+
+// A multiple-selection list box toggles a line with Space; Wine's does so without
+// telling its dialog (Windows' does). The back end tells it then, so the program sees
+// every change the user makes, whichever way it was made.
+LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, ListBoxProc, 1);
+    const bool key = message == WM_KEYDOWN || message == WM_CHAR;
+    if (!key) return DefSubclassProc(hwnd, message, wParam, lParam);
+    const std::vector<int> before = SelectedLines(hwnd);
+    const unsigned reported = g_listSelChanges;
+    const LRESULT r = DefSubclassProc(hwnd, message, wParam, lParam);
+    if (IsWindow(hwnd) && g_listSelChanges == reported && SelectedLines(hwnd) != before) {
+        const int id = GetDlgCtrlID(hwnd);
+        SendMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(hwnd));
+    }
+    return r;
+}
+
+void WatchListBoxes(HWND dialog)
+{
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t cls[16] = {};
+        GetClassNameW(c, cls, 16);
+        const LONG_PTR style = GetWindowLongPtrW(c, GWL_STYLE);
+        if (lstrcmpiW(cls, L"ListBox") == 0 && (style & LBS_NOTIFY) && (style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)))
+            SetWindowSubclass(c, ListBoxProc, 1, 0);
+    }
+}
+
 INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
@@ -51,6 +91,7 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     if (!state || !state->sink) return FALSE;
     switch (message) {
     case WM_COMMAND:
+        if (HIWORD(wParam) == LBN_SELCHANGE && lParam) ++g_listSelChanges;
         state->sink->Command(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<Handle>(lParam));
         return TRUE;
     case WM_CLOSE:
@@ -116,6 +157,7 @@ Handle CreateDialogFromTemplate(const std::vector<std::uint8_t>& bytes, Handle o
         return nullptr;
     }
     LiveDialogs().insert(hwnd);
+    WatchListBoxes(hwnd);
     return hwnd;
 }
 

@@ -118,25 +118,6 @@ bool SysFolderWritable(const char* folder)
     return ::GetLastError() == ERROR_FILE_EXISTS;
 }
 
-bool SysIsProgramFolder(const char* folder)
-{
-    // Windows paths compare without regard to case; "/" and "\\" are the same.
-    auto key = [](std::wstring w) {
-        std::replace(w.begin(), w.end(), L'\\', L'/');
-        if (w.empty() || w.back() != L'/') w += L'/';
-        ::CharLowerBuffW(w.data(), static_cast<DWORD>(w.size()));
-        return w;
-    };
-    const std::wstring path = key(Widen(folder));
-    for (const KNOWNFOLDERID* id : {&FOLDERID_ProgramFiles, &FOLDERID_ProgramFilesX86}) {
-        const std::wstring programs = KnownFolder(*id);
-        if (programs.empty()) continue;
-        const std::wstring base = key(programs);
-        if (path.size() > base.size() && path.compare(0, base.size(), base) == 0) return true;
-    }
-    return false;
-}
-
 bool SysStat(const char* path, bool* isFolder, std::uint64_t* size)
 {
     // Opening follows links; attributes and size come from what was opened.
@@ -153,6 +134,30 @@ bool SysStat(const char* path, bool* isFolder, std::uint64_t* size)
     return true;
 }
 
+bool SysIsSystemProgramFolder(const std::string& folder)
+{
+    auto lower = [](std::string s) {
+        for (char& c : s) {
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c == '\\') c = '/';
+        }
+        return s;
+    };
+    const std::string f = lower(folder);
+    const std::string roots[] = {Slashed(KnownFolder(FOLDERID_ProgramFiles)),
+                                 Slashed(KnownFolder(FOLDERID_ProgramFilesX86)),
+                                 Slashed(KnownFolder(FOLDERID_UserProgramFiles)),
+                                 EnvUtf8(L"ProgramFiles"),
+                                 EnvUtf8(L"ProgramFiles(x86)"),
+                                 EnvUtf8(L"ProgramW6432")};
+    for (const std::string& root : roots) {
+        if (root.empty()) continue;
+        const std::string r = lower(WithSlash(root));
+        if (f.compare(0, r.size(), r) == 0) return true;
+    }
+    return false;
+}
+
 std::string SysUserConfigFolder(const char* app)
 {
     std::string base = Slashed(KnownFolder(FOLDERID_RoamingAppData));
@@ -162,6 +167,17 @@ std::string SysUserConfigFolder(const char* app)
     std::string name = app ? app : "";
     if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
     return WithSlash(base) + name + "/";
+}
+
+std::string SysUserPicturesFolder()
+{
+    // The Pictures known folder; the user's profile folder when it has none.
+    std::string pictures = Slashed(KnownFolder(FOLDERID_Pictures));
+    if (pictures.empty()) pictures = Slashed(KnownFolder(FOLDERID_Profile));
+    if (pictures.empty()) return {};
+    DWORD a = ::GetFileAttributesW(Widen(pictures).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) return {};
+    return WithSlash(pictures);
 }
 
 void SysCreateUserFolder(const std::string& folder)

@@ -1,0 +1,69 @@
+// The real message boxes: each kind the program shows is wide enough for its caption on
+// a window's frame, with its text, caption and buttons as given.
+#include "platform/prompts.h"
+#include "platform/qt/qt_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+struct Shown {
+    QString caption, text;
+    int width = -1;
+    int buttons = 0;
+};
+
+// Runs one message box, records it once shown and closes it with its escape button.
+Shown ShowAndClose(const char* text, const char* caption, UINT type)
+{
+    Shown shown;
+    std::function<void()> look = [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (!box || !box->isVisible()) continue;
+            shown = {box->windowTitle(), box->text(), box->width(), static_cast<int>(box->buttons().size())};
+            box->escapeButton()->click();
+            return;
+        }
+        QTimer::singleShot(10, look);
+    };
+    QTimer::singleShot(0, look);
+    MessageBox(0, text, caption, type);
+    return shown;
+}
+
+}  // namespace
+
+TEST(MessageBoxes, EveryKindIsAtLeastAsWideAsItsCaptionNeedsOnTheFrame)
+{
+    struct Case {
+        const char* caption;
+        const char* text;
+        UINT type;
+        int buttons;
+    } cases[] = {
+        {"Bad User ID", "Please enter from 1 to 8 decimal digits", MB_OK, 1},
+        {"Socket Connection Error", "The attempt to connect was rejected.", MB_OK, 1},
+        {"Socket Creation Error", "The specified address is not available from the local machine.", MB_OK, 1},
+        {"Socket error while receiving", "The virtual circuit was reset by the remote side.", MB_OK, 1},
+        {"File not found", "No files matching this User ID", MB_OK, 1},
+        {"Memory allocation error", "Cannot bring directory into memory", MB_OK, 1},
+        {"File not copied", "The printer no longer has the file 007.TIF, so it was not copied.", MB_OK, 1},
+        {"/home/someone/Scans/job007.TIF:  Already exists", "Do you wish to overwrite this file?",
+         MB_YESNOCANCEL | MB_ICONQUESTION, 3},
+    };
+    for (const Case& c : cases) {
+        Shown s = ShowAndClose(c.text, c.caption, c.type);
+        EXPECT_EQ(s.caption, QString::fromUtf8(c.caption));
+        EXPECT_EQ(s.text, QString::fromUtf8(c.text));
+        EXPECT_EQ(s.buttons, c.buttons) << c.caption;
+        EXPECT_GE(s.width, QtCaptionWidth(c.caption)) << c.caption;
+    }
+}
