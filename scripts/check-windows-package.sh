@@ -8,6 +8,7 @@
 #    "Apps & features" entry (version, publisher, icon) and a Start-menu shortcut that
 #    starts the installed quillbox.exe, which shows its main dialog, the About box,
 #    the file list and a retrieval's progress;
+#  - the .zip's quillbox.exe keeps its settings beside itself;
 #  - the installed quillbox-cli.exe lists the simulated printer's files (started from
 #    the Linux build), first from options, then from the settings in
 #    %APPDATA%\Quillbox, and nothing is written beside the programs;
@@ -233,7 +234,10 @@ for _ in $(seq 100); do pgrep -f 'Program Files.Quillbox.quillbox\.exe' >/dev/nu
 ! pgrep -f 'Program Files.Quillbox.quillbox\.exe' >/dev/null || fail "quillbox.exe did not end after Close"
 expect "the program folder after running both programs" "$(installed_files)" "./README.txt ./quillbox-cli.exe ./quillbox.exe"
 cp "$appdata/Quillbox/Quillbox.ini" "$scratch/settings.ini"
-echo "quillbox.exe walked through its dialogs (docs/windows-*.png); quillbox-cli.exe listed $(grep -c . "$scratch/list.txt") lines"
+# The portable copy, unpacked where its user can write, keeps its settings beside itself.
+portable=$(run "$(winpath "$scratch/zip-files/Quillbox/quillbox.exe")" --settings-path | tr / '\\')
+expect "the portable quillbox.exe's settings file" "$portable" "$(winpath "$scratch/zip-files/Quillbox")\\Quillbox.ini"
+echo "quillbox.exe walked through its dialogs (docs/windows-*.png); quillbox-cli.exe listed $(grep -c . "$scratch/list.txt") lines; the portable copy keeps its settings beside itself"
 
 echo "--- upgrade to $next"
 rc=0
