@@ -34,7 +34,7 @@ cleanup() {
 }
 trap 'cleanup; command -v qbx_wine_stop >/dev/null && qbx_wine_stop' EXIT
 now() { date +%s.%N; }
-calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
+calc() { awk "BEGIN { printf \"%.6f\\n\", $1 }"; }
 wait_for() {
   local n=$1
   shift
