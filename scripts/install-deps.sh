@@ -13,7 +13,7 @@ packages=(
   # The Windows build (mingw-w64, GoogleTest's source) and its tests under Wine.
   g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine64 wine fonts-wine
   # The Windows packages (.msi, .zip) and their checks.
-  wixl msitools zip unzip
+  wixl msitools zip unzip procps
 )
 missing=()
 for p in "${packages[@]}"; do
