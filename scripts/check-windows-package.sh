@@ -39,7 +39,7 @@ fail() {
   exit 1
 }
 expect() { [ "$2" = "$3" ] || fail "$1 is '$2', not '$3'"; }
-for tool in wine wineserver wixl msiinfo msiextract unzip Xvfb openbox xdotool import; do
+for tool in wine wineserver wixl msiinfo msiextract unzip Xvfb openbox xdotool import pgrep; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
 done
 sim=$linbuild/tools/printer-sim/quillbox-printer-sim
