@@ -4,7 +4,7 @@
 // Input: bytes 0-1 the listed size (little endian, 0..65535); byte 2 bit 0: the
 // printer closes the connection after the last receive. Then a run of receives,
 // each a length byte followed by that many bytes of the answer (the last one
-// takes what is left). The job asked for the file "x".
+// takes what is left). The job asked for the file the seed answers name.
 //
 // Invariants: every span handed out lies inside the receive just fed; the bytes
 // handed out are exactly the answer's bytes right after its first line end, never
@@ -22,7 +22,7 @@
 
 namespace {
 
-const char kAsked[] = "x";
+const char kAsked[] = "DXR/Images/1234(007)(19991213093005).TIF";
 
 void Check(bool ok)
 {

@@ -5,6 +5,7 @@
 #include "cli/Output.h"
 #include "cli/Printer.h"
 #include "cli/Status.h"
+#include "platform/file_reader.h"
 #include "platform/localcopy.h"
 #include "platform/resources.h"
 #include "platform/system.h"
@@ -56,23 +57,40 @@ bool IsFolder(const std::string& path) { return FolderExists(path.c_str()) != FA
 
 std::string Field(const char* f, std::size_t size) { return std::string(f, strnlen(f, size)); }
 
-// Records named on the command line (by CliFileName or printer path), in the order
-// given; names that match nothing are reported and counted as failures.
+// The stable names of records, for a message: "A, B".
+std::string StableNames(const DirHeader& dir, const std::vector<int>& records)
+{
+    std::string text;
+    for (int i : records) text += (text.empty() ? "" : ", ") + StableName(dir.entries[i]);
+    return text;
+}
+
+// Records named on the command line (by stable name, printer path or a display name
+// that only one scan has), in the order given; a name that matches nothing, more than
+// one scan, or carries a duplicate number is reported and counted as a failure.
 std::vector<int> PickRecords(const DirHeader& dir, const std::vector<std::string>& names, int& failures)
 {
     std::vector<int> picked;
     for (const std::string& want : names) {
-        int found = -1;
-        for (int i = 0; i < dir.count && found < 0; ++i) {
-            const DirEntry& e = dir.entries[i];
-            if (CliFileName(e) == want || Field(e.path, sizeof e.path) == want) found = i;
+        NamePick pick = PickByName(dir, want);
+        switch (pick.kind) {
+        case NamePick::Found:
+            if (std::find(picked.begin(), picked.end(), pick.index) == picked.end()) picked.push_back(pick.index);
+            continue;
+        case NamePick::NotFound: PrintFailure(want, "not on the printer for this user (see quillbox-cli list)"); break;
+        case NamePick::Ambiguous:
+            PrintFailure(want, "names " + std::to_string(pick.candidates.size()) +
+                                   " scans on the printer; nothing was done to any of them. Name one by its "
+                                   "stable name: " +
+                                   StableNames(dir, pick.candidates));
+            break;
+        case NamePick::DupNumbered:
+            PrintFailure(want, "a duplicate number is a place in today's listing and moves to another scan when "
+                               "one is deleted; nothing was done. Name the scan by its stable name: " +
+                                   StableNames(dir, pick.candidates));
+            break;
         }
-        if (found < 0) {
-            PrintFailure(want, "not on the printer for this user (see quillbox-cli list)");
-            ++failures;
-        } else if (std::find(picked.begin(), picked.end(), found) == picked.end()) {
-            picked.push_back(found);
-        }
+        ++failures;
     }
     return picked;
 }
@@ -83,75 +101,157 @@ std::unique_ptr<CProgressBar> MakeBar(const CliCommon& c)
     return std::make_unique<CProgressBar>(stderr);
 }
 
-// Copies the records of picked into folder at dests (empty: no usable name), passing
-// over those alreadyThere(entry, dest, conflict) finds in place and failing those it
-// gives a conflict for. Returns the number of failures; a stop signal ends the batch.
-// tally counts what was done for the summary line.
-template <typename AlreadyThere>
-int CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& dir, const std::vector<int>& picked,
-              const std::vector<std::string>& dests, const std::string& folder, bool deleteAfter, bool overwrite,
-              CliTally& tally, AlreadyThere alreadyThere, bool* cutShort = nullptr)
+// A file whose deletion job went out; whether it is gone is known only once the
+// printer lists its files again.
+struct SentDeletion {
+    DirEntry entry;
+    std::string label;
+};
+
+// Lists the user's files once more after a run's deletion jobs: a file still listed
+// was not deleted, whatever the connection said, and gets a line on stderr. Each file
+// that is gone is reported as deleted (on stdout with toStdout, else on stderr when
+// verbose) and counted in tally. Returns the number of files not deleted.
+int ConfirmDeletions(CPrinterSession& s, const CliCommon& c, const std::vector<SentDeletion>& sent, bool toStdout,
+                     CliTally& tally)
 {
+    if (sent.empty()) return 0;
+    CliDirectory now;
+    std::string reason;
+    bool listed = s.List(now, reason);
     int failures = 0;
+    for (const SentDeletion& d : sent) {
+        bool there = !listed;
+        for (int i = 0; i < now.header.count && !there; ++i)
+            there = Field(now.entries[i].path, sizeof now.entries[i].path) == Field(d.entry.path, sizeof d.entry.path);
+        if (!listed) {
+            PrintFailure(d.label, "its deletion job was sent, but the printer could not be listed again to see "
+                                  "whether it is gone (" +
+                                      reason + "); list to check before you count on it");
+        } else if (there || now.bFull) {
+            PrintFailure(d.label, std::string(there ? "still on the printer after its deletion job: not deleted"
+                                                    : "not confirmed deleted: the printer lists more files than "
+                                                      "can be checked") +
+                                      "; delete it again");
+        } else {
+            ++tally.deleted;
+            if (toStdout)
+                std::printf("deleted %s\n", Shown(d.label).c_str());
+            else if (c.verbosity > 0)
+                std::fprintf(stderr, "quillbox-cli: %s: deleted on the printer\n", Shown(d.label).c_str());
+            continue;
+        }
+        ++failures;
+    }
+    std::fflush(stdout);
+    return failures;
+}
+
+struct BatchResult {
+    int failures = 0;
+    std::vector<SentDeletion> deleted;  // deletion jobs sent, not yet confirmed
+    bool cutShort = false;              // a stop signal left files of the batch undone
+};
+
+// Copies the records of picked into folder at dests (empty: no usable name). With
+// keepCopies (sync), a regular file of the listed size at a destination is taken for
+// the copy an earlier run made: it is passed over, or with deleteAfter compared with
+// the printer's file and the original deleted only when they are equal; anything else
+// in the way is left alone and the file fails. A stop signal ends the batch. tally
+// counts the copies and the files already there for the summary line.
+BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& dir, const std::vector<int>& picked,
+                      const std::vector<std::string>& dests, const std::string& folder, bool deleteAfter,
+                      bool overwrite, bool keepCopies, CliTally& tally)
+{
+    BatchResult result;
     std::set<std::string> used;
     auto bar = MakeBar(c);
+    auto fail = [&](const std::string& label, const std::string& reason) {
+        PrintFailure(label, reason);
+        ++result.failures;
+    };
     for (std::size_t k = 0; k < picked.size(); ++k) {
         const DirEntry& e = dir.entries[picked[k]];
-        std::string label = CliFileName(e);
+        const std::string label = StableName(e);
         const std::string& dest = dests[k];
         if (dest.empty()) {
-            PrintFailure(label, "its name cannot be made into a local file name in " + folder);
-            ++failures;
+            fail(label, "its name cannot be made into a local file name in " + folder);
             continue;
         }
         if (!used.insert(dest).second) {
-            PrintFailure(label, "would be saved under the same name as another file of this batch (" + dest +
-                                    "); it was not copied");
-            ++failures;
+            fail(label,
+                 "would be saved under the same name as another file of this batch (" + dest + "); it was not copied");
             continue;
         }
-        std::string conflict;
-        if (alreadyThere(e, dest, conflict)) {
+        if (keepCopies && GetFileAttributes(dest.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            auto listed = std::strtoull(e.size, nullptr, 10);
+            PlainFileReader there;
+            if (!there.Open(dest.c_str())) {
+                fail(label, dest +
+                                (there.Error().empty()
+                                     ? std::string(" is in the way and is not a plain file (a link, folder, pipe or "
+                                                   "device)")
+                                     : " cannot be read: " + there.Error()) +
+                                "; it was left alone and nothing was copied");
+                continue;
+            }
+            if (there.Size() != listed) {
+                // A file of that name but another size is not this scan as the
+                // printer has it; it is someone's, and left alone.
+                fail(label, dest + " exists with " + std::to_string(there.Size()) + " bytes, the printer's file has " +
+                                std::to_string(listed) +
+                                "; it was left alone and nothing was copied (move it away to fetch the scan)");
+                continue;
+            }
             ++tally.alreadyThere;
-            if (c.verbosity > 0) std::fprintf(stderr, "quillbox-cli: %s: already in %s\n", label.c_str(), dest.c_str());
-            continue;
-        }
-        if (!conflict.empty()) {
-            PrintFailure(label, conflict);
-            ++failures;
+            if (!deleteAfter) {
+                if (c.verbosity > 0)
+                    std::fprintf(stderr, "quillbox-cli: %s: already in %s\n", Shown(label).c_str(),
+                                 Shown(dest).c_str());
+                continue;
+            }
+            if (g_nStopSignal) {
+                result.cutShort = true;
+                break;
+            }
+            std::string reason;
+            FetchStatus proved = s.DeleteIfSame(e, dest, bar.get(), reason);
+            if (proved != FetchStatus::Copied && g_nStopSignal) result.cutShort = true;
+            if (proved == FetchStatus::Failed)
+                fail(label, reason);
+            else if (proved == FetchStatus::CopiedNotDeleted)
+                fail(label, "equal to " + dest + " but not deleted on the printer: " + reason);
+            else
+                result.deleted.push_back({e, label});
             continue;
         }
         if (g_nStopSignal) {
-            if (cutShort) *cutShort = true;
+            result.cutShort = true;
             break;
         }
         std::string reason;
-        FetchStatus st = s.Fetch(e, dest, overwrite, deleteAfter, bar.get(), reason);
-        if (st != FetchStatus::Copied && g_nStopSignal && cutShort) *cutShort = true;
-        if (st == FetchStatus::Failed) {
-            PrintFailure(label, reason);
-            ++failures;
+        FetchStatus st2 = s.Fetch(e, dest, overwrite, deleteAfter, bar.get(), reason);
+        if (st2 != FetchStatus::Copied && g_nStopSignal) result.cutShort = true;
+        if (st2 == FetchStatus::Failed) {
+            fail(label, reason);
             continue;
         }
-        std::printf("%s\n", dest.c_str());
+        std::printf("%s\n", Shown(dest).c_str());
         std::fflush(stdout);
         ++tally.copied;
-        if (deleteAfter && st == FetchStatus::Copied) ++tally.deleted;
-        if (st == FetchStatus::CopiedNotDeleted) {
-            PrintFailure(label, "copied to " + dest + " but not deleted on the printer: " + reason);
-            ++failures;
-        } else if (deleteAfter && c.verbosity > 0) {
-            std::fprintf(stderr, "quillbox-cli: %s: deleted on the printer\n", label.c_str());
-        }
+        if (st2 == FetchStatus::CopiedNotDeleted)
+            fail(label, "copied to " + dest + " but not deleted on the printer: " + reason);
+        else if (deleteAfter)
+            result.deleted.push_back({e, label});
     }
-    return failures;
+    return result;
 }
 
 bool PrepareFolder(const std::string& folder)
 {
     if (!IsFolder(folder)) {
         std::fprintf(stderr, "quillbox-cli: %s is not a folder; create it first or name another with --to\n",
-                     folder.c_str());
+                     Shown(folder).c_str());
         return false;
     }
     // Temporary files of an earlier run that was killed are ours to remove.
@@ -192,8 +292,8 @@ int RunGet(const CliCommon& c, const std::string& folder, const std::vector<std:
     for (int i : picked) entries.push_back(&dir.header.entries[i]);
     std::vector<std::string> dests = GetDestPaths(folder, entries);
     CliTally tally;
-    failures += CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, overwrite, tally,
-                          [](const DirEntry&, const std::string&, std::string&) { return false; });
+    BatchResult batch = CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, overwrite, false, tally);
+    failures += batch.failures + ConfirmDeletions(s, c, batch.deleted, false, tally);
     tally.failed = failures;
     PrintSummary(c.verbosity, c.terminal, SummaryKind::Get, tally, folder, deleteAfter);
     if (g_nStopSignal) return StopStatus();
@@ -213,15 +313,15 @@ int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool ye
     int status = QBX_EXIT_OK;
     if (!ListOrReport(s, dir, c, status)) return status;
     int failures = 0;
-    CliTally tally;
     std::vector<int> picked = PickRecords(dir.header, names, failures);
+    std::vector<SentDeletion> sent;
     for (int i : picked) {
         if (g_nStopSignal) break;
         const DirEntry& e = dir.entries[i];
-        std::string label = CliFileName(e);
+        std::string label = StableName(e);
         if (ask) {
-            std::fprintf(stderr, "Delete %s (%s bytes) from the printer? [y/N] ", label.c_str(),
-                         Field(e.size, sizeof e.size).c_str());
+            std::fprintf(stderr, "Delete %s (%s bytes) from the printer? [y/N] ", Shown(label).c_str(),
+                         Shown(Field(e.size, sizeof e.size)).c_str());
             std::fflush(stderr);
             char answer[16] = {};
             // The time limit is for the printer, not for the one who answers.
@@ -237,10 +337,10 @@ int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool ye
             ++failures;
             continue;
         }
-        std::printf("deleted %s\n", label.c_str());
-        std::fflush(stdout);
-        ++tally.deleted;
+        sent.push_back({e, label});
     }
+    CliTally tally;
+    failures += ConfirmDeletions(s, c, sent, true, tally);
     tally.failed = failures;
     PrintSummary(c.verbosity, c.terminal, SummaryKind::Delete, tally, std::string(), true);
     if (g_nStopSignal) return StopStatus();
@@ -264,21 +364,9 @@ int SyncRound(const CliCommon& c, const std::string& folder, bool deleteAfter, b
         dests.push_back(name.empty() ? name : folder + (folder.back() == '/' ? "" : "/") + name);
     }
     CliTally tally;
-    int failures = CopyBatch(
-        s, c, dir.header, picked, dests, folder, deleteAfter, false, tally,
-        [](const DirEntry& e, const std::string& dest, std::string& conflict) {
-            std::uint64_t size = 0;
-            if (!GetPathSize(dest.c_str(), &size)) return false;
-            auto listed = std::strtoull(e.size, nullptr, 10);
-            if (size == listed) return true;
-            // A file of that name but another size is not this scan as
-            // the printer has it; it is someone's, and left alone.
-            conflict = dest + " exists with " + std::to_string(size) + " bytes, the printer's file has " +
-                       std::to_string(listed) +
-                       "; it was left alone and nothing was copied (move it away to fetch the scan)";
-            return false;
-        },
-        cutShort);
+    BatchResult batch = CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, false, true, tally);
+    if (cutShort) *cutShort = batch.cutShort;
+    int failures = batch.failures + ConfirmDeletions(s, c, batch.deleted, false, tally);
     tally.failed = failures;
     PrintSummary(c.verbosity, c.terminal, SummaryKind::Sync, tally, folder, deleteAfter);
     if (g_nStopSignal) return StopStatus();

@@ -94,3 +94,51 @@ std::string SyncFileName(const DirEntry& e)
     return d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2) + "_" + d.substr(8, 6) + "_" + seq +
            NameExtension(e);
 }
+
+std::string StableName(const DirEntry& e)
+{
+    if (!EntryDateDigits(e).empty()) {
+        std::string name = SyncFileName(e);
+        if (!name.empty()) return name;
+    }
+    return std::string(e.path, strnlen(e.path, sizeof e.path));
+}
+
+NamePick PickByName(const DirHeader& dir, const std::string& want)
+{
+    std::vector<int> exact, byName, byDup;
+    for (int i = 0; i < dir.count; ++i) {
+        const DirEntry& e = dir.entries[i];
+        if (StableName(e) == want || std::string(e.path, strnlen(e.path, sizeof e.path)) == want)
+            exact.push_back(i);
+        else if (NameText(e) == want)
+            byName.push_back(i);
+        else if (e.dupNumber[0] != '\0' && CliFileName(e) == want)
+            byDup.push_back(i);
+    }
+    // One match is the scan; more are refused.
+    auto among = [](const std::vector<int>& matches) {
+        NamePick pick;
+        if (matches.size() == 1) {
+            pick.kind = NamePick::Found;
+            pick.index = matches[0];
+        } else if (!matches.empty()) {
+            pick.kind = NamePick::Ambiguous;
+            pick.candidates = matches;
+        }
+        return pick;
+    };
+    if (!exact.empty()) return among(exact);
+    if (byDup.empty()) return among(byName);
+    // Every scan the number could point at, today or after a deletion: all of the
+    // display name's scans, and any scan whose own name is the wanted one.
+    NamePick pick;
+    pick.kind = NamePick::DupNumbered;
+    for (int i = 0; i < dir.count; ++i) {
+        const std::string name = NameText(dir.entries[i]);
+        bool sameName = name == want;
+        for (int d : byDup) sameName = sameName || name == NameText(dir.entries[d]);
+        if (sameName) pick.candidates.push_back(i);
+    }
+    return pick;
+}

@@ -45,36 +45,112 @@ std::string Clock(double seconds)
     return buf;
 }
 
+// The length of the UTF-8 sequence at text[i] (its code point in cp), or 0 when the
+// byte there starts none: a stray continuation byte, an overlong form, a surrogate, a
+// sequence cut short.
+std::size_t Utf8At(const std::string& text, std::size_t i, char32_t& cp)
+{
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    }
+    std::size_t n = 0;
+    unsigned char lo = 0x80, hi = 0xBF;  // the second byte's range
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        cp = c & 0x0F;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        cp = c & 0x07;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + n > text.size()) return 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        const auto d = static_cast<unsigned char>(text[i + k]);
+        if (d < (k == 1 ? lo : 0x80) || d > (k == 1 ? hi : 0xBF)) return 0;
+        cp = (cp << 6) | (d & 0x3F);
+    }
+    return n;
+}
+
+// C0, DEL and C1: a terminal acts on them instead of showing them.
+bool IsControl(char32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F); }
+
 }  // namespace
+
+std::string Shown(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        std::size_t n = Utf8At(text, i, cp);
+        // A byte that is no UTF-8 is kept (a Latin-1 folder name stays as it is)
+        // unless it is a C1 control of the 8-bit character sets.
+        if (n == 0) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            out += c >= 0x80 && c <= 0x9F ? '?' : text[i];
+            ++i;
+            continue;
+        }
+        if (IsControl(cp)) {
+            out += '?';
+            i += n;
+            continue;
+        }
+        out.append(text, i, n);
+        i += n;
+    }
+    return out;
+}
 
 void PrintListText(std::FILE* out, const DirHeader& dir, const std::vector<int>& order, bool header)
 {
-    if (header) std::fprintf(out, "%-15s %4s %11s  %-8s  %-8s\n", "NAME", "DUP", "SIZE", "DATE", "TIME");
+    if (header)
+        std::fprintf(out, "%-15s %4s %11s  %-8s  %-8s  %s\n", "NAME", "DUP", "SIZE", "DATE", "TIME", "STABLE NAME");
     for (int i : order) {
         const DirEntry& e = dir.entries[i];
         std::string date, time;
         SplitDateTime(e, date, time);
-        std::string dup = Field(e.dupNumber, sizeof e.dupNumber);
-        std::fprintf(out, "%-15s %4s %11s  %-8s  %-8s\n", Field(e.name, sizeof e.name).c_str(),
-                     dup.empty() ? "-" : dup.c_str(), Field(e.size, sizeof e.size).c_str(),
-                     date.empty() ? "-" : date.c_str(), time.empty() ? "-" : time.c_str());
+        std::string dup = Shown(Field(e.dupNumber, sizeof e.dupNumber));
+        std::fprintf(out, "%-15s %4s %11s  %-8s  %-8s  %s\n", Shown(Field(e.name, sizeof e.name)).c_str(),
+                     dup.empty() ? "-" : dup.c_str(), Shown(Field(e.size, sizeof e.size)).c_str(),
+                     date.empty() ? "-" : Shown(date).c_str(), time.empty() ? "-" : Shown(time).c_str(),
+                     Shown(StableName(e)).c_str());
     }
 }
 
 std::string JsonString(const std::string& text)
 {
     std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        std::size_t n = Utf8At(text, i, cp);
+        if (n == 0) {
+            out += "\\ufffd";
+            ++i;
+            continue;
+        }
+        if (cp == '"' || cp == '\\') {
             out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c == 0x7F) {
+            out += static_cast<char>(cp);
+        } else if (IsControl(cp)) {
             char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(cp));
             out += buf;
         } else {
-            out += static_cast<char>(c);
+            out.append(text, i, n);
         }
+        i += n;
     }
     return out + "\"";
 }
@@ -93,14 +169,15 @@ void PrintListJson(std::FILE* out, const DirHeader& dir, const std::vector<int>&
         std::string stamp = d.empty() ? "null"
                                       : JsonString(d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2) + "T" +
                                                    d.substr(8, 2) + ":" + d.substr(10, 2) + ":" + d.substr(12, 2));
-        std::fprintf(out,
-                     "%s\n  {\"file\": %s, \"name\": %s, \"dup\": %s, \"size\": %s, \"date\": %s, \"time\": %s, "
-                     "\"timestamp\": %s, \"path\": %s}",
-                     first ? "" : ",", JsonString(CliFileName(e)).c_str(),
-                     JsonString(Field(e.name, sizeof e.name)).c_str(), AllDigits(dup) ? dup.c_str() : "null",
-                     AllDigits(size) ? size.c_str() : JsonString(size).c_str(),
-                     date.empty() ? "null" : JsonString(date).c_str(), time.empty() ? "null" : JsonString(time).c_str(),
-                     stamp.c_str(), JsonString(Field(e.path, sizeof e.path)).c_str());
+        std::fprintf(
+            out,
+            "%s\n  {\"file\": %s, \"stable\": %s, \"name\": %s, \"dup\": %s, \"size\": %s, \"date\": %s, \"time\": %s, "
+            "\"timestamp\": %s, \"path\": %s}",
+            first ? "" : ",", JsonString(CliFileName(e)).c_str(), JsonString(StableName(e)).c_str(),
+            JsonString(Field(e.name, sizeof e.name)).c_str(), AllDigits(dup) ? dup.c_str() : "null",
+            AllDigits(size) ? size.c_str() : JsonString(size).c_str(), date.empty() ? "null" : JsonString(date).c_str(),
+            time.empty() ? "null" : JsonString(time).c_str(), stamp.c_str(),
+            JsonString(Field(e.path, sizeof e.path)).c_str());
         first = false;
     }
     std::fputs(first ? "]\n" : "\n]\n", out);
@@ -153,7 +230,7 @@ std::string CProgressBar::Line(const std::string& name, std::uint64_t bytes, std
 
 void CProgressBar::Begin(const std::string& name, std::uint64_t total)
 {
-    m_name = name;
+    m_name = Shown(name);
     m_total = total;
     m_start = NowSeconds();
     m_lastDraw = -1;
@@ -178,5 +255,5 @@ void CProgressBar::End()
 
 void PrintFailure(const std::string& name, const std::string& reason)
 {
-    std::fprintf(stderr, "quillbox-cli: %s: %s\n", name.c_str(), reason.c_str());
+    std::fprintf(stderr, "quillbox-cli: %s: %s\n", Shown(name).c_str(), Shown(reason).c_str());
 }

@@ -10,13 +10,22 @@
 #include <vector>
 
 // Writes the records of order (indexes into dir) as text lines: name, duplicate
-// number ("-" for none), size, date, time; with header a title line first.
+// number ("-" for none), size, date, time, stable name; with header a title line
+// first. Printer texts are shown as Shown() makes them.
 void PrintListText(std::FILE* out, const DirHeader& dir, const std::vector<int>& order, bool header);
-// Writes the records as one JSON array of objects (file, name, dup, size, date,
-// time, timestamp, path), one object per line.
+// Writes the records as one JSON array of objects (file, stable, name, dup, size,
+// date, time, timestamp, path), one object per line.
 void PrintListJson(std::FILE* out, const DirHeader& dir, const std::vector<int>& order);
-// A JSON string literal of text (quotes, backslashes and control characters escaped).
+// A JSON string literal of text: quotes, backslashes and control characters (C0, DEL,
+// C1) escaped; a byte that is not part of UTF-8 becomes U+FFFD, so the output stays
+// valid JSON whatever the printer sent.
 std::string JsonString(const std::string& text);
+// text fit to be written to a terminal or a log: every control character (C0, DEL,
+// C1 whether written in UTF-8 or as one byte 0x80-0x9F, and so the escape that starts
+// an escape sequence) becomes "?". Other bytes that are not UTF-8 stay as they are,
+// so a file name in another encoding still names its file. The printer's names and
+// sizes pass through here before they are shown.
+std::string Shown(const std::string& text);
 
 // "1.5 MiB", "512 B".
 std::string HumanBytes(std::uint64_t bytes);
@@ -42,5 +51,5 @@ private:
     double m_lastDraw = -1;
 };
 
-// "quillbox-cli: NAME: reason" on stderr.
+// "quillbox-cli: NAME: reason" on stderr, both shown as Shown() makes them.
 void PrintFailure(const std::string& name, const std::string& reason);

@@ -2,6 +2,7 @@
 #include "cli/Printer.h"
 
 #include "link/JobLanguage.h"
+#include "platform/file_reader.h"
 #include "platform/localcopy.h"
 #include "platform/resources.h"
 #include "platform/socket.h"
@@ -9,6 +10,8 @@
 #include "res/resource.h"
 #include "retrieval/UploadAnswer.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -122,6 +125,16 @@ bool CPrinterSession::SendDeletion(CPrinterLink& link, const DirEntry& e, std::s
     return true;
 }
 
+FetchStatus CPrinterSession::DeleteOriginal(CPrinterLink& link, const DirEntry& e, std::string& reason)
+{
+    if (g_nStopSignal) {
+        reason = "stopped by a signal before the original was deleted";
+        return FetchStatus::CopiedNotDeleted;
+    }
+    if (!SendDeletion(link, e, reason)) return FetchStatus::CopiedNotDeleted;
+    return FetchStatus::Copied;
+}
+
 bool CPrinterSession::Delete(const DirEntry& e, std::string& reason)
 {
     CPrinterLink link;
@@ -131,84 +144,61 @@ bool CPrinterSession::Delete(const DirEntry& e, std::string& reason)
 
 namespace {
 
-// The listed size text as a number; false when it is empty or not all digits.
-bool ReadListedSize(const std::string& size, std::uint64_t& listed)
+// One upload answer carries at most this many bytes.
+constexpr auto kLargestWholeFile = static_cast<std::uint64_t>(QBX_MAX_UPLOAD_SIZE);
+
+// The listed size of e; false (reason said, ending in "what") when it is no size or
+// more than one upload answer can deliver whole.
+bool ListedSize(const DirEntry& e, std::uint64_t& listed, const std::string& what, std::string& reason)
 {
+    const std::string size = Text(e.size, sizeof e.size);
     char* end = nullptr;
     listed = std::strtoull(size.c_str(), &end, 10);
-    return !size.empty() && *end == '\0';
-}
-
-// Makes the whole copy final at dest; false (the copy discarded, reason said) when
-// that fails or a file appeared there meanwhile and may not be replaced.
-bool PutInPlace(LocalCopy& copy, const std::string& dest, bool overwrite, std::string& reason)
-{
-    // Another program may have made the file while this one was copying.
-    if (!overwrite && FileExists(dest.c_str())) {
-        copy.Discard();
-        reason = dest + " appeared while copying; it was left alone (--overwrite replaces it)";
+    if (size.empty() || *end != '\0' || size[0] < '0' || size[0] > '9') {
+        reason = "the printer listed no usable size (\"" + size + "\"); " + what;
         return false;
     }
-    if (!copy.Commit()) {
-        reason = copy.Error() + "; nothing was put in place";
-        copy.Discard();
+    if (listed > kLargestWholeFile) {
+        reason = "it is " + size + " bytes, more than one upload answer can deliver whole (" +
+                 std::to_string(kLargestWholeFile) + " bytes at most), so it stays on the printer; " + what;
         return false;
     }
     return true;
 }
 
 // Why a finished answer is no whole copy of the file (size: the listed size text).
-std::string NotWholeReason(const CUploadAnswer& answer, const std::string& size)
+std::string NotWholeReason(const CUploadAnswer& answer, const std::string& size, const std::string& what)
 {
     switch (answer.Verdict()) {
     case UploadVerdict::Whole: return {};
-    case UploadVerdict::NotOnPrinter: return "not on the printer any more (it answered FILEERROR); nothing was copied";
+    case UploadVerdict::NotOnPrinter: return "not on the printer any more (it answered FILEERROR); " + what;
     case UploadVerdict::SizeChanged:
         return "changed on the printer since it was listed (now " + std::to_string(answer.AnnouncedSize()) +
-               " bytes, listed " + size + "); nothing was copied, list again";
+               " bytes, listed " + size + "); " + what + "; list again";
     case UploadVerdict::EndedEarly:
-        if (!answer.HeaderDone())
-            return "the printer ended the connection before the file's first byte; nothing was copied";
+        if (!answer.HeaderDone()) return "the printer ended the connection before the file's first byte; " + what;
         return "the printer ended the connection after " + std::to_string(answer.DataBytes()) + " of " + size +
-               " bytes; nothing was put in place";
-    case UploadVerdict::OtherFile: return "the printer answered with a different file; nothing was copied";
+               " bytes; " + what;
+    case UploadVerdict::OtherFile: return "the printer answered with a different file; " + what;
     case UploadVerdict::NotAFile:
     case UploadVerdict::InProgress: break;
     }
-    return "the printer's answer is not the file (no usable transfer header); nothing was copied";
+    return "the printer's answer is not the file (no usable transfer header); " + what;
 }
 
 }  // namespace
 
-FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, bool overwrite, bool deleteAfter,
-                                   IFetchProgress* progress, std::string& reason)
+bool CPrinterSession::ReceiveWhole(CPrinterLink& link, const DirEntry& e, std::uint64_t listed,
+                                   const std::string& shownAs, const DataSink& sink, IFetchProgress* progress,
+                                   const std::string& what, std::string& reason)
 {
-    if (!overwrite && FileExists(dest.c_str())) {
-        reason = dest + " already exists; nothing was copied (--overwrite replaces it)";
-        return FetchStatus::Failed;
-    }
     const std::string size = Text(e.size, sizeof e.size);
-    std::uint64_t listed = 0;
-    if (!ReadListedSize(size, listed)) {
-        reason = "the printer listed no usable size (\"" + size + "\"); nothing was copied";
-        return FetchStatus::Failed;
-    }
-
-    CPrinterLink link;
-    EndWait endWait{m_wait};
-    if (!Connect(link, reason)) return FetchStatus::Failed;
-    if (!SendJob(link, JOB_UPLOAD, e.path, reason)) return FetchStatus::Failed;
+    if (!SendJob(link, JOB_UPLOAD, e.path, reason)) return false;
     // The progress bar takes the line from here on.
     m_wait.End();
-
-    LocalCopy copy;
-    if (!copy.Open(dest.c_str(), overwrite)) {
-        reason = copy.Error();
-        return FetchStatus::Failed;
-    }
     CUploadAnswer answer(Text(e.path, sizeof e.path), listed);
     std::unique_ptr<char[]> buffer(new char[kFileChunk]);
-    if (progress) progress->Begin(dest, listed);
+    if (progress) progress->Begin(shownAs, listed);
     struct EndProgress {
         IFetchProgress* p;
         ~EndProgress()
@@ -221,18 +211,16 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
         long n = link.Receive(buffer.get(), kFileChunk, m_deadline);
         if (n > 0) {
             UploadBytes data = answer.Feed(buffer.get(), static_cast<std::size_t>(n));
-            if (data.len > 0 && !copy.Write(data.data, data.len)) {
-                reason = copy.Error() + "; nothing was put in place";
-                copy.Discard();
-                return FetchStatus::Failed;
+            if (data.len > 0 && !sink(data.data, data.len, reason)) {
+                link.Close();
+                return false;
             }
             if (progress) progress->Update(answer.DataBytes());
             continue;
         }
         if (n < 0 && (link.LastError() == WSAETIMEDOUT || link.LastError() == WSAEINTR)) {
-            reason = SocketReason(IDS_SOCKET_RECEIVE_ERROR, link.LastError()) + "; nothing was put in place";
-            copy.Discard();
-            return FetchStatus::Failed;
+            reason = SocketReason(IDS_SOCKET_RECEIVE_ERROR, link.LastError()) + "; " + what;
+            return false;
         }
         // The printer closed or reset the connection: the reader decides whether the
         // file was already whole.
@@ -241,23 +229,124 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
         answer.ConnectionEnded();
         if (answer.Verdict() == UploadVerdict::EndedEarly && error != 0) {
             reason = SocketReason(IDS_SOCKET_RECEIVE_ERROR, error) + " after " + std::to_string(answer.DataBytes()) +
-                     " of " + size + " bytes; nothing was put in place";
-            copy.Discard();
+                     " of " + size + " bytes; " + what;
+            return false;
+        }
+    }
+    if (answer.Verdict() == UploadVerdict::Whole) return true;
+    reason = NotWholeReason(answer, size, what);
+    return false;
+}
+
+namespace {
+
+// Makes the whole copy final at dest; false (the copy discarded, reason said) when
+// that fails or, without --overwrite, something appeared there meanwhile (another
+// program, another run): the copy never replaces it.
+bool PutInPlace(LocalCopy& copy, const std::string& dest, std::string& reason)
+{
+    if (copy.Commit()) return true;
+    if (copy.DestinationTaken())
+        reason = dest + " appeared while the scan was being copied; it was left alone, the copy was not put in "
+                        "place and nothing was deleted on the printer (--overwrite replaces it)";
+    else
+        reason = copy.Error() + "; nothing was put in place";
+    copy.Discard();
+    return false;
+}
+
+}  // namespace
+
+FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, bool overwrite, bool deleteAfter,
+                                   IFetchProgress* progress, std::string& reason)
+{
+    // Anything at the destination, a dangling link or a pipe as much as a file, is
+    // someone's; only --overwrite replaces it, and never a folder.
+    const DWORD there = GetFileAttributes(dest.c_str());
+    if (there != INVALID_FILE_ATTRIBUTES) {
+        if (!overwrite) {
+            reason = dest + " already exists; nothing was copied (--overwrite replaces it)";
+            return FetchStatus::Failed;
+        }
+        if (there == FILE_ATTRIBUTE_DIRECTORY) {
+            reason = dest + " is a folder; nothing was copied (move it away to fetch the scan)";
             return FetchStatus::Failed;
         }
     }
+    std::uint64_t listed = 0;
+    if (!ListedSize(e, listed, "nothing was copied", reason)) return FetchStatus::Failed;
 
-    if (answer.Verdict() != UploadVerdict::Whole) {
-        reason = NotWholeReason(answer, size);
+    CPrinterLink link;
+    EndWait endWait{m_wait};
+    if (!Connect(link, reason)) return FetchStatus::Failed;
+    LocalCopy copy;
+    if (!copy.Open(dest.c_str(), overwrite)) {
+        reason = copy.Error();
+        return FetchStatus::Failed;
+    }
+    auto write = [&copy](const char* data, std::size_t len, std::string& why) {
+        if (copy.Write(data, len)) return true;
+        why = copy.Error() + "; nothing was put in place";
+        return false;
+    };
+    if (!ReceiveWhole(link, e, listed, dest, write, progress, "nothing was put in place", reason)) {
         copy.Discard();
         return FetchStatus::Failed;
     }
-    if (!PutInPlace(copy, dest, overwrite, reason)) return FetchStatus::Failed;
+    if (!PutInPlace(copy, dest, reason)) return FetchStatus::Failed;
     if (!deleteAfter) return FetchStatus::Copied;
-    if (g_nStopSignal) {
-        reason = "stopped by a signal before the original was deleted";
-        return FetchStatus::CopiedNotDeleted;
+    return DeleteOriginal(link, e, reason);
+}
+
+FetchStatus CPrinterSession::DeleteIfSame(const DirEntry& e, const std::string& local, IFetchProgress* progress,
+                                          std::string& reason)
+{
+    const std::string notDeleted = "it was not deleted on the printer";
+    std::uint64_t listed = 0;
+    if (!ListedSize(e, listed, "it cannot be compared with " + local, reason)) return FetchStatus::Failed;
+    // The local copy is read as it is, never through a link.
+    PlainFileReader file;
+    const bool opened = file.Open(local.c_str());
+    if (!opened || file.Size() != listed) {
+        reason = local +
+                 (!opened && !file.Error().empty() ? " cannot be read: " + file.Error()
+                                                   : std::string(" is no longer a file of the printer's size")) +
+                 "; " + notDeleted;
+        return FetchStatus::Failed;
     }
-    if (!SendDeletion(link, e, reason)) return FetchStatus::CopiedNotDeleted;
-    return FetchStatus::Copied;
+
+    // The printer's bytes are fetched again and compared as they arrive; nothing of
+    // them is kept.
+    bool differs = false;
+    std::unique_ptr<char[]> mine(new char[kFileChunk]);
+    auto compare = [&](const char* data, std::size_t len, std::string& why) {
+        while (len > 0) {
+            std::size_t step = std::min(len, kFileChunk);
+            const long got = file.Read(mine.get(), step);
+            if (got < 0) {
+                why = local + " cannot be read: " + file.Error() + "; " + notDeleted;
+                return false;
+            }
+            if (got == 0 || std::memcmp(mine.get(), data, static_cast<std::size_t>(got)) != 0) {
+                differs = true;
+                return false;
+            }
+            data += got;
+            len -= static_cast<std::size_t>(got);
+        }
+        return true;
+    };
+    CPrinterLink link;
+    EndWait endWait{m_wait};
+    if (!Connect(link, reason)) return FetchStatus::Failed;
+    bool whole = ReceiveWhole(link, e, listed, local, compare, progress, notDeleted, reason);
+    char extra = 0;
+    if (whole && file.Read(&extra, 1) != 0) differs = true;  // the local file grew meanwhile
+    if (differs) {
+        reason = local + " has the printer file's name and size but other bytes; both were left alone (move " + local +
+                 " away to fetch the scan again)";
+        return FetchStatus::Failed;
+    }
+    if (!whole) return FetchStatus::Failed;
+    return DeleteOriginal(link, e, reason);
 }

@@ -10,7 +10,11 @@
 // - Fetch writes through a temporary file and puts the copy in place only when the
 //   printer's answer says it is the whole file; with deleteAfter, the deletion job goes
 //   out only after the copy is synced and renamed. A failed fetch leaves no temporary
-//   file and never touches an existing file at the destination.
+//   file and never touches anything at the destination (a file, a link of any kind, a
+//   pipe), not even what appears there while the copy is on its way, unless overwrite
+//   allows it.
+// - A file listed larger than one upload answer can deliver whole (2147483647 bytes)
+//   is refused before any byte is fetched; it stays on the printer.
 #pragma once
 
 #include "cli/PrinterLink.h"
@@ -18,6 +22,7 @@
 #include "directory/DirTable.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,6 +57,13 @@ public:
     bool List(CliDirectory& dir, std::string& reason);
     FetchStatus Fetch(const DirEntry& e, const std::string& dest, bool overwrite, bool deleteAfter,
                       IFetchProgress* progress, std::string& reason);
+    // Fetches e again and compares it with local, a regular file of the printer's
+    // size, as the bytes arrive (nothing is written); only when the printer's whole file
+    // is local byte for byte is the deletion job sent. Copied: proved equal and the
+    // deletion sent; Failed: not proved (reason says whether the bytes differ);
+    // CopiedNotDeleted: equal, but the deletion job could not be sent.
+    FetchStatus DeleteIfSame(const DirEntry& e, const std::string& local, IFetchProgress* progress,
+                             std::string& reason);
     bool Delete(const DirEntry& e, std::string& reason);
 
     bool Stopped() const { return g_nStopSignal != 0; }
@@ -59,10 +71,20 @@ public:
     void Postpone(QbxClock::duration d);
 
 private:
+    // Takes the file bytes of an upload answer; false (reason said) stops the transfer.
+    using DataSink = std::function<bool(const char* data, std::size_t len, std::string& reason)>;
+
     bool Connect(CPrinterLink& link, std::string& reason);
+    // Sends the upload job for e on link and hands the answer's file bytes to sink; true
+    // only when the answer was the printer's whole file. A failure's reason ends in what.
+    bool ReceiveWhole(CPrinterLink& link, const DirEntry& e, std::uint64_t listed, const std::string& shownAs,
+                      const DataSink& sink, IFetchProgress* progress, const std::string& what, std::string& reason);
     bool SendJob(CPrinterLink& link, int jobKind, const char* path, std::string& reason);
     // Sends the deletion job on link (a new connection when link is closed).
     bool SendDeletion(CPrinterLink& link, const DirEntry& e, std::string& reason);
+    // The deletion of e once its local copy is known whole: Copied when the job went
+    // out, CopiedNotDeleted (reason said) after a stop signal or when it could not.
+    FetchStatus DeleteOriginal(CPrinterLink& link, const DirEntry& e, std::string& reason);
     std::string SocketReason(int captionId, int error) const;
 
     PrinterTarget m_target;

@@ -1,6 +1,7 @@
 // quillbox-cli: list, copy, delete and sync a user's scans on the printer without a
 // display. The argument parsing is CLI11's; the work is in Commands.cpp.
 #include "cli/Commands.h"
+#include "cli/Output.h"
 #include "cli/Status.h"
 
 #include "app/Config.h"
@@ -54,7 +55,12 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
                   CliCommon& c)
 {
     QbxSettings settings;
-    std::string ini = config.empty() ? QuillboxIniReadPath() : config;
+    // A file named without a folder is the one in the current folder, for every key:
+    // the settings reader would look for a bare name in the system folder once it has
+    // read the sibling product's file there.
+    std::string ini = config.empty()                          ? QuillboxIniReadPath()
+                      : config.find('/') == std::string::npos ? "./" + config
+                                                              : config;
     ReadQuillboxSettings(ini.c_str(), settings);
 
     c.target.host = settings.szRemoteIP;
@@ -62,19 +68,19 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
     c.target.bindIP = settings.szBindIP;
     if (!printer.empty() && !SplitPrinter(printer, c.target.host, c.target.port)) {
         std::fprintf(stderr, "quillbox-cli: --printer %s is not HOST or HOST:PORT (port 1 to 65535)\n",
-                     printer.c_str());
+                     Shown(printer).c_str());
         return QBX_EXIT_USAGE;
     }
     if (c.target.host.empty()) {
         std::fprintf(stderr, "quillbox-cli: no printer address: give --printer HOST[:PORT] or set RemoteIP in %s\n",
-                     ini.c_str());
+                     Shown(ini).c_str());
         return QBX_EXIT_USAGE;
     }
     if (c.target.port <= 0 || c.target.port > 65535) {
         std::fprintf(stderr,
                      "quillbox-cli: the printer port in %s (\"%s\") is not a port number; give "
                      "--printer HOST:PORT\n",
-                     ini.c_str(), settings.szRemotePort);
+                     Shown(ini).c_str(), Shown(settings.szRemotePort).c_str());
         return QBX_EXIT_USAGE;
     }
     // The dialog asks for the user ID every time; the tool may keep one in the same
@@ -87,7 +93,7 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
     if (!ValidUserID(user)) {
         std::fprintf(stderr,
                      "quillbox-cli: %s: a user ID is 1 to 8 digits, as keyed in at the scanner; give --user ID\n",
-                     user.empty() ? "no user ID" : user.c_str());
+                     user.empty() ? "no user ID" : Shown(user).c_str());
         return QBX_EXIT_USAGE;
     }
     c.userID = user;
@@ -143,7 +149,9 @@ int main(int argc, char** argv)
         cmd->add_option(
             "--user", user,
             "Your user ID at the scanner, 1 to 8 digits (default: UserID in section CommandLine of the settings)");
-        cmd->add_option("--config", config, "Settings file to read instead of the dialog's (" + settings + ")");
+        cmd->add_option("--config", config,
+                        "Settings file to read instead of the dialog's (" + settings +
+                            "), as given (relative to the current folder)");
         cmd->add_option("--timeout", timeout,
                         "Give up after this many seconds (each round of sync); 0: never. Default: " +
                             std::to_string(kShortTimeout) + " for list and delete, " + std::to_string(kLongTimeout) +
@@ -163,13 +171,16 @@ int main(int argc, char** argv)
     CLI::App* get = app.add_subcommand("get", "Copy files into a folder (all when none are named)");
     common(get);
     get->add_option("--to", folder, "Folder to copy into")->required();
-    get->add_option("names", names, "Files as list shows them (007.TIF, 007_1.TIF for duplicate 1) or printer paths");
+    get->add_option("names", names,
+                    "Files by stable name as list shows it (2026-12-07_093005_007.TIF), by printer path, or by "
+                    "display name (007.TIF) while only one scan has it");
     get->add_flag("--delete", del, "Delete each file on the printer once its copy is complete and on disk");
     get->add_flag("--overwrite", overwrite, "Replace files that already exist in the folder");
 
     CLI::App* rm = app.add_subcommand("delete", "Delete files on the printer");
     common(rm);
-    rm->add_option("names", names, "Files as list shows them or printer paths")->required();
+    rm->add_option("names", names, "Files by stable name, printer path, or a display name only one scan has")
+        ->required();
     rm->add_flag("-y,--yes", yes, "Do not ask before each file");
 
     CLI::App* sync = app.add_subcommand("sync", "Copy every file not yet in the folder, once or repeatedly");

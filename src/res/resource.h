@@ -57,6 +57,7 @@ constexpr unsigned IDS_SAVE_FAILED = 173;
 constexpr unsigned IDS_PARTIAL_NOT_REMOVED = 174;
 constexpr unsigned IDS_UNABLE_TO_SAVE = 175;
 constexpr unsigned IDS_OPEN_FAILED = 176;
+constexpr unsigned IDS_DEST_APPEARED = 177;
 constexpr unsigned IDS_ABOUT_CAPTION = 11005;
 constexpr unsigned IDS_VERSION_LINE = 11006;
 

@@ -63,6 +63,8 @@ const QbxStringResource g_qbxStringTable[] = {
     {175, "Unable to save file"},
     {176, "%s\n\nThe file was not copied and stays on the printer; the files not yet retrieved "
           "were left as well. Choose a folder that can be written, then retrieve them again."},
+    {177, "%s\n\nThe copy was not saved and the file stays on the printer; the files not yet retrieved "
+          "were left as well. Retrieve them again and choose another name, or move that file away first."},
 
     // Socket error texts, numbered like the Windows Sockets error codes.
     {10004, "A blocking operation was interrupted"},

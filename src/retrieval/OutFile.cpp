@@ -37,12 +37,15 @@ BOOL CMainFrame::CommitOutFile()
     // Flushed, synced, closed, renamed over the destination, folder synced: only then
     // is the copy good. On failure the temporary file is gone and the destination is
     // as it was; the box says what failed and why.
+    // A file that appeared under the name meanwhile (another program made it) is left
+    // alone unless the user agreed to overwrite that name; the box names it.
     const bool ok = m_pOutFile->Commit();
+    const bool taken = m_pOutFile->DestinationTaken();
     const std::string error = m_pOutFile->Error();
     m_pOutFile.reset();
     if (ok) return TRUE;
     OutputDebugString("CommitOutFile() failed\n");
-    ReportLocalFile(IDS_SAVE_FAILED, error, IDS_UNABLE_TO_SAVE);
+    ReportLocalFile(taken ? IDS_DEST_APPEARED : IDS_SAVE_FAILED, error, IDS_UNABLE_TO_SAVE);
     return FALSE;
 }
 

@@ -43,14 +43,22 @@ protected:
         ASSERT_EQ((std::set<std::string>{fileOf[p007a], fileOf[p007b]}),
                   (std::set<std::string>{"007.TIF", "007_1.TIF"}));
     }
-    // The text line of a scan: name, duplicate number, size, date, time.
+    // The text line of a scan: name, duplicate number, size, date, time, stable name.
     std::string LineOf(const std::string& p) const
     {
-        static const std::map<std::string, std::string> rest = {{"a", "        3000  12/07/26  09:30:05"},
-                                                                {"b", "         500  12/08/26  11:00:00"}};
-        if (p == p008) return "008.TIF            -       70000  12/07/26  10:00:00";
+        static const std::map<std::string, std::string> rest = {
+            {"a", "        3000  12/07/26  09:30:05  2026-12-07_093005_007.TIF"},
+            {"b", "         500  12/08/26  11:00:00  2026-12-08_110000_007.TIF"}};
+        if (p == p008) return "008.TIF            -       70000  12/07/26  10:00:00  2026-12-07_100000_008.TIF";
         std::string dup = fileOf.at(p) == "007.TIF" ? "-" : "1";
         return "007.TIF            " + dup + rest.at(p == p007a ? "a" : "b");
+    }
+    // The name a scan keeps while it is on the printer.
+    std::string StableOf(const std::string& p) const
+    {
+        return p == p008    ? "2026-12-07_100000_008.TIF"
+               : p == p007a ? "2026-12-07_093005_007.TIF"
+                            : "2026-12-08_110000_007.TIF";
     }
     std::string p007a, p007b, p008;
     std::map<std::string, std::string> fileOf;  // printer path -> name on the command line
@@ -91,7 +99,8 @@ TEST_F(CliCommands, ListJsonNamesEachFileAsGetTakesIt)
     ASSERT_EQ(l.size(), 5u) << r.out;
     EXPECT_EQ(l[0], "[");
     std::string dup = fileOf[p007a] == "007.TIF" ? "null" : "1";
-    EXPECT_EQ(l[2], "  {\"file\": \"" + fileOf[p007a] + "\", \"name\": \"007.TIF\", \"dup\": " + dup +
+    EXPECT_EQ(l[2], "  {\"file\": \"" + fileOf[p007a] +
+                        "\", \"stable\": \"2026-12-07_093005_007.TIF\", \"name\": \"007.TIF\", \"dup\": " + dup +
                         ", \"size\": 3000, \"date\": \"12/07/26\", \"time\": \"09:30:05\", \"timestamp\": "
                         "\"2026-12-07T09:30:05\", \"path\": \"" +
                         p007a + "\"},");
@@ -117,8 +126,8 @@ TEST_F(CliCommands, GetCopiesOneSeveralOrAllUnderTheDialogsBatchNames)
         std::vector<std::string> names;
         std::set<std::string> files;
     } cases[] = {
-        {{"007_1.TIF"}, {"007_1.TIF"}},
-        {{"008.TIF", "007.TIF"}, {"007.TIF", "008.TIF"}},
+        {{StableOf(fileOf[p007a] == "007_1.TIF" ? p007a : p007b)}, {"007_1.TIF"}},
+        {{"008.TIF", StableOf(fileOf[p007a] == "007.TIF" ? p007a : p007b)}, {"007.TIF", "008.TIF"}},
         {{}, {"007.TIF", "007_1.TIF", "008.TIF"}},
     };
     std::map<std::string, std::string> source;
@@ -144,7 +153,7 @@ TEST_F(CliCommands, GetDeleteRemovesExactlyTheCopiedFilesWithTheirDeletionJobs)
     std::string kept = fileOf[p007a] == "007.TIF" ? p007a : p007b;
     std::string gone = kept == p007a ? p007b : p007a;
     const std::string goneBytes = StoreBytes(gone);
-    CliRun r = Run(With({"get", "--to", out.string(), "--delete"}, {"007_1.TIF", "008.TIF"}));
+    CliRun r = Run(With({"get", "--to", out.string(), "--delete"}, {StableOf(gone), "008.TIF"}));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(OutFiles(), (std::set<std::string>{"007_1.TIF", "008.TIF"}));
     EXPECT_TRUE(ReadWhole(out / "007_1.TIF") == goneBytes);
@@ -254,11 +263,10 @@ TEST_F(CliCommands, DeleteAsksUnlessYesAndRemovesOnlyTheNamedFile)
     EXPECT_NE(refused.err.find("--yes"), std::string::npos) << refused.err;
     EXPECT_TRUE(DeletionJobs().empty());
 
-    CliRun r = Run(With({"delete", "--yes"}, {"007.TIF"}));
+    CliRun r = Run(With({"delete", "--yes"}, {"2026-12-08_110000_007.TIF"}));
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "deleted 007.TIF\n");
-    std::string named = fileOf[p007a] == "007.TIF" ? p007a : p007b;
-    EXPECT_EQ(DeletionJobs(), (std::vector<std::string>{DeletionJobFor(named)}));
+    EXPECT_EQ(r.out, "deleted 2026-12-08_110000_007.TIF\n");
+    EXPECT_EQ(DeletionJobs(), (std::vector<std::string>{DeletionJobFor(p007b)}));
 }
 
 TEST_F(CliCommands, SettingsFileGivesPrinterPortAndUser)

@@ -27,21 +27,26 @@ TEST(CliNames, SyncAndCommandLineNames)
         const char* dup;
         const char* cli;
         const char* sync;
+        const char* stable;  // null: the path
     } cases[] = {
-        {"DXR/Images/1234(007)(20261207093005).TIF", "007.TIF", "", "007.TIF", "2026-12-07_093005_007.TIF"},
-        {"DXR/Images/1234(007)(20261207093005).TIF", "007.TIF", "2", "007_2.TIF", "2026-12-07_093005_007.TIF"},
-        {"DXR/Images/1234(007)(20261207093005).TIFF", "007.TIFF", "", "007.TIFF", "2026-12-07_093005_007.TIFF"},
-        // No date: the display name with its duplicate suffix.
-        {"DXR/Images/1234(007).TIF", "007.TIF", "1", "007_1.TIF", "007_1.TIF"},
+        {"DXR/Images/1234(007)(20261207093005).TIF", "007.TIF", "", "007.TIF", "2026-12-07_093005_007.TIF",
+         "2026-12-07_093005_007.TIF"},
+        {"DXR/Images/1234(007)(20261207093005).TIF", "007.TIF", "2", "007_2.TIF", "2026-12-07_093005_007.TIF",
+         "2026-12-07_093005_007.TIF"},
+        {"DXR/Images/1234(007)(20261207093005).TIFF", "007.TIFF", "", "007.TIFF", "2026-12-07_093005_007.TIFF",
+         "2026-12-07_093005_007.TIFF"},
+        // No date: the display name with its duplicate suffix; only the path is stable.
+        {"DXR/Images/1234(007).TIF", "007.TIF", "1", "007_1.TIF", "007_1.TIF", nullptr},
         // A date part that is not 14 digits is no date.
-        {"DXR/Images/1234(007)(2026120709300X).TIF", "007.TIF", "", "007.TIF", "007.TIF"},
-        {"DXR/Images/1234(007)(2026).TIF", "007.TIF", "", "007.TIF", "007.TIF"},
-        {"DXR/Images/1234(007)x(20261207093005).TIF", "007.TIF", "", "007.TIF", "007.TIF"},
+        {"DXR/Images/1234(007)(2026120709300X).TIF", "007.TIF", "", "007.TIF", "007.TIF", nullptr},
+        {"DXR/Images/1234(007)(2026).TIF", "007.TIF", "", "007.TIF", "007.TIF", nullptr},
+        {"DXR/Images/1234(007)x(20261207093005).TIF", "007.TIF", "", "007.TIF", "007.TIF", nullptr},
     };
     for (auto& c : cases) {
         DirEntry e = Entry(c.path, c.name, c.dup);
         EXPECT_EQ(CliFileName(e), c.cli) << c.path;
         EXPECT_EQ(SyncFileName(e), c.sync) << c.path;
+        EXPECT_EQ(StableName(e), c.stable ? c.stable : c.path) << c.path;
     }
 }
 
@@ -69,6 +74,35 @@ TEST(CliOutput, JsonStringsEscapeWhatJsonNeeds)
     EXPECT_EQ(JsonString("007.TIF"), "\"007.TIF\"");
     EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
     EXPECT_EQ(JsonString(std::string("t\tn\n\x01", 5)), "\"t\\u0009n\\u000a\\u0001\"");
+}
+
+TEST(CliOutput, ControlCharactersAreNeverWrittenAsThemselves)
+{
+    struct Case {
+        std::string text, shown, json;
+    } cases[] = {
+        {"\x1b]0;X\x07\x1b[2J", "?]0;X??[2J", "\"\\u001b]0;X\\u0007\\u001b[2J\""},
+        {"a\x7f"
+         "b",
+         "a?b", "\"a\\u007fb\""},
+        // C1 as UTF-8 (U+009B), and as a lone byte that is no UTF-8.
+        {"a\xc2\x9b"
+         "b",
+         "a?b", "\"a\\u009bb\""},
+        {"a\x9b"
+         "b",
+         "a?b", "\"a\\ufffdb\""},
+        // Letters beyond ASCII pass, in UTF-8 or Latin-1; JSON takes only UTF-8.
+        {"\xc3\x89x.TIF", "\xc3\x89x.TIF", "\"\xc3\x89x.TIF\""},
+        {"M\xfcller", "M\xfcller", "\"M\\ufffdller\""},
+        // A sequence cut short or overlong is no UTF-8: its C1-range bytes go.
+        {"x\xe2\x82", "x\xe2?", "\"x\\ufffd\\ufffd\""},
+        {"\xc0\xaf", "\xc0\xaf", "\"\\ufffd\\ufffd\""},
+    };
+    for (auto& c : cases) {
+        EXPECT_EQ(Shown(c.text), c.shown) << c.text;
+        EXPECT_EQ(JsonString(c.text), c.json) << c.text;
+    }
 }
 
 TEST(CliOutput, ProgressLineShowsBytesRateAndTimeLeftWithinTheWidth)

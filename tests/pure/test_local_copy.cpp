@@ -197,26 +197,39 @@ TEST_F(LocalCopyTest, LinkAtTheDestinationIsReplacedNotWrittenThrough)
     EXPECT_EQ(ReadText(target), "other file");
 }
 
-// What appears at the destination while the copy is on its way is never replaced
-// unless the user agreed to overwrite: a file, a link, a folder alike.
-TEST_F(LocalCopyTest, WithoutConsentNothingThatAppearedAtTheDestinationIsReplaced)
+// What appears at the destination while the copy is on its way (a file, a link, a
+// folder) is never replaced unless the user agreed to overwrite; a new copy gets 0666
+// less the umask, a replacing one the mode of the file it replaces (POSIX: Windows files
+// have no mode bits, a copy takes the permissions its folder gives).
+TEST_F(LocalCopyTest, ConsentDecidesWhatIsReplacedAndTheModeFollows)
 {
     const struct {
-        const char* what;
+        const char* appears;  // made at the destination after Open
         bool mayReplace;
-        bool taken;
+        unsigned umask;
+        unsigned mode;  // the destination's afterwards; 0: the copy was refused
     } rows[] = {
-        {"file", false, true},  {"link", false, true}, {"folder", false, true},
-        {"none", false, false}, {"file", true, false},
+        {"file", false, 022, 0}, {"link", false, 022, 0},   {"folder", false, 022, 0},     {"", false, 002, 0664},
+        {"", false, 077, 0600},  {"file", true, 002, 0640}, {"file0600", true, 022, 0600},
     };
+    int n = 0;
     for (const auto& r : rows) {
-        const std::string dest = folder + "/" + r.what + (r.mayReplace ? "-ok" : "") + ".TIF";
+        const std::string dest = folder + "/d" + std::to_string(n++) + ".TIF";
+        const std::string what = r.appears;
+#ifndef _WIN32
+        const mode_t saved = ::umask(static_cast<mode_t>(r.umask));
+#endif
         LocalCopy c;
         ASSERT_TRUE(c.Open(dest.c_str(), r.mayReplace)) << c.Error();
+#ifndef _WIN32
+        ::umask(saved);
+#endif
         ASSERT_TRUE(c.Write("scan", 4));
-        const std::string what = r.what;
-        if (what == "file") {
+        if (what.rfind("file", 0) == 0) {
             WriteText(dest, "appeared");
+#ifndef _WIN32
+            ::chmod(dest.c_str(), what == "file" ? 0640 : 0600);
+#endif
         } else if (what == "link") {
             if (!MakeLink(folder + "/nowhere", dest)) {
                 std::cout << "Row left out, a link at the destination: " << kNoLinks << "\n";
@@ -227,10 +240,10 @@ TEST_F(LocalCopyTest, WithoutConsentNothingThatAppearedAtTheDestinationIsReplace
             ASSERT_TRUE(fs::create_directory(dest));
         }
         const std::string temp = c.TempPath();
-        EXPECT_EQ(c.Commit(), !r.taken) << dest << ": " << c.Error();
-        EXPECT_EQ(c.DestinationTaken(), r.taken) << dest;
+        EXPECT_EQ(c.Commit(), r.mode != 0) << dest << ": " << c.Error();
+        EXPECT_EQ(c.DestinationTaken(), r.mode == 0) << dest;
         EXPECT_FALSE(fs::exists(temp)) << dest;
-        if (r.taken) {
+        if (r.mode == 0) {
             EXPECT_EQ(c.Error(), "Cannot save " + dest +
                                      ": a file of that name appeared in the folder while the copy was on its way; "
                                      "it was left as it is");
@@ -238,40 +251,15 @@ TEST_F(LocalCopyTest, WithoutConsentNothingThatAppearedAtTheDestinationIsReplace
             if (what == "file") {
                 EXPECT_EQ(ReadText(dest), "appeared");
             }
-        } else {
-            EXPECT_EQ(ReadText(dest), "scan") << dest;
+            continue;
         }
-    }
-}
-
-// New copies get 0666 less the umask; a replaced file's mode stays with its name.
-TEST_F(LocalCopyTest, ModeFollowsTheUmaskOrTheReplacedFile)
-{
-#ifdef _WIN32
-    GTEST_SKIP() << "Windows files have no mode bits: a copy takes the permissions its folder gives";
-#else
-    const struct {
-        mode_t umask;
-        int oldMode;  // -1: nothing there
-        mode_t expected;
-    } rows[] = {{022, -1, 0644}, {002, -1, 0664}, {077, -1, 0600}, {022, 0660, 0660}, {002, 0600, 0600}};
-    int n = 0;
-    for (const auto& r : rows) {
-        const std::string dest = folder + "/m" + std::to_string(n++) + ".TIF";
-        if (r.oldMode >= 0) {
-            WriteText(dest, "old");
-            ASSERT_EQ(::chmod(dest.c_str(), static_cast<mode_t>(r.oldMode)), 0);
-        }
-        const mode_t saved = ::umask(r.umask);
-        LocalCopy c;
-        const bool ok = c.Open(dest.c_str(), r.oldMode >= 0) && c.Write("x", 1) && c.Commit();
-        ::umask(saved);
-        ASSERT_TRUE(ok) << c.Error();
+        EXPECT_EQ(ReadText(dest), "scan") << dest;
+#ifndef _WIN32
         struct stat st {};
         ASSERT_EQ(::stat(dest.c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 0777, r.expected) << dest;
-    }
+        EXPECT_EQ(st.st_mode & 0777, r.mode) << dest;
 #endif
+    }
 }
 
 // Failures name the file and give the system's reason; nothing of the copy remains.

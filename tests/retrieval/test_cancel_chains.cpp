@@ -26,18 +26,23 @@ namespace {
 
 const int kSize = 10;
 
+std::string PathOf(int file)
+{
+    return "DXR/Images/5(00" + std::to_string(file) + ")(2000010" + std::to_string(file) + "000000).TIF";
+}
+
 std::string Listing(int files)
 {
     std::string s;
-    for (int i = 1; i <= files; ++i)
-        s += "DXR/Images/5(00" + std::to_string(i) + ")(2000010" + std::to_string(i) + "000000).TIF\t" +
-             std::to_string(kSize) + "\n";
+    for (int i = 1; i <= files; ++i) s += PathOf(i) + "\t" + std::to_string(kSize) + "\n";
     return s + "%%%";
 }
 
+// The answer for the batch's file number `file` (0: the first listed).
 std::string Answer(int file)
 {
-    return "@PJL FSUPLOAD FORMAT:BINARY NAME=\"x\" OFFSET=0 SIZE=10\r\n" + std::string(kSize, char('a' + file)) + "\f";
+    return "@PJL FSUPLOAD FORMAT:BINARY NAME=\"" + PathOf(file + 1) + "\" OFFSET=0 SIZE=10\r\n" +
+           std::string(kSize, char('a' + file)) + "\f";
 }
 
 struct ChainCase {

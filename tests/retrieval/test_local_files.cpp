@@ -42,6 +42,11 @@ struct LocalFileCase {
     // Once, while the first copy is under way (6000 bytes in), from the user interface.
     std::function<void(Ctx&, CMainFrame*)> during;
     std::function<void(Ctx&)> check;  // the row's own expectations
+    // Set after the scans are in the store (misbehaviour that names a scan).
+    std::function<void(Knobs&, const Ctx&)> knobs;
+    // The scans (row indexes) whose copies are made and that are deleted on the
+    // printer while the others stay there; unset: all of them, or none.
+    std::optional<std::vector<std::size_t>> done;
 };
 
 void PrintTo(const LocalFileCase& c, std::ostream* os) { *os << c.name; }
@@ -57,6 +62,12 @@ struct Ctx {
     std::vector<std::string> deletionsSeen;
     std::vector<std::string> deletionFaults;
     std::string temp;  // the temporary file of the copy a row acted on
+    // Files a row put into the folder during the batch, with their bytes: no copy may
+    // replace them.
+    std::map<std::string, std::string> added;
+    std::optional<mode_t> umask;  // the process's umask before a row changed it
+    std::string storeRoot;
+    std::vector<std::string> uploads;  // the upload jobs the printer received
     bool roMounted = false;
     bool skip = false;
     std::unique_ptr<FileSizeLimit> limit;
@@ -72,6 +83,8 @@ struct Ctx {
         roMounted = false;
         if (!out.empty()) ::chmod(out.c_str(), 0755);
         limit.reset();
+        if (umask) ::umask(*umask);
+        umask.reset();
     }
 };
 
@@ -99,6 +112,12 @@ bool MakeUnwritable(Ctx& c)
     if (::geteuid() != 0) return ::chmod(c.out.c_str(), 0555) == 0;
     c.roMounted = ::mount("tmpfs", c.out.c_str(), "tmpfs", MS_RDONLY, "size=16k") == 0;
     return c.roMounted;
+}
+
+mode_t ModeOf(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
 
 const char kNotSaved[] =
@@ -292,9 +311,121 @@ std::vector<LocalFileCase> Cases()
         r.prepare = [](Ctx& c) {
             WriteText(c.out + "/.scan.TIF.quillbox-0badf00d.part", "half a scan");
             WriteText(c.out + "/.notes.part", "someone else's");
+            WriteText(c.out + "/.notes.cafebabe.part", "the user's own");
         };
         v.push_back(std::move(r));
     }
+    {
+        // The printer could only send the first 2147483647 bytes of it in one answer:
+        // it is not asked for, the user is told, and the batch goes on without it.
+        LocalFileCase r;
+        r.name = "FileOver2GiBStaysOnThePrinterTheBatchGoesOn";
+        r.scans = {
+            {"001", "20000101000000", 3000, 1}, {"002", "20000102000000", 10, 2}, {"003", "20000103000000", 3000, 3}};
+        r.chosen = "job.TIF";
+        r.done = std::vector<std::size_t>{0, 2};
+        r.prepare = [](Ctx& c) { std::filesystem::resize_file(c.storeRoot + "/" + c.paths[1], 2200000000ULL); };
+        r.check = [](Ctx& c) {
+            ASSERT_EQ(c.boxes.size(), 1u);
+            EXPECT_EQ(c.boxes[0].caption, "File not copied");
+            EXPECT_EQ(c.boxes[0].text,
+                      "The file 002.TIF is too large for the printer to send in one piece (more than 2147483647 "
+                      "bytes), so it was not copied.\n\nIt stays on the printer; the other files are retrieved as "
+                      "usual.");
+            EXPECT_EQ(c.uploads.size(), 2u);
+            for (auto& u : c.uploads) EXPECT_EQ(u.find(c.paths[1]), std::string::npos) << "never asked for";
+            EXPECT_EQ(std::filesystem::file_size(c.storeRoot + "/" + c.paths[1]), 2200000000ULL);
+        };
+        v.push_back(std::move(r));
+    }
+
+    {
+        // The printer answers the request for 007 with 008, of the same size.
+        LocalFileCase r;
+        r.name = "AnswerWithAnotherFileIsNotTheFile";
+        r.scans = {{"007", "20000101000000", 5000, 1}, {"008", "20000102000000", 5000, 2}};
+        r.chosen = "job.TIF";
+        // A file of the same size that no listing shows, so the batch's first upload is
+        // answered with another file whichever scan it asks for.
+        r.knobs = [](Knobs& k, const Ctx& c) {
+            WriteText(c.storeRoot + "/other.TIF", PatternBytes(5000, 3));
+            k.upload_other_file = "other.TIF";
+        };
+        r.check = [](Ctx& c) {
+            ASSERT_EQ(c.boxes.size(), 1u);
+            EXPECT_EQ(c.boxes[0].caption, "File not copied");
+            EXPECT_EQ(c.boxes[0].text.rfind("The printer answered the request for 00", 0), 0u) << c.boxes[0].text;
+            EXPECT_NE(c.boxes[0].text.find(".TIF with a different file, so nothing was copied to " + c.out + "/job00"),
+                      std::string::npos)
+                << c.boxes[0].text;
+            EXPECT_EQ(c.uploads.size(), 1u) << "the batch stops";
+        };
+        v.push_back(std::move(r));
+    }
+
+    {
+        // Another program makes the destination's name while the copy is on its way.
+        LocalFileCase r;
+        r.name = "FileThatAppearsAtTheDestinationIsNotReplaced";
+        r.scans = {{"001", "20000101000000", 40000, 1}, {"002", "20000102000000", 40000, 2}};
+        r.slow = true;
+        r.chosen = "job.TIF";
+        r.during = [](Ctx& c, CMainFrame* f) {
+            c.temp = f->m_szDestPath;
+            WriteText(c.temp, "another program's");
+            c.added[std::filesystem::path(c.temp).filename().string()] = "another program's";
+        };
+        r.check = [](Ctx& c) {
+            ASSERT_EQ(c.boxes.size(), 1u);
+            EXPECT_EQ(c.boxes[0].caption, "Unable to save file");
+            EXPECT_EQ(c.boxes[0].text,
+                      "Cannot save " + c.temp +
+                          ": a file of that name appeared in the folder while the copy was on its way; it "
+                          "was left as it is\n\nThe copy was not saved and the file stays on the printer; the files "
+                          "not yet retrieved were left as well. Retrieve them again and choose another name, or move "
+                          "that file away first.");
+            EXPECT_EQ(c.uploads.size(), 1u) << "the batch stops";
+        };
+        v.push_back(std::move(r));
+    }
+
+    {
+        LocalFileCase r;
+        r.name = "NewCopyTakesTheUmask";
+        r.scans = {{"001", "20000101000000", 3000, 1}};
+        r.chosen = "scan.TIF";
+        r.between = [](Ctx& c) { c.umask = ::umask(002); };
+        r.check = [](Ctx& c) { EXPECT_EQ(ModeOf(c.out + "/scan.TIF"), 0664u); };
+        v.push_back(std::move(r));
+    }
+
+    {
+        LocalFileCase r;
+        r.name = "ReplacedFileKeepsItsMode";
+        r.scans = {{"001", "20000101000000", 3000, 1}};
+        r.chosen = "old.TIF";
+        r.boxAnswers = {IDYES};
+        r.prepare = [](Ctx& c) {
+            WriteText(c.out + "/old.TIF", "old");
+            ::chmod((c.out + "/old.TIF").c_str(), 0600);
+        };
+        r.between = [](Ctx& c) { c.umask = ::umask(002); };
+        r.check = [](Ctx& c) { EXPECT_EQ(ModeOf(c.out + "/old.TIF"), 0600u); };
+        v.push_back(std::move(r));
+    }
+
+    {
+        // One name on a folder that ignores case; the second file gets a name of its own.
+        LocalFileCase r;
+        r.name = "NamesDifferingInAccentedCaseGetTwoFiles";
+        r.scans = {{"\xC3\x89x", "20000101000000", 3000, 1}, {"\xC3\xA9x", "20000102000000", 3000, 2}};
+        r.chosen = "job.TIF";
+        r.check = [](Ctx& c) {
+            EXPECT_EQ(NamesIn(c.out), (std::vector<std::string>{"job\xC3\x89x.TIF", "job\xC3\xA9x_1.TIF"}));
+        };
+        v.push_back(std::move(r));
+    }
+
     return v;
 }
 
@@ -350,6 +481,11 @@ TEST_P(LocalFilesTest, OnDisk)
         c.paths.push_back(AddImageOfSize(store, kUser, s.seq, s.date, s.size, s.seed, s.ext));
         c.storeBytes.push_back(StoreBytes(c.paths.back()));
     }
+    if (row.knobs) {
+        row.knobs(k, c);
+        sim->SetKnobs(k);
+    }
+    c.storeRoot = store;
     c.out = MakeTempFolder("localfiles");
     c.elsewhere = MakeTempFolder("elsewhere");
     std::map<std::string, std::string> before;
@@ -406,6 +542,7 @@ TEST_P(LocalFilesTest, OnDisk)
     watch.stop();
     SetTraceSink([&](const std::string& line) { h.traces.push_back(line); });
     c.boxes = h.prompts.Boxes();
+    for (auto& j : Uploads()) c.uploads.push_back(j.bytes);
     if (c.skip) {
         c.Restore();
         GTEST_SKIP() << "the folder cannot be made unwritable here";
@@ -417,8 +554,36 @@ TEST_P(LocalFilesTest, OnDisk)
     std::string faults;
     for (auto& f : c.deletionFaults) faults += f + "\n";
     EXPECT_EQ(faults, "");
+    for (auto& [n, b] : c.added) before[n] = b;
     const bool good = row.starts && c.deletionsSeen.size() == row.scans.size();
-    if (good) {
+    if (row.done) {
+        // Some copies made, each scan deleted only after its own; the rest stay on the
+        // printer, and whatever was in the folder stays as it was.
+        std::set<std::string> deleted, left;
+        std::multiset<std::string> made;
+        for (std::size_t i = 0; i < row.scans.size(); ++i) {
+            const bool isDone = std::count(row.done->begin(), row.done->end(), i) > 0;
+            (isDone ? deleted : left).insert(c.paths[i]);
+            if (isDone) made.insert(c.storeBytes[i]);
+        }
+        EXPECT_EQ(std::set<std::string>(c.deletionsSeen.begin(), c.deletionsSeen.end()), deleted);
+        EXPECT_TRUE(h.PumpUntil(
+            [&] {
+                auto s = ListStore(store);
+                return std::set<std::string>(s.begin(), s.end()) == left;
+            },
+            20000));
+        std::multiset<std::string> copies;
+        std::map<std::string, std::string> expected = before;
+        for (auto& e : std::filesystem::directory_iterator(c.out)) {
+            const std::string n = e.path().filename().string();
+            if (before.count(n)) continue;
+            copies.insert(ReadFile(e.path().string()));
+            expected[n] = "";
+        }
+        EXPECT_TRUE(copies == made) << "each done scan's bytes, once each";
+        ExpectFolder(c.out, expected);
+    } else if (good) {
         // Every scan copied and then deleted: one whole copy each.
         std::map<std::string, std::string> kept;
         for (auto& [n, b] : before)

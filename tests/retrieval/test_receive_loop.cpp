@@ -31,13 +31,13 @@ std::string Bytes(size_t n, unsigned seed)
     return s;
 }
 
-// The printer's header line for a file of `size` bytes, exactly len bytes long with
-// its CR LF (the name is padded to fill it).
+// The printer's header line for the listed file of `size` bytes, exactly len bytes
+// long with its CR LF (blanks between its words fill it).
 std::string Head(size_t len, int size)
 {
-    const std::string front = "@PJL FSUPLOAD FORMAT:BINARY NAME=\"";
-    const std::string back = "\" OFFSET=0 SIZE=" + std::to_string(size) + "\r\n";
-    return front + std::string(len - front.size() - back.size(), 'n') + back;
+    const std::string front = "@PJL FSUPLOAD FORMAT:BINARY NAME=\"DXR/Images/5(001)(20000101000000).TIF\"";
+    const std::string back = " OFFSET=0 SIZE=" + std::to_string(size) + "\r\n";
+    return front + std::string(len - front.size() - back.size(), ' ') + back;
 }
 
 class ReceiveLoopTest : public ::testing::Test {
@@ -115,12 +115,12 @@ protected:
 TEST_F(ReceiveLoopTest, DataStartAfterTheHeaderLineAndProgressMarksFollowTheCount)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=no\n");
-    const std::string header = Head(62, 7047);
+    const std::string header = Head(96, 7047);
     const std::string data = Bytes(7047, 1);
-    // 1986 data bytes with the header, then 2013 (to 3999: one mark), 2048 (to 6047:
-    // two marks passed, one update, next mark 8000), and 1000 with the terminator.
-    std::vector<std::string> rx = {header + data.substr(0, 1986), data.substr(1986, 2013), data.substr(3999, 2048),
-                                   data.substr(6047) + "\f"};
+    // 1952 data bytes with the header, then 2013 (to 3965: one mark), 2048 (to 6013:
+    // two marks passed, one update, next mark 8000), and 1034 with the terminator.
+    std::vector<std::string> rx = {header + data.substr(0, 1952), data.substr(1952, 2013), data.substr(3965, 2048),
+                                   data.substr(6013) + "\f"};
     EXPECT_EQ(Retrieve(h, 7047, rx), data);
     EXPECT_EQ(Count(h, "Update called with !FirstReceive\n"), 1);
     EXPECT_EQ(Count(h, "Update called with Percent\n"), 2);
@@ -151,14 +151,14 @@ TEST_F(ReceiveLoopTest, AnswerShorterThanTheWindowEndsWithoutWaiting)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=no\n");
     const std::string data = "\x0c\r\n12";  // the terminator's value inside the file
-    EXPECT_EQ(Retrieve(h, 5, {Head(90, 5) + data + "\f"}), data);
+    EXPECT_EQ(Retrieve(h, 5, {Head(100, 5) + data + "\f"}), data);
 }
 
 TEST_F(ReceiveLoopTest, TerminatorAloneInALastReceiveWritesNothingMore)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=no\n");
     const std::string data = Bytes(2500, 4);
-    EXPECT_EQ(Retrieve(h, 2500, {Head(90, 2500) + data.substr(0, 1000), data.substr(1000), "\f"}), data);
+    EXPECT_EQ(Retrieve(h, 2500, {Head(100, 2500) + data.substr(0, 1000), data.substr(1000), "\f"}), data);
 }
 
 // The printer ends the connection before the last data byte: the loop ends at that
@@ -168,7 +168,7 @@ TEST_F(ReceiveLoopTest, CloseBeforeTheEndStopsAtOnceAndKeepsNothing)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=yes\n");
     const std::string data = Bytes(3000, 5);
-    EXPECT_EQ(Retrieve(h, 3000, {Head(90, 3000) + data.substr(0, 1000), data.substr(1000, 500), ""}), "");
+    EXPECT_EQ(Retrieve(h, 3000, {Head(100, 3000) + data.substr(0, 1000), data.substr(1000, 500), ""}), "");
     ExpectEndedEarly(h);
 }
 
@@ -176,7 +176,7 @@ TEST_F(ReceiveLoopTest, ResetBeforeTheEndStopsAtOnceAndKeepsNothing)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=yes\n");
     const std::string data = Bytes(3000, 5);
-    EXPECT_EQ(Retrieve(h, 3000, {Head(90, 3000) + data.substr(0, 1000), data.substr(1000, 500)}, WSAECONNRESET), "");
+    EXPECT_EQ(Retrieve(h, 3000, {Head(100, 3000) + data.substr(0, 1000), data.substr(1000, 500)}, WSAECONNRESET), "");
     ExpectEndedEarly(h);
 }
 
@@ -186,7 +186,7 @@ TEST_F(ReceiveLoopTest, CloseRightAfterTheLastDataByteIsAWholeCopy)
 {
     AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=no\n");
     const std::string data = Bytes(3000, 6);
-    EXPECT_EQ(Retrieve(h, 3000, {Head(90, 3000) + data.substr(0, 1000), data.substr(1000), ""}), data);
+    EXPECT_EQ(Retrieve(h, 3000, {Head(100, 3000) + data.substr(0, 1000), data.substr(1000), ""}), data);
     EXPECT_EQ(Count(h, "RetrieveFile() Terminating normally\n"), 1);
     EXPECT_TRUE(h.prompts.Boxes().empty());
 }
