@@ -168,8 +168,10 @@ echo "installed: $(installed_files); entry $product, version $version; shortcut 
 echo "--- the installed programs"
 cli="C:\\Program Files\\Quillbox\\quillbox-cli.exe"
 run "$cli" list --printer "127.0.0.1:$port" --user 1234 >"$scratch/list.txt" || fail "quillbox-cli.exe list failed"
-if [ -x "$linbuild/src/cli/quillbox-cli" ]; then
-  "$linbuild/src/cli/quillbox-cli" list --printer "127.0.0.1:$port" --user 1234 >"$scratch/list-linux.txt"
+linux_cli=
+for f in "$linbuild/src/quillbox-cli" "$linbuild/src/cli/quillbox-cli"; do [ -x "$f" ] && { linux_cli=$f; break; }; done
+if [ -n "$linux_cli" ]; then
+  "$linux_cli" list --printer "127.0.0.1:$port" --user 1234 >"$scratch/list-linux.txt"
   diff "$scratch/list-linux.txt" "$scratch/list.txt" || fail "quillbox-cli.exe lists otherwise than on Linux"
 fi
 [ "$(grep -c . "$scratch/list.txt")" -gt 0 ] || fail "quillbox-cli.exe listed nothing"
