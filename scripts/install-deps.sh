@@ -12,6 +12,8 @@ packages=(
   desktop-file-utils appstream dpkg-dev
   # The Windows build (mingw-w64, GoogleTest's source) and its tests under Wine.
   g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine64 wine fonts-wine
+  # The Windows packages (.msi, .zip) and their checks.
+  wixl msitools zip unzip procps
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -2,7 +2,8 @@
 # Installs what is missing, checks the C++ format (scripts/check-format.sh), builds
 # both configurations (plain, and with address and undefined-behaviour sanitizers),
 # runs every test in each, cross-builds for Windows and runs those tests under Wine, checks the install tree and the .deb
-# (scripts/check-install.sh), then fuzzes the listing parser and the
+# (scripts/check-install.sh) and the Windows packages under Wine
+# (scripts/check-windows-package.sh), then fuzzes the listing parser and the
 # upload-answer reader briefly. QBX_FUZZ_SECONDS sets the fuzzing time of both
 # together (default 60, 0 skips it).
 set -euo pipefail
@@ -48,6 +49,10 @@ echo "=== install and package checks"
 scripts/check-install.sh build || status=1
 echo "=== dialog frames under a window manager"
 timeout 180 scripts/check-decorations.sh build || status=1
+# The Windows packages (.msi and .zip) from the Windows build, installed, upgraded and
+# removed under Wine.
+echo "=== Windows packages under Wine"
+timeout 600 scripts/check-windows-package.sh build-windows build || status=1
 # ---
 seconds=${QBX_FUZZ_SECONDS:-60}
 if [ "$seconds" -gt 0 ] && [ -x fuzz/run-fuzz.sh ]; then
