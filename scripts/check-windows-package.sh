@@ -15,7 +15,7 @@
 #  - the newer .msi replaces the older in place, the older one then refuses to go on;
 #  - `msiexec /x … /qn` removes everything it installed and leaves the settings.
 # On the way the installed program's four dialogs are photographed into
-# docs/windows-*.png (commit them when they change).
+# build-windows/test-output/windows-*.png (into docs/ with QBX_UPDATE_DOCS=1).
 #   scripts/check-windows-package.sh [windows-build] [linux-build]   (default: build-windows build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -186,7 +186,12 @@ diff "$scratch/list.txt" "$scratch/list-settings.txt" || fail "quillbox-cli.exe 
 
 # Started from its shortcut, as a user would, the program walks through its four
 # dialogs; their pictures go to docs/ beside the Linux ones.
-shot() { import -window "$1" "docs/windows-$2.png"; }
+# They go to the Windows build's test-output/; with QBX_UPDATE_DOCS=1 to docs/ (commit them
+# when they change), so a test run leaves the tree as it was.
+shots="$winbuild/test-output"
+[ "${QBX_UPDATE_DOCS:-0}" = 1 ] && shots=docs
+mkdir -p "$shots"
+shot() { import -window "$1" "$shots/windows-$2.png"; }
 activate() {
   xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1" >/dev/null 2>&1 || true
   sleep 0.3
@@ -214,9 +219,14 @@ activate "$list"
 xdotool key alt+f
 sleep 0.2
 xdotool key space Down space
-sleep 1  # the selection enables Retrieve
+sleep 1  # only for the picture: the selection drawn
 shot "$list" file-list
-xdotool key alt+r
+# Retrieve is enabled once the program has seen the selection: press it until Save As
+# shows, however long a loaded machine takes.
+for _ in $(seq 30); do
+  xdotool key alt+r
+  for _ in $(seq 20); do xdotool search --onlyvisible --name '^Save As$' >/dev/null 2>&1 && break 2; sleep 0.1; done
+done
 save=$(window '^Save As$')
 activate "$save"
 xdotool type --delay 20 "$(winpath "$scratch/saved")\\scan.TIF"
@@ -239,7 +249,7 @@ cp "$appdata/Quillbox/Quillbox.ini" "$scratch/settings.ini"
 # The portable copy, unpacked where its user can write, keeps its settings beside itself.
 portable=$(run "$(winpath "$scratch/zip-files/Quillbox/quillbox.exe")" --settings-path | tr / '\\')
 expect "the portable quillbox.exe's settings file" "$portable" "$(winpath "$scratch/zip-files/Quillbox")\\Quillbox.ini"
-echo "quillbox.exe walked through its dialogs (docs/windows-*.png); quillbox-cli.exe listed $(grep -c . "$scratch/list.txt") lines; the portable copy keeps its settings beside itself"
+echo "quillbox.exe walked through its dialogs ($shots/windows-*.png); quillbox-cli.exe listed $(grep -c . "$scratch/list.txt") lines; the portable copy keeps its settings beside itself"
 
 echo "--- upgrade to $next"
 rc=0

@@ -61,6 +61,15 @@ activate() {
   xdotool windowactivate --sync "$w" >/dev/null 2>&1 || xdotool windowfocus --sync "$w"
   sleep 0.3
 }
+# Presses the key $1 until the window $2 shows: the button it stands for is enabled only
+# once the program has seen the selection, however long a loaded machine takes.
+press_until() {
+  for _ in $(seq 1 30); do
+    xdotool key "$1"
+    wait_for 20 has_window "$2" && return 0
+  done
+  return 1
+}
 images() { ls "$store/DXR/Images" | grep "^1234(" | sort; }
 count_images() { images | wc -l; }
 # True when the printer holds $1 scans of the user (looked at anew each time).
@@ -108,9 +117,7 @@ first=$(images | head -1)
 xdotool key alt+f
 sleep 0.2
 xdotool key space Down space
-sleep 0.2
-xdotool key alt+r
-wait_for 100 has_window "Save As" || fail "Save As did not come up"
+press_until alt+r "Save As" || fail "Save As did not come up"
 activate "Save As"
 xdotool type --delay 20 "Z:${saved//\//\\}\\scan.TIF"
 xdotool key Return
@@ -131,9 +138,7 @@ left=$(images)
 xdotool key alt+f
 sleep 0.2
 xdotool key space
-sleep 0.2
-xdotool key alt+t
-wait_for 100 has_window "Confirm File Deletion" || fail "no confirmation asked"
+press_until alt+t "Confirm File Deletion" || fail "no confirmation asked"
 import -window root "$out/wine-confirm-delete.png"
 activate "Confirm File Deletion"
 xdotool key alt+y
