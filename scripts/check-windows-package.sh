@@ -94,8 +94,6 @@ export HOME=$scratch/home QBX_WINEPREFIX=$scratch/prefix
 mkdir -p "$HOME"
 # shellcheck source=scripts/wine-env.sh
 source scripts/wine-env.sh
-# No menu entries for the host's desktop from the shortcuts the package makes.
-export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 qbx_wine_start || { cat "$_qbx_wine_log"; fail "Wine could not be started"; }
 run() { wine "$@" </dev/null 2>>"$scratch/wine.log" | tr -d '\r'; }
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }

@@ -11,7 +11,9 @@
 _qbx_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${QBX_WINEPREFIX:-$_qbx_root/build-windows/wineprefix}
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# winemenubuilder off: a shortcut made under Wine would otherwise become a .desktop file
+# in the host user's own menu.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
 _qbx_wine_log=$(dirname "$WINEPREFIX")/wine-env.log
 _qbx_pids=()
