@@ -27,14 +27,27 @@ if [ ! -s "$tmp/display" ]; then
   exit 77
 fi
 export DISPLAY=":$(tr -d '\n' <"$tmp/display")"
-openbox --sm-disable >/dev/null 2>&1 &
-wm=$!
-# The window manager is up once it has set its check window on the root.
-for _ in $(seq 1 100); do
-  xdotool search --maxdepth 1 --class openbox >/dev/null 2>&1 && break
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.05
+# The window manager is up once it has set its check window on the root. A loaded
+# machine may take a while; one that died on the way is started again, and a display
+# without one is said plainly (the tests would only see windows that are never framed).
+wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+for _try in 1 2 3; do
+  openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
+  wm=$!
+  for _ in $(seq 1 600); do
+    wm_up && break
+    kill -0 "$wm" 2>/dev/null || break
+    sleep 0.05
+  done
+  wm_up && break
+  kill "$wm" 2>/dev/null
+  wait "$wm" 2>/dev/null
+  wm=""
 done
+if ! wm_up; then
+  echo "the window manager did not start on $DISPLAY:"; cat "$tmp/openbox.log"
+  exit 1
+fi
 sleep 0.3
 export QT_QPA_PLATFORM=xcb
 "$@"

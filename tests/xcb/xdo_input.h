@@ -63,6 +63,14 @@ bool WaitUntilShown(HWND hwnd, Pump pump)
         int extents[4];
         if (IsViewable(w->winId()) && FrameExtents(w->winId(), extents)) return true;
     }
+    // What the server says of the window, for the reader of a failed run.
+    if (QWidget* w = QtWidgetOfHandle(hwnd)) {
+        int extents[4];
+        std::fprintf(stderr, "window 0x%lx: %s, %s\n", static_cast<unsigned long>(w->winId()),
+                     IsViewable(w->winId()) ? "shown" : "not shown",
+                     FrameExtents(w->winId(), extents) ? "framed" : "no frame from the window manager");
+        std::fflush(stderr);
+    }
     return false;
 }
 
