@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             pos += len;
         }
         // The parser reads a receive up to its first NUL byte.
-        text.append(chunk.data(), strnlen(chunk.data(), chunk.size()));
+        if (!chunk.empty()) text.append(chunk.data(), strnlen(chunk.data(), chunk.size()));
         fed += chunk.size() + 1;
         result = ParseListingChunk(dir, reader, userID, chunk.data(), static_cast<int>(chunk.size()));
         Check(result >= QBX_LIST_NO_FILES && result <= QBX_LIST_COMPLETE);
