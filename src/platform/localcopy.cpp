@@ -1,4 +1,5 @@
-// The part of the local copy that is the same on every system: the temporary names.
+// The part of the local copy that is the same on every system: the temporary names
+// and the write buffer.
 #include "platform/localcopy.h"
 
 #include <cstring>
@@ -27,4 +28,32 @@ bool LocalCopy::IsOurLeftover(const char* fileName)
     for (std::size_t i = 0; i < kRandomDigits; ++i)
         if (!IsLowerHex(digits[i])) return false;
     return std::strncmp(digits - markLen, kProgramMark, markLen) == 0;
+}
+
+bool LocalCopy::Flush()
+{
+    if (m_buffered == 0) return true;
+    const std::size_t n = m_buffered;
+    m_buffered = 0;
+    return WriteOut(m_buffer.get(), n);
+}
+
+bool LocalCopy::Write(const char* data, std::size_t len)
+{
+    if (m_fd == -1) return Fail("Cannot write", m_destPath.empty() ? std::string("the copy") : m_destPath, kErrNotOpen);
+    if (m_failed) return false;
+    if (len == 0) return true;
+    if (data == nullptr) return Fail("Cannot write", m_destPath, kErrNoData);
+    if (m_buffered + len <= kBufferSize) {
+        std::memcpy(m_buffer.get() + m_buffered, data, len);
+        m_buffered += len;
+        return true;
+    }
+    if (!Flush()) return false;
+    if (len < kBufferSize) {
+        std::memcpy(m_buffer.get(), data, len);
+        m_buffered = len;
+        return true;
+    }
+    return WriteOut(data, len);
 }

@@ -69,7 +69,15 @@ public:
     static int RemoveLeftovers(const char* folder);
 
 private:
+    // The write buffer's size; a piece at least this long goes to the system at once.
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+    // The system's error numbers for "no file open" and "no data" (errno or GetLastError).
+    static const int kErrNotOpen;
+    static const int kErrNoData;
+
     bool Flush();
+    // Hands len bytes to the system, all of them, or fails with the reason.
+    bool WriteOut(const char* data, std::size_t len);
     bool Fail(const char* what, const std::string& path, int err);
     void CloseAndRemoveTemp();
     bool PutInPlace(int& err);

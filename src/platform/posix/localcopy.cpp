@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr std::size_t kMaxNameInTemp = 200;
 constexpr std::size_t kRandomDigits = 8;
 constexpr char kPartEnding[] = ".part";
@@ -127,34 +126,13 @@ bool LocalCopy::Open(const char* destPath, bool mayReplace)
     return Fail("Cannot create a file in", folder, EEXIST);
 }
 
-bool LocalCopy::Flush()
-{
-    if (m_buffered == 0) return true;
-    int err = 0;
-    const bool ok = WriteAll(m_fd, m_buffer.get(), m_buffered, err);
-    m_buffered = 0;
-    return ok ? true : Fail("Cannot write", m_destPath, err);
-}
+const int LocalCopy::kErrNotOpen = EBADF;
+const int LocalCopy::kErrNoData = EFAULT;
 
-bool LocalCopy::Write(const char* data, std::size_t len)
+bool LocalCopy::WriteOut(const char* data, std::size_t len)
 {
-    if (m_fd < 0) return Fail("Cannot write", m_destPath.empty() ? std::string("the copy") : m_destPath, EBADF);
-    if (m_failed) return false;
-    if (len == 0) return true;
-    if (data == nullptr) return Fail("Cannot write", m_destPath, EFAULT);
-    if (m_buffered + len <= kBufferSize) {
-        std::memcpy(m_buffer.get() + m_buffered, data, len);
-        m_buffered += len;
-        return true;
-    }
-    if (!Flush()) return false;
-    if (len < kBufferSize) {
-        std::memcpy(m_buffer.get(), data, len);
-        m_buffered = len;
-        return true;
-    }
     int err = 0;
-    return WriteAll(m_fd, data, len, err) ? true : Fail("Cannot write", m_destPath, err);
+    return WriteAll(static_cast<int>(m_fd), data, len, err) ? true : Fail("Cannot write", m_destPath, err);
 }
 
 // Puts the temporary file in place under dest; err holds the reason of a failure

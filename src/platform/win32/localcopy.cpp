@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr std::size_t kMaxNameInTemp = 200;
 constexpr char kPartEnding[] = ".part";
 constexpr char kProgramMark[] = ".quillbox-";
@@ -181,33 +180,11 @@ bool LocalCopy::Open(const char* destPath, bool mayReplace)
     return Fail("Cannot create a file in", folder, ERROR_FILE_EXISTS);
 }
 
-bool LocalCopy::Flush()
-{
-    if (m_buffered == 0) return true;
-    DWORD err = 0;
-    const bool ok = WriteAll(H(m_fd), m_buffer.get(), m_buffered, err);
-    m_buffered = 0;
-    return ok ? true : Fail("Cannot write", m_destPath, static_cast<int>(err));
-}
+const int LocalCopy::kErrNotOpen = ERROR_INVALID_HANDLE;
+const int LocalCopy::kErrNoData = ERROR_INVALID_PARAMETER;
 
-bool LocalCopy::Write(const char* data, std::size_t len)
+bool LocalCopy::WriteOut(const char* data, std::size_t len)
 {
-    if (m_fd == -1)
-        return Fail("Cannot write", m_destPath.empty() ? std::string("the copy") : m_destPath, ERROR_INVALID_HANDLE);
-    if (m_failed) return false;
-    if (len == 0) return true;
-    if (data == nullptr) return Fail("Cannot write", m_destPath, ERROR_INVALID_PARAMETER);
-    if (m_buffered + len <= kBufferSize) {
-        std::memcpy(m_buffer.get() + m_buffered, data, len);
-        m_buffered += len;
-        return true;
-    }
-    if (!Flush()) return false;
-    if (len < kBufferSize) {
-        std::memcpy(m_buffer.get(), data, len);
-        m_buffered = len;
-        return true;
-    }
     DWORD err = 0;
     return WriteAll(H(m_fd), data, len, err) ? true : Fail("Cannot write", m_destPath, static_cast<int>(err));
 }
