@@ -28,8 +28,10 @@ const DlgItemTemplate kMainItems[] = {
 };
 
 const DlgItemTemplate kRetrieveItems[] = {
-    {C::Static, "&Files:", -1, 18, 8, 17, 8, SS_LEFT},
+    // The user ID comes before "Files:", so that "Files:" is the text right before the
+    // list: a screen reader on Windows names a control after the text preceding it.
     {C::Static, "", IDC_LIST_USERID, 58, 8, 36, 8, SS_LEFT},
+    {C::Static, "&Files:", -1, 18, 8, 17, 8, SS_LEFT},
     {C::ListBox, "", IDC_FILELIST, 18, 20, 171, 85,
      LBS_NOTIFY | LBS_MULTIPLESEL | LBS_USETABSTOPS | WS_VSCROLL | WS_BORDER | WS_TABSTOP},
     {C::Static, "&View By:", -1, 18, 105, 27, 8, SS_LEFT},
