@@ -150,3 +150,15 @@ const IconRes* FindIcon(UINT id)
         if (g_module->icons[i].id == id) return &g_module->icons[i];
     return nullptr;
 }
+
+const char* ControlLabel(const DlgTemplate& tmpl, int index)
+{
+    if (index < 0 || index >= tmpl.itemCount) return nullptr;
+    const DlgItemClass cls = tmpl.items[index].cls;
+    if (cls == DlgItemClass::Button || cls == DlgItemClass::Static) return nullptr;
+    if (index == 0) return cls == DlgItemClass::Progress ? tmpl.caption : nullptr;
+    const DlgItemTemplate& before = tmpl.items[index - 1];
+    if (before.cls == DlgItemClass::Static && (before.style & 0x1F) != SS_ICON) return before.text;
+    // A progress bar without a label of its own is the dialog's: "Retrieving File".
+    return cls == DlgItemClass::Progress ? tmpl.caption : nullptr;
+}

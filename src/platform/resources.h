@@ -144,6 +144,12 @@ int LoadString(UINT id, char* buffer, int maxCount);
 const char* GetStringRes(UINT id);
 const IconRes* FindIcon(UINT id);
 
+// The text that names control index of tmpl for a screen reader, as Windows finds it:
+// the text of the static control right before it in the template, when the control
+// has no text of its own (an edit, a list, a drop-down list, a progress bar); a
+// progress bar without one takes the dialog's caption. Null when there is none. The Qt back end names its controls by the same rule.
+const char* ControlLabel(const DlgTemplate& tmpl, int index);
+
 // Picks the language of the texts. language is a code as the user's settings name it:
 // "de", "de_DE.UTF-8", "de-DE", "fr_CA@euro"; the catalogue whose code equals the whole
 // code (without encoding and modifier, "-" taken as "_") is used, else the one of its

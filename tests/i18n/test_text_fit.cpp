@@ -7,6 +7,7 @@
 
 #include <QFontMetrics>
 #include <QString>
+#include <QStringList>
 
 #include <gtest/gtest.h>
 

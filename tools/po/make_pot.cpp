@@ -3,6 +3,7 @@
 // in the context the resource module looks it up by, with a note saying where it shows.
 //
 //     build/src/quillbox-pot > po/quillbox.pot
+//     build/src/quillbox-pot --controls     (what a screen reader should find)
 //     msgmerge --update --backup=none po/de.po po/quillbox.pot    (and each other language)
 #include "platform/resources.h"
 #include "res/resource.h"
@@ -56,12 +57,46 @@ const char* ClassName(DlgItemClass c)
     return "control";
 }
 
+// --controls: every control of every dialog as a screen reader should find it, one
+// line each: dialog id, TAB, role, TAB, name (the control's own text, else its label,
+// "&" marks taken out).
+int PrintControls(const ResourceModule* module)
+{
+    auto shown = [](const char* text) {
+        std::string out;
+        for (const char* p = text ? text : ""; *p; ++p) {
+            if (*p == '&' && p[1]) ++p;
+            out += *p == '\n' ? ' ' : *p;
+        }
+        return out;
+    };
+    for (int d = 0; d < module->dialogCount; ++d) {
+        const DlgTemplate& t = module->dialogs[d];
+        for (int i = 0; i < t.itemCount; ++i) {
+            const DlgItemTemplate& item = t.items[i];
+            const bool group = item.cls == DlgItemClass::Button && (item.style & 0x0F) == BS_GROUPBOX;
+            const char* role = group                                ? "panel"
+                               : item.cls == DlgItemClass::Button   ? "push button"
+                               : item.cls == DlgItemClass::Edit     ? "text"
+                               : item.cls == DlgItemClass::ListBox  ? "list"
+                               : item.cls == DlgItemClass::ComboBox ? "combo box"
+                               : item.cls == DlgItemClass::Progress ? "progress bar"
+                               : (item.style & 0x1F) == SS_ICON     ? "image"
+                                                                    : "label";
+            const char* label = ControlLabel(t, i);
+            std::printf("%u\t%s\t%s\n", t.id, role, shown(*item.text ? item.text : label).c_str());
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     QbxRegisterResources();
     const ResourceModule* module = GetResourceModule();
+    if (argc == 2 && std::strcmp(argv[1], "--controls") == 0) return PrintControls(module);
     std::printf("# The texts of Quillbox, for translating.\n"
                 "# Contexts: \"dialog N\" a dialog's caption, \"dialog N, control M\" a control's text,\n"
                 "# \"dialog N, text\" a text without a control id, \"string N\" the string table.\n"

@@ -171,7 +171,9 @@ def main():
                 raise SystemExit(f"{path}: the translation of {e['id']!r} ({key[0]}) must keep its tab stops")
             rows.append((key[0], key[1], e["str"]))
         tables.append((language, rows))
-    tables.append(("qps", [(e.get("ctx", ""), e["id"], pseudo(e["id"])) for e in template]))
+    # The file list's date form ("MM/DD/YY") is a pattern, not a text: it stays as it is.
+    tables.append(("qps", [(e.get("ctx", ""), e["id"], pseudo(e["id"])) for e in template
+                           if not re.fullmatch(r"[MDY]{2}([^A-Za-z][MDY]{2})*", e["id"])]))
 
     lines = [
         "// Made by tools/po/po2cpp.py from the catalogues in po/ at build time; not edited by hand.",
