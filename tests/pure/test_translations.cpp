@@ -230,15 +230,18 @@ TEST_F(Translations, EveryControlWithoutTextIsNamedByItsOwnLabel)
         // The progress bar is named like its dialog.
         const DlgTemplate* progress = FindDialogTemplate(IDD_PROGRESS);
         for (int i = 0; i < progress->itemCount; ++i)
-            if (progress->items[i].id == IDC_PROGRESS) EXPECT_STREQ(ControlLabel(*progress, i), progress->caption);
+            if (progress->items[i].id == IDC_PROGRESS) {
+                EXPECT_STREQ(ControlLabel(*progress, i), progress->caption);
+            }
         // Every other edit, list and drop-down list would be announced without a name.
         for (int d = 0; d < m_module->dialogCount; ++d) {
             const DlgTemplate& t = m_module->dialogs[d];
             for (int i = 0; i < t.itemCount; ++i) {
                 const DlgItemClass c = t.items[i].cls;
-                if (c == DlgItemClass::Edit || c == DlgItemClass::ListBox || c == DlgItemClass::ComboBox)
+                if (c == DlgItemClass::Edit || c == DlgItemClass::ListBox || c == DlgItemClass::ComboBox) {
                     EXPECT_TRUE(checked.count({t.id, t.items[i].id}))
                         << "dialog " << t.id << ", control " << t.items[i].id << " has no intended label";
+                }
             }
         }
     }
