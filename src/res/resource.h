@@ -58,6 +58,7 @@ constexpr unsigned IDS_PARTIAL_NOT_REMOVED = 174;
 constexpr unsigned IDS_UNABLE_TO_SAVE = 175;
 constexpr unsigned IDS_OPEN_FAILED = 176;
 constexpr unsigned IDS_DEST_APPEARED = 177;
+constexpr unsigned IDS_WAITING_FOR_SCAN = 178;
 constexpr unsigned IDS_ABOUT_CAPTION = 11005;
 constexpr unsigned IDS_VERSION_LINE = 11006;
 

@@ -164,6 +164,18 @@ bool LocalCopy::Open(const char* destPath, bool mayReplace)
     if (!m_buffer) m_buffer = std::make_unique<char[]>(kBufferSize);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = prefix + RandomDigits() + kPartEnding;
+        // The temporary name is longer than the destination's: it can pass the longest
+        // path Windows takes where the destination does not. Windows would then say
+        // only that the path was not found; this says what is wrong and what to do.
+        const std::size_t units = Widen(temp).size();
+        if (units >= MAX_PATH) {
+            m_failed = true;
+            m_error = "Cannot create a file in " + folder + ": the temporary copy " + temp + " would have " +
+                      std::to_string(units) + " characters, more than the " + std::to_string(MAX_PATH - 1) +
+                      " Windows allows in a path (the copy is written under that name before it takes its own). "
+                      "Choose a shorter name or a folder nearer the drive's root";
+            return false;
+        }
         // Readers may look; nobody else may write, delete or rename it while it is open.
         HANDLE h = ::CreateFileW(Widen(temp).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
