@@ -64,6 +64,7 @@ BOOL CMainFrame::WaitForSettledListing()
     const std::int64_t until = m_nListedAtMs + m_nSettleMs;
     if (clock->NowMs() >= until) return TRUE;
     SetProgressStatus(GetStringRes(IDS_WAITING_FOR_SCAN));
+    OutputDebugString("Waiting for the scan to settle\n");
     const HWND self = m_hWnd;
     PumpRules rules;
     rules.hold = [self](const MSG& m) { return m.hwnd == self && m.message == WM_QBX_IP_OP; };
