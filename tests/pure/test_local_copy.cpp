@@ -416,8 +416,8 @@ TEST_F(LocalCopyTest, TemporaryNamePastTheLongestWindowsPathIsRefusedClearly)
     GTEST_SKIP() << "only Windows limits a path to 259 characters";
 #else
     std::string deep = folder;
-    while (deep.size() < 225) {
-        deep += "/" + std::string(std::min<std::size_t>(40, std::max<std::size_t>(1, 225 - deep.size())), 'd');
+    while (deep.size() < 240) {
+        deep += "/" + std::string(std::min<std::size_t>(40, std::max<std::size_t>(1, 240 - deep.size())), 'd');
         fs::create_directories(deep);
     }
     const std::string dest = deep + "/scan.TIF";
