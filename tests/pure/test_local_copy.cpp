@@ -424,7 +424,8 @@ TEST_F(LocalCopyTest, TemporaryNamePastTheLongestWindowsPathIsRefusedClearly)
     ASSERT_LT(dest.size(), 260u) << dest;
     LocalCopy c;
     EXPECT_FALSE(c.Open(dest.c_str(), false));
-    EXPECT_NE(c.Error().find("more than the 259 Windows allows in a path"), std::string::npos) << c.Error();
+    EXPECT_NE(c.Error().find("longer than the 259 characters Windows allows in a path"), std::string::npos)
+        << c.Error();
     EXPECT_TRUE(c.TempPath().empty());
 #endif
 }
