@@ -90,9 +90,7 @@ int CMainFrame::ChooseSaveFile()
         if (m_bClosing) return 0;
         if (check < 0) continue;
         if (check > 0) {
-            std::string caption = WithSubject(GetStringRes(IDS_ALREADY_EXISTS_OF), m_strDestName);
-            int answer = MessageBox(m_hWnd, GetStringRes(IDS_OVERWRITE_QUESTION), caption.c_str(),
-                                    MB_YESNOCANCEL | MB_ICONQUESTION);
+            const int answer = AskAboutEachExisting();
             if (m_bClosing) return 0;
             if (answer == IDNO) continue;
             if (answer != IDYES) return 0;
@@ -102,6 +100,22 @@ int CMainFrame::ChooseSaveFile()
         LocalCopy::RemoveLeftovers(folder.empty() ? "." : folder.c_str());
         return 1;
     }
+}
+
+int CMainFrame::AskAboutEachExisting()
+{
+    // Each file that a copy would replace is named in a question of its own, in batch
+    // order: a Yes is the consent to replace that one file, never the others.
+    for (const DestFile& d : m_batchDest) {
+        if (!d.replaces || d.path.size() >= sizeof m_szDestPath) continue;
+        std::memcpy(m_szDestPath, d.path.c_str(), d.path.size() + 1);
+        m_strDestName = d.name;
+        const std::string caption = WithSubject(GetStringRes(IDS_ALREADY_EXISTS_OF), m_strDestName);
+        const int answer =
+            MessageBox(m_hWnd, GetStringRes(IDS_OVERWRITE_QUESTION), caption.c_str(), MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (m_bClosing || answer != IDYES) return answer;
+    }
+    return IDYES;
 }
 
 int CMainFrame::CheckBatchDestinations()

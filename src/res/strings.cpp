@@ -51,8 +51,8 @@ const QbxStringResource g_qbxStringTable[] = {
           "copied to %s.\n\n"
           "Nothing was deleted on the printer, and the files not yet copied stay selected. "
           "Check that the address and port are those of the printer, then try again."},
-    {157, "The file %s is too large for the printer to send in one piece (more than 2147483647 "
-          "bytes), so it was not copied.\n\n"
+    {157, "The file %s is too large for the printer to send in one piece (2147483647 bytes or more; "
+          "a cut answer announces that size too), so it was not copied.\n\n"
           "It stays on the printer; the other files are retrieved as usual."},
 
     // Local files.
@@ -67,6 +67,7 @@ const QbxStringResource g_qbxStringTable[] = {
           "were left as well. Choose a folder that can be written, then retrieve them again."},
     {177, "%s\n\nThe copy was not saved and the file stays on the printer; the files not yet retrieved "
           "were left as well. Retrieve them again and choose another name, or move that file away first."},
+    {178, "Waiting for the printer to finish the scan"},
 
     // Whole sentences for texts that used to be glued around a name, so that every
     // language can put the name where its grammar wants it.

@@ -104,7 +104,8 @@ std::vector<Road> CliRoads::Roads()
              x.childSetup = [dir = base.string()] { [[maybe_unused]] int r = ::chdir(dir.c_str()); };
              x.folder = {"2026-12-07_090000_007.TIF"};
              x.printer = {other};
-             return std::vector<std::string>{"sync", "--to", out.string(), "--delete", "--config", "my.ini"};
+             return std::vector<std::string>{"sync",     "--to",   out.string(), "--delete",
+                                             "--config", "my.ini", "--settle",   "0"};
          }},
         {"LinkPipeOrFolderLinkAtTheDestinationIsThere",
          "a dangling link, a pipe or a link to a folder at the destination is already there",
@@ -127,7 +128,7 @@ std::vector<Road> CliRoads::Roads()
                  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(out / "006.TIF")));
                  EXPECT_TRUE(fs::is_symlink(out / "008.TIF") && fs::is_empty(base / "folder"));
              };
-             return std::vector<std::string>{"get", "--to", out.string(), "--delete"};
+             return std::vector<std::string>{"get", "--to", out.string(), "--delete", "--short-names"};
          }},
         {"FileAppearingDuringTheCopyIsKept",
          "a file that appears at the destination during the copy is neither replaced nor costs the scan",
@@ -153,7 +154,7 @@ std::vector<Road> CliRoads::Roads()
              x.folder = {"008.TIF"};
              x.deletions = 0;
              x.more = [&](const CliRun&) { EXPECT_EQ(ReadWhole(out / "008.TIF"), "mine"); };
-             return std::vector<std::string>{"get", "--to", out.string(), "--delete"};
+             return std::vector<std::string>{"get", "--to", out.string(), "--delete", "--short-names"};
          }},
         {"DeletionOnAClosedConnectionIsNotDone",
          "a deletion sent on a connection the printer had closed is reported as not done",
@@ -171,7 +172,7 @@ std::vector<Road> CliRoads::Roads()
                  EXPECT_EQ(r.out, In("008.TIF") + "\n");
                  EXPECT_TRUE(ReadWhole(out / "008.TIF") == StoreBytes(*x.printer.begin()));
              };
-             return std::vector<std::string>{"get", "--to", out.string(), "--delete"};
+             return std::vector<std::string>{"get", "--to", out.string(), "--delete", "--short-names"};
          }},
         {"SyncDeletesOnlyWhatIsProvedEqual",
          "sync --delete deletes what an earlier sync copied only once the bytes are proved equal",
@@ -183,7 +184,9 @@ std::vector<Road> CliRoads::Roads()
              std::ofstream(out / "2026-12-07_100000_008.TIF", std::ios::binary) << qbxsim::PatternBytes(3000, 9);
              x.status = 1;
              x.says = {"2026-12-07_100000_008.TIF: " + In("2026-12-07_100000_008.TIF") +
-                       " has the printer file's name and size but other bytes; both were left alone"};
+                           " has the printer file's name and size but other bytes; both were left alone",
+                       // The file that failed is not also counted as already there.
+                       "deleted 1 on the printer, 1 already there, 1 failed"};
              x.folder = {"2026-12-07_090000_007.TIF", "2026-12-07_100000_008.TIF"};
              x.printer = {differs};
              x.uploads = 2;
@@ -192,7 +195,7 @@ std::vector<Road> CliRoads::Roads()
                  EXPECT_EQ(r.out, "");
                  EXPECT_TRUE(ReadWhole(out / "2026-12-07_100000_008.TIF") == qbxsim::PatternBytes(3000, 9));
              };
-             return std::vector<std::string>{"sync", "--to", out.string(), "--delete"};
+             return std::vector<std::string>{"sync", "--to", out.string(), "--delete", "-v"};
          }},
         {"ControlCharactersNeverReachTheTerminal", "control characters from the printer never reach the terminal",
          [] {
@@ -231,22 +234,62 @@ std::vector<Road> CliRoads::Roads()
                                              "--to",
                                              out.string(),
                                              "--delete",
+                                             "--short-names",
                                              "2026-12-07_093005_077.TIF",
                                              "2026-12-07_090000_" + csi + "b.TIF"};
          }},
         {"FileTooLargeForOneAnswerIsRefused",
-         "a file larger than one upload answer delivers is refused before a byte is fetched",
+         "a file of 2147483647 bytes or more (what a cut answer announces) is refused before a byte is fetched",
          {},
          [&](Expect& x) {
              std::string big = Add("1234", "003", "20261207090000", 10, 1);
              fs::resize_file(store / big, 2200000000ULL);  // sparse
+             std::string edge = Add("1234", "004", "20261207090100", 10, 2);
+             fs::resize_file(store / edge, 2147483647ULL);
              x.status = 1;
-             x.says = {"2026-12-07_090000_003.TIF: it is 2200000000 bytes, more than one upload answer can "
-                       "deliver whole (2147483647 bytes at most), so it stays on the printer; nothing was copied"};
-             x.printer = {big};
+             x.says = {"2026-12-07_090000_003.TIF: it is 2200000000 bytes, too large for one upload answer to "
+                       "deliver whole (2147483647 bytes or more cannot be told from a cut answer), so it stays on the "
+                       "printer; nothing was copied",
+                       "2026-12-07_090100_004.TIF: it is 2147483647 bytes, too large"};
+             x.printer = {big, edge};
              x.uploads = 0;
              x.deletions = 0;
              return std::vector<std::string>{"get", "--to", out.string(), "--delete"};
+         }},
+        {"get names copies by stable name: a reused sequence number never lands on an earlier scan's copy",
+         {},
+         [&](Expect& x) {
+             // The copy of an earlier 007, deleted on the printer by an earlier run.
+             std::ofstream(out / "2026-12-07_090000_007.TIF") << "the earlier scan";
+             Add("1234", "007", "20261208100000", 300, 4);
+             x.folder = {"2026-12-07_090000_007.TIF", "2026-12-08_100000_007.TIF"};
+             x.printer = {};
+             x.deletions = 1;
+             x.more = [&](const CliRun&) {
+                 EXPECT_EQ(ReadWhole(out / "2026-12-07_090000_007.TIF"), "the earlier scan");
+                 EXPECT_TRUE(ReadWhole(out / "2026-12-08_100000_007.TIF") == qbxsim::PatternBytes(300, 4));
+             };
+             return std::vector<std::string>{"get", "--to", out.string(), "--overwrite", "--delete"};
+         }},
+        {"a pipe named as the settings file is refused at once, not waited on",
+         {},
+         [&](Expect& x) {
+             ::mkfifo((base / "pipe.ini").c_str(), 0644);
+             x.common = false;
+             x.status = 2;
+             x.says = {"the settings file " + (base / "pipe.ini").string() + " cannot be read (it is not a plain file"};
+             x.uploads = 0;
+             return std::vector<std::string>{"list", "--config", (base / "pipe.ini").string()};
+         }},
+        {"a name that would start with a dot is saved visibly, not as a hidden file",
+         {},
+         [&](Expect& x) {
+             qbxsim::EnsureStore(store);
+             std::ofstream(store / "DXR/Images/1234(.TIF)") << "dotted";
+             x.folder = {"_.TIF"};
+             x.printer = {};
+             x.more = [&](const CliRun&) { EXPECT_EQ(ReadWhole(out / "_.TIF"), "dotted"); };
+             return std::vector<std::string>{"get", "--to", out.string(), "--short-names", "--delete"};
          }},
     };
 }

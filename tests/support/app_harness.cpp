@@ -41,6 +41,7 @@ AppHarness::AppHarness(const std::string& iniText)
     if (!iniText.empty()) {
         std::ofstream(IniPath()) << iniText;
     }
+    m_iniText = iniText;
     // A fresh program: globals as at process start.
     g_bAutoDelete = TRUE;
     g_szSortBy[0] = '\0';
@@ -69,6 +70,9 @@ AppHarness::~AppHarness()
 bool AppHarness::Start()
 {
     if (!m_app->InitInstance()) return false;
+    // Most tests list and retrieve at once; the wait for a scan to settle before its
+    // automatic deletion is tested by the rows whose settings name a SettleTime.
+    if (m_iniText.find("SettleTime") == std::string::npos && Frame()) Frame()->m_nSettleMs = 0;
     PumpPending();
     return MainDlg() && MainDlg()->m_hWnd;
 }
