@@ -93,6 +93,7 @@ int CMainFrame::ChooseSaveFile()
 int CMainFrame::CheckBatchDestinations()
 {
     m_batchDest.clear();
+    m_batchRun.Clear();
     m_szDestPath[0] = '\0';
     m_strDestName.clear();
 

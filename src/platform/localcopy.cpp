@@ -57,3 +57,26 @@ bool LocalCopy::Write(const char* data, std::size_t len)
     }
     return WriteOut(data, len);
 }
+
+bool CopyRun::Wrote(const char* path) const
+{
+    std::pair<std::uint64_t, std::uint64_t> id;
+    return path != nullptr && !m_files.empty() && LocalCopy::IdentityAt(path, id) && m_files.count(id) != 0;
+}
+
+bool LocalCopy::CheckRun()
+{
+    m_runWroteDest = m_run != nullptr && m_run->Wrote(m_destPath.c_str());
+    if (!m_runWroteDest) return true;
+    m_failed = true;
+    m_error = "Cannot save " + m_destPath +
+              ": this run already saved another scan as that file (the folder takes the two names for one "
+              "file); it was left as it is";
+    return false;
+}
+
+void LocalCopy::AddToRun()
+{
+    std::pair<std::uint64_t, std::uint64_t> id;
+    if (m_run != nullptr && OpenIdentity(id)) m_run->m_files.insert(id);
+}

@@ -93,12 +93,14 @@ void LocalCopy::CloseAndRemoveTemp()
     m_buffered = 0;
 }
 
-bool LocalCopy::Open(const char* destPath, bool mayReplace)
+bool LocalCopy::Open(const char* destPath, bool mayReplace, CopyRun* run)
 {
     CloseAndRemoveTemp();
     m_failed = false;
     m_mayReplace = mayReplace;
     m_destTaken = false;
+    m_runWroteDest = false;
+    m_run = run;
     m_error.clear();
     m_destPath = destPath ? destPath : "";
     const std::string name = NameOf(m_destPath);
@@ -169,10 +171,12 @@ bool LocalCopy::Commit()
     if (ok && ::fsync(m_fd) != 0) ok = Fail("Cannot save to disk", m_destPath, errno);
     // In place while the file is still open and locked: a clean-up of leftovers
     // elsewhere sees a file in use until it has its final name.
+    if (ok) ok = CheckRun();
     bool inPlace = false;
     if (ok) {
         int err = 0;
         inPlace = PutInPlace(err);
+        if (inPlace) AddToRun();
         if (!inPlace && err == EEXIST) {
             m_destTaken = true;
             m_failed = true;
@@ -248,4 +252,20 @@ int LocalCopy::RemoveLeftovers(const char* folder)
     }
     ::closedir(dir);
     return removed;
+}
+
+bool LocalCopy::IdentityAt(const char* path, std::pair<std::uint64_t, std::uint64_t>& id)
+{
+    struct stat st;
+    if (::lstat(path, &st) != 0) return false;
+    id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return true;
+}
+
+bool LocalCopy::OpenIdentity(std::pair<std::uint64_t, std::uint64_t>& id) const
+{
+    struct stat st;
+    if (m_fd < 0 || ::fstat(static_cast<int>(m_fd), &st) != 0) return false;
+    id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return true;
 }

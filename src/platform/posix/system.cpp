@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cwctype>
+#include <locale.h>
 #include <cstdlib>
 #include <cstring>
 
@@ -164,3 +166,98 @@ std::string SysUserPicturesFolder()
     if (!pictures.empty() && pictures != home && IsFolder(pictures)) return WithSlash(pictures);
     return IsFolder(home) ? WithSlash(home) : std::string();
 }
+
+namespace {
+
+// Unicode's case mappings, from the C library's UTF-8 locale (whatever locale the
+// program runs in); null when the system has none, and then only ASCII is folded.
+locale_t UnicodeCaseLocale()
+{
+    static const locale_t loc = [] {
+        for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"})
+            if (locale_t l = ::newlocale(LC_CTYPE_MASK, name, nullptr)) return l;
+        return static_cast<locale_t>(nullptr);
+    }();
+    return loc;
+}
+
+void AppendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// The UTF-8 sequence at s[i]: its length, 0 when it is none.
+std::size_t DecodeUtf8(const std::string& s, std::size_t i, char32_t& cp)
+{
+    const unsigned char b0 = static_cast<unsigned char>(s[i]);
+    std::size_t len = 0;
+    char32_t min = 0;
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        len = 2, cp = b0 & 0x1F, min = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        len = 3, cp = b0 & 0x0F, min = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        len = 4, cp = b0 & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (s.size() - i < len) return 0;
+    for (std::size_t k = 1; k < len; ++k) {
+        const unsigned char b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+}  // namespace
+
+std::string SysFileNameKey(const std::string& name)
+{
+    const locale_t loc = UnicodeCaseLocale();
+    std::string key;
+    key.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        char32_t cp = 0;
+        const std::size_t len = DecodeUtf8(name, i, cp);
+        if (len == 0) {
+            key += name[i++];
+            continue;
+        }
+        i += len;
+        if (loc != nullptr) {
+            // Upper, then lower, then upper again: letters whose capital has a second
+            // small form (the final sigma, the dotless i, the long s) meet their pair.
+            wint_t c = ::towupper_l(static_cast<wint_t>(cp), loc);
+            c = ::towupper_l(::towlower_l(c, loc), loc);
+            cp = static_cast<char32_t>(c);
+        } else if (cp >= 'a' && cp <= 'z') {
+            cp -= 0x20;
+        }
+        AppendUtf8(key, cp);
+    }
+    return key;
+}
+
+char SysSeparator() { return '/'; }
+
+std::string SysDriveRelativeResolved(const std::string& folder) { return folder; }

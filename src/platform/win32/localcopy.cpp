@@ -146,12 +146,14 @@ void LocalCopy::CloseAndRemoveTemp()
     m_buffered = 0;
 }
 
-bool LocalCopy::Open(const char* destPath, bool mayReplace)
+bool LocalCopy::Open(const char* destPath, bool mayReplace, CopyRun* run)
 {
     CloseAndRemoveTemp();
     m_failed = false;
     m_mayReplace = mayReplace;
     m_destTaken = false;
+    m_runWroteDest = false;
+    m_run = run;
     m_error.clear();
     m_destPath = destPath ? destPath : "";
     const std::string name = NameOf(m_destPath);
@@ -204,10 +206,12 @@ bool LocalCopy::Commit()
         return Fail("Cannot save", m_destPath.empty() ? std::string("the copy") : m_destPath, ERROR_INVALID_HANDLE);
     bool ok = !m_failed && Flush();
     if (ok && !::FlushFileBuffers(H(m_fd))) ok = Fail("Cannot save to disk", m_destPath, ::GetLastError());
+    if (ok) ok = CheckRun();
     bool inPlace = false;
     if (ok) {
         int err = 0;
         inPlace = PutInPlace(err);
+        if (inPlace) AddToRun();
         if (!inPlace && (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS)) {
             m_destTaken = true;
             m_failed = true;
@@ -284,4 +288,32 @@ int LocalCopy::RemoveLeftovers(const char* folder)
     } while (::FindNextFileW(find, &found));
     ::FindClose(find);
     return removed;
+}
+
+namespace {
+
+bool IdentityOfHandle(HANDLE h, std::pair<std::uint64_t, std::uint64_t>& id)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(h, &info)) return false;
+    id = {info.dwVolumeSerialNumber, (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    return true;
+}
+
+}  // namespace
+
+bool LocalCopy::IdentityAt(const char* path, std::pair<std::uint64_t, std::uint64_t>& id)
+{
+    // No access asked: a file another program holds open without sharing still answers.
+    HANDLE h = ::CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool ok = IdentityOfHandle(h, id);
+    ::CloseHandle(h);
+    return ok;
+}
+
+bool LocalCopy::OpenIdentity(std::pair<std::uint64_t, std::uint64_t>& id) const
+{
+    return m_fd != -1 && IdentityOfHandle(H(m_fd), id);
 }
