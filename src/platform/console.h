@@ -13,10 +13,17 @@
 //   it runs in the signal handler, on Windows on a thread of the system's: it may only
 //   set a flag and call WakeWait::Wake(). Writes to a closed pipe fail instead of ending
 //   the program.
+// - CommandLineArguments gives the program's arguments in UTF-8, argv[0] first. On
+//   POSIX they are argv as it is; on Windows they are read from the wide command line
+//   (argv holds them in the ANSI code page, where a name like "Zo\xC3\xAB" or
+//   "1234(\xC7\x8D1)" may arrive changed into another name).
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 bool IsTerminal(std::FILE* stream);
 int TerminalColumns(std::FILE* stream);
 void InstallStopHandler(void (*onStop)(int signalNumber));
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
