@@ -263,7 +263,7 @@ bool PrepareFolder(const std::string& folder)
         return false;
     }
     // Temporary files of an earlier run that was killed are ours to remove.
-    LocalCopy::RemoveLeftovers(folder.c_str());
+    LocalCopy::RemoveLeftovers(FolderPrefix(folder).c_str());
     return true;
 }
 
