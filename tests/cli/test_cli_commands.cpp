@@ -339,17 +339,18 @@ class CliLocalNames : public CliTest {};
 
 TEST_F(CliLocalNames, GetOverwriteDeleteGivesEveryScanAFileOfItsOwn)
 {
+    // Sequence parts are three bytes long, as the printer writes them. (Bytes that are
+    // not UTF-8 never get this far: the simulated printer's listing leaves such files
+    // out; their names are checked where batch names are made.)
     const std::string caronA = "\xC7\x8D", carona = "\xC7\x8E";
     const struct {
         std::string seq, file;
     } scans[] = {
         {caronA + "1", caronA + "1.TIF"},
         {carona + "1", carona + "1_1.TIF"},
-        {"\xC9x", "%C9x.TIF"},
-        {"\xE9x", "%E9x.TIF"},
         {"NUL", "NUL_.TIF"},
         {"con", "con_.TIF"},
-        {"COM1", "COM1_.TIF"},
+        {"AUX", "AUX_.TIF"},
         {"a<b", "a%3Cb.TIF"},
     };
     std::map<std::string, std::string> bytesOf;
@@ -362,6 +363,7 @@ TEST_F(CliLocalNames, GetOverwriteDeleteGivesEveryScanAFileOfItsOwn)
     StartPrinter();
     CliRun r = Run(With({"get", "--to", out.string(), "--overwrite", "--delete"}));
     EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
     std::set<std::string> files;
     for (auto& s : scans) files.insert(s.file);
     EXPECT_EQ(OutFiles(), files);
@@ -373,12 +375,12 @@ TEST_F(CliLocalNames, GetOverwriteDeleteGivesEveryScanAFileOfItsOwn)
 }
 
 // Names reach the tool as typed, whatever the system's code page: a best-fit mapping
-// would turn "Ǎ1" into "A1", another scan.
+// would turn "Ǎ1" into "A1", a scan not on the printer.
 TEST_F(CliLocalNames, NonAsciiArgumentsNameExactlyWhatWasTyped)
 {
     const std::string caronA = "\xC7\x8D";
     std::string accented = Add("1234", caronA + "1", "20261207090000", 800, 1);
-    std::string plain = Add("1234", "A1", "20261207090001", 900, 2);
+    std::string plain = Add("1234", "A1x", "20261207090001", 900, 2);
     StartPrinter();
     CliRun del = Run(With({"delete", "--yes", "2026-12-07_090000_" + caronA + "1.TIF"}));
     EXPECT_EQ(del.status, 0) << del.err;
@@ -388,8 +390,8 @@ TEST_F(CliLocalNames, NonAsciiArgumentsNameExactlyWhatWasTyped)
     fs::create_directories(zoe);
     CliRun get = Run(With({"get", "--to", zoe.string()}));
     EXPECT_EQ(get.status, 0) << get.err;
-    EXPECT_EQ(get.out, AsWritten(zoe / "A1.TIF") + "\n");
-    EXPECT_TRUE(ReadWhole(zoe / "A1.TIF") == StoreBytes(plain));
+    EXPECT_EQ(get.out, AsWritten(zoe / "A1x.TIF") + "\n");
+    EXPECT_TRUE(ReadWhole(zoe / "A1x.TIF") == StoreBytes(plain));
 }
 
 // --help names the settings file and the documentation in the system's own form.
