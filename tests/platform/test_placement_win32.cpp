@@ -10,7 +10,10 @@
 
 namespace {
 
-using DialogPlacement = PlatformTest;
+class DialogPlacement : public PlatformTest {
+protected:
+    SampleResources res;
+};
 
 struct Rect {
     int r[4] = {};

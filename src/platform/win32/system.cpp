@@ -201,6 +201,16 @@ std::string SysFileNameKey(const std::string& name)
     std::wstring upper(static_cast<std::size_t>(n), L'\0');
     ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, w.data(), static_cast<int>(w.size()), upper.data(), n,
                     nullptr, nullptr, 0);
+    // Letters whose capital is an ASCII or Latin-1 one: tables differ between Windows
+    // versions (and Wine) on these, so they count as their capital whatever this
+    // system's table says. Taking two names for one file costs a "_1"; the reverse
+    // costs a scan.
+    for (wchar_t& c : upper) {
+        if (c == 0x0131) c = L'I';                          // dotless i
+        if (c == 0x017F) c = L'S';                          // long s
+        if (c == 0x212A) c = L'K';                          // Kelvin sign
+        if (c == 0x212B) c = static_cast<wchar_t>(0x00C5);  // Angstrom sign
+    }
     return Narrow(upper);
 }
 
