@@ -4,6 +4,7 @@
 #include "app/Globals.h"
 #include "app/MainFrm.h"
 #include "platform/profile.h"
+#include "platform/resources.h"
 #include "platform/system.h"
 #include "retrieval/DestPath.h"
 #include "retrieval/ProgressMath.h"
@@ -109,6 +110,16 @@ void ReadQuillboxSettings(const char* file, QbxSettings& out)
     if (fromIni[0] != '\0') GetPrivateProfileString("IP", "IP", "", out.szBindIP, sizeof out.szBindIP, "Halvern.ini");
 
     out.nRemotePort = LeadingNumber(out.szRemotePort);
+}
+
+void ApplyLanguageSetting(const char* iniFile, const char* language)
+{
+    char fromIni[32] = "";
+    if (!language || !*language) {
+        GetPrivateProfileString("QBXConfig", "Language", "", fromIni, sizeof fromIni, iniFile);
+        language = fromIni;
+    }
+    SetResourceLanguage(language);
 }
 
 void CMainFrame::ReadConfiguration()

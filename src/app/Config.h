@@ -34,6 +34,11 @@ struct QbxSettings {
 // command-line tool, so both read the same file the same way.
 void ReadQuillboxSettings(const char* iniFile, QbxSettings& out);
 
+// Picks the language of the texts: language when not empty (the tool's --language),
+// else "QBXConfig"/"Language" of iniFile, else the user's own. A language without a
+// catalogue gives English.
+void ApplyLanguageSetting(const char* iniFile, const char* language = nullptr);
+
 // The file to read the settings from.
 std::string QuillboxIniReadPath();
 // The file the settings are kept in (written to at exit); creates nothing.

@@ -64,7 +64,7 @@ int SortKeyOf(const std::string& sort)
 // (config, else the dialog's own): QBX_EXIT_OK, or QBX_EXIT_USAGE after saying
 // what is missing or wrong.
 int ResolveCommon(const std::string& printer, std::string user, const std::string& config, const std::string& sort,
-                  CliCommon& c)
+                  const std::string& language, CliCommon& c)
 {
     QbxSettings settings;
     // A file named without a folder is the one in the current folder, for every key:
@@ -72,6 +72,7 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
     // read the sibling product's file there.
     std::string ini = config.empty() ? QuillboxIniReadPath() : IsBareName(config) ? "./" + config : config;
     ReadQuillboxSettings(ini.c_str(), settings);
+    ApplyLanguageSetting(ini.c_str(), language.c_str());
 
     c.target.host = settings.szRemoteIP;
     c.target.port = settings.nRemotePort;
@@ -159,7 +160,7 @@ int main(int argc, char** argv)
                DocumentationPointer("quillbox-cli"));
     app.set_help_all_flag("--help-all", "Show the help of every command");
 
-    std::string printer, user, config, sort, folder;
+    std::string printer, user, config, sort, folder, language;
     int timeout = -1, every = 0;  // -1: the command's own time limit
     bool quiet = false, verbose = false, json = false, del = false, overwrite = false, yes = false;
     std::vector<std::string> names;
@@ -177,6 +178,9 @@ int main(int argc, char** argv)
                             std::to_string(kShortTimeout) + " for list and delete, " + std::to_string(kLongTimeout) +
                             " for get and sync")
             ->check(CLI::NonNegativeNumber);
+        cmd->add_option("--language", language,
+                        "Language of the printer's and the program's messages: de, es, fr or en (default: Language "
+                        "in section QBXConfig of the settings, else the system's)");
         cmd->add_flag("-q,--quiet", quiet, "Print nothing but results and failures");
         cmd->add_flag("-v,--verbose", verbose,
                       "Also say what was skipped and deleted; end with the summary line when not on a terminal too");
@@ -227,7 +231,8 @@ int main(int argc, char** argv)
     }
 
     CliCommon c;
-    if (const int status = ResolveCommon(printer, user, config, sort, c); status != QBX_EXIT_OK) return status;
+    if (const int status = ResolveCommon(printer, user, config, sort, language, c); status != QBX_EXIT_OK)
+        return status;
     c.timeoutSeconds = timeout >= 0 ? timeout : (list->parsed() || rm->parsed()) ? kShortTimeout : kLongTimeout;
     c.verbosity = quiet ? -1 : verbose ? 1 : 0;
     c.terminal = IsTerminal(stderr);
