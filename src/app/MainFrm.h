@@ -70,6 +70,9 @@ public:
     // not in it), worked out once by ChooseSaveFile so that no two files share a name;
     // RemoveEntry moves them along with the records.
     std::vector<DestFile> m_batchDest;
+    // The files this batch put in place: none of them is replaced by a later file of
+    // the batch, even under a name the user agreed to overwrite.
+    CopyRun m_batchRun;
     int m_nCurrentFile;
     UINT_PTR m_nCloseTimer;
     char m_szRemotePort[12];

@@ -10,14 +10,17 @@
 #include "platform/console.h"
 #include "platform/profile.h"
 #include "platform/profile_file.h"
+#include "platform/system.h"
 #include "res/resource.h"
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -35,6 +38,15 @@ bool SplitPrinter(const std::string& text, std::string& host, int& port)
         return false;
     port = std::atoi(p.c_str());
     return port > 0 && port <= 65535;
+}
+
+// A file name with no folder or drive in it: "q.ini", not "conf/q.ini", nor on Windows
+// "Z:\\dir\\q.ini" or "C:q.ini".
+bool IsBareName(const std::string& path)
+{
+    if (path.find('/') != std::string::npos || path.find(NativeSeparator()) != std::string::npos) return false;
+    const bool drive = path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
+    return !(drive && NativeSeparator() == '\\');
 }
 
 bool ValidUserID(const std::string& id)
@@ -60,9 +72,7 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
     // A file named without a folder is the one in the current folder, for every key:
     // the settings reader would look for a bare name in the system folder once it has
     // read the sibling product's file there.
-    std::string ini = config.empty()                          ? QuillboxIniReadPath()
-                      : config.find('/') == std::string::npos ? "./" + config
-                                                              : config;
+    std::string ini = config.empty() ? QuillboxIniReadPath() : IsBareName(config) ? "./" + config : config;
     // A pipe, device or folder named as the settings file is refused before it is read
     // (it could keep the tool waiting before any time limit applies).
     std::string content;
@@ -86,14 +96,14 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
     }
     if (c.target.host.empty()) {
         std::fprintf(stderr, "quillbox-cli: no printer address: give --printer HOST[:PORT] or set RemoteIP in %s\n",
-                     Shown(ini).c_str());
+                     Shown(NativePath(ini)).c_str());
         return QBX_EXIT_USAGE;
     }
     if (c.target.port <= 0 || c.target.port > 65535) {
         std::fprintf(stderr,
                      "quillbox-cli: the printer port in %s (\"%s\") is not a port number; give "
                      "--printer HOST:PORT\n",
-                     Shown(ini).c_str(), Shown(settings.szRemotePort).c_str());
+                     Shown(NativePath(ini)).c_str(), Shown(settings.szRemotePort).c_str());
         return QBX_EXIT_USAGE;
     }
     // The dialog asks for the user ID every time; the tool may keep one in the same
@@ -161,14 +171,24 @@ int main(int argc, char** argv)
 {
     QbxRegisterResources(false);
 
-    const std::string settings = QuillboxIniReadPath();
+    // The arguments in UTF-8 whatever the system's code page: names of scans and
+    // folders as the user typed them.
+    std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+    std::vector<char*> utf8Argv;
+    for (std::string& a : arguments) utf8Argv.push_back(a.data());
+    utf8Argv.push_back(nullptr);
+    argc = static_cast<int>(arguments.size());
+    argv = utf8Argv.data();
+
+    const std::string settings = NativePath(QuillboxIniReadPath());
     CLI::App app{"quillbox-cli: list, copy, delete and sync your scans on the printer's disk.\n"
                  "Printer, port and user default to the settings of the Quillbox dialog (" +
                  settings + ")."};
     app.require_subcommand(1);
-    app.footer("Exit status: 0 everything asked was done; 1 one or more files failed (a line each on stderr);\n"
-               "2 bad arguments or settings; 3 the printer could not be reached or listed; 128+N stopped by signal N.\n"
-               "See quillbox-cli(1).");
+    app.footer(std::string("Exit status: 0 everything asked was done; 1 one or more files failed (a line each on "
+                           "stderr);\n2 bad arguments or settings; 3 the printer could not be reached or listed; "
+                           "128+N stopped by signal N.\n") +
+               DocumentationPointer("quillbox-cli"));
     app.set_help_all_flag("--help-all", "Show the help of every command");
 
     std::string printer, user, config, sort, folder, language, settle;
