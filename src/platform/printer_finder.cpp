@@ -84,18 +84,23 @@ bool FindPrinterByName(const std::string& serviceName, const std::string& uuid, 
     CPrinterList list;
     finder.Start(nullptr);
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-    for (;;) {
+    auto found = [&] {
         for (const PrinterAnswer& a : finder.Take()) list.Apply(a);
         for (const PrinterLine& l : list.Lines()) {
-            if (l.serviceName.empty()) continue;
             // The UUID finds a printer that was renamed; the name one that lost its UUID.
-            if ((!uuid.empty() && l.uuid == uuid) || l.serviceName == serviceName) {
+            if (!l.serviceName.empty() && ((!uuid.empty() && l.uuid == uuid) || l.serviceName == serviceName)) {
                 line = l;
                 return true;
             }
         }
+        return false;
+    };
+    for (;;) {
+        // Finished is read before the answers are taken, so the last ones are looked at.
+        const bool finished = finder.Finished();
+        if (found()) return true;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return false;
+        if (finished || left.count() <= 0) return false;
         finder.WaitForNews(static_cast<int>(left.count()));
     }
 }
