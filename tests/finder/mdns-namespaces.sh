@@ -153,7 +153,8 @@ for target in "Quillbox Test Printer" "10.213.7.1:9100"; do
 done
 
 if [ -n "$dialog_test" ]; then
-  in_side "$b" env QBX_EXPECT_PRINTER="Quillbox Test Printer|10.213.7.1|9100" "$dialog_test" \
+  in_side "$b" env QBX_EXPECT_PRINTER="Quillbox Test Printer|10.213.7.1|9100" QBX_EXPECT_LISTING=1 \
+    QBX_FIND_SHOT=network "$dialog_test" \
     --gtest_filter='FindDialog.*FromTheSystem*' || fail=1
 fi
 exit $fail

@@ -96,6 +96,6 @@ grep -qE '^FrontDesk +Local Raw Printer +127\.0\.0\.1:9109 +this computer$' <<<"
 }
 
 if [ -n "$dialog_test" ]; then
-  QBX_EXPECT_PRINTER="FrontDesk|127.0.0.1|9109" "$dialog_test" --gtest_filter='FindDialog.*FromTheSystem*' || fail=1
+  timeout 120 env QBX_EXPECT_PRINTER="FrontDesk|127.0.0.1|9109" QBX_FIND_SHOT=installed "$dialog_test" --gtest_filter='FindDialog.*FromTheSystem*' || fail=1
 fi
 exit $fail

@@ -453,6 +453,7 @@ public:
         if (style & LBS_NOTIFY) {
             auto notify = desc.notify;
             QObject::connect(lb, &QListWidget::itemSelectionChanged, lb, [notify] { notify(LBN_SELCHANGE); });
+            QObject::connect(lb, &QListWidget::itemDoubleClicked, lb, [notify] { notify(LBN_DBLCLK); });
         }
         m_list = lb;
         m_w = lb;
