@@ -68,9 +68,9 @@ std::string CFindPrinterDlg::LineText(const PrinterLine& line)
     const UINT where = line.sources == (kFoundOnNetwork | kInstalledHere) ? IDS_FOUND_BOTH
                        : (line.sources & kFoundOnNetwork)                 ? IDS_FOUND_NETWORK
                                                                           : IDS_FOUND_INSTALLED;
-    std::string text = line.name + "\t" + PrinterAddressText(line) + "\t";
-    if (!line.model.empty()) text += line.model + ", ";
-    return text + GetStringRes(where);
+    // Where it was found comes before the model, which may be long enough to be cut.
+    std::string text = line.name + "\t" + PrinterAddressText(line) + "\t" + GetStringRes(where);
+    return line.model.empty() ? text : text + ": " + line.model;
 }
 
 void CFindPrinterDlg::Refill()

@@ -27,7 +27,7 @@ public:
     void OnTimer(UINT_PTR id);
     void OnDblClkList();
 
-    // A line of the list: name, address:port, model, where (tab-separated).
+    // A line of the list: name, address:port, where it was found and the model.
     static std::string LineText(const PrinterLine& line);
 
     DECLARE_MESSAGE_MAP()
