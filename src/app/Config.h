@@ -26,6 +26,11 @@ struct QbxSettings {
     char szSaveDir[MAX_PATH] = "";  // "MiscData"/"SaveDir"
     char szBindIP[128] = "";        // "Halvern.ini" "IP"/"IP", read only when "IP"/"IPFROMINI" is not empty
     int nRemotePort = 0;            // leading number of szRemotePort
+    // The printer chosen from the network: its DNS-SD service name and UUID, so it is
+    // found again when it moves to another address ("NetInfo"/"ServiceName" and
+    // "NetInfo"/"ServiceUUID"; empty for an address typed by hand).
+    char szServiceName[128] = "";
+    char szServiceUUID[64] = "";
 };
 
 // Reads every setting from iniFile (missing file, section or key: the default) and

@@ -160,12 +160,37 @@ TEST_F(FindDialog, ListsThePrinterFromTheSystemAndUsingItLeadsToAListing)
     if (std::getenv("QBX_EXPECT_LISTING")) {
         ASSERT_TRUE(h.PumpUntil([&] { return f->m_pRetrieveDlg && f->m_pRetrieveDlg->m_hWnd; }, 30000));
         EXPECT_GT(f->m_pDirectory->count, 0);
+        EXPECT_EQ(std::string(f->m_szServiceName), name) << "the printer is remembered by its name";
+        EXPECT_NE(std::string(f->m_szServiceUUID), "");
     } else {
         // Nothing listens at a queue's address in this test: the frame took the found
         // address and port for its connection.
         ASSERT_TRUE(h.PumpUntil([&] { return std::string(f->m_szRemoteIP) == address; }, 5000));
         EXPECT_EQ(std::string(f->m_szRemotePort), port);
     }
+}
+
+TEST_F(FindDialog, ASavedPrinterThatMovedIsFoundAgainFromTheSystem)
+{
+    const char* expect = std::getenv("QBX_EXPECT_PRINTER");
+    if (!expect || !std::getenv("QBX_EXPECT_LISTING")) GTEST_SKIP() << "run by the mDNS test";
+    const std::string e = expect;
+    const auto bar1 = e.find('|'), bar2 = e.rfind('|');
+    const std::string name = e.substr(0, bar1), address = e.substr(bar1 + 1, bar2 - bar1 - 1),
+                      port = e.substr(bar2 + 1);
+    // Saved when the printer had another address and port.
+    AppHarness h("[NetInfo]\nRemoteIP=192.0.2.1\nRemotePort=3102\nServiceName=" + name + "\n");
+    ASSERT_TRUE(h.Start());
+    CQuillboxDlg* main = h.MainDlg();
+    ASSERT_TRUE(h.PumpUntil([&] { return Field(main, IDC_REMOTEIP) == address; }, 20000));
+    EXPECT_EQ(Field(main, IDC_REMOTEPORT), port);
+    EXPECT_EQ(main->m_strServiceName, name);
+
+    AppHarness::TypeInto(main, IDC_USERID, "1234");
+    AppHarness::Click(main, IDOK);
+    CMainFrame* f = h.Frame();
+    ASSERT_TRUE(h.PumpUntil([&] { return f->m_pRetrieveDlg && f->m_pRetrieveDlg->m_hWnd; }, 30000));
+    EXPECT_EQ(std::string(f->m_szRemoteIP), address);
 }
 
 }  // namespace
