@@ -12,7 +12,14 @@ fi
 store=${QBX_DEMO_STORE:-$PWD/build/demo-printer}
 port=${QBX_DEMO_PORT:-3102}
 mkdir -p "$store"
-build/tools/printer-sim/quillbox-printer-sim --root "$store" --port "$port" --samples &
+# Where an Avahi daemon runs, the printer also announces itself (and listens on every
+# interface, so the address announced reaches it), and Find Printer… in the main dialog
+# lists it.
+advertise=()
+if command -v avahi-daemon >/dev/null && avahi-daemon --check 2>/dev/null; then
+  advertise=(--advertise "Quillbox Demo Printer" --bind 0.0.0.0)
+fi
+build/tools/printer-sim/quillbox-printer-sim --root "$store" --port "$port" --samples "${advertise[@]}" &
 sim=$!
 trap 'kill $sim 2>/dev/null || true' EXIT
 sleep 1
