@@ -92,7 +92,7 @@ void CFindPrinterDlg::Refill()
     }
     m_shown = lines;
     // The first printer is chosen from the start, so Enter alone uses it.
-    if (!lines.empty()) list->SetSel(select, TRUE);
+    if (!lines.empty()) list->SetCurSel(select);
 }
 
 void CFindPrinterDlg::ShowStatus()
@@ -114,9 +114,8 @@ int CFindPrinterDlg::SelectedLine()
 {
     auto* list = static_cast<CListBox*>(GetDlgItem(IDC_PRINTER_LIST));
     if (!list) return -1;
-    for (int i = 0; i < list->GetCount(); ++i)
-        if (list->GetSel(i) > 0) return i;
-    return -1;
+    const int i = list->GetCurSel();
+    return i < 0 ? -1 : i;
 }
 
 void CFindPrinterDlg::OnOK()
