@@ -9,10 +9,11 @@
 # Needs a display with a window manager and a Wine prefix whose wineserver runs with it
 # (scripts/wine-env.sh makes both). Exits 77 (skipped) when a tool is missing.
 set -u
-exe=$1
-cli=$2
-sim=$3
-out=$4
+exe=$(readlink -f "$1")
+cli=$(readlink -f "$2")
+sim=$(readlink -f "$3")
+mkdir -p "$4"
+out=$(readlink -f "$4")
 for tool in wine xdotool import; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "skipped: $tool is not installed (scripts/install-deps.sh installs it)"
