@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 namespace {
 
 // What must hold after a row's command.
@@ -22,6 +24,7 @@ struct Expect {
 };
 
 struct Road {
+    const char* name;  // the test's name
     const char* what;
     qbxsim::Knobs knobs;
     // Fills the store and the folder, says what must hold, returns the arguments.
@@ -35,27 +38,47 @@ bool HasControlBytes(const std::string& text)
     return false;
 }
 
+// One test a road, by its name.
+const char* const kRoads[] = {
+    "DuplicateNumberOrSharedNameIsRefused",        "BareConfigNameIsReadFromTheCurrentFolder",
+    "LinkPipeOrFolderLinkAtTheDestinationIsThere", "FileAppearingDuringTheCopyIsKept",
+    "DeletionOnAClosedConnectionIsNotDone",        "SyncDeletesOnlyWhatIsProvedEqual",
+    "ControlCharactersNeverReachTheTerminal",      "FileTooLargeForOneAnswerIsRefused",
+};
+
 }  // namespace
 
-class CliRoads : public CliTest {
+class CliRoads : public CliTest, public ::testing::WithParamInterface<std::string> {
 protected:
+    void SetUp() override
+    {
+        CliTest::SetUp();
+        sys = base / "system";
+        fs::create_directories(sys);
+        ::setenv("QUILLBOX_SYSTEM_DIR", sys.c_str(), 1);
+        StartPrinter();
+    }
+    void TearDown() override
+    {
+        ::unsetenv("QUILLBOX_SYSTEM_DIR");
+        CliTest::TearDown();
+    }
     std::set<std::string> Store() const
     {
         auto v = qbxsim::ListStore(store);
         return {v.begin(), v.end()};
     }
     std::string In(const std::string& name) const { return (out / name).string(); }
+    std::vector<Road> Roads();
+
+    fs::path sys;  // the system folder of settings named without a folder
 };
 
-TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
+std::vector<Road> CliRoads::Roads()
 {
-    const fs::path sys = base / "system";
-    fs::create_directories(sys);
-    ::setenv("QUILLBOX_SYSTEM_DIR", sys.c_str(), 1);
-    StartPrinter();
-
-    Road roads[] = {
-        {"a duplicate number or a shared display name is refused; the stable name is taken",
+    return {
+        {"DuplicateNumberOrSharedNameIsRefused",
+         "a duplicate number or a shared display name is refused; the stable name is taken",
          {},
          [&](Expect& x) {
              std::string a = Add("1234", "003", "20261207090000", 100, 1);
@@ -68,7 +91,8 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
              x.deletions = 1;
              return std::vector<std::string>{"delete", "--yes", "003_1.TIF", "003.TIF", "2026-12-07_100000_003.TIF"};
          }},
-        {"--config with a bare file name reads every key from that file in the current folder",
+        {"BareConfigNameIsReadFromTheCurrentFolder",
+         "--config with a bare file name reads every key from that file in the current folder",
          {},
          [&](Expect& x) {
              Add("1234", "007", "20261207090000", 100, 1);
@@ -82,7 +106,8 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
              x.printer = {other};
              return std::vector<std::string>{"sync", "--to", out.string(), "--delete", "--config", "my.ini"};
          }},
-        {"a dangling link, a pipe or a link to a folder at the destination is already there",
+        {"LinkPipeOrFolderLinkAtTheDestinationIsThere",
+         "a dangling link, a pipe or a link to a folder at the destination is already there",
          {},
          [&](Expect& x) {
              x.printer = {Add("1234", "005", "20261207090000", 100, 1), Add("1234", "006", "20261207090001", 100, 2),
@@ -104,7 +129,8 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
              };
              return std::vector<std::string>{"get", "--to", out.string(), "--delete"};
          }},
-        {"a file that appears at the destination during the copy is neither replaced nor costs the scan",
+        {"FileAppearingDuringTheCopyIsKept",
+         "a file that appears at the destination during the copy is neither replaced nor costs the scan",
          [] {
              qbxsim::Knobs k;
              // The upload stops for a while after its first piece: time for the
@@ -129,7 +155,8 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
              x.more = [&](const CliRun&) { EXPECT_EQ(ReadWhole(out / "008.TIF"), "mine"); };
              return std::vector<std::string>{"get", "--to", out.string(), "--delete"};
          }},
-        {"a deletion sent on a connection the printer had closed is reported as not done",
+        {"DeletionOnAClosedConnectionIsNotDone",
+         "a deletion sent on a connection the printer had closed is reported as not done",
          [] {
              qbxsim::Knobs k;
              k.close_after_job = true;
@@ -146,7 +173,8 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
              };
              return std::vector<std::string>{"get", "--to", out.string(), "--delete"};
          }},
-        {"sync --delete deletes what an earlier sync copied only once the bytes are proved equal",
+        {"SyncDeletesOnlyWhatIsProvedEqual",
+         "sync --delete deletes what an earlier sync copied only once the bytes are proved equal",
          {},
          [&](Expect& x) {
              std::string same = Add("1234", "007", "20261207090000", 3000, 1);
@@ -166,7 +194,7 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
              };
              return std::vector<std::string>{"sync", "--to", out.string(), "--delete"};
          }},
-        {"control characters from the printer never reach the terminal",
+        {"ControlCharactersNeverReachTheTerminal", "control characters from the printer never reach the terminal",
          [] {
              // A listing line ahead of the real ones whose size field sets the window
              // title and clears the screen.
@@ -206,7 +234,8 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
                                              "2026-12-07_093005_077.TIF",
                                              "2026-12-07_090000_" + csi + "b.TIF"};
          }},
-        {"a file larger than one upload answer delivers is refused before a byte is fetched",
+        {"FileTooLargeForOneAnswerIsRefused",
+         "a file larger than one upload answer delivers is refused before a byte is fetched",
          {},
          [&](Expect& x) {
              std::string big = Add("1234", "003", "20261207090000", 10, 1);
@@ -220,33 +249,36 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
              return std::vector<std::string>{"get", "--to", out.string(), "--delete"};
          }},
     };
-
-    for (Road& road : roads) {
-        SCOPED_TRACE(road.what);
-        fs::remove_all(store);
-        qbxsim::EnsureStore(store);
-        fs::remove_all(out);
-        fs::create_directories(out);
-        sim->SetKnobs(road.knobs);
-        sim->ClearJobs();
-        Expect x;
-        std::vector<std::string> args = road.arrange(x);
-        if (x.common) {
-            auto common = Common();
-            args.insert(args.begin() + 1, common.begin(), common.end());
-        }
-        CliRun r = Run(args, x.childSetup, x.during);
-        EXPECT_EQ(r.status, x.status) << r.err;
-        for (const std::string& s : x.says) EXPECT_NE((r.err + r.out).find(s), std::string::npos) << s << "\n" << r.err;
-        EXPECT_EQ(OutFiles(), x.folder);
-        EXPECT_EQ(Store(), x.printer);
-        if (x.uploads >= 0) {
-            EXPECT_EQ(UploadJobs(), x.uploads);
-        }
-        if (x.deletions >= 0) {
-            EXPECT_EQ(static_cast<int>(DeletionJobs().size()), x.deletions);
-        }
-        if (x.more) x.more(r);
-    }
-    ::unsetenv("QUILLBOX_SYSTEM_DIR");
 }
+
+TEST_P(CliRoads, NoScanIsLostAndNoScriptMisled)
+{
+    std::vector<Road> roads = Roads();
+    ASSERT_EQ(roads.size(), std::size(kRoads)) << "a road without a test, or a test without a road";
+    auto road = std::find_if(roads.begin(), roads.end(), [name = GetParam()](const Road& r) { return r.name == name; });
+    ASSERT_NE(road, roads.end()) << GetParam();
+    SCOPED_TRACE(road->what);
+    sim->SetKnobs(road->knobs);
+    Expect x;
+    std::vector<std::string> args = road->arrange(x);
+    if (x.common) {
+        auto common = Common();
+        args.insert(args.begin() + 1, common.begin(), common.end());
+    }
+    CliRun r = Run(args, x.childSetup, x.during);
+    EXPECT_EQ(r.status, x.status) << r.err;
+    for (const std::string& s : x.says) EXPECT_NE((r.err + r.out).find(s), std::string::npos) << s << "\n" << r.err;
+    EXPECT_EQ(OutFiles(), x.folder);
+    EXPECT_EQ(Store(), x.printer);
+    if (x.uploads >= 0) {
+        EXPECT_EQ(UploadJobs(), x.uploads);
+    }
+    if (x.deletions >= 0) {
+        EXPECT_EQ(static_cast<int>(DeletionJobs().size()), x.deletions);
+    }
+    if (x.more) x.more(r);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, CliRoads,
+                         ::testing::ValuesIn(std::vector<std::string>(std::begin(kRoads), std::end(kRoads))),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
