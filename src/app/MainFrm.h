@@ -11,6 +11,7 @@
 #include "link/PrinterSocket.h"
 #include "platform/app.h"
 #include "platform/localcopy.h"
+#include "platform/printer_finder.h"
 #include "retrieval/DestPath.h"
 
 #include <cstddef>
@@ -84,6 +85,8 @@ public:
     CRetrieveDlg* m_pRetrieveDlg;
     char m_szRemoteIP[128];
     char m_szBindIP[128];
+    char m_szServiceName[128];  // the chosen printer's DNS-SD name, empty when typed by hand
+    char m_szServiceUUID[64];   // and its UUID, when it announces one
     int m_nRemotePort;
     char m_szUserID[12];
     // A listing line longer than a record holds is being skipped.
@@ -112,6 +115,13 @@ public:
     // Dispatch (link/).
     LRESULT OnMainDlg(WPARAM wParam, LPARAM lParam);
     LRESULT OnIpOp(WPARAM wParam, LPARAM lParam);
+    // The printer saved by its DNS-SD name is looked for from the start; when it answers
+    // at another address before the user pressed OK, the fields take the new address.
+    void FindSavedPrinter();
+    LRESULT OnFinderNews(WPARAM wParam, LPARAM lParam);
+    void StopFindingSavedPrinter();
+    std::unique_ptr<CPrinterFinder> m_pFinder;
+    CPrinterList m_foundPrinters;
     LRESULT OnCancelXfer(WPARAM wParam, LPARAM lParam);
     BOOL SendJob(int jobKind);
     void JobEnd(int kind);

@@ -2,11 +2,13 @@
 // display. The argument parsing is CLI11's; the work is in Commands.cpp.
 #include "cli/Commands.h"
 #include "cli/Output.h"
+#include "cli/Printers.h"
 #include "cli/Settle.h"
 #include "cli/Status.h"
 
 #include "app/Config.h"
 #include "directory/DirTable.h"
+#include "platform/printer_finder.h"
 #include "platform/console.h"
 #include "platform/profile.h"
 #include "platform/profile_file.h"
@@ -23,6 +25,9 @@
 #include <vector>
 
 namespace {
+
+// How long --printer NAME looks for the printer on the network.
+constexpr int kServiceLookupMs = 5000;
 
 // "HOST" or "HOST:PORT"; a port of 0 keeps the one given.
 bool SplitPrinter(const std::string& text, std::string& host, int& port)
@@ -89,7 +94,19 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
     c.target.host = settings.szRemoteIP;
     c.target.port = settings.nRemotePort;
     c.target.bindIP = settings.szBindIP;
-    if (!printer.empty() && !SplitPrinter(printer, c.target.host, c.target.port)) {
+    if (!printer.empty() && LooksLikeServiceName(printer)) {
+        // A printer's DNS-SD name: wherever it is on the network now.
+        PrinterLine found;
+        if (!FindPrinterByName(printer, "", kServiceLookupMs, found)) {
+            std::fprintf(stderr,
+                         "quillbox-cli: no printer called \"%s\" answered on the network; see the names with "
+                         "quillbox-cli printers, or give --printer HOST:PORT\n",
+                         Shown(printer).c_str());
+            return QBX_EXIT_PRINTER;
+        }
+        c.target.host = found.address;
+        c.target.port = found.port;
+    } else if (!printer.empty() && !SplitPrinter(printer, c.target.host, c.target.port)) {
         std::fprintf(stderr, "quillbox-cli: --printer %s is not HOST or HOST:PORT (port 1 to 65535)\n",
                      Shown(printer).c_str());
         return QBX_EXIT_USAGE;
@@ -145,8 +162,8 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
 }
 
 // The commands, in the order the help lists them.
-constexpr const char* kCommands[] = {"list", "get", "delete", "sync"};
-constexpr const char* kCommandList = "the commands are list, get, delete and sync (quillbox-cli --help)";
+constexpr const char* kCommands[] = {"list", "get", "delete", "sync", "printers"};
+constexpr const char* kCommandList = "the commands are list, get, delete, sync and printers (quillbox-cli --help)";
 
 // The first word that should have been a command and is none: "lst" in
 // "quillbox-cli lst". Empty when there is none (the tool's own options only).
@@ -198,7 +215,9 @@ int main(int argc, char** argv)
     std::vector<std::string> names;
 
     auto common = [&](CLI::App* cmd) {
-        cmd->add_option("--printer", printer, "Printer address, HOST or HOST:PORT (default: the dialog's settings)");
+        cmd->add_option("--printer", printer,
+                        "Printer address, HOST or HOST:PORT, or the name it announces on the network as quillbox-cli "
+                        "printers shows it (default: the dialog's settings)");
         cmd->add_option(
             "--user", user,
             "Your user ID at the scanner, 1 to 8 digits (default: UserID in section CommandLine of the settings)");
@@ -257,6 +276,15 @@ int main(int argc, char** argv)
     sync->add_option("--every", every, "Repeat every this many seconds until stopped (SIGINT/SIGTERM)")
         ->check(CLI::PositiveNumber);
 
+    CLI::App* printers = app.add_subcommand("printers", "List the printers on the network and on this computer");
+    int wait = 0;
+    printers
+        ->add_option("--wait", wait,
+                     "Look this many seconds (default: until every source has answered, at most " +
+                         std::to_string(kDefaultPrinterWait) + ")")
+        ->check(CLI::PositiveNumber);
+    printers->add_flag("--json", json, "One JSON array, for scripts");
+
     // CLI11 reports through exceptions; they end here, as an exit status of 2 (or 0 for
     // --help) after its message.
     try {
@@ -271,6 +299,11 @@ int main(int argc, char** argv)
             if (!word.empty() || dynamic_cast<const CLI::RequiredError*>(&e)) return QBX_EXIT_USAGE;
         }
         return app.exit(e) == 0 ? QBX_EXIT_OK : QBX_EXIT_USAGE;
+    }
+
+    if (printers->parsed()) {
+        InstallStopHandler(RequestStop);
+        return RunPrinters(wait, json);
     }
 
     CliCommon c;

@@ -297,8 +297,8 @@ TEST_F(CliCommands, BadArgumentsEndWithStatusTwoAndSayWhy)
         {{"list", "--user", "1", "--config", "/nonexistent/Quillbox.ini"}, "no printer address"},
         {{"get", "--printer", Printer(), "--user", "1", "--to", "/nonexistent/folder"}, "not a folder"},
         {{"get", "--printer", Printer(), "--user", "1"}, "--to"},
-        {{"lst", "--user", "1"}, "\"lst\" is not a command; the commands are list, get, delete and sync"},
-        {{}, "no command given; the commands are list, get, delete and sync"},
+        {{"lst", "--user", "1"}, "\"lst\" is not a command; the commands are list, get, delete, sync and printers"},
+        {{}, "no command given; the commands are list, get, delete, sync and printers"},
     };
     for (auto& c : cases) {
         CliRun r = Run(c.args);

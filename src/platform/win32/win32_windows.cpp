@@ -55,7 +55,7 @@ bool Reported(DlgItemClass cls, UINT code)
     switch (cls) {
     case DlgItemClass::Button: return code == BN_CLICKED;
     case DlgItemClass::Edit: return code == EN_CHANGE;
-    case DlgItemClass::ListBox: return code == LBN_SELCHANGE;
+    case DlgItemClass::ListBox: return code == LBN_SELCHANGE || code == LBN_DBLCLK;
     case DlgItemClass::ComboBox: return code == CBN_SELCHANGE;
     default: return false;
     }
