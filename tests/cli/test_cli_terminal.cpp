@@ -23,6 +23,14 @@ CliRun RunProgram(const std::string& command)
     return r;
 }
 
+// How many times the tool has asked "… [y/N] " in text.
+std::size_t Questions(const std::string& text)
+{
+    std::size_t n = 0;
+    for (std::size_t at = 0; (at = text.find("? [y/N] ", at)) != std::string::npos; at += 8) ++n;
+    return n;
+}
+
 }  // namespace
 
 class CliTerminal : public CliTest {
@@ -36,8 +44,9 @@ protected:
     }
 
     // Runs the tool on a new pseudo-terminal; everything it wrote there comes back in
-    // out (the terminal turns "\n" into "\r\n"). Killed after 60 s.
-    CliRun RunOnTerminal(const std::vector<std::string>& args)
+    // out (the terminal turns "\n" into "\r\n"). input is typed at the terminal, one
+    // line each time the tool has asked for one more ("? [y/N] " seen). Killed after 60 s.
+    CliRun RunOnTerminal(const std::vector<std::string>& args, const std::vector<std::string>& input = {})
     {
         CliRun r;
         std::vector<char*> argv;
@@ -65,6 +74,7 @@ protected:
         char buf[4096];
         int st = 0;
         bool ended = false;
+        std::size_t typed = 0;
         for (;;) {
             pollfd p{master, POLLIN, 0};
             if (::poll(&p, 1, 100) > 0) {
@@ -73,6 +83,11 @@ protected:
                     r.out.append(buf, static_cast<std::size_t>(n));
                     continue;
                 }
+            }
+            if (typed < input.size() && typed < Questions(r.out)) {
+                [[maybe_unused]] ssize_t w = ::write(master, input[typed].data(), input[typed].size());
+                ++typed;
+                continue;
             }
             if (ended) break;  // nothing more after the end
             ended = ::waitpid(pid, &st, WNOHANG) == pid;
@@ -155,6 +170,25 @@ TEST_F(CliTerminal, SummaryLineEndsGetSyncAndDeleteOnATerminalOrWhenVerbose)
     }
 }
 
+// delete on a terminal asks before each file: y deletes it, anything else keeps it,
+// and the end of the input (Ctrl+D) stops before the next one.
+TEST_F(CliTerminal, DeleteAsksForEachFileAndOnlyYesDeletes)
+{
+    StartPrinter();
+    const std::string a = "2026-12-07_093005_007.TIF", b = "2026-12-07_100000_008.TIF", c = "2026-12-08_110000_009.TIF";
+    CliRun r = RunOnTerminal(With({"delete"}, {a, b, c, "2026-12-08_110000_010.TIF"}), {"no\n", "y\n", "\x04"});
+    EXPECT_EQ(r.status, 1) << r.out;  // the fourth name is on no scan
+    EXPECT_EQ(Questions(r.out), 3u) << r.out;
+    EXPECT_NE(r.out.find("Delete " + a + " (3000 bytes) from the printer? [y/N] "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("deleted " + b + "\r\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("deleted " + a), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("deleted " + c), std::string::npos) << r.out;
+    EXPECT_EQ(DeletionJobs().size(), 1u);
+    auto left = qbxsim::ListStore(store);
+    EXPECT_EQ(left.size(), 2u);
+    for (const std::string& p : left) EXPECT_EQ(p.find("(008)"), std::string::npos) << p;
+}
+
 // The tool and the dialogs of one build tree name the same settings file, and the
 // dialogs' program answers --version and --help without a display.
 TEST(CliBesideTheDialogs, OneSettingsFileAndVersionWithoutADisplay)
@@ -175,6 +209,9 @@ TEST(CliBesideTheDialogs, OneSettingsFileAndVersionWithoutADisplay)
     CliRun version = RunProgram(noDisplay + "'" QBX_APP_EXE "' --version");
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "Quillbox 1.13 for " + builtFor + "\n");
+    CliRun toolVersion = RunProgram("'" QBX_CLI_EXE "' --version");
+    EXPECT_EQ(toolVersion.status, 0);
+    EXPECT_EQ(toolVersion.out, version.out);
     CliRun usage = RunProgram(noDisplay + "'" QBX_APP_EXE "' --help");
     EXPECT_EQ(usage.status, 0);
     for (const char* names : {"--settings-path", "--version", "quillbox(1)"})
