@@ -40,10 +40,15 @@ const char kUsage[] = "usage: quillbox-printer-sim [options]\n"
                       "  --before-ff STR       send STR between an upload's data and its form feed\n"
                       "  --apply-to all|postscript|upload   which answers the answer knobs act on\n";
 
+// Asked for (no reason): the usage on stdout, status 0. Otherwise the reason and the
+// usage on stderr, status 2.
 [[noreturn]] void Usage(const std::string& why)
 {
-    if (!why.empty()) std::cerr << "quillbox-printer-sim: " << why << "\n";
-    std::cerr << kUsage;
+    if (why.empty()) {
+        std::cout << kUsage << std::flush;
+        std::exit(0);
+    }
+    std::cerr << "quillbox-printer-sim: " << why << "\n" << kUsage;
     std::exit(2);
 }
 
