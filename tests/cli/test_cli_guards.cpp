@@ -78,7 +78,16 @@ public:
             sim->SetKnobs(refuse);
         };
     }
-    std::string path007, path008;
+    // The upload of p ends with the connection right after its last byte (a whole
+    // copy), and meanwhile the printer stopped taking connections: the deletion, which
+    // needs a new one, cannot be sent.
+    void GoneAfterTheUpload(const std::string& p, std::size_t size, Outcome& x)
+    {
+        qbxsim::Knobs k = HeldBack(qbxsim::ApplyTo::UploadAnswers, 1000);
+        k.drop_after = UploadHeader(p, size).size() + size;
+        sim->SetKnobs(k);
+        x.during = RefuseAfterJobs(2);
+    }
 };
 
 TEST_P(CliGuards, EndsWithNothingLost)
@@ -193,12 +202,7 @@ const GuardRow kGuardRows[] = {
     {"PrinterGoneBeforeTheDeletionKeepsCopyAndScan", false,
      [](CliGuards& t, Outcome& x) {
          std::string p = t.Add("1234", "008", "20261207090000", 5000, 1);
-         // The upload ends with the connection right after the last byte (a whole
-         // copy); meanwhile the printer stopped taking connections.
-         qbxsim::Knobs k = CliGuards::HeldBack(qbxsim::ApplyTo::UploadAnswers, 1000);
-         k.drop_after = CliGuards::UploadHeader(p, 5000).size() + 5000;
-         t.sim->SetKnobs(k);
-         x.during = t.RefuseAfterJobs(2);
+         t.GoneAfterTheUpload(p, 5000, x);
          x.says = {"2026-12-07_090000_008.TIF: copied to " + t.In("008.TIF") +
                    " but not deleted on the printer: Socket Connection Error: The attempt to connect was rejected."};
          x.folder = {"008.TIF"};
@@ -214,10 +218,7 @@ const GuardRow kGuardRows[] = {
      [](CliGuards& t, Outcome& x) {
          std::string p = t.Add("1234", "008", "20261207090000", 5000, 1);
          std::ofstream(t.out / "2026-12-07_090000_008.TIF", std::ios::binary) << t.StoreBytes(p);
-         qbxsim::Knobs k = CliGuards::HeldBack(qbxsim::ApplyTo::UploadAnswers, 1000);
-         k.drop_after = CliGuards::UploadHeader(p, 5000).size() + 5000;
-         t.sim->SetKnobs(k);
-         x.during = t.RefuseAfterJobs(2);
+         t.GoneAfterTheUpload(p, 5000, x);
          x.says = {"2026-12-07_090000_008.TIF: equal to " + t.In("2026-12-07_090000_008.TIF") +
                    " but not deleted on the printer: Socket Connection Error"};
          x.folder = {"2026-12-07_090000_008.TIF"};
