@@ -184,8 +184,8 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
              x.printer = {Add("1234", csi + "9", "20261207090001", 100, 2)};
              x.status = 1;
              x.says = {"2026-12-07_093005_077.TIF: the printer listed no usable size (\"3?]0;X??[2J\")",
-                       In("?b.TIF") + "\n"};
-             x.folder = {csi + "b.TIF"};
+                       In("2026-12-07_090000_?b.TIF") + "\n"};
+             x.folder = {"2026-12-07_090000_" + csi + "b.TIF"};
              x.deletions = 1;
              x.more = [&](const CliRun& r) {
                  EXPECT_FALSE(HasControlBytes(r.out + r.err)) << r.out << r.err;
