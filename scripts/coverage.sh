@@ -32,7 +32,7 @@ ctest --test-dir "$dir" -j2 --output-on-failure "${ctest_args[@]}" || echo "cove
 out=$dir/coverage
 mkdir -p "$out"
 gcovr --root . --object-directory "$dir" --filter 'src/' --filter 'tools/' \
-  --json-summary-pretty "$out/summary.json" --html-details "$out/index.html" >/dev/null
+  --json-summary "$out/summary.json" --json-summary-pretty --html-details "$out/index.html" >/dev/null
 python3 - "$out/summary.json" <<'EOF'
 import json, os, sys
 folders = {}
