@@ -228,6 +228,7 @@ void CMainFrame::OpDirResume()
         return;
     }
     if (result == QBX_LIST_FAILED) return;
+    m_nListedAtMs = GetClock()->NowMs();
     ParseDirectory();
     g_bDirectoryLoaded = TRUE;
     ShowFileList();

@@ -149,7 +149,7 @@ const GuardRow kGuardRows[] = {
              EXPECT_EQ(t.Store(), std::set<std::string>{firstCopied ? two : one});
              EXPECT_EQ(std::distance(fs::directory_iterator(deep), fs::directory_iterator()), 1);
          };
-         return Args{"get", "--to", deep, "--delete"};
+         return Args{"get", "--to", deep, "--delete", "--short-names"};
      }},
     {"TwoScansForOneNameCopyTheFirstOnly", false,
      [](CliGuards& t, Outcome& x) {
@@ -197,7 +197,7 @@ const GuardRow kGuardRows[] = {
          x.uploads = 0;
          x.deletions = 0;
          x.more = [&t](const CliRun&) { EXPECT_TRUE(fs::is_directory(t.out / "008.TIF" / "inside")); };
-         return Args{"get", "--to", t.out.string(), "--delete", "--overwrite"};
+         return Args{"get", "--to", t.out.string(), "--delete", "--overwrite", "--short-names"};
      }},
     {"PrinterGoneBeforeTheDeletionKeepsCopyAndScan", false,
      [](CliGuards& t, Outcome& x) {
@@ -212,7 +212,7 @@ const GuardRow kGuardRows[] = {
              EXPECT_EQ(r.out, t.In("008.TIF") + "\n");
              EXPECT_TRUE(ReadWhole(t.out / "008.TIF") == t.StoreBytes(p));
          };
-         return Args{"get", "--to", t.out.string(), "--delete"};
+         return Args{"get", "--to", t.out.string(), "--delete", "--short-names"};
      }},
     {"PrinterGoneBeforeTheDeletionOfAProvedCopy", false,
      [](CliGuards& t, Outcome& x) {
@@ -264,7 +264,7 @@ const GuardRow kGuardRows[] = {
                    ": Input/output error; nothing was put in place"};
          x.deletions = 0;
          x.more = [](const CliRun& r) { EXPECT_EQ(r.out, ""); };
-         return Args{"get", "--to", t.out.string(), "--delete"};
+         return Args{"get", "--to", t.out.string(), "--delete", "--short-names"};
      }},
     {"ComparisonCutShortDeletesNothing", false,
      [](CliGuards& t, Outcome& x) {
@@ -349,6 +349,7 @@ TEST_F(CliStopMidBatch, FilesAfterTheStopAreNeitherCopiedNorDeleted)
         sim->SetKnobs(k);
         sim->ClearJobs();
         std::vector<std::string> args = {c.local ? "sync" : "get", "--to", out.string(), "--delete"};
+        if (!c.local) args.push_back("--short-names");
         auto common = Common();
         args.insert(args.begin() + 1, common.begin(), common.end());
         CliRun r = Run(args, {}, [&](pid_t pid) {
