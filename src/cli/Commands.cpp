@@ -73,6 +73,8 @@ std::vector<int> SortedOrder(const DirHeader& dir, int key)
 
 bool IsFolder(const std::string& path) { return FolderExists(path.c_str()) != FALSE; }
 
+std::string InFolder(const std::string& folder, const std::string& name) { return FolderPrefix(folder) + name; }
+
 std::string Field(const char* f, std::size_t size) { return std::string(f, strnlen(f, size)); }
 
 // The stable names of records, for a message: "A, B".
@@ -85,15 +87,20 @@ std::string StableNames(const DirHeader& dir, const std::vector<int>& records)
 
 // Records named on the command line (by stable name, printer path or a display name
 // that only one scan has), in the order given; a name that matches nothing, more than
-// one scan, or carries a duplicate number is reported and counted as a failure.
-std::vector<int> PickRecords(const DirHeader& dir, const std::vector<std::string>& names, int& failures)
+// one scan, or carries a duplicate number is reported and counted as a failure. With
+// typed, it gets the name given for each record picked.
+std::vector<int> PickRecords(const DirHeader& dir, const std::vector<std::string>& names, int& failures,
+                             std::vector<std::string>* typed = nullptr)
 {
     std::vector<int> picked;
     for (const std::string& want : names) {
         NamePick pick = PickByName(dir, want);
         switch (pick.kind) {
         case NamePick::Found:
-            if (std::find(picked.begin(), picked.end(), pick.index) == picked.end()) picked.push_back(pick.index);
+            if (std::find(picked.begin(), picked.end(), pick.index) == picked.end()) {
+                picked.push_back(pick.index);
+                if (typed) typed->push_back(want);
+            }
             continue;
         case NamePick::NotFound: PrintFailure(want, "not on the printer for this user (see quillbox-cli list)"); break;
         case NamePick::Ambiguous:
@@ -374,7 +381,7 @@ std::vector<std::string> StableDestPaths(const std::string& folder, const DirHea
     std::vector<std::string> dests;
     for (int i : picked) {
         std::string name = SyncFileName(dir.entries[i]);
-        dests.push_back(name.empty() ? name : FolderPrefix(folder) + name);
+        dests.push_back(name.empty() ? name : InFolder(folder, name));
     }
     MakeVisible(dests);
     return dests;
@@ -420,14 +427,21 @@ int RunGet(const CliCommon& c, const std::string& folder, const std::vector<std:
     int status = QBX_EXIT_OK;
     if (!ListOrReport(s, dir, c, status, &settle)) return status;
     int failures = 0;
+    std::vector<std::string> typed;
     std::vector<int> picked =
-        names.empty() ? SortedOrder(dir.header, QBX_SORT_NAME) : PickRecords(dir.header, names, failures);
+        names.empty() ? SortedOrder(dir.header, QBX_SORT_NAME) : PickRecords(dir.header, names, failures, &typed);
     std::vector<std::string> dests;
     if (shortNames) {
         std::vector<const DirEntry*> entries;
         for (int i : picked) entries.push_back(&dir.header.entries[i]);
         dests = GetDestPaths(folder, entries);
         MakeVisible(dests);
+        // A scan asked for by its stable name is saved under that name all the same:
+        // the name the user gave is the one to look for afterwards.
+        for (std::size_t k = 0; k < typed.size(); ++k) {
+            const DirEntry& e = *entries[k];
+            if (!EntryDateDigits(e).empty() && typed[k] == SyncFileName(e)) dests[k] = InFolder(folder, typed[k]);
+        }
     } else {
         // Printers reuse sequence numbers: only the stable name keeps a later scan from
         // landing on the copy of an earlier one.

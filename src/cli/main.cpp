@@ -13,11 +13,14 @@
 #include "platform/profile.h"
 #include "platform/profile_file.h"
 #include "platform/system.h"
+#include "platform/version.h"
 #include "res/resource.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -161,6 +164,9 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
     return QBX_EXIT_OK;
 }
 
+// The longest time an option takes, in seconds: a year.
+constexpr long kMaxSeconds = 366L * 24 * 3600;
+
 // The commands, in the order the help lists them.
 constexpr const char* kCommands[] = {"list", "get", "delete", "sync", "printers"};
 constexpr const char* kCommandList = "the commands are list, get, delete, sync and printers (quillbox-cli --help)";
@@ -176,6 +182,55 @@ std::string UnknownCommand(int argc, char** argv)
         return argv[i];
     }
     return {};
+}
+
+// Edits (a letter added, dropped, changed, or two neighbours swapped) from a to b.
+std::size_t Edits(const std::string& a, const std::string& b)
+{
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i)
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
+// The command a mistyped word was most likely meant to be ("lis", "sycn", "Get"), or
+// empty when none is close: at most two edits, and fewer than the word has letters.
+std::string Nearest(const std::string& word)
+{
+    std::string lower = word;
+    for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    std::string best;
+    std::size_t bestEdits = 3;
+    for (const char* command : kCommands) {
+        const std::size_t n = Edits(lower, command);
+        if (n < bestEdits && n < word.size()) {
+            best = command;
+            bestEdits = n;
+        }
+    }
+    return best;
+}
+
+// What a number of seconds may be: a CLI11 check whose message names the option's
+// bounds in words (its own checks print the largest double in full).
+CLI::Validator Seconds(int least, const char* says)
+{
+    return CLI::Validator(
+        [least, says](std::string& text) -> std::string {
+            char* end = nullptr;
+            errno = 0;
+            const long value = std::strtol(text.c_str(), &end, 10);
+            if (text.empty() || *end != '\0' || errno == ERANGE || value < least || value > kMaxSeconds)
+                return "\"" + text + "\" is not " + says;
+            return {};
+        },
+        "SECONDS");
 }
 
 // list and delete wait for one short answer; get and sync may copy for a long time.
@@ -207,6 +262,9 @@ int main(int argc, char** argv)
                            "128+N stopped by signal N.\n") +
                DocumentationPointer("quillbox-cli"));
     app.set_help_all_flag("--help-all", "Show the help of every command");
+    // The same line as the dialogs' program gives.
+    app.set_version_flag("--version", std::string("Quillbox " QBX_PRODUCT_VERSION " for " QBX_BUILT_FOR),
+                         "Print the version and end");
 
     std::string printer, user, config, sort, folder, language, settle;
     int timeout = -1, every = 0;  // -1: the command's own time limit
@@ -228,7 +286,7 @@ int main(int argc, char** argv)
                         "Give up after this many seconds (each round of sync); 0: never. Default: " +
                             std::to_string(kShortTimeout) + " for list and delete, " + std::to_string(kLongTimeout) +
                             " for get and sync")
-            ->check(CLI::NonNegativeNumber);
+            ->check(Seconds(0, "a number of seconds from 0 (never) to a year"));
         cmd->add_option("--language", language,
                         "Language of the printer's and the program's messages: de, es, fr or en (default: Language "
                         "in section QBXConfig of the settings, else the system's)");
@@ -274,7 +332,7 @@ int main(int argc, char** argv)
     sync->add_option("--to", folder, "Folder to keep in step")->required();
     sync->add_flag("--delete", del, "Delete each file on the printer once its copy is complete and on disk");
     sync->add_option("--every", every, "Repeat every this many seconds until stopped (SIGINT/SIGTERM)")
-        ->check(CLI::PositiveNumber);
+        ->check(Seconds(1, "a number of seconds from 1 to a year"));
 
     CLI::App* printers = app.add_subcommand("printers", "List the printers on the network and on this computer");
     int wait = 0;
@@ -292,8 +350,14 @@ int main(int argc, char** argv)
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() != 0 && app.get_subcommands().empty()) {
             std::string word = UnknownCommand(argc, argv);
-            if (!word.empty())
-                std::fprintf(stderr, "quillbox-cli: \"%s\" is not a command; %s\n", word.c_str(), kCommandList);
+            const std::string meant = word.empty() ? std::string() : Nearest(word);
+            std::string list = kCommandList;
+            list[0] = 'T';
+            if (!meant.empty())
+                std::fprintf(stderr, "quillbox-cli: \"%s\" is not a command; did you mean %s? %s\n",
+                             Shown(word).c_str(), meant.c_str(), list.c_str());
+            else if (!word.empty())
+                std::fprintf(stderr, "quillbox-cli: \"%s\" is not a command; %s\n", Shown(word).c_str(), kCommandList);
             else if (dynamic_cast<const CLI::RequiredError*>(&e))
                 std::fprintf(stderr, "quillbox-cli: no command given; %s\n", kCommandList);
             if (!word.empty() || dynamic_cast<const CLI::RequiredError*>(&e)) return QBX_EXIT_USAGE;

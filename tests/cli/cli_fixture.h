@@ -63,10 +63,11 @@ protected:
     void StartPrinter(qbxsim::Knobs knobs = {}) { StartSimPrinter(sim, store, knobs); }
     std::string Printer() const { return "127.0.0.1:" + std::to_string(sim->Port()); }
 
-    // Runs the tool with args; before exec, the child runs childSetup (limits). While
-    // it runs, during(pid) may act on it. Killed after 60 s.
+    // Runs the tool with args, and env ("NAME=value") added to its environment;
+    // before exec, the child runs childSetup (limits). While it runs, during(pid) may
+    // act on it. Killed after 60 s.
     CliRun Run(const std::vector<std::string>& args, std::function<void()> childSetup = {},
-               std::function<void(pid_t)> during = {})
+               std::function<void(pid_t)> during = {}, const std::vector<std::string>& env = {})
     {
         CliRun r;
         fs::path so = base / "stdout", se = base / "stderr";
@@ -76,6 +77,11 @@ protected:
         argv.push_back(const_cast<char*>(QBX_CLI_EXE));
         for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
+        // The added ones first: the first of two equal names is the one a program sees.
+        std::vector<char*> envp;
+        for (auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+        for (char** e = environ; *e; ++e) envp.push_back(*e);
+        envp.push_back(nullptr);
         pid_t pid = ::fork();
         if (pid == 0) {
             int o = ::open(so.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -85,7 +91,7 @@ protected:
             ::dup2(e, 2);
             ::dup2(in, 0);
             if (childSetup) childSetup();
-            ::execv(QBX_CLI_EXE, argv.data());
+            ::execve(QBX_CLI_EXE, argv.data(), envp.data());
             ::_exit(127);
         }
         if (during) during(pid);

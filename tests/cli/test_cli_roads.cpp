@@ -40,10 +40,17 @@ bool HasControlBytes(const std::string& text)
 
 // One test a road, by its name.
 const char* const kRoads[] = {
-    "DuplicateNumberOrSharedNameIsRefused",        "BareConfigNameIsReadFromTheCurrentFolder",
-    "LinkPipeOrFolderLinkAtTheDestinationIsThere", "FileAppearingDuringTheCopyIsKept",
-    "DeletionOnAClosedConnectionIsNotDone",        "SyncDeletesOnlyWhatIsProvedEqual",
-    "ControlCharactersNeverReachTheTerminal",      "FileTooLargeForOneAnswerIsRefused",
+    "DuplicateNumberOrSharedNameIsRefused",
+    "BareConfigNameIsReadFromTheCurrentFolder",
+    "LinkPipeOrFolderLinkAtTheDestinationIsThere",
+    "FileAppearingDuringTheCopyIsKept",
+    "DeletionOnAClosedConnectionIsNotDone",
+    "SyncDeletesOnlyWhatIsProvedEqual",
+    "ControlCharactersNeverReachTheTerminal",
+    "FileTooLargeForOneAnswerIsRefused",
+    "GetNamesCopiesByStableName",
+    "PipeAsSettingsFileIsRefusedAtOnce",
+    "NameStartingWithADotIsSavedVisibly",
 };
 
 }  // namespace
@@ -215,8 +222,8 @@ std::vector<Road> CliRoads::Roads()
              x.printer = {Add("1234", csi + "9", "20261207090001", 100, 2)};
              x.status = 1;
              x.says = {"2026-12-07_093005_077.TIF: the printer listed no usable size (\"3?]0;X??[2J\")",
-                       In("?b.TIF") + "\n"};
-             x.folder = {csi + "b.TIF"};
+                       In("2026-12-07_090000_?b.TIF") + "\n"};
+             x.folder = {"2026-12-07_090000_" + csi + "b.TIF"};
              x.deletions = 1;
              x.more = [&](const CliRun& r) {
                  EXPECT_FALSE(HasControlBytes(r.out + r.err)) << r.out << r.err;
@@ -256,7 +263,8 @@ std::vector<Road> CliRoads::Roads()
              x.deletions = 0;
              return std::vector<std::string>{"get", "--to", out.string(), "--delete"};
          }},
-        {"get names copies by stable name: a reused sequence number never lands on an earlier scan's copy",
+        {"GetNamesCopiesByStableName",
+         "get names copies by stable name: a reused sequence number never lands on an earlier scan's copy",
          {},
          [&](Expect& x) {
              // The copy of an earlier 007, deleted on the printer by an earlier run.
@@ -271,7 +279,8 @@ std::vector<Road> CliRoads::Roads()
              };
              return std::vector<std::string>{"get", "--to", out.string(), "--overwrite", "--delete"};
          }},
-        {"a pipe named as the settings file is refused at once, not waited on",
+        {"PipeAsSettingsFileIsRefusedAtOnce",
+         "a pipe named as the settings file is refused at once, not waited on",
          {},
          [&](Expect& x) {
              ::mkfifo((base / "pipe.ini").c_str(), 0644);
@@ -281,7 +290,8 @@ std::vector<Road> CliRoads::Roads()
              x.uploads = 0;
              return std::vector<std::string>{"list", "--config", (base / "pipe.ini").string()};
          }},
-        {"a name that would start with a dot is saved visibly, not as a hidden file",
+        {"NameStartingWithADotIsSavedVisibly",
+         "a name that would start with a dot is saved visibly, not as a hidden file",
          {},
          [&](Expect& x) {
              qbxsim::EnsureStore(store);

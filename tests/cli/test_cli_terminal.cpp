@@ -24,6 +24,14 @@ CliRun RunProgram(const std::string& command)
     return r;
 }
 
+// How many times the tool has asked "… [y/N] " in text.
+std::size_t Questions(const std::string& text)
+{
+    std::size_t n = 0;
+    for (std::size_t at = 0; (at = text.find("? [y/N] ", at)) != std::string::npos; at += 8) ++n;
+    return n;
+}
+
 }  // namespace
 
 class CliTerminal : public CliTest {
@@ -158,6 +166,25 @@ TEST_F(CliTerminal, SummaryLineEndsGetSyncAndDeleteOnATerminalOrWhenVerbose)
     }
 }
 
+// delete on a terminal asks before each file: y deletes it, anything else keeps it,
+// and the end of the input (Ctrl+D) stops before the next one.
+TEST_F(CliTerminal, DeleteAsksForEachFileAndOnlyYesDeletes)
+{
+    StartPrinter();
+    const std::string a = "2026-12-07_093005_007.TIF", b = "2026-12-07_100000_008.TIF", c = "2026-12-08_110000_009.TIF";
+    CliRun r = RunOnTerminal(With({"delete"}, {a, b, c, "2026-12-08_110000_010.TIF"}), "no\ny\n\x04");
+    EXPECT_EQ(r.status, 1) << r.out;  // the fourth name is on no scan
+    EXPECT_EQ(Questions(r.out), 3u) << r.out;
+    EXPECT_NE(r.out.find("Delete " + a + " (3000 bytes) from the printer? [y/N] "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("deleted " + b + "\r\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("deleted " + a), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("deleted " + c), std::string::npos) << r.out;
+    EXPECT_EQ(DeletionJobs().size(), 1u);
+    auto left = qbxsim::ListStore(store);
+    EXPECT_EQ(left.size(), 2u);
+    for (const std::string& p : left) EXPECT_EQ(p.find("(008)"), std::string::npos) << p;
+}
+
 // Each question of delete takes its own whole line: a long answer (a No typed with a
 // "yes" at its end) never answers the next question too.
 TEST_F(CliTerminal, DeleteTakesEachAnswerFromALineOfItsOwn)
@@ -193,6 +220,9 @@ TEST(CliBesideTheDialogs, OneSettingsFileAndVersionWithoutADisplay)
     CliRun version = RunProgram(noDisplay + "'" QBX_APP_EXE "' --version");
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "Quillbox 1.13 for " + builtFor + "\n");
+    CliRun toolVersion = RunProgram("'" QBX_CLI_EXE "' --version");
+    EXPECT_EQ(toolVersion.status, 0);
+    EXPECT_EQ(toolVersion.out, version.out);
     CliRun usage = RunProgram(noDisplay + "'" QBX_APP_EXE "' --help");
     EXPECT_EQ(usage.status, 0);
     for (const char* names : {"--settings-path", "--version", "quillbox(1)"})

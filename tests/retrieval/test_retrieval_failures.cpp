@@ -152,38 +152,49 @@ TEST_F(RetrievalTest, FolderThatIsNotThereIsRefusedBeforeTheBatch)
 }
 
 // A disk that takes no more bytes: the write or the saving of the copy fails, the copy
-// is not good, the printer keeps the file and the batch stops.
+// is not good, the printer keeps the file and the batch stops. Files smaller than the
+// copy's write buffer fail when it is saved; larger ones in the middle of the transfer.
 TEST_F(RetrievalTest, FailedWriteIsReportedStopsTheBatchAndDeletesNothing)
 {
     StartPrinter();
-    std::string a = AddImageOfSize(store, kUser, "001", "20000101000000", 9000, 1);
-    std::string b = AddImageOfSize(store, kUser, "002", "20000102000000", 9000, 2);
-    std::string out = MakeTempFolder("full");
-    AppHarness h(IniWith(true));
-    ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, {a, b}, out + "/d.TIF"));
-    {
-        FileSizeLimit full(4096);
-        ASSERT_TRUE(full.Ok());
-        RetrieveAndWait(h);
-    }
+    struct Case {
+        const char* what;
+        std::size_t size;
+        rlim_t limit;
+    } cases[] = {{"at the save", 9000, 4096}, {"mid-transfer", 300000, 100000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const std::string& p : ListStore(store)) std::filesystem::remove(std::filesystem::path(store) / p);
+        sim->ClearJobs();
+        std::string a = AddImageOfSize(store, kUser, "001", "20000101000000", c.size, 1);
+        std::string b = AddImageOfSize(store, kUser, "002", "20000102000000", c.size, 2);
+        std::string out = MakeTempFolder("full");
+        AppHarness h(IniWith(true));
+        ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, {a, b}, out + "/d.TIF"));
+        {
+            FileSizeLimit full(c.limit);
+            ASSERT_TRUE(full.Ok());
+            RetrieveAndWait(h);
+        }
 
-    ASSERT_EQ(h.prompts.Boxes().size(), 1u);
-    EXPECT_EQ(h.prompts.Boxes()[0].caption, "Unable to save file");
-    // Whichever file comes first in the table is the one that fails.
-    const std::string prefix = "Cannot write " + out + "/d00";
-    const std::string text = h.prompts.Boxes()[0].text;
-    EXPECT_EQ(text.rfind(prefix, 0), 0u) << text;
-    EXPECT_EQ(text.substr(std::min(text.size(), prefix.size() + 1)),
-              ".TIF: File too large\n\nThe copy was not saved and the file stays on the printer; the files not yet "
-              "retrieved were left as well. Make room or choose another folder, then retrieve them again.");
-    EXPECT_TRUE(Deletions().empty());
-    EXPECT_EQ(Uploads().size(), 1u);
-    EXPECT_EQ(ListStore(store).size(), 2u);
-    EXPECT_FALSE(h.Frame()->m_bClosing);
-    ASSERT_TRUE(ListShown(h));
-    EXPECT_EQ(h.Frame()->m_pDirectory->count, 2);
-    EXPECT_EQ(SelectedPaths(h), (std::set<std::string>{a, b}));
-    EXPECT_TRUE(FilesIn(out).empty());
+        ASSERT_EQ(h.prompts.Boxes().size(), 1u);
+        EXPECT_EQ(h.prompts.Boxes()[0].caption, "Unable to save file");
+        // Whichever file comes first in the table is the one that fails.
+        const std::string prefix = "Cannot write " + out + "/d00";
+        const std::string text = h.prompts.Boxes()[0].text;
+        EXPECT_EQ(text.rfind(prefix, 0), 0u) << text;
+        EXPECT_EQ(text.substr(std::min(text.size(), prefix.size() + 1)),
+                  ".TIF: File too large\n\nThe copy was not saved and the file stays on the printer; the files not "
+                  "yet retrieved were left as well. Make room or choose another folder, then retrieve them again.");
+        EXPECT_TRUE(Deletions().empty());
+        EXPECT_EQ(Uploads().size(), 1u);
+        EXPECT_EQ(ListStore(store).size(), 2u);
+        EXPECT_FALSE(h.Frame()->m_bClosing);
+        ASSERT_TRUE(ListShown(h));
+        EXPECT_EQ(h.Frame()->m_pDirectory->count, 2);
+        EXPECT_EQ(SelectedPaths(h), (std::set<std::string>{a, b}));
+        EXPECT_TRUE(FilesIn(out).empty());
+    }
 }
 
 TEST_F(RetrievalTest, AnswerWithoutHeaderLineIsRefusedAndNothingIsDeleted)

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -304,6 +305,41 @@ TEST(SimExecutable, PrintsItsPortServesRecordsAndStopsOnSigterm)
     std::stringstream ss;
     ss << in.rdbuf();
     EXPECT_EQ(ss.str(), ListingJob("1234"));
+}
+
+// Help asked for goes to stdout with status 0, as the other two programs do; a bad
+// option says why on stderr with status 2.
+TEST(SimExecutable, HelpOnStdoutAndBadOptionsOnStderr)
+{
+    struct Case {
+        const char* args;
+        int status;
+        bool usageOnStdout;
+        const char* says;  // on stderr
+    } cases[] = {
+        {"--help", 0, true, ""},
+        {"-h", 0, true, ""},
+        {"--frobnicate", 2, false, "quillbox-printer-sim: unknown option --frobnicate\n"},
+    };
+    TempDir tmp;
+    const std::string err = (tmp.path() / "err").string();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        std::FILE* p = ::popen(("'" QBX_SIM_EXE "' " + std::string(c.args) + " 2>'" + err + "'").c_str(), "r");
+        ASSERT_NE(p, nullptr);
+        std::string out;
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+        const int st = ::pclose(p);
+        ASSERT_TRUE(WIFEXITED(st));
+        EXPECT_EQ(WEXITSTATUS(st), c.status);
+        std::ifstream in(err);
+        const std::string errText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string& usage = c.usageOnStdout ? out : errText;
+        EXPECT_EQ(usage.rfind(c.says, 0), 0u) << usage;
+        EXPECT_NE(usage.find("usage: quillbox-printer-sim [options]\n"), std::string::npos) << usage;
+        EXPECT_EQ((c.usageOnStdout ? errText : out), "");
+    }
 }
 #endif
 

@@ -102,10 +102,15 @@ std::unique_ptr<qbxsim::GrowingScan> StartScanInProgress(const std::filesystem::
                                                  s.pages - 1);
 }
 
+// Asked for (no reason): the usage on stdout, status 0. Otherwise the reason and the
+// usage on stderr, status 2.
 [[noreturn]] void Usage(const std::string& why)
 {
-    if (!why.empty()) std::cerr << "quillbox-printer-sim: " << why << "\n";
-    std::cerr << kUsage;
+    if (why.empty()) {
+        std::cout << kUsage << std::flush;
+        std::exit(0);
+    }
+    std::cerr << "quillbox-printer-sim: " << why << "\n" << kUsage;
     std::exit(2);
 }
 
