@@ -14,6 +14,9 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine64 wine fonts-wine
   # The Windows packages (.msi, .zip) and their checks.
   wixl msitools zip unzip procps
+  # Saving scans as PDF: zlib on both systems; libtiff and its tools, qpdf and poppler's
+  # tools make and check the test files.
+  zlib1g-dev libz-mingw-w64-dev libtiff-dev libtiff-tools qpdf poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do
