@@ -20,6 +20,7 @@ struct CliCommon {
     int verbosity = 0;         // -1 quiet, 0 normal, 1 verbose
     bool terminal = false;     // stderr is a terminal: show the progress bar
     int sortKey = 0;           // 105 name, 106 size, 107 date; the settings' SortBy by default
+    bool pdf = false;          // get and sync save each scan as a PDF (its TIFF when it cannot be one)
 };
 
 int RunList(const CliCommon& c, bool json);

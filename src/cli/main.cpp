@@ -141,7 +141,7 @@ int main(int argc, char** argv)
 
     std::string printer, user, config, sort, folder;
     int timeout = -1, every = 0;  // -1: the command's own time limit
-    bool quiet = false, verbose = false, json = false, del = false, overwrite = false, yes = false;
+    bool quiet = false, verbose = false, json = false, del = false, overwrite = false, yes = false, pdf = false;
     std::vector<std::string> names;
 
     auto common = [&](CLI::App* cmd) {
@@ -176,6 +176,7 @@ int main(int argc, char** argv)
                     "display name (007.TIF) while only one scan has it");
     get->add_flag("--delete", del, "Delete each file on the printer once its copy is complete and on disk");
     get->add_flag("--overwrite", overwrite, "Replace files that already exist in the folder");
+    get->add_flag("--pdf", pdf, "Save each scan as one PDF with all its pages (as its TIFF when it cannot be one)");
 
     CLI::App* rm = app.add_subcommand("delete", "Delete files on the printer");
     common(rm);
@@ -187,6 +188,7 @@ int main(int argc, char** argv)
     common(sync);
     sync->add_option("--to", folder, "Folder to keep in step")->required();
     sync->add_flag("--delete", del, "Delete each file on the printer once its copy is complete and on disk");
+    sync->add_flag("--pdf", pdf, "Save each scan as one PDF with all its pages (as its TIFF when it cannot be one)");
     sync->add_option("--every", every, "Repeat every this many seconds until stopped (SIGINT/SIGTERM)")
         ->check(CLI::PositiveNumber);
 
@@ -210,6 +212,7 @@ int main(int argc, char** argv)
     if (const int status = ResolveCommon(printer, user, config, sort, c); status != QBX_EXIT_OK) return status;
     c.timeoutSeconds = timeout >= 0 ? timeout : (list->parsed() || rm->parsed()) ? kShortTimeout : kLongTimeout;
     c.verbosity = quiet ? -1 : verbose ? 1 : 0;
+    c.pdf = pdf;
     c.terminal = IsTerminal(stderr);
     // The status line while connecting and waiting: on a terminal, unless quiet.
     CTerminalStatusLine statusLine(stderr);
