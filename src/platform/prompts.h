@@ -17,8 +17,11 @@ constexpr DWORD OFN_LONGNAMES = 0x00200000;
 struct OPENFILENAME {
     HWND hwndOwner = 0;
     const char* lpstrFilter = nullptr;  // pairs of NUL-terminated texts, ended by an empty one
-    char* lpstrFile = nullptr;          // in: initial name; out: the chosen path
-    DWORD nMaxFile = 0;                 // size of lpstrFile including the NUL
+    // in: the type shown first (1 for the first pair; 0 counts as 1); out: the type
+    // chosen. The default extension follows the chosen type's pattern ("*.pdf": "pdf").
+    DWORD nFilterIndex = 0;
+    char* lpstrFile = nullptr;  // in: initial name; out: the chosen path
+    DWORD nMaxFile = 0;         // size of lpstrFile including the NUL
     const char* lpstrInitialDir = nullptr;
     const char* lpstrDefExt = nullptr;  // without the dot
     DWORD Flags = 0;

@@ -58,6 +58,12 @@ constexpr unsigned IDS_PARTIAL_NOT_REMOVED = 174;
 constexpr unsigned IDS_UNABLE_TO_SAVE = 175;
 constexpr unsigned IDS_OPEN_FAILED = 176;
 constexpr unsigned IDS_DEST_APPEARED = 177;
+// Scans saved as PDF: the box at the end of a batch about the scans kept as TIFF
+// (%s: one line per file, its name and the reason), its caption, and the reason
+// for a scan too large to convert.
+constexpr unsigned IDS_NOT_PDF = 190;
+constexpr unsigned IDS_NOT_PDF_CAPTION = 191;
+constexpr unsigned IDS_TOO_LARGE_TO_CONVERT = 192;
 constexpr unsigned IDS_ABOUT_CAPTION = 11005;
 constexpr unsigned IDS_VERSION_LINE = 11006;
 

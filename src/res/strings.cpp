@@ -65,6 +65,10 @@ const QbxStringResource g_qbxStringTable[] = {
           "were left as well. Choose a folder that can be written, then retrieve them again."},
     {177, "%s\n\nThe copy was not saved and the file stays on the printer; the files not yet retrieved "
           "were left as well. Retrieve them again and choose another name, or move that file away first."},
+    {190, "These scans could not be put into a PDF without loss, so each was saved as the TIFF image "
+          "the printer sent, under its .TIF name:\n\n%s\nOpen them with an image viewer."},
+    {191, "Saved as TIFF"},
+    {192, "it is too large to convert"},
 
     // Socket error texts, numbered like the Windows Sockets error codes.
     {10004, "A blocking operation was interrupted"},

@@ -90,19 +90,39 @@ public:
         dlg.setWindowTitle(QStringLiteral("Save As"));
         if (ofn->lpstrInitialDir && *ofn->lpstrInitialDir) dlg.setDirectory(QString::fromUtf8(ofn->lpstrInitialDir));
         if (ofn->lpstrDefExt && *ofn->lpstrDefExt) dlg.setDefaultSuffix(QString::fromUtf8(ofn->lpstrDefExt));
+        QStringList filters, patterns;
         if (ofn->lpstrFilter && *ofn->lpstrFilter) {
             // The filter is pairs of texts: a description and its pattern.
-            QStringList filters;
             const char* p = ofn->lpstrFilter;
             while (*p) {
                 QString desc = QString::fromUtf8(p);
                 p += std::strlen(p) + 1;
                 QString pat = *p ? QString::fromUtf8(p) : desc;
                 if (*p) p += std::strlen(p) + 1;
-                filters << (desc == pat ? pat : desc + QStringLiteral(" (") + pat + QStringLiteral(")"));
+                const QString shown = QStringLiteral("(") + pat + QStringLiteral(")");
+                filters << (desc == pat ? pat : desc.endsWith(shown) ? desc : desc + QStringLiteral(" ") + shown);
+                patterns << pat;
             }
             dlg.setNameFilters(filters);
         }
+        // The default extension follows the chosen type ("*.pdf" gives "pdf"), as in
+        // the Windows dialog.
+        auto suffixOf = [&](int index) {
+            if (index < 0 || index >= patterns.size()) return QString();
+            const QString pat = patterns[index].section(QLatin1Char(';'), 0, 0);
+            const QString ext = pat.startsWith(QStringLiteral("*.")) ? pat.mid(2) : QString();
+            return ext.contains(QLatin1Char('*')) || ext.contains(QLatin1Char('?')) ? QString() : ext;
+        };
+        int chosenType = ofn->nFilterIndex > 0 ? static_cast<int>(ofn->nFilterIndex) - 1 : 0;
+        if (chosenType < filters.size()) {
+            dlg.selectNameFilter(filters[chosenType]);
+            if (!suffixOf(chosenType).isEmpty()) dlg.setDefaultSuffix(suffixOf(chosenType));
+        }
+        QObject::connect(&dlg, &QFileDialog::filterSelected, [&](const QString& filter) {
+            chosenType = static_cast<int>(filters.indexOf(filter));
+            const QString suffix = suffixOf(chosenType);
+            if (!suffix.isEmpty()) dlg.setDefaultSuffix(suffix);
+        });
         if (ofn->lpstrFile && *ofn->lpstrFile) dlg.selectFile(QString::fromUtf8(ofn->lpstrFile));
         dlg.setWindowModality(Qt::ApplicationModal);
         bool done = false;
@@ -114,6 +134,7 @@ public:
         if (!ofn->lpstrFile || static_cast<DWORD>(path.size()) + 1 > ofn->nMaxFile) return FALSE;  // never cut a path
         std::memcpy(ofn->lpstrFile, path.constData(), static_cast<std::size_t>(path.size()));
         ofn->lpstrFile[path.size()] = '\0';
+        if (chosenType >= 0) ofn->nFilterIndex = static_cast<DWORD>(chosenType + 1);
         return TRUE;
     }
 };

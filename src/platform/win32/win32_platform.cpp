@@ -34,10 +34,12 @@ public:
         if (ofn->lpstrInitialDir) request.initialDir = ofn->lpstrInitialDir;
         if (ofn->lpstrDefExt) request.defaultExt = ofn->lpstrDefExt;
         request.flags = ofn->Flags;
+        request.filterIndex = ofn->nFilterIndex ? ofn->nFilterIndex : 1;
         std::string path;
         if (!native::ShowSaveAs(request, &path)) return FALSE;
         if (!ofn->lpstrFile || path.size() + 1 > ofn->nMaxFile) return FALSE;  // never cut a path
         std::memcpy(ofn->lpstrFile, path.c_str(), path.size() + 1);
+        ofn->nFilterIndex = request.filterIndex;
         return TRUE;
     }
 };
