@@ -106,7 +106,7 @@ private:
 
 class Converter {
 public:
-    Converter(const std::uint8_t* tiff, std::size_t size) : m_tiff(tiff), m_size(size) {}
+    explicit Converter(const std::uint8_t* tiff) : m_tiff(tiff) {}
 
     bool Run(const std::vector<TiffPage>& pages, std::string& pdf, std::string& why);
 
@@ -117,7 +117,6 @@ private:
                std::string& data, std::string& why);
 
     const std::uint8_t* m_tiff;
-    std::size_t m_size;
     std::uint64_t m_unpacked = 0;
     Document m_doc;
 };
@@ -319,7 +318,7 @@ bool TiffToPdf(const std::uint8_t* tiff, std::size_t size, std::string& pdf, std
     pdf.clear();
     std::vector<TiffPage> pages;
     if (!ReadTiffStructure(tiff, size, pages, why)) return false;
-    Converter converter(tiff, size);
+    Converter converter(tiff);
     if (!converter.Run(pages, pdf, why)) {
         pdf.clear();
         return false;
