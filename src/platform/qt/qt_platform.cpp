@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -89,7 +90,6 @@ public:
         dlg.setFileMode(QFileDialog::AnyFile);
         dlg.setWindowTitle(QStringLiteral("Save As"));
         if (ofn->lpstrInitialDir && *ofn->lpstrInitialDir) dlg.setDirectory(QString::fromUtf8(ofn->lpstrInitialDir));
-        if (ofn->lpstrDefExt && *ofn->lpstrDefExt) dlg.setDefaultSuffix(QString::fromUtf8(ofn->lpstrDefExt));
         QStringList filters, patterns;
         if (ofn->lpstrFilter && *ofn->lpstrFilter) {
             // The filter is pairs of texts: a description and its pattern.
@@ -105,24 +105,16 @@ public:
             }
             dlg.setNameFilters(filters);
         }
-        // The default extension follows the chosen type ("*.pdf" gives "pdf"), as in
-        // the Windows dialog.
+        // A name typed without an extension takes the chosen type's ("*.pdf" gives
+        // "pdf"), else the default one, as in the Windows dialog.
         auto suffixOf = [&](int index) {
             if (index < 0 || index >= patterns.size()) return QString();
             const QString pat = patterns[index].section(QLatin1Char(';'), 0, 0);
             const QString ext = pat.startsWith(QStringLiteral("*.")) ? pat.mid(2) : QString();
             return ext.contains(QLatin1Char('*')) || ext.contains(QLatin1Char('?')) ? QString() : ext;
         };
-        int chosenType = ofn->nFilterIndex > 0 ? static_cast<int>(ofn->nFilterIndex) - 1 : 0;
-        if (chosenType < filters.size()) {
-            dlg.selectNameFilter(filters[chosenType]);
-            if (!suffixOf(chosenType).isEmpty()) dlg.setDefaultSuffix(suffixOf(chosenType));
-        }
-        QObject::connect(&dlg, &QFileDialog::filterSelected, [&](const QString& filter) {
-            chosenType = static_cast<int>(filters.indexOf(filter));
-            const QString suffix = suffixOf(chosenType);
-            if (!suffix.isEmpty()) dlg.setDefaultSuffix(suffix);
-        });
+        const int firstType = ofn->nFilterIndex > 0 ? static_cast<int>(ofn->nFilterIndex) - 1 : 0;
+        if (firstType < filters.size()) dlg.selectNameFilter(filters[firstType]);
         if (ofn->lpstrFile && *ofn->lpstrFile) dlg.selectFile(QString::fromUtf8(ofn->lpstrFile));
         dlg.setWindowModality(Qt::ApplicationModal);
         bool done = false;
@@ -130,11 +122,19 @@ public:
         dlg.show();
         PumpUntilAnswered(done);
         if (!done || dlg.result() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return FALSE;
-        QByteArray path = dlg.selectedFiles().first().toUtf8();
+        int chosenType = static_cast<int>(filters.indexOf(dlg.selectedNameFilter()));
+        if (chosenType < 0) chosenType = firstType;
+        QString chosen = dlg.selectedFiles().first();
+        if (!QFileInfo(chosen).fileName().contains(QLatin1Char('.'))) {
+            QString suffix = suffixOf(chosenType);
+            if (suffix.isEmpty() && ofn->lpstrDefExt) suffix = QString::fromUtf8(ofn->lpstrDefExt);
+            if (!suffix.isEmpty()) chosen += QLatin1Char('.') + suffix;
+        }
+        QByteArray path = chosen.toUtf8();
         if (!ofn->lpstrFile || static_cast<DWORD>(path.size()) + 1 > ofn->nMaxFile) return FALSE;  // never cut a path
         std::memcpy(ofn->lpstrFile, path.constData(), static_cast<std::size_t>(path.size()));
         ofn->lpstrFile[path.size()] = '\0';
-        if (chosenType >= 0) ofn->nFilterIndex = static_cast<DWORD>(chosenType + 1);
+        if (!filters.isEmpty()) ofn->nFilterIndex = static_cast<DWORD>(chosenType + 1);
         return TRUE;
     }
 };
