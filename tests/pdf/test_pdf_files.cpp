@@ -89,12 +89,24 @@ protected:
                                     {"gray", "tiffgray", "60"},
                                     {"cmyk", "tiff32nc", "50"},
                                     {"deep", "tiff48nc", "40"}};
+        // Ghostscript renders each source once per build: every test runs in a process
+        // of its own, and the sources do not change. Made under a temporary name and
+        // renamed, so tests running side by side never see half a file.
+        const fs::path cache = QBX_PDF_SOURCES_DIR;
+        fs::create_directories(cache);
         for (auto& s : sources) {
-            const std::string cmd = std::string("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=") + s[1] + " -r" + s[2] +
-                                    " -sOutputFile=" + (s_dir / (std::string(s[0]) + ".tif")).string() + " " +
-                                    (s_dir / "pages.ps").string();
-            std::string out;
-            ASSERT_EQ(Shell(cmd, &out), 0) << cmd << "\n" << out;
+            const fs::path made = cache / (std::string(s[0]) + "-" + s[1] + "-" + s[2] + ".tif");
+            if (!fs::exists(made)) {
+                const fs::path part = s_dir / (std::string(s[0]) + ".part");
+                const std::string cmd = std::string("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=") + s[1] + " -r" + s[2] +
+                                        " -sOutputFile=" + part.string() + " " + (s_dir / "pages.ps").string();
+                std::string out;
+                ASSERT_EQ(Shell(cmd, &out), 0) << cmd << "\n" << out;
+                const fs::path unique = cache / (made.filename().string() + "." + s_dir.filename().string());
+                fs::copy_file(part, unique);
+                fs::rename(unique, made);
+            }
+            fs::copy_file(made, s_dir / (std::string(s[0]) + ".tif"));
         }
         MakePalette(s_dir / "palette.tif");
     }
