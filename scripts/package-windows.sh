@@ -28,7 +28,9 @@ for tool in wixl zip x86_64-w64-mingw32-strip; do
 done
 
 if [ -z "$version" ]; then
-  version=$(sed -n 's/^project(Quillbox VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+  # shellcheck source=scripts/x11-env.sh
+  source scripts/x11-env.sh
+  version=$(qbx_version)
   [ -n "$version" ] || fail "no 'project(Quillbox VERSION …)' line in CMakeLists.txt"
 fi
 # Windows Installer compares major.minor.build, at most 255.255.65535.
@@ -64,10 +66,16 @@ done
 sed "s/@VERSION@/$version/" data/windows/README.txt.in | sed 's/$/\r/' >"$stage/Quillbox/README.txt"
 cp src/res/icons/quillbox.ico "$stage/"
 
+# What the installed files take, in KiB rounded up, for Apps & features' size.
+size_kib=0
+for f in "$stage"/Quillbox/*; do
+  size_kib=$((size_kib + ($(stat -c %s "$f") + 1023) / 1024))
+done
+
 name=Quillbox-$version-x64
 rm -f "$out/$name.msi" "$out/$name.zip"
 (cd "$stage" && wixl --arch x64 -D Version="$version" -D BinDir=Quillbox -D DocDir=Quillbox \
-  -D IconFile=quillbox.ico -o "$out/$name.msi" "$OLDPWD/data/windows/quillbox.wxs")
+  -D IconFile=quillbox.ico -D SizeKiB="$size_kib" -o "$out/$name.msi" "$OLDPWD/data/windows/quillbox.wxs")
 (cd "$stage" && zip -q -X -r "$out/$name.zip" Quillbox)
 echo "$out/$name.msi"
 echo "$out/$name.zip"

@@ -11,9 +11,11 @@
 #include "link/PrinterSocket.h"
 #include "platform/app.h"
 #include "platform/localcopy.h"
+#include "platform/printer_finder.h"
 #include "retrieval/DestPath.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -69,6 +71,9 @@ public:
     // not in it), worked out once by ChooseSaveFile so that no two files share a name;
     // RemoveEntry moves them along with the records.
     std::vector<DestFile> m_batchDest;
+    // The files this batch put in place: none of them is replaced by a later file of
+    // the batch, even under a name the user agreed to overwrite.
+    CopyRun m_batchRun;
     int m_nCurrentFile;
     UINT_PTR m_nCloseTimer;
     char m_szRemotePort[12];
@@ -80,12 +85,19 @@ public:
     CRetrieveDlg* m_pRetrieveDlg;
     char m_szRemoteIP[128];
     char m_szBindIP[128];
+    char m_szServiceName[128];  // the chosen printer's DNS-SD name, empty when typed by hand
+    char m_szServiceUUID[64];   // and its UUID, when it announces one
     int m_nRemotePort;
     char m_szUserID[12];
     // A listing line longer than a record holds is being skipped.
     BOOL m_bLineOverflow;
     // A write to the local file failed: the copy is not complete.
     BOOL m_bWriteFailed;
+    // A scan is deleted automatically only when the printer reported one size for it
+    // twice, at least m_nSettleMs apart: in the listing (complete at m_nListedAtMs, a
+    // time of GetClock()) and in the answer to the upload.
+    int m_nSettleMs = 10000;
+    std::int64_t m_nListedAtMs = 0;
     // Saving scans as PDF (retrieval/PdfSave.cpp): the batch saves PDFs; the current
     // file's answer is being gathered in m_scanBytes to be converted once it is whole;
     // the files of the batch kept as their TIFF, with the reason, for one box at its end.
@@ -110,6 +122,13 @@ public:
     // Dispatch (link/).
     LRESULT OnMainDlg(WPARAM wParam, LPARAM lParam);
     LRESULT OnIpOp(WPARAM wParam, LPARAM lParam);
+    // The printer saved by its DNS-SD name is looked for from the start; when it answers
+    // at another address before the user pressed OK, the fields take the new address.
+    void FindSavedPrinter();
+    LRESULT OnFinderNews(WPARAM wParam, LPARAM lParam);
+    void StopFindingSavedPrinter();
+    std::unique_ptr<CPrinterFinder> m_pFinder;
+    CPrinterList m_foundPrinters;
     LRESULT OnCancelXfer(WPARAM wParam, LPARAM lParam);
     BOOL SendJob(int jobKind);
     void JobEnd(int kind);
@@ -154,6 +173,15 @@ public:
     // choice cannot be used (a name too long, a folder at a destination, a folder that
     // takes no file): the box has said why.
     int CheckBatchDestinations();
+    // Asks "Do you wish to overwrite this file?" about each destination of m_batchDest
+    // that exists, in batch order, until one answer is not Yes: IDYES when every one was
+    // agreed to, else the answer that ended the questions (IDNO, IDCANCEL).
+    int AskAboutEachExisting();
+    // Before a transfer whose file is deleted afterwards: lets the listing grow as old
+    // as the settle time (the progress dialog says why), so that the size the upload
+    // answer reports is a second report at least that much later. FALSE when the exit
+    // or a cancel came meanwhile (its QBX_CANCEL is queued).
+    BOOL WaitForSettledListing();
     // A box about a local file: the string textId with %s replaced by subject.
     void ReportLocalFile(UINT textId, const std::string& subject, UINT captionId);
     void NextDeletion(int yesToAll);

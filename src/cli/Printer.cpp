@@ -159,9 +159,12 @@ bool ListedSize(const DirEntry& e, std::uint64_t& listed, const std::string& wha
         reason = "the printer listed no usable size (\"" + size + "\"); " + what;
         return false;
     }
-    if (listed > kLargestWholeFile) {
-        reason = "it is " + size + " bytes, more than one upload answer can deliver whole (" +
-                 std::to_string(kLargestWholeFile) + " bytes at most), so it stays on the printer; " + what;
+    // A printer cuts a larger file to the largest size an answer carries and announces
+    // that size: an answer of exactly that size cannot be told from a cut one.
+    if (listed >= kLargestWholeFile) {
+        reason = "it is " + size + " bytes, too large for one upload answer to deliver whole (" +
+                 std::to_string(kLargestWholeFile) +
+                 " bytes or more cannot be told from a cut answer), so it stays on the printer; " + what;
         return false;
     }
     return true;
@@ -264,7 +267,10 @@ namespace {
 bool PutInPlace(LocalCopy& copy, const std::string& dest, std::string& reason)
 {
     if (copy.Commit()) return true;
-    if (copy.DestinationTaken())
+    if (copy.RunWroteDestination())
+        reason = dest + " is the copy of another scan of this batch (the folder takes both names for one file); "
+                        "it was left alone, this copy was not put in place and nothing was deleted on the printer";
+    else if (copy.DestinationTaken())
         reason = dest + " appeared while the scan was being copied; it was left alone, the copy was not put in "
                         "place and nothing was deleted on the printer (--overwrite replaces it)";
     else
@@ -276,7 +282,7 @@ bool PutInPlace(LocalCopy& copy, const std::string& dest, std::string& reason)
 }  // namespace
 
 FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, bool overwrite, bool deleteAfter,
-                                   IFetchProgress* progress, std::string& reason)
+                                   IFetchProgress* progress, std::string& reason, CopyRun* run)
 {
     if (!DestinationFree(dest, overwrite, reason)) return FetchStatus::Failed;
     std::uint64_t listed = 0;
@@ -286,7 +292,7 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
     EndWait endWait{m_wait};
     if (!Connect(link, reason)) return FetchStatus::Failed;
     LocalCopy copy;
-    if (!copy.Open(dest.c_str(), overwrite)) {
+    if (!copy.Open(dest.c_str(), overwrite, run)) {
         reason = copy.Error();
         return FetchStatus::Failed;
     }

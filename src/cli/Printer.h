@@ -13,13 +13,15 @@
 //   file and never touches anything at the destination (a file, a link of any kind, a
 //   pipe), not even what appears there while the copy is on its way, unless overwrite
 //   allows it.
-// - A file listed larger than one upload answer can deliver whole (2147483647 bytes)
-//   is refused before any byte is fetched; it stays on the printer.
+// - A file listed at 2147483647 bytes or more (the most one upload answer carries, and
+//   the size a printer announces for a larger file it cuts) is refused before any byte
+//   is fetched; it stays on the printer.
 #pragma once
 
 #include "cli/PrinterLink.h"
 #include "cli/Status.h"
 #include "directory/DirTable.h"
+#include "platform/localcopy.h"
 
 #include <cstdint>
 #include <functional>
@@ -55,8 +57,9 @@ public:
 
     // Lists the user's files into dir and completes the records.
     bool List(CliDirectory& dir, std::string& reason);
+    // run (may be null) is the batch's: a file it wrote is never replaced (see CopyRun).
     FetchStatus Fetch(const DirEntry& e, const std::string& dest, bool overwrite, bool deleteAfter,
-                      IFetchProgress* progress, std::string& reason);
+                      IFetchProgress* progress, std::string& reason, CopyRun* run = nullptr);
     // Fetches e again and compares it with local, a regular file of the printer's
     // size, as the bytes arrive (nothing is written); only when the printer's whole file
     // is local byte for byte is the deletion job sent. Copied: proved equal and the
@@ -76,6 +79,7 @@ public:
                          std::string& reason);
 
     bool Stopped() const { return g_nStopSignal != 0; }
+    QbxClock::time_point Deadline() const { return m_deadline; }
     // Moves the deadline on by d (time spent waiting for the user, not the printer).
     void Postpone(QbxClock::duration d);
 

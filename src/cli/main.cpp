@@ -2,22 +2,32 @@
 // display. The argument parsing is CLI11's; the work is in Commands.cpp.
 #include "cli/Commands.h"
 #include "cli/Output.h"
+#include "cli/Printers.h"
+#include "cli/Settle.h"
 #include "cli/Status.h"
 
 #include "app/Config.h"
 #include "directory/DirTable.h"
+#include "platform/printer_finder.h"
 #include "platform/console.h"
 #include "platform/profile.h"
+#include "platform/profile_file.h"
+#include "platform/system.h"
 #include "res/resource.h"
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
+
+// How long --printer NAME looks for the printer on the network.
+constexpr int kServiceLookupMs = 5000;
 
 // "HOST" or "HOST:PORT"; a port of 0 keeps the one given.
 bool SplitPrinter(const std::string& text, std::string& host, int& port)
@@ -33,6 +43,15 @@ bool SplitPrinter(const std::string& text, std::string& host, int& port)
         return false;
     port = std::atoi(p.c_str());
     return port > 0 && port <= 65535;
+}
+
+// A file name with no folder or drive in it: "q.ini", not "conf/q.ini", nor on Windows
+// "Z:\\dir\\q.ini" or "C:q.ini".
+bool IsBareName(const std::string& path)
+{
+    if (path.find('/') != std::string::npos || path.find(NativeSeparator()) != std::string::npos) return false;
+    const bool drive = path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
+    return !(drive && NativeSeparator() == '\\');
 }
 
 bool ValidUserID(const std::string& id)
@@ -52,35 +71,56 @@ int SortKeyOf(const std::string& sort)
 // (config, else the dialog's own): QBX_EXIT_OK, or QBX_EXIT_USAGE after saying
 // what is missing or wrong.
 int ResolveCommon(const std::string& printer, std::string user, const std::string& config, const std::string& sort,
-                  CliCommon& c)
+                  const std::string& language, const std::string& settle, bool settleUsed, CliCommon& c)
 {
     QbxSettings settings;
     // A file named without a folder is the one in the current folder, for every key:
     // the settings reader would look for a bare name in the system folder once it has
     // read the sibling product's file there.
-    std::string ini = config.empty()                          ? QuillboxIniReadPath()
-                      : config.find('/') == std::string::npos ? "./" + config
-                                                              : config;
+    std::string ini = config.empty() ? QuillboxIniReadPath() : IsBareName(config) ? "./" + config : config;
+    // A pipe, device or folder named as the settings file is refused before it is read
+    // (it could keep the tool waiting before any time limit applies).
+    std::string content;
+    if (!ini.empty() && ReadProfileFile(ini, &content) == ProfileRead::Failed) {
+        std::fprintf(stderr,
+                     "quillbox-cli: the settings file %s cannot be read (it is not a plain file, or not readable); "
+                     "name a settings file with --config\n",
+                     Shown(ini).c_str());
+        return QBX_EXIT_USAGE;
+    }
     ReadQuillboxSettings(ini.c_str(), settings);
+    ApplyLanguageSetting(ini.c_str(), language.c_str());
 
     c.target.host = settings.szRemoteIP;
     c.target.port = settings.nRemotePort;
     c.target.bindIP = settings.szBindIP;
-    if (!printer.empty() && !SplitPrinter(printer, c.target.host, c.target.port)) {
+    if (!printer.empty() && LooksLikeServiceName(printer)) {
+        // A printer's DNS-SD name: wherever it is on the network now.
+        PrinterLine found;
+        if (!FindPrinterByName(printer, "", kServiceLookupMs, found)) {
+            std::fprintf(stderr,
+                         "quillbox-cli: no printer called \"%s\" answered on the network; see the names with "
+                         "quillbox-cli printers, or give --printer HOST:PORT\n",
+                         Shown(printer).c_str());
+            return QBX_EXIT_PRINTER;
+        }
+        c.target.host = found.address;
+        c.target.port = found.port;
+    } else if (!printer.empty() && !SplitPrinter(printer, c.target.host, c.target.port)) {
         std::fprintf(stderr, "quillbox-cli: --printer %s is not HOST or HOST:PORT (port 1 to 65535)\n",
                      Shown(printer).c_str());
         return QBX_EXIT_USAGE;
     }
     if (c.target.host.empty()) {
         std::fprintf(stderr, "quillbox-cli: no printer address: give --printer HOST[:PORT] or set RemoteIP in %s\n",
-                     Shown(ini).c_str());
+                     Shown(NativePath(ini)).c_str());
         return QBX_EXIT_USAGE;
     }
     if (c.target.port <= 0 || c.target.port > 65535) {
         std::fprintf(stderr,
                      "quillbox-cli: the printer port in %s (\"%s\") is not a port number; give "
                      "--printer HOST:PORT\n",
-                     Shown(ini).c_str(), Shown(settings.szRemotePort).c_str());
+                     Shown(NativePath(ini)).c_str(), Shown(settings.szRemotePort).c_str());
         return QBX_EXIT_USAGE;
     }
     // The dialog asks for the user ID every time; the tool may keep one in the same
@@ -97,14 +137,33 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
         return QBX_EXIT_USAGE;
     }
     c.userID = user;
+    // How long a scan must keep its size before it may be deleted: the option, else the
+    // dialog's own key, else 10 s. A value that is no number of seconds is refused
+    // rather than taken for no wait at all.
+    if (!settle.empty()) {
+        if (!ParseSettleSeconds(settle, c.settleSeconds)) {
+            std::fprintf(stderr, "quillbox-cli: --settle %s is not a number of seconds from 0 to %d\n",
+                         Shown(settle).c_str(), QBX_MAX_SETTLE_SECONDS);
+            return QBX_EXIT_USAGE;
+        }
+    } else if (settleUsed) {
+        if (settings.bSettleTimeBad) {
+            std::fprintf(stderr,
+                         "quillbox-cli: SettleTime in section QBXConfig of %s (\"%s\") is not a number of seconds "
+                         "from 0 to %d; correct it or give --settle SECONDS\n",
+                         Shown(ini).c_str(), Shown(settings.szSettleTime).c_str(), QBX_MAX_SETTLE_SECONDS);
+            return QBX_EXIT_USAGE;
+        }
+        c.settleSeconds = settings.nSettleSeconds;
+    }
     c.sortKey = sort.empty() ? LeadingNumber(settings.szSortBy) : SortKeyOf(sort);
     if (c.sortKey < QBX_SORT_NAME || c.sortKey > QBX_SORT_DATE) c.sortKey = QBX_SORT_NAME;
     return QBX_EXIT_OK;
 }
 
 // The commands, in the order the help lists them.
-constexpr const char* kCommands[] = {"list", "get", "delete", "sync"};
-constexpr const char* kCommandList = "the commands are list, get, delete and sync (quillbox-cli --help)";
+constexpr const char* kCommands[] = {"list", "get", "delete", "sync", "printers"};
+constexpr const char* kCommandList = "the commands are list, get, delete, sync and printers (quillbox-cli --help)";
 
 // The first word that should have been a command and is none: "lst" in
 // "quillbox-cli lst". Empty when there is none (the tool's own options only).
@@ -129,23 +188,36 @@ int main(int argc, char** argv)
 {
     QbxRegisterResources(false);
 
-    const std::string settings = QuillboxIniReadPath();
+    // The arguments in UTF-8 whatever the system's code page: names of scans and
+    // folders as the user typed them.
+    std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+    std::vector<char*> utf8Argv;
+    for (std::string& a : arguments) utf8Argv.push_back(a.data());
+    utf8Argv.push_back(nullptr);
+    argc = static_cast<int>(arguments.size());
+    argv = utf8Argv.data();
+
+    const std::string settings = NativePath(QuillboxIniReadPath());
     CLI::App app{"quillbox-cli: list, copy, delete and sync your scans on the printer's disk.\n"
                  "Printer, port and user default to the settings of the Quillbox dialog (" +
                  settings + ")."};
     app.require_subcommand(1);
-    app.footer("Exit status: 0 everything asked was done; 1 one or more files failed (a line each on stderr);\n"
-               "2 bad arguments or settings; 3 the printer could not be reached or listed; 128+N stopped by signal N.\n"
-               "See quillbox-cli(1).");
+    app.footer(std::string("Exit status: 0 everything asked was done; 1 one or more files failed (a line each on "
+                           "stderr);\n2 bad arguments or settings; 3 the printer could not be reached or listed; "
+                           "128+N stopped by signal N.\n") +
+               DocumentationPointer("quillbox-cli"));
     app.set_help_all_flag("--help-all", "Show the help of every command");
 
-    std::string printer, user, config, sort, folder;
+    std::string printer, user, config, sort, folder, language, settle;
     int timeout = -1, every = 0;  // -1: the command's own time limit
     bool quiet = false, verbose = false, json = false, del = false, overwrite = false, yes = false, pdf = false;
+    bool shortNames = false;
     std::vector<std::string> names;
 
     auto common = [&](CLI::App* cmd) {
-        cmd->add_option("--printer", printer, "Printer address, HOST or HOST:PORT (default: the dialog's settings)");
+        cmd->add_option("--printer", printer,
+                        "Printer address, HOST or HOST:PORT, or the name it announces on the network as quillbox-cli "
+                        "printers shows it (default: the dialog's settings)");
         cmd->add_option(
             "--user", user,
             "Your user ID at the scanner, 1 to 8 digits (default: UserID in section CommandLine of the settings)");
@@ -157,6 +229,15 @@ int main(int argc, char** argv)
                             std::to_string(kShortTimeout) + " for list and delete, " + std::to_string(kLongTimeout) +
                             " for get and sync")
             ->check(CLI::NonNegativeNumber);
+        cmd->add_option("--language", language,
+                        "Language of the printer's and the program's messages: de, es, fr or en (default: Language "
+                        "in section QBXConfig of the settings, else the system's)");
+        cmd->add_option("--settle", settle,
+                        "get and sync with --delete: delete a file only once two listings this many seconds apart "
+                        "showed it at one size, so a scan the printer is still writing stays there (default: "
+                        "SettleTime in section QBXConfig of the settings, else " +
+                            std::to_string(QBX_DEFAULT_SETTLE_SECONDS) + "; 0: no wait)")
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
         cmd->add_flag("-q,--quiet", quiet, "Print nothing but results and failures");
         cmd->add_flag("-v,--verbose", verbose,
                       "Also say what was skipped and deleted; end with the summary line when not on a terminal too");
@@ -177,6 +258,11 @@ int main(int argc, char** argv)
     get->add_flag("--delete", del, "Delete each file on the printer once its copy is complete and on disk");
     get->add_flag("--overwrite", overwrite, "Replace files that already exist in the folder");
     get->add_flag("--pdf", pdf, "Save each scan as one PDF with all its pages (as its TIFF when it cannot be one)");
+    get->add_flag("--short-names", shortNames,
+                  "Save under the dialog's short names (007.TIF, 007_1.TIF) instead of the stable names "
+                  "(2026-12-07_093005_007.TIF). Printers reuse sequence numbers: with --overwrite a later scan then "
+                  "replaces the copy of an earlier one of the same number, which --delete may already have deleted "
+                  "on the printer");
 
     CLI::App* rm = app.add_subcommand("delete", "Delete files on the printer");
     common(rm);
@@ -191,6 +277,15 @@ int main(int argc, char** argv)
     sync->add_flag("--pdf", pdf, "Save each scan as one PDF with all its pages (as its TIFF when it cannot be one)");
     sync->add_option("--every", every, "Repeat every this many seconds until stopped (SIGINT/SIGTERM)")
         ->check(CLI::PositiveNumber);
+
+    CLI::App* printers = app.add_subcommand("printers", "List the printers on the network and on this computer");
+    int wait = 0;
+    printers
+        ->add_option("--wait", wait,
+                     "Look this many seconds (default: until every source has answered, at most " +
+                         std::to_string(kDefaultPrinterWait) + ")")
+        ->check(CLI::PositiveNumber);
+    printers->add_flag("--json", json, "One JSON array, for scripts");
 
     // CLI11 reports through exceptions; they end here, as an exit status of 2 (or 0 for
     // --help) after its message.
@@ -208,8 +303,16 @@ int main(int argc, char** argv)
         return app.exit(e) == 0 ? QBX_EXIT_OK : QBX_EXIT_USAGE;
     }
 
+    if (printers->parsed()) {
+        InstallStopHandler(RequestStop);
+        return RunPrinters(wait, json);
+    }
+
     CliCommon c;
-    if (const int status = ResolveCommon(printer, user, config, sort, c); status != QBX_EXIT_OK) return status;
+    if (const int status =
+            ResolveCommon(printer, user, config, sort, language, settle, get->parsed() || sync->parsed(), c);
+        status != QBX_EXIT_OK)
+        return status;
     c.timeoutSeconds = timeout >= 0 ? timeout : (list->parsed() || rm->parsed()) ? kShortTimeout : kLongTimeout;
     c.verbosity = quiet ? -1 : verbose ? 1 : 0;
     c.pdf = pdf;
@@ -220,7 +323,7 @@ int main(int argc, char** argv)
 
     InstallStopHandler(RequestStop);
     int status = list->parsed()  ? RunList(c, json)
-                 : get->parsed() ? RunGet(c, folder, names, del, overwrite)
+                 : get->parsed() ? RunGet(c, folder, names, del, overwrite, shortNames)
                  : rm->parsed()  ? RunDelete(c, names, yes)
                                  : RunSync(c, folder, del, every);
     SetCliStatus(nullptr);

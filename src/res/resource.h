@@ -7,6 +7,7 @@ constexpr unsigned IDD_QUILLBOX_DIALOG = 102;
 constexpr unsigned IDD_RETRIEVE = 129;
 constexpr unsigned IDD_PROGRESS = 130;
 constexpr unsigned IDD_CONFIRM_DELETE = 132;
+constexpr unsigned IDD_FIND_PRINTER = 133;
 
 // The frame's resource: application icon and the menu that is never shown.
 constexpr unsigned IDR_MAINFRAME = 128;
@@ -58,12 +59,26 @@ constexpr unsigned IDS_PARTIAL_NOT_REMOVED = 174;
 constexpr unsigned IDS_UNABLE_TO_SAVE = 175;
 constexpr unsigned IDS_OPEN_FAILED = 176;
 constexpr unsigned IDS_DEST_APPEARED = 177;
+constexpr unsigned IDS_WAITING_FOR_SCAN = 178;
+constexpr unsigned IDS_RETRIEVING_FILE_OF = 190;    // "Retrieving File:  %s%s": user ID, name
+constexpr unsigned IDS_ALREADY_EXISTS_OF = 191;     // "%s:  Already exists": the file's name
+constexpr unsigned IDS_NETWORK_ERROR_NUMBER = 192;  // a network error without a text of its own
+constexpr unsigned IDS_LIST_DATE_LAYOUT = 193;      // "MM/DD/YY": the file list's date form
+// The printers found (Find Printer): the status line while looking and after, and
+// where a printer was found.
+constexpr unsigned IDS_FIND_LOOKING = 180;
+constexpr unsigned IDS_FIND_FOUND_ONE = 181;
+constexpr unsigned IDS_FIND_FOUND_N = 182;  // %d
+constexpr unsigned IDS_FIND_NONE = 183;
+constexpr unsigned IDS_FOUND_NETWORK = 184;
+constexpr unsigned IDS_FOUND_INSTALLED = 185;
+constexpr unsigned IDS_FOUND_BOTH = 186;
 // Scans saved as PDF: the box at the end of a batch about the scans kept as TIFF
 // (%s: one line per file, its name and the reason), its caption, and the reason
 // for a scan too large to convert.
-constexpr unsigned IDS_NOT_PDF = 190;
-constexpr unsigned IDS_NOT_PDF_CAPTION = 191;
-constexpr unsigned IDS_TOO_LARGE_TO_CONVERT = 192;
+constexpr unsigned IDS_NOT_PDF = 194;
+constexpr unsigned IDS_NOT_PDF_CAPTION = 195;
+constexpr unsigned IDS_TOO_LARGE_TO_CONVERT = 196;
 constexpr unsigned IDS_ABOUT_CAPTION = 11005;
 constexpr unsigned IDS_VERSION_LINE = 11006;
 
@@ -94,6 +109,10 @@ constexpr int IDC_LIST_USERID = 1017;
 constexpr int IDC_VERSION = 1025;
 constexpr int IDC_ANIM = 1029;
 constexpr int IDC_CANCEL_ALL = 1033;
+// The main dialog's Find Printer button and the Printers Found dialog.
+constexpr int IDC_FIND_PRINTER = 1036;
+constexpr int IDC_PRINTER_LIST = 1037;
+constexpr int IDC_FIND_STATUS = 1038;
 
 // Registers the program's resources with the platform layer. without version: the
 // module carries no version resource (as an executable built without one).

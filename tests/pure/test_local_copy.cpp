@@ -209,8 +209,17 @@ TEST_F(LocalCopyTest, ConsentDecidesWhatIsReplacedAndTheModeFollows)
         unsigned umask;
         unsigned mode;  // the destination's afterwards; 0: the copy was refused
     } rows[] = {
-        {"file", false, 022, 0}, {"link", false, 022, 0},   {"folder", false, 022, 0},     {"", false, 002, 0664},
-        {"", false, 077, 0600},  {"file", true, 002, 0640}, {"file0600", true, 022, 0600},
+        {"file", false, 022, 0},
+        {"link", false, 022, 0},
+        {"folder", false, 022, 0},
+        {"", false, 002, 0664},
+        {"", false, 077, 0600},
+        {"file", true, 002, 0640},
+        {"file0600", true, 022, 0600},
+        // Never a setuid or setgid bit passed on; a link's target's mode is not the
+        // mode of what is replaced (the link itself).
+        {"file6755", true, 022, 0755},
+        {"link0600", true, 022, 0644},
     };
     int n = 0;
     for (const auto& r : rows) {
@@ -228,10 +237,17 @@ TEST_F(LocalCopyTest, ConsentDecidesWhatIsReplacedAndTheModeFollows)
         if (what.rfind("file", 0) == 0) {
             WriteText(dest, "appeared");
 #ifndef _WIN32
-            ::chmod(dest.c_str(), what == "file" ? 0640 : 0600);
+            ::chmod(dest.c_str(), what == "file" ? 0640 : what == "file6755" ? 06755 : 0600);
 #endif
-        } else if (what == "link") {
-            if (!MakeLink(folder + "/nowhere", dest)) {
+        } else if (what.rfind("link", 0) == 0) {
+            const std::string target = folder + (what == "link" ? "/nowhere" : "/target" + std::to_string(n));
+            if (what != "link") {
+                WriteText(target, "the link's target");
+#ifndef _WIN32
+                ::chmod(target.c_str(), 0600);
+#endif
+            }
+            if (!MakeLink(target, dest)) {
                 std::cout << "Row left out, a link at the destination: " << kNoLinks << "\n";
                 c.Discard();
                 continue;
@@ -257,7 +273,8 @@ TEST_F(LocalCopyTest, ConsentDecidesWhatIsReplacedAndTheModeFollows)
 #ifndef _WIN32
         struct stat st {};
         ASSERT_EQ(::stat(dest.c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 0777, r.mode) << dest;
+        EXPECT_EQ(st.st_mode & 07777, r.mode) << dest;
+        EXPECT_FALSE(fs::is_symlink(dest)) << dest;
 #endif
     }
 }
@@ -385,6 +402,72 @@ TEST_F(LocalCopyTest, RemoveLeftoversTakesOnlyOursThatNobodyWrites)
     ASSERT_TRUE(running.Write("ok", 2));
     ASSERT_TRUE(running.Commit()) << running.Error();
     EXPECT_EQ(LocalCopy::RemoveLeftovers((folder + "/gone").c_str()), -1);
+}
+
+}  // namespace
+
+// On Windows the temporary name is longer than the destination's and can pass the
+// longest path Windows takes where the destination does not: that is said as it is,
+// not as a folder that is not there. (Wine does not enforce the limit; the check is
+// the program's own, so it runs there too.)
+TEST_F(LocalCopyTest, TemporaryNamePastTheLongestWindowsPathIsRefusedClearly)
+{
+#ifndef _WIN32
+    GTEST_SKIP() << "only Windows limits a path to 259 characters";
+#else
+    std::string deep = folder;
+    while (deep.size() < 240) {
+        deep += "/" + std::string(std::min<std::size_t>(40, std::max<std::size_t>(1, 240 - deep.size())), 'd');
+        fs::create_directories(deep);
+    }
+    const std::string dest = deep + "/scan.TIF";
+    ASSERT_LT(dest.size(), 260u) << dest;
+    LocalCopy c;
+    EXPECT_FALSE(c.Open(dest.c_str(), false));
+    EXPECT_NE(c.Error().find("longer than the 259 characters Windows allows in a path"), std::string::npos)
+        << c.Error();
+    EXPECT_TRUE(c.TempPath().empty());
+#endif
+}
+
+namespace {
+
+// Two names of one file, as a folder that ignores case (NTFS, exFAT, an SMB share)
+// has them: a hard link stands in for the second name.
+TEST_F(LocalCopyTest, ARunNeverReplacesAFileItPutInPlaceUnderAnotherName)
+{
+    const std::string first = folder + "/a.TIF", second = folder + "/A-other-name.TIF";
+    CopyRun run;
+    LocalCopy a;
+    ASSERT_TRUE(a.Open(first.c_str(), false, &run)) << a.Error();
+    ASSERT_TRUE(a.Write("scan one", 8));
+    ASSERT_TRUE(a.Commit()) << a.Error();
+    EXPECT_TRUE(run.Wrote(first.c_str()));
+    std::error_code ec;
+    fs::create_hard_link(first, second, ec);
+    if (ec) GTEST_SKIP() << "no second name for a file here: " << ec.message();
+    EXPECT_TRUE(run.Wrote(second.c_str())) << "the same file under its other name";
+
+    // Even with leave to replace what is there, the run's own file stays.
+    LocalCopy b;
+    ASSERT_TRUE(b.Open(second.c_str(), true, &run)) << b.Error();
+    ASSERT_TRUE(b.Write("scan two", 8));
+    EXPECT_FALSE(b.Commit());
+    EXPECT_TRUE(b.RunWroteDestination());
+    EXPECT_NE(b.Error().find(second), std::string::npos) << b.Error();
+    EXPECT_EQ(ReadText(first), "scan one");
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"A-other-name.TIF", "a.TIF"})) << "no temporary file left";
+
+    // A file of another run (an earlier batch) is replaced when the user agreed.
+    CopyRun later;
+    LocalCopy c;
+    ASSERT_TRUE(c.Open(second.c_str(), true, &later)) << c.Error();
+    ASSERT_TRUE(c.Write("scan two", 8));
+    EXPECT_TRUE(c.Commit()) << c.Error();
+    EXPECT_FALSE(c.RunWroteDestination());
+    EXPECT_EQ(ReadText(second), "scan two");
+    EXPECT_FALSE(later.Wrote(first.c_str())) << "the first name is still the first run's file";
+    EXPECT_TRUE(run.Wrote(first.c_str()));
 }
 
 }  // namespace

@@ -12,6 +12,11 @@
 #include <random>
 #include <string>
 
+#ifndef _WIN32
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -104,6 +109,19 @@ TEST_F(SystemServices, PathsComeBackInTheProgramsForm)
     SetEnv("XDG_CONFIG_HOME", folder.c_str());
     EXPECT_EQ(GetUserConfigFolder("quillbox"), folder + "/quillbox/");
     SetEnv("XDG_CONFIG_HOME", nullptr);
+    {
+        // Without HOME: the home folder of the user database, never a shared folder
+        // where someone else could put the settings first.
+        const char* home = std::getenv("HOME");
+        const std::string saved = home ? home : "";
+        SetEnv("HOME", nullptr);
+        const std::string without = GetUserConfigFolder("quillbox");
+        if (home) SetEnv("HOME", saved.c_str());
+        EXPECT_EQ(without.rfind("/tmp", 0), std::string::npos) << without;
+        struct passwd* pw = ::getpwuid(::getuid());
+        if (pw && pw->pw_dir && pw->pw_dir[0] == '/')
+            EXPECT_EQ(without, std::string(pw->pw_dir) + "/.config/quillbox/");
+    }
 #endif
     if (!pictures.empty()) {
         EXPECT_TRUE(EndsWith(pictures, "/")) << pictures;
@@ -150,6 +168,35 @@ TEST(SystemProgramFolders, InstalledCopiesAreRecognisedByTheirFolder)
     for (const Row& r : rows) EXPECT_EQ(IsSystemProgramFolder(r.folder.c_str()) != FALSE, r.system) << r.folder;
     EXPECT_FALSE(IsSystemProgramFolder(""));
     EXPECT_FALSE(IsSystemProgramFolder(nullptr));
+}
+
+}  // namespace
+
+namespace {
+
+// Paths the program shows and joins are written as the system writes them; on Windows
+// "C:" alone is the drive's current folder, as cmd.exe takes it, not its root.
+TEST(NativePaths, SeparatorsAndFolderPrefixes)
+{
+#ifdef _WIN32
+    EXPECT_EQ(NativePath("Z:\\scans/wcli/007.TIF"), "Z:\\scans\\wcli\\007.TIF");
+    EXPECT_EQ(FolderPrefix("Z:\\scans/wcli"), "Z:\\scans\\wcli\\");
+    EXPECT_EQ(FolderPrefix("Z:/"), "Z:\\");
+    const std::string here = fs::current_path().string();
+    const std::string drive = here.substr(0, 2);
+    ASSERT_EQ(drive[1], ':');
+    std::string expected = here;
+    if (expected.back() != '\\') expected += '\\';
+    EXPECT_EQ(FolderPrefix(drive), expected) << "the drive's current folder";
+    EXPECT_EQ(DocumentationPointer("quillbox-cli").rfind("See README.txt in ", 0), 0u);
+#else
+    EXPECT_EQ(NativePath("/a/b\\c"), "/a/b\\c") << "a backslash is part of a name here";
+    EXPECT_EQ(FolderPrefix("/home/u/scans"), "/home/u/scans/");
+    EXPECT_EQ(FolderPrefix("/"), "/");
+    EXPECT_EQ(FolderPrefix("C:"), "C:/") << "no drives here";
+    EXPECT_EQ(DocumentationPointer("quillbox-cli"), "See quillbox-cli(1).");
+#endif
+    EXPECT_EQ(FolderPrefix(""), NativePath("./"));
 }
 
 }  // namespace

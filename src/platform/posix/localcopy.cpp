@@ -83,9 +83,12 @@ LocalCopy::Placed LocalCopy::PutInPlace(int& err)
     const char* temp = m_tempPath.c_str();
     const char* dest = m_destPath.c_str();
     if (m_mayReplace) {
-        // The new copy keeps the mode of the file the user agreed to replace.
+        // The new copy keeps the permissions of the file the user agreed to replace:
+        // of that file itself (a link there is replaced, so its target's mode is not
+        // the replaced file's), and never its setuid, setgid or sticky bit, which a
+        // scan must not pass on.
         struct stat old;
-        if (::stat(dest, &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(static_cast<int>(m_fd), old.st_mode & 07777);
+        if (::lstat(dest, &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(static_cast<int>(m_fd), old.st_mode & 0777);
         if (::rename(temp, dest) == 0) return Placed::Done;
         err = errno;
         return err == EEXIST ? Placed::Taken : Placed::Failed;
@@ -158,4 +161,20 @@ int LocalCopy::RemoveLeftovers(const char* folder)
     }
     ::closedir(dir);
     return removed;
+}
+
+bool LocalCopy::IdentityAt(const char* path, std::pair<std::uint64_t, std::uint64_t>& id)
+{
+    struct stat st;
+    if (::lstat(path, &st) != 0) return false;
+    id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return true;
+}
+
+bool LocalCopy::OpenIdentity(std::pair<std::uint64_t, std::uint64_t>& id) const
+{
+    struct stat st;
+    if (m_fd < 0 || ::fstat(static_cast<int>(m_fd), &st) != 0) return false;
+    id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return true;
 }

@@ -4,23 +4,26 @@
 #include "platform/prompts.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_windows.h"
+#include "platform/resources.h"
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpacerItem>
 #include <QStyleFactory>
+#include <QTranslator>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -48,10 +51,28 @@ void WidenForCaption(QMessageBox& box, const char* caption)
                   grid->rowCount(), 0, 1, grid->columnCount());
 }
 
+// Qt's own texts (the message boxes' buttons, the Save As dialog) in the language of
+// the program's texts, from the Qt translations the system has (Debian's
+// qt6-translations-l10n); English when it has none for that language.
+void FollowResourceLanguage()
+{
+    static std::string installed = "en";
+    static QTranslator translator;
+    const std::string wanted = GetResourceLanguage();
+    if (wanted == installed) return;
+    QCoreApplication::removeTranslator(&translator);
+    installed = wanted;
+    if (wanted == "en") return;
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (translator.load(QStringLiteral("qtbase_") + QString::fromStdString(wanted), folder))
+        QCoreApplication::installTranslator(&translator);
+}
+
 class QtPrompts : public IPrompts {
 public:
     int MessageBox(HWND owner, const char* text, const char* caption, UINT type) override
     {
+        FollowResourceLanguage();
         QMessageBox box(QtWidgetOfHandle(owner));
         box.setWindowTitle(QString::fromUtf8(caption));
         box.setText(QString::fromUtf8(text));
@@ -83,14 +104,16 @@ public:
 
     BOOL GetSaveFileName(OPENFILENAME* ofn) override
     {
+        FollowResourceLanguage();
         QFileDialog dlg(QtWidgetOfHandle(ofn->hwndOwner));
         dlg.setOption(QFileDialog::DontUseNativeDialog, true);
         dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
         dlg.setAcceptMode(QFileDialog::AcceptSave);
         dlg.setFileMode(QFileDialog::AnyFile);
-        dlg.setWindowTitle(QStringLiteral("Save As"));
+        dlg.setWindowTitle(QCoreApplication::translate("QFileDialog", "Save As"));
         if (ofn->lpstrInitialDir && *ofn->lpstrInitialDir) dlg.setDirectory(QString::fromUtf8(ofn->lpstrInitialDir));
-        QStringList filters, patterns;
+        // The default extension is the layer's to add (GetSaveFileName in prompts.cpp).
+        QStringList filters;
         if (ofn->lpstrFilter && *ofn->lpstrFilter) {
             // The filter is pairs of texts: a description and its pattern.
             const char* p = ofn->lpstrFilter;
@@ -101,18 +124,9 @@ public:
                 if (*p) p += std::strlen(p) + 1;
                 const QString shown = QStringLiteral("(") + pat + QStringLiteral(")");
                 filters << (desc == pat ? pat : desc.endsWith(shown) ? desc : desc + QStringLiteral(" ") + shown);
-                patterns << pat;
             }
             dlg.setNameFilters(filters);
         }
-        // A name typed without an extension takes the chosen type's ("*.pdf" gives
-        // "pdf"), else the default one, as in the Windows dialog.
-        auto suffixOf = [&](int index) {
-            if (index < 0 || index >= patterns.size()) return QString();
-            const QString pat = patterns[index].section(QLatin1Char(';'), 0, 0);
-            const QString ext = pat.startsWith(QStringLiteral("*.")) ? pat.mid(2) : QString();
-            return ext.contains(QLatin1Char('*')) || ext.contains(QLatin1Char('?')) ? QString() : ext;
-        };
         const int firstType = ofn->nFilterIndex > 0 ? static_cast<int>(ofn->nFilterIndex) - 1 : 0;
         if (firstType < filters.size()) dlg.selectNameFilter(filters[firstType]);
         if (ofn->lpstrFile && *ofn->lpstrFile) dlg.selectFile(QString::fromUtf8(ofn->lpstrFile));
@@ -124,13 +138,7 @@ public:
         if (!done || dlg.result() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return FALSE;
         int chosenType = static_cast<int>(filters.indexOf(dlg.selectedNameFilter()));
         if (chosenType < 0) chosenType = firstType;
-        QString chosen = dlg.selectedFiles().first();
-        if (!QFileInfo(chosen).fileName().contains(QLatin1Char('.'))) {
-            QString suffix = suffixOf(chosenType);
-            if (suffix.isEmpty() && ofn->lpstrDefExt) suffix = QString::fromUtf8(ofn->lpstrDefExt);
-            if (!suffix.isEmpty()) chosen += QLatin1Char('.') + suffix;
-        }
-        QByteArray path = chosen.toUtf8();
+        QByteArray path = dlg.selectedFiles().first().toUtf8();
         if (!ofn->lpstrFile || static_cast<DWORD>(path.size()) + 1 > ofn->nMaxFile) return FALSE;  // never cut a path
         std::memcpy(ofn->lpstrFile, path.constData(), static_cast<std::size_t>(path.size()));
         ofn->lpstrFile[path.size()] = '\0';

@@ -106,10 +106,24 @@ unsigned LocalCopy::RandomNumber()
     return static_cast<unsigned>(mix());
 }
 
-std::string LocalCopy::ReasonOf(int err) { return SystemReason(static_cast<DWORD>(err)); }
+std::string LocalCopy::ReasonOf(int err)
+{
+    if (err == ERROR_FILENAME_EXCED_RANGE)
+        return "the temporary copy's name would be longer than the " + std::to_string(MAX_PATH - 1) +
+               " characters Windows allows in a path (the copy is written under it before it takes its own name). "
+               "Choose a shorter name or a folder nearer the drive's root";
+    return SystemReason(static_cast<DWORD>(err));
+}
 
 LocalCopy::Made LocalCopy::CreateTemp(const std::string& path, int& err)
 {
+    // The temporary name is longer than the destination's: it can pass the longest path
+    // Windows takes where the destination does not, and Windows would then say only
+    // that the path was not found. It is refused here with what is wrong instead.
+    if (Widen(path).size() >= MAX_PATH) {
+        err = ERROR_FILENAME_EXCED_RANGE;
+        return Made::Failed;
+    }
     // Readers may look; nobody else may write, delete or rename it while it is open.
     HANDLE h = ::CreateFileW(Widen(path).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -190,4 +204,32 @@ int LocalCopy::RemoveLeftovers(const char* folder)
     } while (::FindNextFileW(find, &found));
     ::FindClose(find);
     return removed;
+}
+
+namespace {
+
+bool IdentityOfHandle(HANDLE h, std::pair<std::uint64_t, std::uint64_t>& id)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(h, &info)) return false;
+    id = {info.dwVolumeSerialNumber, (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    return true;
+}
+
+}  // namespace
+
+bool LocalCopy::IdentityAt(const char* path, std::pair<std::uint64_t, std::uint64_t>& id)
+{
+    // No access asked: a file another program holds open without sharing still answers.
+    HANDLE h = ::CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool ok = IdentityOfHandle(h, id);
+    ::CloseHandle(h);
+    return ok;
+}
+
+bool LocalCopy::OpenIdentity(std::pair<std::uint64_t, std::uint64_t>& id) const
+{
+    return m_fd != -1 && IdentityOfHandle(H(m_fd), id);
 }
