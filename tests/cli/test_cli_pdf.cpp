@@ -59,7 +59,7 @@ protected:
 TEST_F(CliPdf, GetSavesEachScanAsOnePdfOrKeepsItsTiffAndDeletesOnlyThen)
 {
     const std::string tiffBytes = StoreBytes(notTiff);
-    CliRun r = Run(With({"get", "--pdf", "--delete", "--to", out.string()}));
+    CliRun r = Run(With({"get", "--pdf", "--short-names", "--delete", "--settle", "0", "--to", out.string()}));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(OutFiles(), (std::set<std::string>{"001.pdf", "002.TIF"}));
     EXPECT_EQ(CheckedPages(out / "001.pdf"), 2);
@@ -78,7 +78,8 @@ TEST_F(CliPdf, GetSavesEachScanAsOnePdfOrKeepsItsTiffAndDeletesOnlyThen)
 TEST_F(CliPdf, GetLeavesAnExistingPdfAloneAndTheScanOnThePrinter)
 {
     std::ofstream(out / "001.pdf") << "mine";
-    CliRun r = Run(With({"get", "--pdf", "--delete", "--to", out.string()}, {"001.TIF"}));
+    CliRun r =
+        Run(With({"get", "--pdf", "--short-names", "--delete", "--settle", "0", "--to", out.string()}, {"001.TIF"}));
     EXPECT_NE(r.status, 0);
     EXPECT_EQ(ReadWhole(out / "001.pdf"), "mine");
     EXPECT_NE(r.err.find("already exists"), std::string::npos) << r.err;
@@ -102,7 +103,7 @@ TEST_F(CliPdf, SyncMakesThePdfOnceAndNeverDeletesOnTheStrengthOfAnOldOne)
 
     // With --delete, the TIFF kept earlier is compared with the printer's and its scan
     // deleted; a PDF cannot be compared, so its scan stays.
-    r = Run(With({"sync", "--pdf", "--delete", "--to", out.string()}));
+    r = Run(With({"sync", "--pdf", "--delete", "--settle", "0", "--to", out.string()}));
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find(pdf + " is already there"), std::string::npos) << r.err;
     EXPECT_EQ(DeletionJobs().size(), 1u);
