@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the fuzz targets with clang and runs each on a copy of its seed corpus:
-# the listing parser, then the upload-answer reader, sharing the given number of
-# seconds (default 60) half and half. Extra arguments go to libFuzzer.
+# the listing parser, the upload-answer reader and the TIFF reader with the PDF
+# writer, sharing the given number of seconds (default 60) in three. Extra arguments
+# go to libFuzzer.
 set -eu
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
@@ -10,18 +11,18 @@ build="$root/build-fuzz"
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_CXX_COMPILER=clang++ -DQBX_FUZZ=ON -DQBX_BUILD_TESTS=OFF
-cmake --build "$build" --target fuzz_listing fuzz_upload -j2
+cmake --build "$build" --target fuzz_listing fuzz_upload fuzz_tiff -j2
 
-each=$(( seconds / 2 ))
+each=$(( seconds / 3 ))
 [ "$each" -gt 0 ] || each=1
 status=0
-for target in listing upload; do
+for target in listing upload tiff; do
     corpus="$build/corpus-$target"
     rm -rf "$corpus"
     mkdir -p "$corpus"
     cp "$root"/fuzz/corpus/$target/* "$corpus"/
     echo "=== fuzz_$target for ${each}s"
     (cd "$build" && "$build/fuzz/fuzz_$target" -max_total_time="$each" -timeout=10 \
-        -dict="$root/fuzz/$target.dict" "$@" "$corpus") || status=1
+        $( [ -f "$root/fuzz/$target.dict" ] && echo "-dict=$root/fuzz/$target.dict" ) "$@" "$corpus") || status=1
 done
 exit $status

@@ -20,6 +20,9 @@ packages=(
   # Finding printers: Avahi's client and libcups; the tests' private D-Bus and network
   # namespaces (the daemons avahi-daemon and cupsd are installed below, never started).
   libavahi-client-dev libcups2-dev dbus-daemon iproute2 util-linux
+  # Saving scans as PDF: zlib on both systems; libtiff and its tools, qpdf and poppler's
+  # tools make and check the test files.
+  zlib1g-dev libz-mingw-w64-dev libtiff-dev libtiff-tools qpdf poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do

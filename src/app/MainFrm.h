@@ -98,6 +98,13 @@ public:
     // time of GetClock()) and in the answer to the upload.
     int m_nSettleMs = 10000;
     std::int64_t m_nListedAtMs = 0;
+    // Saving scans as PDF (retrieval/PdfSave.cpp): the batch saves PDFs; the current
+    // file's answer is being gathered in m_scanBytes to be converted once it is whole;
+    // the files of the batch kept as their TIFF, with the reason, for one box at its end.
+    BOOL m_bSavePdf = FALSE;
+    BOOL m_bGatheringScan = FALSE;
+    std::string m_scanBytes;
+    std::vector<std::string> m_notConverted;
 
     // Start-up and exit.
     int OnCreate(void* createStruct);
@@ -203,6 +210,18 @@ public:
     BOOL OutFileOpen() const;
     // The box for a copy that is not the printer's file: reasonId is the text.
     void ReportCopyNotMade(UINT reasonId);
+    // Saving as PDF. ChosePdf: after Save As, whether the batch saves PDFs (the PDF type
+    // or a name ending in .pdf; the chosen name then takes ".pdf"). BeginScanGathering:
+    // at OpenOutFile, TRUE when the current file's answer is gathered in memory;
+    // FALSE when it is written as a TIFF instead (too large to convert: m_szDestPath
+    // then names the TIFF and the box at the batch's end says so). CommitScan: the
+    // whole answer made into the PDF, or kept as the TIFF when it cannot be one,
+    // through the local copy; TRUE as CommitOutFile. ReportNotConverted: the one box
+    // at the end of the batch naming the files kept as TIFF and why.
+    BOOL ChosePdf(DWORD filterIndex);
+    BOOL BeginScanGathering();
+    BOOL CommitScan();
+    void ReportNotConverted();
 
     DirEntry* CurrentEntry();
 

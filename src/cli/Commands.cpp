@@ -11,6 +11,7 @@
 #include "platform/resources.h"
 #include "platform/system.h"
 #include "res/resource.h"
+#include "retrieval/PdfNames.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -279,6 +280,20 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
                                "file); it was left alone and this scan was not copied");
             continue;
         }
+        // Saving PDFs, the scan's PDF name; a scan an earlier round could not convert
+        // was kept under its TIFF name (dest), and is found there as before.
+        const std::string pdfDest = c.pdf ? PdfFileName(dest) : std::string();
+        if (keepCopies && c.pdf && GetFileAttributes(pdfDest.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            ++tally.alreadyThere;
+            // The PDF is not the printer's bytes, so nothing proves it whole here: the
+            // scan stays on the printer.
+            if (deleteAfter)
+                fail(label, pdfDest + " is already there; it cannot be compared with the printer's file, so the scan "
+                                      "was not deleted on the printer (quillbox-cli delete removes it)");
+            else if (c.verbosity > 0)
+                std::fprintf(stderr, "quillbox-cli: %s: already in %s\n", Shown(label).c_str(), Shown(pdfDest).c_str());
+            continue;
+        }
         if (keepCopies && GetFileAttributes(dest.c_str()) != INVALID_FILE_ATTRIBUTES) {
             auto listed = std::strtoull(e.size, nullptr, 10);
             PlainFileReader there;
@@ -336,7 +351,7 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
             result.cutShort = true;
             break;
         }
-        std::string reason;
+        std::string reason, written = dest, notConverted;
         if (deleteAfter && !AwaitSettled(s, settle, e, reason)) {
             if (g_nStopSignal) {
                 result.cutShort = true;
@@ -345,17 +360,22 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
             fail(label, reason);
             continue;
         }
-        FetchStatus st2 = s.Fetch(e, dest, overwrite, deleteAfter, bar.get(), reason, &run);
+        FetchStatus st2 =
+            c.pdf ? s.FetchPdf(e, pdfDest, dest, overwrite, deleteAfter, bar.get(), written, notConverted, reason)
+                  : s.Fetch(e, dest, overwrite, deleteAfter, bar.get(), reason, &run);
         if (st2 != FetchStatus::Copied && g_nStopSignal) result.cutShort = true;
         if (st2 == FetchStatus::Failed) {
             fail(label, reason);
             continue;
         }
-        std::printf("%s\n", Shown(dest).c_str());
+        if (!notConverted.empty() && c.verbosity >= 0)
+            std::fprintf(stderr, "quillbox-cli: %s: not saved as PDF (%s); its TIFF was saved as %s instead\n",
+                         Shown(label).c_str(), notConverted.c_str(), Shown(written).c_str());
+        std::printf("%s\n", Shown(written).c_str());
         std::fflush(stdout);
         ++tally.copied;
         if (st2 == FetchStatus::CopiedNotDeleted)
-            fail(label, "copied to " + dest + " but not deleted on the printer: " + reason);
+            fail(label, "copied to " + written + " but not deleted on the printer: " + reason);
         else if (deleteAfter)
             result.deleted.push_back({e, label});
     }

@@ -23,6 +23,7 @@ struct CliCommon {
     // A file is deleted on the printer only after two listings this many seconds apart
     // showed it at one size (cli/Settle.h).
     int settleSeconds = 10;
+    bool pdf = false;  // get and sync save each scan as a PDF (its TIFF when it cannot be one)
 };
 
 int RunList(const CliCommon& c, bool json);

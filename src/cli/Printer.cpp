@@ -8,6 +8,7 @@
 #include "platform/socket.h"
 #include "platform/system.h"
 #include "res/resource.h"
+#include "retrieval/PdfWriter.h"
 #include "retrieval/UploadAnswer.h"
 
 #include <algorithm>
@@ -241,6 +242,23 @@ bool CPrinterSession::ReceiveWhole(CPrinterLink& link, const DirEntry& e, std::u
     return false;
 }
 
+bool CPrinterSession::DestinationFree(const std::string& dest, bool overwrite, std::string& reason)
+{
+    // Anything at the destination, a dangling link or a pipe as much as a file, is
+    // someone's; only --overwrite replaces it, and never a folder.
+    const DWORD there = GetFileAttributes(dest.c_str());
+    if (there == INVALID_FILE_ATTRIBUTES) return true;
+    if (!overwrite) {
+        reason = dest + " already exists; nothing was copied (--overwrite replaces it)";
+        return false;
+    }
+    if (there == FILE_ATTRIBUTE_DIRECTORY) {
+        reason = dest + " is a folder; nothing was copied (move it away to fetch the scan)";
+        return false;
+    }
+    return true;
+}
+
 namespace {
 
 // Makes the whole copy final at dest; false (the copy discarded, reason said) when
@@ -266,19 +284,7 @@ bool PutInPlace(LocalCopy& copy, const std::string& dest, std::string& reason)
 FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, bool overwrite, bool deleteAfter,
                                    IFetchProgress* progress, std::string& reason, CopyRun* run)
 {
-    // Anything at the destination, a dangling link or a pipe as much as a file, is
-    // someone's; only --overwrite replaces it, and never a folder.
-    const DWORD there = GetFileAttributes(dest.c_str());
-    if (there != INVALID_FILE_ATTRIBUTES) {
-        if (!overwrite) {
-            reason = dest + " already exists; nothing was copied (--overwrite replaces it)";
-            return FetchStatus::Failed;
-        }
-        if (there == FILE_ATTRIBUTE_DIRECTORY) {
-            reason = dest + " is a folder; nothing was copied (move it away to fetch the scan)";
-            return FetchStatus::Failed;
-        }
-    }
+    if (!DestinationFree(dest, overwrite, reason)) return FetchStatus::Failed;
     std::uint64_t listed = 0;
     if (!ListedSize(e, listed, "nothing was copied", reason)) return FetchStatus::Failed;
 
@@ -354,5 +360,77 @@ FetchStatus CPrinterSession::DeleteIfSame(const DirEntry& e, const std::string& 
         return FetchStatus::Failed;
     }
     if (!whole) return FetchStatus::Failed;
+    return DeleteOriginal(link, e, reason);
+}
+
+// Fetching into a PDF: the printer's whole answer gathered in memory, converted, and
+// written through the same local copy as a TIFF; the TIFF itself when the scan cannot
+// be carried over into a PDF whole.
+namespace {
+
+// Scans up to this size are converted in memory; a larger one is saved as its TIFF.
+constexpr std::uint64_t kMaxConvertedScan = 256ull * 1024 * 1024;
+
+bool WriteCopy(const std::string& dest, bool overwrite, const std::string& bytes, std::string& reason)
+{
+    LocalCopy copy;
+    if (!copy.Open(dest.c_str(), overwrite)) {
+        reason = copy.Error() + "; nothing was put in place";
+        return false;
+    }
+    if (!copy.Write(bytes.data(), bytes.size())) {
+        reason = copy.Error() + "; nothing was put in place";
+        copy.Discard();
+        return false;
+    }
+    return PutInPlace(copy, dest, reason);
+}
+
+}  // namespace
+
+FetchStatus CPrinterSession::FetchPdf(const DirEntry& e, const std::string& pdfDest, const std::string& tifDest,
+                                      bool overwrite, bool deleteAfter, IFetchProgress* progress, std::string& savedAs,
+                                      std::string& notConverted, std::string& reason)
+{
+    savedAs.clear();
+    notConverted.clear();
+    if (!DestinationFree(pdfDest, overwrite, reason)) return FetchStatus::Failed;
+    std::uint64_t listed = 0;
+    if (!ListedSize(e, listed, "nothing was copied", reason)) return FetchStatus::Failed;
+    if (listed > kMaxConvertedScan) {
+        notConverted = "it is too large to convert";
+        if (!DestinationFree(tifDest, overwrite, reason)) return FetchStatus::Failed;
+        const FetchStatus st = Fetch(e, tifDest, overwrite, deleteAfter, progress, reason);
+        if (st != FetchStatus::Failed) savedAs = tifDest;
+        return st;
+    }
+
+    CPrinterLink link;
+    EndWait endWait{m_wait};
+    if (!Connect(link, reason)) return FetchStatus::Failed;
+    std::string tiff;
+    tiff.reserve(static_cast<std::size_t>(listed));
+    auto gather = [&tiff](const char* data, std::size_t len, std::string&) {
+        tiff.append(data, len);
+        return true;
+    };
+    if (!ReceiveWhole(link, e, listed, pdfDest, gather, progress, "nothing was put in place", reason))
+        return FetchStatus::Failed;
+
+    std::string pdf, why;
+    if (TiffToPdf(reinterpret_cast<const std::uint8_t*>(tiff.data()), tiff.size(), pdf, why)) {
+        if (!WriteCopy(pdfDest, overwrite, pdf, reason)) return FetchStatus::Failed;
+        savedAs = pdfDest;
+    } else {
+        // Nothing of the scan is lost: its TIFF is kept as it came.
+        notConverted = why;
+        if (!DestinationFree(tifDest, overwrite, reason)) {
+            reason = "cannot be saved as PDF (" + why + ") and " + reason;
+            return FetchStatus::Failed;
+        }
+        if (!WriteCopy(tifDest, overwrite, tiff, reason)) return FetchStatus::Failed;
+        savedAs = tifDest;
+    }
+    if (!deleteAfter) return FetchStatus::Copied;
     return DeleteOriginal(link, e, reason);
 }

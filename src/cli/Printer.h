@@ -68,6 +68,15 @@ public:
     FetchStatus DeleteIfSame(const DirEntry& e, const std::string& local, IFetchProgress* progress,
                              std::string& reason);
     bool Delete(const DirEntry& e, std::string& reason);
+    // Fetch, saved as a PDF at pdfDest holding every page of the scan (PrinterPdf.cpp).
+    // The printer's whole file is gathered in memory and converted; a scan that cannot
+    // be carried over into a PDF whole (or one too large to convert in memory) is saved
+    // as its TIFF at tifDest instead, with notConverted saying why. savedAs is the
+    // file put in place. The deletion (deleteAfter) follows only once that file, PDF or
+    // TIFF, is whole and on disk. overwrite applies to either destination.
+    FetchStatus FetchPdf(const DirEntry& e, const std::string& pdfDest, const std::string& tifDest, bool overwrite,
+                         bool deleteAfter, IFetchProgress* progress, std::string& savedAs, std::string& notConverted,
+                         std::string& reason);
 
     bool Stopped() const { return g_nStopSignal != 0; }
     QbxClock::time_point Deadline() const { return m_deadline; }
@@ -79,6 +88,8 @@ private:
     using DataSink = std::function<bool(const char* data, std::size_t len, std::string& reason)>;
 
     bool Connect(CPrinterLink& link, std::string& reason);
+    // Something is at dest: false (reason said) unless overwrite allows replacing it.
+    static bool DestinationFree(const std::string& dest, bool overwrite, std::string& reason);
     // Sends the upload job for e on link and hands the answer's file bytes to sink; true
     // only when the answer was the printer's whole file. A failure's reason ends in what.
     bool ReceiveWhole(CPrinterLink& link, const DirEntry& e, std::uint64_t listed, const std::string& shownAs,

@@ -268,7 +268,7 @@ int main(int argc, char** argv)
 
     std::string printer, user, config, sort, folder, language, settle;
     int timeout = -1, every = 0;  // -1: the command's own time limit
-    bool quiet = false, verbose = false, json = false, del = false, overwrite = false, yes = false;
+    bool quiet = false, verbose = false, json = false, del = false, overwrite = false, yes = false, pdf = false;
     bool shortNames = false;
     std::vector<std::string> names;
 
@@ -315,6 +315,7 @@ int main(int argc, char** argv)
                     "display name (007.TIF) while only one scan has it");
     get->add_flag("--delete", del, "Delete each file on the printer once its copy is complete and on disk");
     get->add_flag("--overwrite", overwrite, "Replace files that already exist in the folder");
+    get->add_flag("--pdf", pdf, "Save each scan as one PDF with all its pages (as its TIFF when it cannot be one)");
     get->add_flag("--short-names", shortNames,
                   "Save under the dialog's short names (007.TIF, 007_1.TIF) instead of the stable names "
                   "(2026-12-07_093005_007.TIF). Printers reuse sequence numbers: with --overwrite a later scan then "
@@ -331,6 +332,7 @@ int main(int argc, char** argv)
     common(sync);
     sync->add_option("--to", folder, "Folder to keep in step")->required();
     sync->add_flag("--delete", del, "Delete each file on the printer once its copy is complete and on disk");
+    sync->add_flag("--pdf", pdf, "Save each scan as one PDF with all its pages (as its TIFF when it cannot be one)");
     sync->add_option("--every", every, "Repeat every this many seconds until stopped (SIGINT/SIGTERM)")
         ->check(Seconds(1, "a number of seconds from 1 to a year"));
 
@@ -377,6 +379,7 @@ int main(int argc, char** argv)
         return status;
     c.timeoutSeconds = timeout >= 0 ? timeout : (list->parsed() || rm->parsed()) ? kShortTimeout : kLongTimeout;
     c.verbosity = quiet ? -1 : verbose ? 1 : 0;
+    c.pdf = pdf;
     c.terminal = IsTerminal(stderr);
     // The status line while connecting and waiting: on a terminal, unless quiet.
     CTerminalStatusLine statusLine(stderr);

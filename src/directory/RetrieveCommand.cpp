@@ -41,6 +41,7 @@ bool CMainFrame::OnRetrieveRequest()
     m_pDirectory->command = QBX_CMD_RETRIEVE;
 
     if (!ChooseSaveFile()) return false;
+    m_notConverted.clear();
 
     m_bBusy = TRUE;
     if (m_pMainDlg && m_pMainDlg->m_hWnd) m_pMainDlg->m_btnOK.EnableWindow(!m_bBusy);
@@ -59,8 +60,8 @@ int CMainFrame::ChooseSaveFile()
         if (!pictures.empty() && pictures.size() < sizeof m_szSaveDir)
             std::memcpy(m_szSaveDir, pictures.c_str(), pictures.size() + 1);
     }
-    // One filter, described by its own pattern; the list of pairs ends with an empty text.
-    static const char kFilter[] = "*.TIF\0*.TIF\0";
+    // Two types, TIFF first (the default); the list of pairs ends with an empty text.
+    static const char kFilter[] = "TIFF image (*.TIF)\0*.TIF\0PDF document (*.pdf)\0*.pdf\0";
 
     for (;;) {
         m_szChosenPath[0] = '\0';
@@ -72,10 +73,12 @@ int CMainFrame::ChooseSaveFile()
         ofn.lpstrInitialDir = m_szSaveDir;
         ofn.lpstrDefExt = "TIF";
         ofn.Flags = OFN_HIDEREADONLY | OFN_NOTESTFILECREATE | OFN_NONETWORKBUTTON | OFN_LONGNAMES;
+        ofn.nFilterIndex = 1;
         if (!GetSaveFileName(&ofn)) return 0;
         // The exit may have begun while the dialog was up: nothing is started then.
         if (m_bClosing) return 0;
         m_szChosenPath[sizeof m_szChosenPath - 1] = '\0';
+        m_bSavePdf = ChosePdf(ofn.nFilterIndex);
 
         // The next Save As opens in the folder used this time.
         char drive[MAX_PATH], dir[MAX_PATH], fname[MAX_PATH], ext[MAX_PATH];

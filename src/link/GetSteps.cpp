@@ -35,6 +35,9 @@ void CMainFrame::OpGet()
         m_szDestPath[0] = '\0';
         // The user's selection comes back as it was before the batch.
         if (m_pDirectory) RestoreProcessedMarks(*m_pDirectory);
+        // The scans kept as TIFF instead of PDF, in one box for the batch.
+        ReportNotConverted();
+        if (m_bClosing) return;
         OutputDebugString("JobEnd QBX_JE_FILEGET called\n");
         JobEnd(QBX_JE_FILEGET);
         return;

@@ -18,6 +18,25 @@ std::string WithDefaultExtension(const std::string& path, const char* ext)
     return path + "." + ext;
 }
 
+std::string TypeExtension(const char* filter, DWORD index)
+{
+    if (!filter || index == 0) return std::string();
+    const char* p = filter;
+    for (DWORD i = 1; *p; ++i) {
+        p += std::strlen(p) + 1;  // the description
+        if (!*p) break;
+        if (i == index) {
+            std::string pattern = p;
+            pattern = pattern.substr(0, pattern.find(';'));
+            if (pattern.size() < 3 || pattern.compare(0, 2, "*.") != 0) return std::string();
+            std::string ext = pattern.substr(2);
+            return ext.find_first_of("*?") == std::string::npos ? ext : std::string();
+        }
+        p += std::strlen(p) + 1;  // the pattern
+    }
+    return std::string();
+}
+
 void SetPrompts(IPrompts* prompts) { g_prompts = prompts; }
 
 IPrompts* GetPrompts() { return g_prompts; }
@@ -36,7 +55,9 @@ BOOL GetSaveFileName(OPENFILENAME* ofn)
     // the system's dialog (Windows' may add it in its own letter case).
     if (!g_prompts->GetSaveFileName(ofn)) return FALSE;
     if (ofn->lpstrFile == nullptr) return TRUE;
-    const std::string path = WithDefaultExtension(ofn->lpstrFile, ofn->lpstrDefExt);
+    // The chosen type's extension ("*.pdf": "pdf") when its pattern names one.
+    const std::string typeExt = TypeExtension(ofn->lpstrFilter, ofn->nFilterIndex);
+    const std::string path = WithDefaultExtension(ofn->lpstrFile, typeExt.empty() ? ofn->lpstrDefExt : typeExt.c_str());
     if (path.size() + 1 > ofn->nMaxFile) return FALSE;  // never cut a path
     std::memcpy(ofn->lpstrFile, path.c_str(), path.size() + 1);
     return TRUE;

@@ -19,8 +19,11 @@ constexpr DWORD OFN_LONGNAMES = 0x00200000;
 struct OPENFILENAME {
     HWND hwndOwner = 0;
     const char* lpstrFilter = nullptr;  // pairs of NUL-terminated texts, ended by an empty one
-    char* lpstrFile = nullptr;          // in: initial name; out: the chosen path
-    DWORD nMaxFile = 0;                 // size of lpstrFile including the NUL
+    // in: the type shown first (1 for the first pair; 0 counts as 1); out: the type
+    // chosen. The default extension follows the chosen type's pattern ("*.pdf": "pdf").
+    DWORD nFilterIndex = 0;
+    char* lpstrFile = nullptr;  // in: initial name; out: the chosen path
+    DWORD nMaxFile = 0;         // size of lpstrFile including the NUL
     const char* lpstrInitialDir = nullptr;
     const char* lpstrDefExt = nullptr;  // without the dot
     DWORD Flags = 0;
@@ -45,3 +48,7 @@ BOOL GetSaveFileName(OPENFILENAME* ofn);
 // "job." gives "job.TIF"); a name with one ("job.tif", "a.b") is the user's choice and
 // stays as it is. ext is without its dot; null or empty adds nothing.
 std::string WithDefaultExtension(const std::string& path, const char* ext);
+// The extension of the filter's type number index (1 the first) when its pattern is
+// "*.ext" ("*.pdf" gives "pdf"); empty for none, a wildcard extension or no such type.
+// GetSaveFileName adds it in place of lpstrDefExt, as Windows' dialog does.
+std::string TypeExtension(const char* filter, DWORD index);

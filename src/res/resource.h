@@ -73,6 +73,12 @@ constexpr unsigned IDS_FIND_NONE = 183;
 constexpr unsigned IDS_FOUND_NETWORK = 184;
 constexpr unsigned IDS_FOUND_INSTALLED = 185;
 constexpr unsigned IDS_FOUND_BOTH = 186;
+// Scans saved as PDF: the box at the end of a batch about the scans kept as TIFF
+// (%s: one line per file, its name and the reason), its caption, and the reason
+// for a scan too large to convert.
+constexpr unsigned IDS_NOT_PDF = 194;
+constexpr unsigned IDS_NOT_PDF_CAPTION = 195;
+constexpr unsigned IDS_TOO_LARGE_TO_CONVERT = 196;
 constexpr unsigned IDS_ABOUT_CAPTION = 11005;
 constexpr unsigned IDS_VERSION_LINE = 11006;
 

@@ -77,6 +77,10 @@ const QbxStringResource g_qbxStringTable[] = {
     {193, "MM/DD/YY"},
     {192, "The connection to the printer failed with network error %d. Check the printer's "
           "address and port, and that it is switched on, then try again."},
+    {194, "These scans could not be put into a PDF without loss, so each was saved as the TIFF image "
+          "the printer sent, under its .TIF name:\n\n%s\nOpen them with an image viewer."},
+    {195, "Saved as TIFF"},
+    {196, "it is too large to convert"},
 
     // Socket error texts, numbered like the Windows Sockets error codes.
     {10004, "A blocking operation was interrupted"},

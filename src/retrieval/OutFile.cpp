@@ -25,6 +25,11 @@ BOOL CMainFrame::OpenOutFile()
 
 BOOL CMainFrame::WriteOutFile(const char* data, std::size_t len)
 {
+    // Saving a PDF, the answer is gathered whole first (PdfSave.cpp).
+    if (m_bGatheringScan) {
+        m_scanBytes.append(data, len);
+        return TRUE;
+    }
     if (!m_pOutFile) return FALSE;
     if (m_pOutFile->Write(data, len)) return TRUE;
     ReportLocalFile(IDS_SAVE_FAILED, m_pOutFile->Error(), IDS_UNABLE_TO_SAVE);
@@ -33,6 +38,7 @@ BOOL CMainFrame::WriteOutFile(const char* data, std::size_t len)
 
 BOOL CMainFrame::CommitOutFile()
 {
+    if (m_bGatheringScan) return CommitScan();
     if (!m_pOutFile) return FALSE;
     // Flushed, synced, closed, renamed over the destination, folder synced: only then
     // is the copy good. On failure the temporary file is gone and the destination is
@@ -53,6 +59,11 @@ BOOL CMainFrame::CommitOutFile()
 
 void CMainFrame::DiscardOutFile()
 {
+    if (m_bGatheringScan) {
+        m_bGatheringScan = FALSE;
+        std::string().swap(m_scanBytes);
+        return;
+    }
     if (!m_pOutFile) return;
     const bool removed = m_pOutFile->Discard();
     const std::string error = m_pOutFile->Error();
@@ -61,4 +72,4 @@ void CMainFrame::DiscardOutFile()
     if (!removed) ReportLocalFile(IDS_PARTIAL_NOT_REMOVED, error, IDS_UNABLE_TO_SAVE);
 }
 
-BOOL CMainFrame::OutFileOpen() const { return m_pOutFile != nullptr ? TRUE : FALSE; }
+BOOL CMainFrame::OutFileOpen() const { return m_pOutFile != nullptr || m_bGatheringScan ? TRUE : FALSE; }

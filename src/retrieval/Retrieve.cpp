@@ -98,7 +98,8 @@ int CMainFrame::RetrieveFile()
                          size < 0 ? UINT64_MAX : static_cast<std::uint64_t>(size));
 
     m_bWriteFailed = FALSE;
-    if (!OpenOutFile()) {
+    // Saving PDFs, the answer is gathered and converted once whole (PdfSave.cpp).
+    if (!(m_bSavePdf && BeginScanGathering()) && !OpenOutFile()) {
         // The folder took a file when it was chosen; something changed since. The box
         // has said so; the batch stops and nothing is deleted on the printer.
         m_bTransferActive = FALSE;

@@ -35,7 +35,8 @@ TEST_F(RetrievalTest, OneSelectedFileIsSavedAsTheChosenPathAndTheListComesBackSe
     ASSERT_FALSE(h.prompts.calls.empty());
     const PromptCall& save = h.prompts.calls[0];
     EXPECT_EQ(save.kind, "SaveAs");
-    EXPECT_EQ(save.filter, "*.TIF");
+    EXPECT_EQ(save.filters, "TIFF image (*.TIF)|*.TIF|PDF document (*.pdf)|*.pdf|");
+    EXPECT_EQ(save.filterIndex, 1u);
     EXPECT_EQ(save.defExt, "TIF");
     EXPECT_EQ(save.initialDir, GetUserPicturesFolder());
     EXPECT_EQ(save.flags, OFN_HIDEREADONLY | OFN_NOTESTFILECREATE | OFN_NONETWORKBUTTON | OFN_LONGNAMES);

@@ -27,6 +27,8 @@ BOOL ScriptedPrompts::GetSaveFileName(OPENFILENAME* ofn)
     c.owner = ofn->hwndOwner;
     c.initialDir = ofn->lpstrInitialDir ? ofn->lpstrInitialDir : "";
     c.filter = ofn->lpstrFilter ? ofn->lpstrFilter : "";
+    for (const char* p = ofn->lpstrFilter; p && *p; p += std::strlen(p) + 1) c.filters += std::string(p) + "|";
+    c.filterIndex = ofn->nFilterIndex;
     c.defExt = ofn->lpstrDefExt ? ofn->lpstrDefExt : "";
     c.flags = ofn->Flags;
     calls.push_back(c);
@@ -35,6 +37,10 @@ BOOL ScriptedPrompts::GetSaveFileName(OPENFILENAME* ofn)
     if (!saveAnswers.empty()) {
         answer = saveAnswers.front();
         saveAnswers.pop_front();
+    }
+    if (!saveTypes.empty()) {
+        ofn->nFilterIndex = saveTypes.front();
+        saveTypes.pop_front();
     }
     if (answer.empty() || !ofn->lpstrFile || ofn->nMaxFile == 0) return FALSE;
     std::strncpy(ofn->lpstrFile, answer.c_str(), ofn->nMaxFile - 1);

@@ -16,7 +16,9 @@ struct PromptCall {
     std::string caption;
     UINT type = 0;
     std::string initialDir;
-    std::string filter;
+    std::string filter;   // the first description
+    std::string filters;  // every text of the filter, each ended by "|"
+    DWORD filterIndex = 0;
     std::string defExt;
     DWORD flags = 0;
 };
@@ -33,6 +35,8 @@ public:
     std::deque<int> boxAnswers;
     // Answers for the next Save As dialogs: a path, or "" for Cancel.
     std::deque<std::string> saveAnswers;
+    // The types chosen in the next Save As dialogs (1 the first); none: left as given.
+    std::deque<DWORD> saveTypes;
     // Runs at each message box, after it was recorded (e.g. to look at windows).
     std::function<void(const PromptCall&)> onPrompt;
 

@@ -113,19 +113,22 @@ public:
         dlg.setWindowTitle(QCoreApplication::translate("QFileDialog", "Save As"));
         if (ofn->lpstrInitialDir && *ofn->lpstrInitialDir) dlg.setDirectory(QString::fromUtf8(ofn->lpstrInitialDir));
         // The default extension is the layer's to add (GetSaveFileName in prompts.cpp).
+        QStringList filters;
         if (ofn->lpstrFilter && *ofn->lpstrFilter) {
             // The filter is pairs of texts: a description and its pattern.
-            QStringList filters;
             const char* p = ofn->lpstrFilter;
             while (*p) {
                 QString desc = QString::fromUtf8(p);
                 p += std::strlen(p) + 1;
                 QString pat = *p ? QString::fromUtf8(p) : desc;
                 if (*p) p += std::strlen(p) + 1;
-                filters << (desc == pat ? pat : desc + QStringLiteral(" (") + pat + QStringLiteral(")"));
+                const QString shown = QStringLiteral("(") + pat + QStringLiteral(")");
+                filters << (desc == pat ? pat : desc.endsWith(shown) ? desc : desc + QStringLiteral(" ") + shown);
             }
             dlg.setNameFilters(filters);
         }
+        const int firstType = ofn->nFilterIndex > 0 ? static_cast<int>(ofn->nFilterIndex) - 1 : 0;
+        if (firstType < filters.size()) dlg.selectNameFilter(filters[firstType]);
         if (ofn->lpstrFile && *ofn->lpstrFile) dlg.selectFile(QString::fromUtf8(ofn->lpstrFile));
         dlg.setWindowModality(Qt::ApplicationModal);
         bool done = false;
@@ -133,10 +136,13 @@ public:
         dlg.show();
         PumpUntilAnswered(done);
         if (!done || dlg.result() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return FALSE;
+        int chosenType = static_cast<int>(filters.indexOf(dlg.selectedNameFilter()));
+        if (chosenType < 0) chosenType = firstType;
         QByteArray path = dlg.selectedFiles().first().toUtf8();
         if (!ofn->lpstrFile || static_cast<DWORD>(path.size()) + 1 > ofn->nMaxFile) return FALSE;  // never cut a path
         std::memcpy(ofn->lpstrFile, path.constData(), static_cast<std::size_t>(path.size()));
         ofn->lpstrFile[path.size()] = '\0';
+        if (!filters.isEmpty()) ofn->nFilterIndex = static_cast<DWORD>(chosenType + 1);
         return TRUE;
     }
 };

@@ -48,7 +48,7 @@ int ShowMessageBox(Handle owner, const char* text, const char* caption, unsigned
     return MessageBoxW(nullptr, t.c_str(), c.c_str(), type | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 
-bool ShowSaveAs(const SaveAsRequest& request, std::string* path)
+bool ShowSaveAs(SaveAsRequest& request, std::string* path)
 {
     // The filter's NULs are kept: it is converted piece by piece.
     std::wstring filter;
@@ -69,7 +69,7 @@ bool ShowSaveAs(const SaveAsRequest& request, std::string* path)
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = nullptr;
     ofn.lpstrFilter = request.filter.empty() ? nullptr : filter.c_str();
-    ofn.nFilterIndex = 1;
+    ofn.nFilterIndex = request.filterIndex ? request.filterIndex : 1;
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     ofn.lpstrInitialDir = dir.empty() ? nullptr : dir.c_str();
@@ -84,6 +84,9 @@ bool ShowSaveAs(const SaveAsRequest& request, std::string* path)
     }
     if (!ok) return false;
     *path = Narrow(buffer.data());
+    // With a default extension set, the dialog gives a name typed without one the
+    // extension of the type chosen.
+    request.filterIndex = ofn.nFilterIndex;
     return true;
 }
 

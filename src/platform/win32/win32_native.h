@@ -146,9 +146,11 @@ struct SaveAsRequest {
     std::string initialDir;
     std::string defaultExt;
     unsigned flags = 0;
+    unsigned filterIndex = 1;  // in: the type shown first (from 1); out: the type chosen
 };
-// GetSaveFileNameW; the chosen path in *path. False when cancelled or failed.
-bool ShowSaveAs(const SaveAsRequest& request, std::string* path);
+// GetSaveFileNameW; the chosen path in *path and the chosen type in request.filterIndex.
+// False when cancelled or failed.
+bool ShowSaveAs(SaveAsRequest& request, std::string* path);
 
 // --- Process --------------------------------------------------------------------------
 

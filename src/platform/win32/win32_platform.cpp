@@ -35,10 +35,12 @@ public:
         // The default extension is the layer's to add (GetSaveFileName in prompts.cpp):
         // the system's dialog would add it in the letter case of its choosing.
         request.flags = ofn->Flags;
+        request.filterIndex = ofn->nFilterIndex ? ofn->nFilterIndex : 1;
         std::string path;
         if (!native::ShowSaveAs(request, &path)) return FALSE;
         if (!ofn->lpstrFile || path.size() + 1 > ofn->nMaxFile) return FALSE;  // never cut a path
         std::memcpy(ofn->lpstrFile, path.c_str(), path.size() + 1);
+        ofn->nFilterIndex = request.filterIndex;
         return TRUE;
     }
 };
