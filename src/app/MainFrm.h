@@ -41,7 +41,10 @@ public:
     UINT_PTR m_nConnectTimer;
     int m_nFilesLeft;
     BOOL m_bClosing;
-    int m_nStarCount, m_nPercentCount;
+    // Reads the listing line by line across receives (markers, messages, records).
+    CListingReader m_listing;
+    // Bytes the latest receive put into m_szIOBuffer.
+    int m_nReceived = 0;
     char m_szIOBuffer[2048];
     char m_header[128];
     MSG m_msg;
@@ -55,7 +58,6 @@ public:
     // The copy being written (a temporary file until CommitOutFile), or null.
     std::unique_ptr<LocalCopy> m_pOutFile;
     BOOL m_bInHeader;
-    BOOL m_bSkipLineEnds;
     int m_nHeaderLen;
     BOOL m_bDirectoryFull;
     int m_nLastError;
@@ -82,8 +84,6 @@ public:
     char m_szBindIP[128];
     int m_nRemotePort;
     char m_szUserID[12];
-    // A listing line longer than a record holds is being skipped.
-    BOOL m_bLineOverflow;
     // A write to the local file failed: the copy is not complete.
     BOOL m_bWriteFailed;
 
@@ -128,10 +128,14 @@ public:
     void BlinkStatus(UINT stringId);
 
     // Directory (directory/).
-    // Receives the listing into the table: QBX_LIST_NO_FILES, QBX_LIST_COMPLETE, or
-    // QBX_LIST_FAILED (reported already, or the program is closing).
+    // Receives the listing into the table: QBX_LIST_NO_FILES, QBX_LIST_COMPLETE,
+    // QBX_LIST_REFUSED (the printer's error message), QBX_LIST_ENDED_EARLY (the
+    // connection ended before the end marker), or QBX_LIST_FAILED (reported already,
+    // or the program is closing).
     int GetDirectory();
+    // Reads the latest receive (m_nReceived bytes of m_szIOBuffer).
     int ParseBuffer();
+    bool ReportListingProblem(int result);
     void ParseDirectory();
     void RemoveEntry();
     void ShowFileList();

@@ -5,6 +5,7 @@
 #include "cli/Output.h"
 #include "cli/Printer.h"
 #include "cli/Status.h"
+#include "directory/ListingText.h"
 #include "platform/file_reader.h"
 #include "platform/localcopy.h"
 #include "platform/resources.h"
@@ -38,10 +39,13 @@ bool ListOrReport(CPrinterSession& s, CliDirectory& dir, const CliCommon& c, int
                          "quillbox-cli: the printer holds more than %d files for user %s; only the first %d "
                          "were listed\n",
                          QBX_MAX_DIR_ENTRIES, c.userID.c_str(), QBX_MAX_DIR_ENTRIES);
+        if (dir.nOtherVolume > 0 && c.verbosity >= 0)
+            std::fprintf(stderr, "quillbox-cli: user %s: %s\n", c.userID.c_str(),
+                         OtherVolumeText(dir.nOtherVolume).c_str());
         return true;
     }
     PrintFailure("user " + c.userID, reason);
-    status = g_nStopSignal ? StopStatus() : QBX_EXIT_PRINTER;
+    status = g_nStopSignal ? StopStatus() : dir.bRefused ? QBX_EXIT_REFUSED : QBX_EXIT_PRINTER;
     return false;
 }
 
