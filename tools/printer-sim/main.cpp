@@ -38,12 +38,15 @@ const char kUsage[] = "usage: quillbox-printer-sim [options]\n"
                       "  --file-error          answer every upload as for a file that is not there\n"
                       "  --grow N              append N bytes to a file just before its upload\n"
                       "  --before-ff STR       send STR between an upload's data and its form feed\n"
-                      "  --apply-to all|postscript|upload   which answers the answer knobs act on\n";
+                      "  --apply-to all|postscript|upload   which answers the answer knobs act on\n"
+                      "  --quirk NAME          answer as some real devices do (repeat for more than one):\n";
+
+std::string UsageText() { return kUsage + qbxsim::QuirkHelp(); }
 
 [[noreturn]] void Usage(const std::string& why)
 {
     if (!why.empty()) std::cerr << "quillbox-printer-sim: " << why << "\n";
-    std::cerr << kUsage;
+    std::cerr << UsageText();
     std::exit(2);
 }
 
@@ -172,6 +175,11 @@ int main(int argc, char** argv)
                 k.apply_to = qbxsim::ApplyTo::UploadAnswers;
             else
                 Usage("bad --apply-to value " + v);
+        } else if (a == "--quirk") {
+            const std::string name = value();
+            const unsigned bit = qbxsim::QuirkByName(name);
+            if (bit == 0) Usage("no quirk named " + name);
+            k.quirks |= bit;
         } else if (a == "-h" || a == "--help")
             Usage("");
         else

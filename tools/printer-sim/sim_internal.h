@@ -72,6 +72,15 @@ struct GsResult {
 GsResult RunGhostscript(const std::string& gs_path, const std::filesystem::path& root,
                         const std::filesystem::path& tmpdir, std::string_view program, int timeout_ms, int stop_fd);
 
+// The quirks of Knobs::quirks applied to answers (quirks.cpp).
+// The answer a device with file access switched off gives a program that uses a file
+// operator; nothing when the program runs as usual.
+std::optional<std::string> QuirkRefusal(unsigned quirks, std::string_view program);
+// The interpreter's output of a PostScript job as the quirks make it.
+std::string QuirkPostScriptOutput(unsigned quirks, std::string out);
+// An upload answer's header as the quirks make it.
+std::string QuirkUploadHead(unsigned quirks, std::string head);
+
 // Sleeps up to ms; false if stop_fd became readable first.
 bool SleepUnlessStopped(int ms, int stop_fd);
 
