@@ -272,7 +272,8 @@ int RunList(const CliCommon& c, bool json)
     int status = QBX_EXIT_OK;
     if (!ListOrReport(s, dir, c, status)) return status;
     std::vector<int> order = SortedOrder(dir.header, c.sortKey);
-    if (order.empty() && !json && c.verbosity >= 0)
+    // Files that lie where they cannot be named were reported: that is not "no files".
+    if (order.empty() && dir.nOtherVolume == 0 && !json && c.verbosity >= 0)
         std::fprintf(stderr, "quillbox-cli: user %s: %s\n", c.userID.c_str(), GetStringRes(IDS_NO_MATCHING_FILES));
     if (json)
         PrintListJson(stdout, dir.header, order);
