@@ -23,8 +23,8 @@ TEST_F(CliBackChannel, StatusOnTheBackChannelGivesTheWholeListingAndTheWholeSync
     StartPrinter();
     const unsigned rows[] = {qbxsim::kQuirkStatusMessages, qbxsim::kQuirkStatusBlocks, qbxsim::kQuirkVolumePrefix,
                              qbxsim::kQuirkBlanksAroundEquals,
-                             qbxsim::kQuirkStatusBlocks | qbxsim::kQuirkStatusMessages | qbxsim::kQuirkVolumePrefix |
-                                 qbxsim::kQuirkBlanksAroundEquals};
+                             qbxsim::kQuirkStatusTimer | qbxsim::kQuirkStatusBlocks | qbxsim::kQuirkStatusMessages |
+                                 qbxsim::kQuirkVolumePrefix | qbxsim::kQuirkBlanksAroundEquals};
     for (unsigned quirks : rows) {
         SCOPED_TRACE("quirks " + std::to_string(quirks));
         qbxsim::Knobs k;

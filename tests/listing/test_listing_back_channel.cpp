@@ -43,10 +43,10 @@ protected:
     std::vector<std::string> paths;
 };
 
-TEST_F(BackChannelListing, StatusBlocksMessagesAndVolumePrefixesGiveTheWholeList)
+TEST_F(BackChannelListing, StatusBlocksTimedStatusMessagesAndVolumePrefixesGiveTheWholeList)
 {
     Knobs k;
-    k.quirks = kQuirkStatusBlocks | kQuirkStatusMessages | kQuirkVolumePrefix;
+    k.quirks = kQuirkStatusTimer | kQuirkStatusBlocks | kQuirkStatusMessages | kQuirkVolumePrefix;
     StartPrinter(k);
     AddFour();
     AppHarness h(Ini());

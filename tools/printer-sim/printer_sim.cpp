@@ -415,6 +415,7 @@ PrinterSim::Impl::Sent PrinterSim::Impl::HandleJob(int fd, int conn_id, const st
                 answer = Answer(std::move(*refused));
                 break;
             }
+            const StatusTicker ticker(quirks, fd);
             GsResult r = RunGhostscript(opt.gs_path, opt.root, gs_tmp, cmd.text, opt.gs_timeout_ms, stop_fd);
             if (r.stopped) return Sent::Failed;
             if (!r.spawn_error.empty()) Log("cannot run Ghostscript: " + r.spawn_error);

@@ -92,6 +92,8 @@ enum Quirk : unsigned {
     kQuirkVolumePrefix = 1u << 4,
     // The upload header as the PJL reference writes it: NAME = "..." OFFSET = 0 SIZE = n.
     kQuirkBlanksAroundEquals = 1u << 5,
+    // A PJL USTATUS TIMED block every 50 ms while a PostScript job runs.
+    kQuirkStatusTimer = 1u << 6,
 };
 // The bit of a quirk's name, or 0 when there is no such quirk.
 unsigned QuirkByName(std::string_view name);

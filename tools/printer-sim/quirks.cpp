@@ -3,7 +3,13 @@
 #include "printer_sim.h"
 #include "sim_internal.h"
 
+#include <sys/socket.h>
+
 #include <array>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace qbxsim {
 
@@ -15,13 +21,14 @@ struct QuirkName {
     const char* help;
 };
 
-constexpr std::array<QuirkName, 6> kQuirks = {{
+constexpr std::array<QuirkName, 7> kQuirks = {{
     {kQuirkStatusBlocks, "status-blocks", "PJL USTATUS blocks (and NULs) before answers and between listing lines"},
     {kQuirkStatusMessages, "status-messages", "%%[ status: busy ]%% and %%[ PrinterError: paper jam ]%% between lines"},
     {kQuirkAccessOff, "access-off", "file access switched off: listing and deleting fail with invalidaccess"},
     {kQuirkInterpreterError, "interpreter-error", "the listing fails after its first line with stackunderflow"},
     {kQuirkVolumePrefix, "volume-prefix", "names listed with their device, %disk0%DXR/Images/..."},
     {kQuirkBlanksAroundEquals, "blanks-around-equals", "upload header written NAME = \"...\" OFFSET = 0 SIZE = n"},
+    {kQuirkStatusTimer, "status-timer", "a PJL USTATUS TIMED block every 50 ms while a PostScript job runs"},
 }};
 
 constexpr std::string_view kStatusBlock =
@@ -103,6 +110,37 @@ std::string QuirkUploadHead(unsigned quirks, std::string head)
     }
     if (Has(quirks, kQuirkStatusBlocks)) head = std::string(2, '\0') + std::string(kStatusBlock) + head;
     return head;
+}
+
+struct StatusTicker::State {
+    std::mutex mu;
+    std::condition_variable cv;
+    bool stop = false;
+    std::thread th;
+};
+
+StatusTicker::StatusTicker(unsigned quirks, int fd)
+{
+    if (!Has(quirks, kQuirkStatusTimer)) return;
+    state_ = std::make_unique<State>();
+    State* st = state_.get();
+    st->th = std::thread([st, fd] {
+        const std::string block = "@PJL USTATUS TIMED\r\nCODE=10023\r\nDISPLAY=\"PROCESSING JOB\"\r\nONLINE=TRUE\r\n\f";
+        std::unique_lock lk(st->mu);
+        while (!st->cv.wait_for(lk, std::chrono::milliseconds(50), [st] { return st->stop; }))
+            if (::send(fd, block.data(), block.size(), MSG_NOSIGNAL) < 0) break;
+    });
+}
+
+StatusTicker::~StatusTicker()
+{
+    if (!state_) return;
+    {
+        std::lock_guard lk(state_->mu);
+        state_->stop = true;
+    }
+    state_->cv.notify_all();
+    state_->th.join();
 }
 
 }  // namespace detail

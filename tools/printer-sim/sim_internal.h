@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -80,6 +81,20 @@ std::optional<std::string> QuirkRefusal(unsigned quirks, std::string_view progra
 std::string QuirkPostScriptOutput(unsigned quirks, std::string out);
 // An upload answer's header as the quirks make it.
 std::string QuirkUploadHead(unsigned quirks, std::string head);
+
+// With kQuirkStatusTimer: sends a status block on fd every 50 ms from a thread of its
+// own, until it is destroyed (while the interpreter runs; the answer follows after).
+class StatusTicker {
+public:
+    StatusTicker(unsigned quirks, int fd);
+    ~StatusTicker();
+    StatusTicker(const StatusTicker&) = delete;
+    StatusTicker& operator=(const StatusTicker&) = delete;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // Sleeps up to ms; false if stop_fd became readable first.
 bool SleepUnlessStopped(int ms, int stop_fd);
