@@ -1,7 +1,7 @@
 // The command-line tool's connection to the printer: a plain blocking TCP client
 // whose every wait has a deadline. The dialogs' socket waits inside the window system's
 // message pump and times its calls with window timers; a tool without windows needs
-// neither, so it drives the system's transport (platform/socket_io.h) directly with
+// neither, so it drives the system's transport (platform/socket_transport.h) directly with
 // the plain wait (platform/wake_wait.h) and keeps only what matters to the user: the
 // same per-call time-outs, the same Windows Sockets error numbers (and so the same texts
 // from the string table) and a stop on Ctrl+C (SIGINT/SIGTERM).
@@ -18,7 +18,7 @@
 // - Close shuts both directions and closes; the destructor closes.
 #pragma once
 
-#include "platform/socket_io.h"
+#include "platform/socket_transport.h"
 
 #include <chrono>
 #include <csignal>

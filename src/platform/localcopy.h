@@ -71,16 +71,41 @@ public:
 private:
     // The write buffer's size; a piece at least this long goes to the system at once.
     static constexpr std::size_t kBufferSize = 64 * 1024;
-    // The system's error numbers for "no file open" and "no data" (errno or GetLastError).
+    // The system's error numbers (errno or GetLastError) for "no file open", "no data",
+    // "not a name a file can have" and "the name is taken".
     static const int kErrNotOpen;
     static const int kErrNoData;
+    static const int kErrBadName;
+    static const int kErrExists;
 
+    // The sequence (platform/localcopy.cpp) is the same everywhere; the steps below that
+    // call the system are each twin's (platform/posix/, platform/win32/localcopy.cpp).
     bool Flush();
-    // Hands len bytes to the system, all of them, or fails with the reason.
-    bool WriteOut(const char* data, std::size_t len);
     bool Fail(const char* what, const std::string& path, int err);
     void CloseAndRemoveTemp();
-    bool PutInPlace(int& err);
+
+    enum class Made { Created, Exists, Failed };
+    enum class Placed { Done, Taken, Failed };
+    // A number for the temporary name, different from one call to the next.
+    static unsigned RandomNumber();
+    // The system's reason for an error number, in English as the program's words are.
+    static std::string ReasonOf(int err);
+    // Creates path exclusively and keeps it open (and locked) in m_fd; Exists when the
+    // name is taken, Failed with err otherwise.
+    Made CreateTemp(const std::string& path, int& err);
+    // Hands len bytes to the system, all of them, or fails with the reason.
+    bool WriteOut(const char* data, std::size_t len);
+    // Writes the file's data through to the disk: 0, or the error number.
+    int SyncFile();
+    // Renames the open temporary file to the destination (replacing only with
+    // m_mayReplace); Taken when something is there and may not be replaced.
+    Placed PutInPlace(int& err);
+    // Closes the temporary file (when open) and removes it (when named); false with the
+    // reason when it cannot be removed. m_tempPath is left as it was.
+    bool DropTemp(std::string* reason);
+    // Closes the file, now under its final name, and makes the rename durable:
+    // closeErr is a failure to close (a write the system held back), syncErr one to sync.
+    void FinishInPlace(int& closeErr, int& syncErr);
 
     // The open temporary file: a descriptor on POSIX, a HANDLE on Windows; -1 when none.
     std::intptr_t m_fd = -1;

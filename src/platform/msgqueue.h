@@ -16,7 +16,7 @@
 //   windows are dropped (result 0).
 #pragma once
 
-#include "platform/socket_io.h"
+#include "platform/socket_transport.h"
 #include "platform/wintypes.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The framework's sockets: CAsyncSocket (non-blocking) and CSocket (blocking), on the
-// system's transport (platform/socket_io.h: POSIX sockets or WinSock), reporting errors
+// system's transport (platform/socket_transport.h: POSIX sockets or WinSock), reporting errors
 // with the Windows Sockets numbers the program expects.
 //
 // Contract:
@@ -28,7 +28,7 @@
 //   system's by default); tests install a scripted one (platform/scripted_socket.h).
 #pragma once
 
-#include "platform/socket_io.h"
+#include "platform/socket_transport.h"
 #include "platform/wintypes.h"
 
 #include <cstddef>

@@ -1,5 +1,5 @@
 // What the system services (platform/system.h) ask of the system, with standard types
-// only: twins platform/posix/system.cpp and platform/win32/system.cpp. Paths are UTF-8
+// only: twins platform/posix/system_calls.cpp and platform/win32/system_calls.cpp. Paths are UTF-8
 // (the Windows twin converts to and from UTF-16); folders come back with a trailing
 // separator where the contract says so.
 #pragma once

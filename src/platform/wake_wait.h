@@ -17,7 +17,7 @@
 //   most 50 ms, so a wake-up is late but never lost.
 #pragma once
 
-#include "platform/socket_io.h"
+#include "platform/socket_transport.h"
 
 class WakeWait {
 public:

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -126,6 +128,25 @@ TEST_F(VersionInfoTest, GetVersionStringCopiesWithinTheLengthOrLeavesTheBuffer)
     QbxRegisterResources(false);
     EXPECT_EQ(read(55), 1);
     EXPECT_STREQ(buf, "old");
+}
+
+// The manual pages are made from the same project version as the version resource:
+// each one's footer names the version GetVersionString gives the About box.
+TEST_F(VersionInfoTest, EveryManualPageNamesTheProductVersion)
+{
+    char version[55] = "";
+    ASSERT_EQ(GetVersionString(version, sizeof version, 1, nullptr), 1);
+    int pages = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(QBX_MAN_DIR)) {
+        if (entry.path().extension() != ".1") continue;
+        ++pages;
+        std::ifstream in(entry.path());
+        std::string header;
+        std::getline(in, header);
+        EXPECT_NE(header.find("\"Quillbox " + std::string(version) + "\""), std::string::npos)
+            << entry.path() << ": " << header;
+    }
+    EXPECT_GE(pages, 3);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "platform/qt/qt_backend.h"
 
-#include "platform/clock.h"
 #include "platform/dialog.h"
 #include "platform/qt/qt_windows.h"
 
@@ -26,39 +25,16 @@ QtEventBackend::~QtEventBackend()
     if (m_blocking && qApp) qApp->removeEventFilter(this);
 }
 
-void QtEventBackend::ProcessEvents(bool deferredDeletes)
+void QtEventBackend::DispatchWaiting(bool deferredDeletes)
 {
-    // A loop that looks at the queue on every pass (a transfer's receive loop does so
-    // tens of thousands of times a second) need not ask Qt every time: a full pass of
-    // Qt's loop costs far more than a receive. Between passes a few milliseconds apart,
-    // input, repaints and Qt's timers simply wait for the next one. The outermost loop
-    // and a manual clock (tests that expect every look to deliver) always ask, and so
-    // does the first look after a blocking call gave back the input it held: skipped,
-    // that input would reach the next blocking call and be held again.
-    if (!deferredDeletes && !m_bInputReleased && !GetClock()->IsManual()) {
-        const std::int64_t now = GetClock()->NowMs();
-        if (now - m_lastEventsMs < kEventSliceMs && now >= m_lastEventsMs) return;
-        m_lastEventsMs = now;
-    }
-    m_bInputReleased = false;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     // Windows marked for deletion are freed only here, in the outermost loop, never
     // while a handler of theirs may still be on the stack.
     if (deferredDeletes) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-void QtEventBackend::WaitForEvents(int timeoutMs)
+void QtEventBackend::WaitAndDispatch(int timeoutMs)
 {
-    IClock* clock = GetClock();
-    if (clock->IsManual()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (timeoutMs > 0) clock->SleepFor(timeoutMs);
-        return;
-    }
-    if (timeoutMs == 0) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        return;
-    }
     if (timeoutMs > 0) m_wakeTimer.start(timeoutMs);
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     m_wakeTimer.stop();
@@ -69,13 +45,12 @@ void QtEventBackend::Wake()
     if (m_dispatcher) m_dispatcher->wakeUp();
 }
 
-int QtEventBackend::WaitForSocket(SocketHandle socket, bool forWrite, int timeoutMs)
+int QtEventBackend::WaitForSocketOrWake(SocketHandle socket, bool forWrite, int timeoutMs)
 {
     // On Linux the socket is a descriptor.
     const int fd = socket == kNoSocketHandle ? -1 : static_cast<int>(socket);
     pollfd p{fd, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
     if (fd >= 0 && ::poll(&p, 1, 0) > 0) return 1;
-    IClock* clock = GetClock();
 
     // User input waits until the call is over; repaints go on.
     BeginBlockingCall();
@@ -85,16 +60,10 @@ int QtEventBackend::WaitForSocket(SocketHandle socket, bool forWrite, int timeou
         notifier = std::make_unique<QSocketNotifier>(fd, forWrite ? QSocketNotifier::Write : QSocketNotifier::Read);
         QObject::connect(notifier.get(), &QSocketNotifier::activated, [&ready] { ready = true; });
     }
-    if (clock->IsManual() && timeoutMs >= 0) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (!ready && timeoutMs > 0) clock->SleepFor(timeoutMs);
-    } else if (timeoutMs != 0) {
-        if (timeoutMs > 0) m_wakeTimer.start(timeoutMs);
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        m_wakeTimer.stop();
-    } else {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-    }
+    if (timeoutMs != 0)
+        WaitAndDispatch(timeoutMs);
+    else
+        DispatchWaiting(false);
     notifier.reset();
     EndBlockingCall();
     if (!ready && fd >= 0 && ::poll(&p, 1, 0) > 0) ready = true;
@@ -189,6 +158,6 @@ void QtEventBackend::ReleaseHeldInput()
     held.swap(m_held);
     for (auto& h : held)
         if (h.receiver) QCoreApplication::postEvent(h.receiver, h.event.release());
-    if (!held.empty()) m_bInputReleased = true;
+    if (!held.empty()) NoteInputReleased();
     if (!held.empty() && m_dispatcher) m_dispatcher->wakeUp();
 }

@@ -1,7 +1,7 @@
-// Event backend on Qt's event loop (see msgqueue.h for the contract).
+// Event backend on Qt's event loop (see msgqueue.h and event_backend.h for the contract).
 #pragma once
 
-#include "platform/msgqueue.h"
+#include "platform/event_backend.h"
 
 #include <QObject>
 #include <QPointer>
@@ -14,15 +14,12 @@
 class QAbstractEventDispatcher;
 class QEvent;
 
-class QtEventBackend : public QObject, public IEventBackend {
+class QtEventBackend : public QObject, public EventBackendBase {
 public:
     QtEventBackend();
     ~QtEventBackend() override;
 
-    void ProcessEvents(bool deferredDeletes) override;
-    void WaitForEvents(int timeoutMs) override;
     void Wake() override;
-    int WaitForSocket(SocketHandle socket, bool forWrite, int timeoutMs) override;
     void BeginBlockingCall() override;
     void EndBlockingCall() override;
 
@@ -31,14 +28,13 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void DispatchWaiting(bool deferredDeletes) override;
+    void WaitAndDispatch(int timeoutMs) override;
+    int WaitForSocketOrWake(SocketHandle socket, bool forWrite, int timeoutMs) override;
 
 private:
     void ReleaseHeldInput();
 
-    // Shortest time between two looks at Qt's events from PeekMessage.
-    static constexpr std::int64_t kEventSliceMs = 4;
-    std::int64_t m_lastEventsMs = 0;
-    bool m_bInputReleased = false;  // held input was posted; the next look delivers it
     QAbstractEventDispatcher* m_dispatcher = nullptr;
     QTimer m_wakeTimer;
     bool m_blocking = false;

@@ -22,40 +22,10 @@
 
 namespace {
 
-constexpr std::size_t kMaxNameInTemp = 200;
-constexpr char kPartEnding[] = ".part";
-constexpr char kProgramMark[] = ".quillbox-";
-
 HANDLE H(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
-std::size_t LastSeparator(const std::string& path) { return path.find_last_of("/\\"); }
-
-// The folder part of a path ("." when it has none), without its trailing separator.
-std::string FolderOf(const std::string& path)
-{
-    const std::size_t sep = LastSeparator(path);
-    if (sep == std::string::npos) return ".";
-    if (sep == 0 || (sep == 2 && path[1] == ':')) return path.substr(0, sep + 1);
-    return path.substr(0, sep);
-}
-
-std::string NameOf(const std::string& path)
-{
-    const std::size_t sep = LastSeparator(path);
-    return sep == std::string::npos ? path : path.substr(sep + 1);
-}
-
-std::string RandomDigits()
-{
-    static std::random_device device;
-    static std::mt19937 mix(device());
-    char text[9];
-    std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(mix()));
-    return text;
-}
-
 // The system's reason, in English as the program's own messages are.
-std::string ReasonOf(DWORD err)
+std::string SystemReason(DWORD err)
 {
     wchar_t* text = nullptr;
     const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
@@ -70,6 +40,7 @@ std::string ReasonOf(DWORD err)
     return reason;
 }
 
+// Writes all len bytes, in pieces a single call takes.
 bool WriteAll(HANDLE h, const char* data, std::size_t len, DWORD& err)
 {
     while (len > 0) {
@@ -123,65 +94,33 @@ std::wstring FullPath(const std::string& path)
 
 }  // namespace
 
-LocalCopy::~LocalCopy() { CloseAndRemoveTemp(); }
-
-bool LocalCopy::Fail(const char* what, const std::string& path, int err)
-{
-    m_failed = true;
-    m_error = std::string(what) + " " + path + ": " + ReasonOf(static_cast<DWORD>(err));
-    return false;
-}
-
-void LocalCopy::CloseAndRemoveTemp()
-{
-    if (m_fd != -1) {
-        DeleteByHandle(H(m_fd));
-        ::CloseHandle(H(m_fd));
-        m_fd = -1;
-    }
-    if (!m_tempPath.empty()) {
-        ::DeleteFileW(Widen(m_tempPath).c_str());
-        m_tempPath.clear();
-    }
-    m_buffered = 0;
-}
-
-bool LocalCopy::Open(const char* destPath, bool mayReplace)
-{
-    CloseAndRemoveTemp();
-    m_failed = false;
-    m_mayReplace = mayReplace;
-    m_destTaken = false;
-    m_error.clear();
-    m_destPath = destPath ? destPath : "";
-    const std::string name = NameOf(m_destPath);
-    if (name.empty()) return Fail("Cannot create a file named", "\"" + m_destPath + "\"", ERROR_INVALID_NAME);
-
-    const std::string folder = FolderOf(m_destPath);
-    const char last = folder.back();
-    const std::string prefix =
-        folder + (last == '/' || last == '\\' ? "" : "/") + "." + name.substr(0, kMaxNameInTemp) + kProgramMark;
-    if (!m_buffer) m_buffer = std::make_unique<char[]>(kBufferSize);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temp = prefix + RandomDigits() + kPartEnding;
-        // Readers may look; nobody else may write, delete or rename it while it is open.
-        HANDLE h = ::CreateFileW(Widen(temp).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
-            DWORD err = ::GetLastError();
-            if (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS) continue;
-            return Fail("Cannot create a file in", folder, static_cast<int>(err));
-        }
-        m_fd = reinterpret_cast<std::intptr_t>(h);
-        m_tempPath = std::move(temp);
-        m_buffered = 0;
-        return true;
-    }
-    return Fail("Cannot create a file in", folder, ERROR_FILE_EXISTS);
-}
-
 const int LocalCopy::kErrNotOpen = ERROR_INVALID_HANDLE;
 const int LocalCopy::kErrNoData = ERROR_INVALID_PARAMETER;
+const int LocalCopy::kErrBadName = ERROR_INVALID_NAME;
+const int LocalCopy::kErrExists = ERROR_FILE_EXISTS;
+
+unsigned LocalCopy::RandomNumber()
+{
+    static std::random_device device;
+    static std::mt19937 mix(device());
+    return static_cast<unsigned>(mix());
+}
+
+std::string LocalCopy::ReasonOf(int err) { return SystemReason(static_cast<DWORD>(err)); }
+
+LocalCopy::Made LocalCopy::CreateTemp(const std::string& path, int& err)
+{
+    // Readers may look; nobody else may write, delete or rename it while it is open.
+    HANDLE h = ::CreateFileW(Widen(path).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD code = ::GetLastError();
+        err = static_cast<int>(code);
+        return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? Made::Exists : Made::Failed;
+    }
+    m_fd = reinterpret_cast<std::intptr_t>(h);
+    return Made::Created;
+}
 
 bool LocalCopy::WriteOut(const char* data, std::size_t len)
 {
@@ -189,76 +128,43 @@ bool LocalCopy::WriteOut(const char* data, std::size_t len)
     return WriteAll(H(m_fd), data, len, err) ? true : Fail("Cannot write", m_destPath, static_cast<int>(err));
 }
 
-// Puts the temporary file in place under dest through its handle; err holds the
-// reason of a failure (ERROR_ALREADY_EXISTS: dest is taken and may not be replaced).
-bool LocalCopy::PutInPlace(int& err)
+int LocalCopy::SyncFile() { return ::FlushFileBuffers(H(m_fd)) ? 0 : static_cast<int>(::GetLastError()); }
+
+// Through the file's own handle (see above); ERROR_ALREADY_EXISTS: dest is taken.
+LocalCopy::Placed LocalCopy::PutInPlace(int& err)
 {
-    if (RenameByHandle(H(m_fd), FullPath(m_destPath), m_mayReplace)) return true;
-    err = static_cast<int>(::GetLastError());
-    return false;
+    if (RenameByHandle(H(m_fd), FullPath(m_destPath), m_mayReplace)) return Placed::Done;
+    const DWORD code = ::GetLastError();
+    err = static_cast<int>(code);
+    return code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? Placed::Taken : Placed::Failed;
 }
 
-bool LocalCopy::Commit()
+bool LocalCopy::DropTemp(std::string* reason)
 {
-    if (m_fd == -1)
-        return Fail("Cannot save", m_destPath.empty() ? std::string("the copy") : m_destPath, ERROR_INVALID_HANDLE);
-    bool ok = !m_failed && Flush();
-    if (ok && !::FlushFileBuffers(H(m_fd))) ok = Fail("Cannot save to disk", m_destPath, ::GetLastError());
-    bool inPlace = false;
-    if (ok) {
-        int err = 0;
-        inPlace = PutInPlace(err);
-        if (!inPlace && (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS)) {
-            m_destTaken = true;
-            m_failed = true;
-            m_error = "Cannot save " + m_destPath +
-                      ": a file of that name appeared in the folder while the copy was on its way; "
-                      "it was left as it is";
-            ok = false;
-        } else if (!inPlace) {
-            ok = Fail("Cannot put in place", m_destPath, err);
-        }
-    }
-    HANDLE h = H(m_fd);
-    m_fd = -1;
-    if (!inPlace) {
-        // The copy is not good: its temporary file goes with its handle.
-        const bool marked = DeleteByHandle(h);
-        const DWORD markErr = ::GetLastError();
-        ::CloseHandle(h);
-        if (!marked && !::DeleteFileW(Widen(m_tempPath).c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
-            m_error += " (and the partial file " + m_tempPath + " cannot be removed: " + ReasonOf(markErr) + ")";
-        m_tempPath.clear();
-        return false;
-    }
-    m_tempPath.clear();
-    // The rename is metadata of the file system's journal; flushing the file again
-    // writes it through before the printer's file may go.
-    const bool flushed = ::FlushFileBuffers(h) != FALSE;
-    const DWORD flushErr = ::GetLastError();
-    if (!::CloseHandle(h)) return Fail("Cannot write", m_destPath, ::GetLastError());
-    return flushed ? true : Fail("Cannot save to disk", m_destPath, flushErr);
-}
-
-bool LocalCopy::Discard()
-{
-    m_buffered = 0;
     if (m_fd != -1) {
+        // The temporary file goes with its handle.
         HANDLE h = H(m_fd);
         m_fd = -1;
         const bool marked = DeleteByHandle(h);
         ::CloseHandle(h);
-        if (marked) {
-            m_tempPath.clear();
-            return true;
-        }
+        if (marked) return true;
     }
-    if (m_tempPath.empty()) return true;
-    const std::string temp = std::move(m_tempPath);
-    m_tempPath.clear();
-    if (::DeleteFileW(Widen(temp).c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND) return true;
-    m_error = "Cannot remove the partial file " + temp + ": " + ReasonOf(::GetLastError());
+    if (m_tempPath.empty() || ::DeleteFileW(Widen(m_tempPath).c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND)
+        return true;
+    *reason = SystemReason(::GetLastError());
     return false;
+}
+
+void LocalCopy::FinishInPlace(int& closeErr, int& syncErr)
+{
+    HANDLE h = H(m_fd);
+    m_fd = -1;
+    // The rename is metadata of the file system's journal; flushing the file again
+    // writes it through before the printer's file may go.
+    const bool flushed = ::FlushFileBuffers(h) != FALSE;
+    const DWORD flushErr = ::GetLastError();
+    if (!::CloseHandle(h)) closeErr = static_cast<int>(::GetLastError());
+    if (!flushed) syncErr = static_cast<int>(flushErr);
 }
 
 int LocalCopy::RemoveLeftovers(const char* folder)

@@ -1,6 +1,6 @@
 // The Windows twin of the sockets' transport: WinSock, non-blocking sockets. WinSock's
 // own error numbers are the ones the program shows, so they pass through unchanged.
-#include "platform/socket_io.h"
+#include "platform/socket_transport.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

@@ -73,8 +73,6 @@ bool IsWindowVisible(Handle window);
 void FocusWindow(Handle window);  // a dialog: activates it; a control: takes the focus
 bool HasFocus(Handle window);
 void BringToTop(Handle window);
-// Writes a 32-bit BMP picture of the window (as it is drawn now) to path (UTF-8).
-bool SaveWindowPicture(Handle window, const char* path);
 
 // An icon made from the bytes of an .ico file, at size pixels (the nearest image it
 // holds); null when the data holds none. Freed with the process.

@@ -168,7 +168,6 @@ public:
     bool HasFocus() const override { return native::HasFocus(m_native); }
     void BringToTop() override { native::BringToTop(m_native); }
     void Destroy() override {}
-    bool SaveScreenshot(const char* path) override { return path && native::SaveWindowPicture(m_native, path); }
 
 protected:
     void* m_native;
