@@ -3,9 +3,11 @@
 // not depend on where the receives end (the whole answer in one receive gives the same
 // result and the same records), that every record reads back as the printer wrote it
 // (its line is one of the listing's lines, less a volume prefix; never a back-channel
-// message or a PJL line; its date the path's date digits), that an end or a refusal
-// is only ever read from a marker or an error message, and that the local names made
-// from the records stay inside the chosen folder.
+// message or a PJL line; its date the path's date digits), that it is the asked user's
+// (the whole ID between "s/" and "(", not a longer ID that starts with it) and can
+// travel between the upload request's quotes (no quote, no control character), that
+// an end or a refusal is only ever read from a marker or an error message, and that
+// the local names made from the records stay inside the chosen folder, one file each.
 //
 // Input: byte 0 picks the user ID's length (1..8); the next bytes pick its
 // digits from "1234". Then a run of receives, each a length byte followed by
@@ -73,6 +75,34 @@ std::string DateOfPath(const std::string& path)
     const std::string d = path.substr(close + 2, 14);
     return d.substr(4, 2) + "/" + d.substr(6, 2) + "/" + d.substr(2, 2) + "\t" + d.substr(8, 2) + ":" +
            d.substr(10, 2) + ":" + d.substr(12, 2);
+}
+
+// The user ID of a listed line: the text between the first "s/" and the next "(".
+std::string UserOfLine(const std::string& line)
+{
+    const std::size_t s = line.find("s/");
+    if (s == std::string::npos) return "";
+    const std::size_t open = line.find('(', s + 2);
+    if (open == std::string::npos) return "";
+    return line.substr(s + 2, open - (s + 2));
+}
+
+// The path goes into the upload request between quotes, as it is.
+bool PathIsSendable(const std::string& path)
+{
+    for (const char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F || ch == '"') return false;
+    }
+    return true;
+}
+
+// A name as a file system that ignores case sees it (ASCII letters at least).
+std::string AsciiFolded(std::string name)
+{
+    for (char& c : name)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return name;
 }
 
 }  // namespace
@@ -168,6 +198,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(lines.count(path + "\t" + sizeText) == 1 || (sizeText.empty() && lines.count(path) == 1));
         Check(FieldText(e.dateTime) == DateOfPath(path));
         Check(path.rfind("%%[", 0) != 0 && path.rfind("@PJL", 0) != 0);
+        Check(UserOfLine(sizeText.empty() ? path : path + "\t" + sizeText) == userID);
+        Check(PathIsSendable(path));
         requests.push_back({FieldText(e.name), FieldText(e.dupNumber)});
     }
 
@@ -176,9 +208,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<DestFile> dests;
     if (BuildBatchDestPaths(chosen, FALSE, requests, dests)) {
         Check(dests.size() == requests.size());
+        std::set<std::string> names;
         for (const DestFile& d : dests) {
             Check(d.path == "/chosen/folder/" + d.name);
             Check(!d.name.empty() && NameIsSafe(d.name.c_str(), d.name.size()) && d.name != "." && d.name != "..");
+            // Two records of one batch never share a local file, whatever the case.
+            Check(names.insert(AsciiFolded(d.name)).second);
         }
     }
 

@@ -86,4 +86,16 @@ mutant "a record's size read from the wrong field (after the line's last TAB)" s
   "            CopyField(e.size, sizeof e.size, e.path + tab + 1, static_cast<size_t>(len - (tab + 1)));" \
   "            int last = len - 1;\n            while (e.path[last] != TAB) --last;\n            CopyField(e.size, sizeof e.size, e.path + last + 1, static_cast<size_t>(len - (last + 1)));" \
   listing test_directory '*'
+mutant "a longer user ID that starts with the asked one accepted" src/directory/DirTable.cpp \
+  "    if (idEnd - idStart != idLen ||" \
+  "    if (idEnd - idStart < idLen ||" \
+  listing test_directory '*'
+mutant "a quote kept in a listed path" src/directory/DirTable.cpp \
+  "        if (u < 0x20 || u == 0x7F || line[i] == '\"') return false;" \
+  "        if (u < 0x20 || u == 0x7F) return false;" \
+  listing test_directory '*'
+mutant "two records of a batch given one local name" src/retrieval/DestPath.cpp \
+  "        if (given.insert(FoldedKey(files[i].path)).second) continue;" \
+  "        given.insert(FoldedKey(files[i].path));\n        continue;" \
+  listing test_pure 'DestPath*:*Batch*'
 exit $survived

@@ -12,9 +12,12 @@ build=$(cd "${1:-build}" && pwd)
 out=$build/test-output
 mkdir -p "$out"
 scratch=$(mktemp -d)
-pids=()
+# shellcheck source=scripts/x11-env.sh
+source scripts/x11-env.sh
 cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  [ -n "${app:-}" ] && kill "$app" 2>/dev/null
+  [ -n "${QBX_SIM_PID:-}" ] && kill "$QBX_SIM_PID" 2>/dev/null
+  qbx_x11_stop
   wait 2>/dev/null || true
   rm -rf "$scratch"
 }
@@ -25,44 +28,25 @@ for tool in Xvfb icewm xdotool xprop import; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
 done
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$scratch/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$scratch/display")
-icewm >/dev/null 2>&1 &
-pids+=($!)
-
-"$build/tools/printer-sim/quillbox-printer-sim" --root "$scratch/printer" --port 0 --samples \
-  --trickle 400/200 >"$scratch/sim.log" 2>&1 &
-pids+=($!)
-port=
-for _ in $(seq 100); do
-  port=$(sed -n 's/.*listening on 127.0.0.1 port \([0-9]*\).*/\1/p' "$scratch/sim.log")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || fail "the simulated printer did not start"
+QBX_X11_SCREEN=1024x768x24 qbx_x11_start icewm || fail "no display with a window manager"
+qbx_sim_start "$build/tools/printer-sim/quillbox-printer-sim" "$scratch/sim.log" --root "$scratch/printer" --samples \
+  --trickle 400/200 || fail "the simulated printer did not start"
 
 mkdir -p "$scratch/app" "$scratch/saved"
 cp "$build/src/quillbox" "$scratch/app/"
-printf '[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=%s\n[QBXConfig]\nAutoDelete=no\n[MiscData]\nSaveDir=%s/\n' \
-  "$port" "$scratch/saved" >"$scratch/app/Quillbox.ini"
+qbx_write_ini "$scratch/app/Quillbox.ini" "$QBX_SIM_PORT" "[QBXConfig]" "AutoDelete=no" "[MiscData]" \
+  "SaveDir=$scratch/saved/"
 export XDG_RUNTIME_DIR=$scratch/runtime XDG_CONFIG_HOME=$scratch/config
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-sleep 1  # let the window manager take over the display
 QT_QPA_PLATFORM=xcb "$scratch/app/quillbox" >"$scratch/app.log" 2>&1 &
-pids+=($!)
+app=$!
 
 # Waits for a visible window whose title starts with $1; prints its id.
 window() {
   local id
-  for _ in $(seq 150); do
-    id=$(xdotool search --onlyvisible --name "^$1" 2>/dev/null | head -1 || true)
-    [ -n "$id" ] && { sleep 0.5; echo "$id"; return 0; }
-    sleep 0.1
-  done
-  cat "$scratch/app.log"
-  fail "no window '$1' appeared"
+  id=$(qbx_window "^$1" 150) || { cat "$scratch/app.log"; fail "no window '$1' appeared"; }
+  sleep 0.5
+  echo "$id"
 }
 # Checks the actions the window manager allows window $2 (titled $1); $3 = close|noclose.
 check() {

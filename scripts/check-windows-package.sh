@@ -22,10 +22,11 @@ cd "$(dirname "$0")/.."
 winbuild=$(cd "${1:-build-windows}" && pwd)
 linbuild=$(cd "${2:-build}" && pwd)
 scratch=$(mktemp -d)
-pids=()
+# shellcheck source=scripts/x11-env.sh
+source scripts/x11-env.sh
 cleanup() {
   if declare -F qbx_wine_stop >/dev/null; then qbx_wine_stop; fi
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  [ -n "${QBX_SIM_PID:-}" ] && kill "$QBX_SIM_PID" 2>/dev/null
   wait 2>/dev/null || true
   rm -rf "$scratch"
 }
@@ -50,7 +51,7 @@ scripts/package-windows.sh --bin "$winbuild" --out "$winbuild" >"$scratch/packag
   { cat "$scratch/package.log"; fail "scripts/package-windows.sh failed"; }
 msi=$(grep '\.msi$' "$scratch/package.log")
 zip=$(grep '\.zip$' "$scratch/package.log")
-version=$(sed -n 's/^project(Quillbox VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(qbx_version)
 expect "the package" "$(basename "$msi")" "Quillbox-$version-x64.msi"
 next=${version%.*}.$((${version##*.} + 1))
 scripts/package-windows.sh --bin "$winbuild" --version "$next" --out "$scratch/next" >"$scratch/next.log" ||
@@ -117,26 +118,20 @@ shortcut() {
 # Waits for a visible window titled $1 (a pattern); prints its id.
 window() {
   local id
-  for _ in $(seq 300); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
-    [ -n "$id" ] && { sleep 0.5; echo "$id"; return 0; }
-    sleep 0.1
-  done
+  if id=$(qbx_window "$1"); then
+    sleep 0.5
+    echo "$id"
+    return 0
+  fi
   fail "no window '$1' appeared (shown: $(xdotool search --onlyvisible --name . 2>/dev/null |
     while read -r w; do printf "'%s' " "$(xdotool getwindowname "$w")"; done))"
 }
 installed_files() { (cd "$programs" && find . -mindepth 1 | sort | xargs); }
 
 # Answers trickle in, so that the progress dialog stays long enough for its picture.
-"$sim" --root "$scratch/printer" --port 0 --samples --trickle 400/200 >"$scratch/sim.log" 2>&1 &
-pids+=($!)
-port=
-for _ in $(seq 100); do
-  port=$(sed -n 's/.*listening on 127.0.0.1 port \([0-9]*\).*/\1/p' "$scratch/sim.log")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || fail "the simulated printer did not start"
+qbx_sim_start "$sim" "$scratch/sim.log" --root "$scratch/printer" --samples --trickle 400/200 ||
+  fail "the simulated printer did not start"
+port=$QBX_SIM_PORT
 
 echo "--- silent install"
 rc=0
@@ -177,8 +172,7 @@ fi
 settings_path=$(run "C:\\Program Files\\Quillbox\\quillbox.exe" --settings-path | tr / '\\')
 expect "the installed quillbox.exe's settings file" "$settings_path" "$(run cmd /c echo %APPDATA%)\\Quillbox\\Quillbox.ini"
 mkdir -p "$appdata/Quillbox" "$scratch/saved"
-printf '[NetInfo]\r\nRemoteIP=127.0.0.1\r\nRemotePort=%s\r\n[QBXConfig]\r\nAutoDelete=no\r\n[CommandLine]\r\nUserID=1234\r\n' \
-  "$port" >"$appdata/Quillbox/Quillbox.ini"
+qbx_write_ini --crlf "$appdata/Quillbox/Quillbox.ini" "$port" "[QBXConfig]" "AutoDelete=no" "[CommandLine]" "UserID=1234"
 run "$cli" list >"$scratch/list-settings.txt" || fail "quillbox-cli.exe list does not read %APPDATA%\\Quillbox\\Quillbox.ini"
 diff "$scratch/list.txt" "$scratch/list-settings.txt" || fail "quillbox-cli.exe lists otherwise from the settings"
 
@@ -190,10 +184,7 @@ shots="$winbuild/test-output"
 [ "${QBX_UPDATE_DOCS:-0}" = 1 ] && shots=docs
 mkdir -p "$shots"
 shot() { import -window "$1" "$shots/windows-$2.png"; }
-activate() {
-  xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1" >/dev/null 2>&1 || true
-  sleep 0.3
-}
+activate() { qbx_activate "$1"; }
 gone() {
   for _ in $(seq 600); do xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0; sleep 0.1; done
   fail "the window '$1' stayed"

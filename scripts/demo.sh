@@ -12,14 +12,17 @@ fi
 store=${QBX_DEMO_STORE:-$PWD/build/demo-printer}
 port=${QBX_DEMO_PORT:-3102}
 mkdir -p "$store"
-build/tools/printer-sim/quillbox-printer-sim --root "$store" --port "$port" --samples &
-sim=$!
-trap 'kill $sim 2>/dev/null || true' EXIT
-sleep 1
+# shellcheck source=scripts/x11-env.sh
+source scripts/x11-env.sh
+trap 'kill $QBX_SIM_PID 2>/dev/null || true' EXIT
+qbx_sim_start build/tools/printer-sim/quillbox-printer-sim build/demo-printer.log --root "$store" --port "$port" \
+  --samples || { cat build/demo-printer.log; exit 1; }
 # Quillbox reads its settings next to the executable: point it at the printer once.
 ini=build/src/Quillbox.ini
 if ! grep -q '^RemoteIP=' "$ini" 2>/dev/null; then
-  printf '[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=%s\n' "$port" >> "$ini"
+  qbx_write_ini "$ini.printer" "$port"
+  cat "$ini.printer" >>"$ini"
+  rm -f "$ini.printer"
 fi
 echo "Simulated printer on 127.0.0.1:$port (store $store). Sample user IDs: 1234, 12345, 42."
 build/src/quillbox

@@ -14,6 +14,9 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine64 wine fonts-wine
   # The Windows packages (.msi, .zip) and their checks.
   wixl msitools zip unzip procps
+  # Translations: the catalogues' checks, Qt's own texts in the user's language,
+  # the screen-reader test (the accessibility bus and its Python client).
+  gettext qt6-translations-l10n at-spi2-core python3-pyatspi
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -28,7 +28,9 @@ for tool in wixl zip x86_64-w64-mingw32-strip; do
 done
 
 if [ -z "$version" ]; then
-  version=$(sed -n 's/^project(Quillbox VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+  # shellcheck source=scripts/x11-env.sh
+  source scripts/x11-env.sh
+  version=$(qbx_version)
   [ -n "$version" ] || fail "no 'project(Quillbox VERSION …)' line in CMakeLists.txt"
 fi
 # Windows Installer compares major.minor.build, at most 255.255.65535.

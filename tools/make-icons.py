@@ -5,9 +5,9 @@
         (defaults: src/res/icons and data/icons/hicolor)
 
 Writes anim140.ico ... anim145.ico, the six frames of the About box's animation
-(one 32x32 image each), and quillbox.ico, the application icon (32x32 and 16x16).
-Every image is a 16-colour (4 bits per pixel) BMP inside the ICO with the standard
-VGA palette and an AND mask for transparency. Into the theme folder it writes the
+(one 32x32 image each), and quillbox.ico, the application icon (16, 24, 32, 48, 64 and 256 pixels, each a
+32-bit BMP with alpha). The animation frames are 16-colour (4 bits per pixel) BMPs
+with the standard VGA palette and an AND mask for transparency. Into the theme folder it writes the
 application icon as <size>x<size>/apps/<id>.png for 16 to 256 pixels and as
 scalable/apps/<id>.svg. Standard library only; the PNGs are committed, so building
 the program does not run this.
@@ -430,6 +430,38 @@ def bmp_image(c):
     return header + palette + b''.join(xor_rows) + b''.join(and_rows)
 
 
+def bmp32_image(rows):
+    """The BMP part of one full-colour ICO image: 32 bits per pixel (BGRA, the alpha
+    channel is the transparency) and an AND mask that is set where a pixel is clear."""
+    n = len(rows)
+    and_stride = ((n + 31) // 32) * 4
+    header = struct.pack('<IiiHHIIiiII', 40, n, 2 * n, 1, 32, 0, (n * 4 + and_stride) * n, 0, 0, 0, 0)
+    xor_rows, and_rows = [], []
+    for row in reversed(rows):  # bottom-up
+        xor = bytearray()
+        mask = bytearray(and_stride)
+        for x in range(n):
+            r, g, b, a = row[4 * x:4 * x + 4]
+            xor += bytes((b, g, r, a))
+            if a == 0:
+                mask[x // 8] |= 0x80 >> (x % 8)
+        xor_rows.append(bytes(xor))
+        and_rows.append(bytes(mask))
+    return header + b''.join(xor_rows) + b''.join(and_rows)
+
+
+def ico_file_rgba(pictures):
+    """An ICO of full-colour images, one per size (256 is written as 0, as ICO does)."""
+    sizes = sorted(pictures)
+    images = [bmp32_image(pictures[n]) for n in sizes]
+    out = struct.pack('<HHH', 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for n, data in zip(sizes, images):
+        out += struct.pack('<BBBBHHII', n % 256, n % 256, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    return out + b''.join(images)
+
+
 def ico_file(canvases):
     images = [bmp_image(c) for c in canvases]
     out = struct.pack('<HHH', 0, 1, len(images))
@@ -452,7 +484,6 @@ def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, 'src', 'res', 'icons')
     theme = sys.argv[2] if len(sys.argv) > 2 else os.path.join(root, 'data', 'icons', 'hicolor')
     files = {'anim%d.ico' % (140 + k): [anim_frame(k)] for k in range(6)}
-    files['quillbox.ico'] = [app_icon_32(), app_icon_16()]
     for name, canvases in files.items():
         write(os.path.join(folder, name), ico_file(canvases))
     # The desktop's icon theme: the hand-placed pixels at 16 and 32, the shapes above
@@ -460,6 +491,10 @@ def main():
     pictures = {16: canvas_rows(app_icon_16()), 32: canvas_rows(app_icon_32())}
     for size in (24, 48, 64, 128, 256):
         pictures[size] = render(size, samples=8 if size <= 64 else 4)
+    # The program's own icon (window, taskbar, Explorer, the MSI, the About box) has the
+    # same pictures in full colour with alpha, 16 to 256 pixels, for every screen scale.
+    write(os.path.join(folder, 'quillbox.ico'),
+          ico_file_rgba({n: pictures[n] for n in (16, 24, 32, 48, 64, 256)}))
     for size, rows in sorted(pictures.items()):
         write(os.path.join(theme, '%dx%d' % (size, size), 'apps', APP_ID + '.png'), png_file(rows))
     write(os.path.join(theme, 'scalable', 'apps', APP_ID + '.svg'), svg_file().encode())

@@ -4,6 +4,7 @@
 #include "app/Globals.h"
 #include "app/MainFrm.h"
 #include "platform/profile.h"
+#include "platform/resources.h"
 #include "platform/system.h"
 #include "retrieval/DestPath.h"
 #include "retrieval/ProgressMath.h"
@@ -60,20 +61,28 @@ bool IsInstalledCopy(const char* exeFolder)
     return FileExists(entry.c_str()) != FALSE;
 }
 
+// The per-user settings file; empty when the user has no home folder (the settings
+// are then neither read from nor written to any shared place).
+std::string UserIniFile()
+{
+    const std::string folder = UserConfigFolder();
+    return folder.empty() ? std::string() : folder + "Quillbox.ini";
+}
+
 std::string QuillboxIniReadPath()
 {
     std::string exeFolder = ExecutableFolder();
-    if (IsInstalledCopy(exeFolder.c_str())) return UserConfigFolder() + "Quillbox.ini";
+    if (IsInstalledCopy(exeFolder.c_str())) return UserIniFile();
     if (FolderIsWritable(exeFolder)) return exeFolder + "Quillbox.ini";
-    std::string user = UserConfigFolder() + "Quillbox.ini";
-    if (FileExists(user.c_str())) return user;
+    std::string user = UserIniFile();
+    if (!user.empty() && FileExists(user.c_str())) return user;
     return exeFolder + "Quillbox.ini";
 }
 
 std::string QuillboxIniPath()
 {
     std::string exeFolder = ExecutableFolder();
-    return (UsesUserFile(exeFolder) ? UserConfigFolder() : exeFolder) + "Quillbox.ini";
+    return UsesUserFile(exeFolder) ? UserIniFile() : exeFolder + "Quillbox.ini";
 }
 
 std::string QuillboxIniWritePath()
@@ -81,6 +90,7 @@ std::string QuillboxIniWritePath()
     std::string exeFolder = ExecutableFolder();
     if (!UsesUserFile(exeFolder)) return exeFolder + "Quillbox.ini";
     std::string folder = UserConfigFolder();
+    if (folder.empty()) return {};
     CreateUserFolder(folder);
     return folder + "Quillbox.ini";
 }
@@ -109,6 +119,31 @@ void ReadQuillboxSettings(const char* file, QbxSettings& out)
     if (fromIni[0] != '\0') GetPrivateProfileString("IP", "IP", "", out.szBindIP, sizeof out.szBindIP, "Halvern.ini");
 
     out.nRemotePort = LeadingNumber(out.szRemotePort);
+    GetPrivateProfileString("QBXConfig", "SettleTime", "", out.szSettleTime, sizeof out.szSettleTime, file);
+    if (out.szSettleTime[0] != '\0' && !ParseSettleSeconds(out.szSettleTime, out.nSettleSeconds)) {
+        // Never less protection than the default for a value that is not understood.
+        out.nSettleSeconds = QBX_DEFAULT_SETTLE_SECONDS;
+        out.bSettleTimeBad = TRUE;
+    }
+}
+
+bool ParseSettleSeconds(const std::string& text, int& seconds)
+{
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    const int value = std::stoi(text);
+    if (value > QBX_MAX_SETTLE_SECONDS) return false;
+    seconds = value;
+    return true;
+}
+
+void ApplyLanguageSetting(const char* iniFile, const char* language)
+{
+    char fromIni[32] = "";
+    if (!language || !*language) {
+        GetPrivateProfileString("QBXConfig", "Language", "", fromIni, sizeof fromIni, iniFile);
+        language = fromIni;
+    }
+    SetResourceLanguage(language);
 }
 
 void CMainFrame::ReadConfiguration()
@@ -126,6 +161,10 @@ void CMainFrame::ReadConfiguration()
     std::memcpy(m_szSaveDir, s.szSaveDir, sizeof m_szSaveDir);
     std::memcpy(m_szBindIP, s.szBindIP, sizeof m_szBindIP);
     m_nRemotePort = s.nRemotePort;
+    m_nSettleMs = s.nSettleSeconds * 1000;
+    if (s.bSettleTimeBad)
+        TraceF("SettleTime \"%s\" is no number of seconds from 0 to %d; %d s used\n", s.szSettleTime,
+               QBX_MAX_SETTLE_SECONDS, QBX_DEFAULT_SETTLE_SECONDS);
 }
 
 void CMainFrame::WriteSettings()

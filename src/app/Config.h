@@ -17,6 +17,16 @@
 // when it could (root). Null or empty: not installed.
 bool IsInstalledCopy(const char* exeFolder);
 
+// How long a scan must keep one size before it counts as finished and may be deleted
+// on the printer, when the settings do not say; and the longest taken (an hour: a
+// larger value is a mistake, not a wish).
+constexpr int QBX_DEFAULT_SETTLE_SECONDS = 10;
+constexpr int QBX_MAX_SETTLE_SECONDS = 3600;
+
+// Reads a settle time in whole seconds ("10"); false for anything but 0 to
+// QBX_MAX_SETTLE_SECONDS written as plain digits.
+bool ParseSettleSeconds(const std::string& text, int& seconds);
+
 // The settings the program reads at start, as read (widths include the NUL).
 struct QbxSettings {
     char szRemoteIP[128] = "";      // "NetInfo"/"RemoteIP": printer address or host name
@@ -26,6 +36,9 @@ struct QbxSettings {
     char szSaveDir[MAX_PATH] = "";  // "MiscData"/"SaveDir"
     char szBindIP[128] = "";        // "Halvern.ini" "IP"/"IP", read only when "IP"/"IPFROMINI" is not empty
     int nRemotePort = 0;            // leading number of szRemotePort
+    char szSettleTime[16] = "";     // "QBXConfig"/"SettleTime", seconds
+    int nSettleSeconds = QBX_DEFAULT_SETTLE_SECONDS;  // szSettleTime, or the default when empty or bad
+    BOOL bSettleTimeBad = FALSE;                      // szSettleTime is given but no settle time
 };
 
 // Reads every setting from iniFile (missing file, section or key: the default) and
@@ -33,6 +46,11 @@ struct QbxSettings {
 // in the order the program has always read them. Used by the frame and by the
 // command-line tool, so both read the same file the same way.
 void ReadQuillboxSettings(const char* iniFile, QbxSettings& out);
+
+// Picks the language of the texts: language when not empty (the tool's --language),
+// else "QBXConfig"/"Language" of iniFile, else the user's own. A language without a
+// catalogue gives English.
+void ApplyLanguageSetting(const char* iniFile, const char* language = nullptr);
 
 // The file to read the settings from.
 std::string QuillboxIniReadPath();

@@ -14,6 +14,7 @@
 #include "retrieval/DestPath.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -86,6 +87,11 @@ public:
     char m_szUserID[12];
     // A write to the local file failed: the copy is not complete.
     BOOL m_bWriteFailed;
+    // A scan is deleted automatically only when the printer reported one size for it
+    // twice, at least m_nSettleMs apart: in the listing (complete at m_nListedAtMs, a
+    // time of GetClock()) and in the answer to the upload.
+    int m_nSettleMs = 10000;
+    std::int64_t m_nListedAtMs = 0;
 
     // Start-up and exit.
     int OnCreate(void* createStruct);
@@ -151,6 +157,15 @@ public:
     // choice cannot be used (a name too long, a folder at a destination, a folder that
     // takes no file): the box has said why.
     int CheckBatchDestinations();
+    // Asks "Do you wish to overwrite this file?" about each destination of m_batchDest
+    // that exists, in batch order, until one answer is not Yes: IDYES when every one was
+    // agreed to, else the answer that ended the questions (IDNO, IDCANCEL).
+    int AskAboutEachExisting();
+    // Before a transfer whose file is deleted afterwards: lets the listing grow as old
+    // as the settle time (the progress dialog says why), so that the size the upload
+    // answer reports is a second report at least that much later. FALSE when the exit
+    // or a cancel came meanwhile (its QBX_CANCEL is queued).
+    BOOL WaitForSettledListing();
     // A box about a local file: the string textId with %s replaced by subject.
     void ReportLocalFile(UINT textId, const std::string& subject, UINT captionId);
     void NextDeletion(int yesToAll);

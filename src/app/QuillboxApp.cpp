@@ -1,5 +1,6 @@
 #include "app/QuillboxApp.h"
 
+#include "app/Config.h"
 #include "app/MainFrm.h"
 #include "platform/prompts.h"
 #include "platform/resources.h"
@@ -13,6 +14,8 @@ END_MESSAGE_MAP()
 BOOL CQuillboxApp::InitInstance()
 {
     QbxRegisterResources();
+    // Every text from here on is in the user's language.
+    ApplyLanguageSetting(QuillboxIniReadPath().c_str());
     if (IWindowSystem* ws = GetWindowSystem()) ws->SetApplicationIcon(IDR_MAINFRAME);
 
     // 1. The sockets layer.

@@ -4,6 +4,7 @@
 #include "cli/Names.h"
 #include "cli/Output.h"
 #include "cli/Printer.h"
+#include "cli/Settle.h"
 #include "cli/Status.h"
 #include "directory/ListingText.h"
 #include "platform/file_reader.h"
@@ -29,11 +30,28 @@ QbxClock::time_point DeadlineFor(const CliCommon& c)
 
 int StopStatus() { return 128 + static_cast<int>(g_nStopSignal); }
 
+// Reads one answer typed at a prompt: the whole line, however long (what is typed
+// past a fixed buffer would otherwise be taken as the answer to the next question).
+// False at the end of input with nothing read.
+bool ReadAnswerLine(std::FILE* in, std::string& line)
+{
+    line.clear();
+    for (int ch; (ch = std::fgetc(in)) != EOF;) {
+        if (ch == '\n') return true;
+        if (line.size() < 256) line += static_cast<char>(ch);
+    }
+    return !line.empty();
+}
+
 // Lists the user's files; prints the reason and gives the exit status on failure.
-bool ListOrReport(CPrinterSession& s, CliDirectory& dir, const CliCommon& c, int& status)
+// The listing is also shown to settle, when given.
+bool ListOrReport(CPrinterSession& s, CliDirectory& dir, const CliCommon& c, int& status,
+                  CSettleTracker* settle = nullptr)
 {
     std::string reason;
+    const auto begun = QbxClock::now();
     if (s.List(dir, reason)) {
+        if (settle) settle->Listed(dir.header, begun, QbxClock::now());
         if (dir.bFull && c.verbosity >= 0)
             std::fprintf(stderr,
                          "quillbox-cli: the printer holds more than %d files for user %s; only the first %d "
@@ -151,6 +169,69 @@ int ConfirmDeletions(CPrinterSession& s, const CliCommon& c, const std::vector<S
     return failures;
 }
 
+// Why e (as first listed) is not taken: the last listing showed it at another size, or
+// not at all. Always false.
+bool StillBeingWritten(const CSettleTracker& settle, const DirEntry& e, QbxClock::time_point since, std::string& reason)
+{
+    const std::string size = Field(e.size, sizeof e.size);
+    const std::string now = settle.LastSize(e);
+    if (now.empty()) {
+        reason = "no longer on the printer when it was listed again; nothing was copied";
+        return false;
+    }
+    const auto waited = std::chrono::duration_cast<std::chrono::seconds>(QbxClock::now() - since).count();
+    reason = "the printer is still writing it (" + size + " bytes when listed, " + now + " bytes " +
+             (waited > 0 ? std::to_string(waited) + " s " : std::string()) +
+             "later); it was left there and nothing was copied: it is fetched once the scan is finished (settle "
+             "time " +
+             std::to_string(settle.SettleTime().count()) + " s, --settle)";
+    return false;
+}
+
+// Before a file is fetched to be deleted: true once two listings at least the settle
+// time apart showed it at its listed size. A file not yet proved so is waited for
+// (until the settle time has passed since its first sighting) and the printer listed
+// again; a file whose size changed meanwhile is being written still and false says
+// so in reason (nothing fetched, nothing deleted).
+bool AwaitSettled(CPrinterSession& s, CSettleTracker& settle, const DirEntry& e, std::string& reason)
+{
+    if (settle.Settled(e)) return true;
+    const std::string size = Field(e.size, sizeof e.size);
+    // A later listing of this batch (made for another file) may already have seen it
+    // change: this is said without waiting again.
+    const auto firstLook = QbxClock::now();
+    if (settle.LastSize(e) != size) return StillBeingWritten(settle, e, firstLook, reason);
+    const auto at = settle.SettlesAt(e);
+    if (at > s.Deadline()) {
+        reason = "it was listed too short a time ago to tell whether the printer is still writing it, and the "
+                 "time limit (--timeout) ends first; it was left there and nothing was copied";
+        return false;
+    }
+    const auto began = QbxClock::now();
+    while (!g_nStopSignal && QbxClock::now() < at) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(at - QbxClock::now()).count();
+        if (IStatusLine* line = CliStatus())
+            line->Show("Waiting for scans still being written… " + std::to_string((left + 999) / 1000) + " s");
+        SleepUnlessStopped(static_cast<int>(std::min<long long>(left, 250)));
+    }
+    if (IStatusLine* line = CliStatus()) line->Clear();
+    if (g_nStopSignal) {
+        reason = "stopped by a signal while waiting to see whether the printer is still writing it";
+        return false;
+    }
+    CliDirectory again;
+    std::string why;
+    const auto begun = QbxClock::now();
+    if (!s.List(again, why)) {
+        reason = "the printer could not be listed again to see whether it is still writing it (" + why +
+                 "); it was left there and nothing was copied";
+        return false;
+    }
+    settle.Listed(again.header, begun, QbxClock::now());
+    if (settle.Settled(e)) return true;
+    return StillBeingWritten(settle, e, began, reason);
+}
+
 struct BatchResult {
     int failures = 0;
     std::vector<SentDeletion> deleted;  // deletion jobs sent, not yet confirmed
@@ -165,7 +246,7 @@ struct BatchResult {
 // counts the copies and the files already there for the summary line.
 BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& dir, const std::vector<int>& picked,
                       const std::vector<std::string>& dests, const std::string& folder, bool deleteAfter,
-                      bool overwrite, bool keepCopies, CliTally& tally)
+                      bool overwrite, bool keepCopies, CSettleTracker& settle, CliTally& tally)
 {
     BatchResult result;
     std::set<std::string> used;
@@ -207,8 +288,8 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
                                 "; it was left alone and nothing was copied (move it away to fetch the scan)");
                 continue;
             }
-            ++tally.alreadyThere;
             if (!deleteAfter) {
+                ++tally.alreadyThere;
                 if (c.verbosity > 0)
                     std::fprintf(stderr, "quillbox-cli: %s: already in %s\n", Shown(label).c_str(),
                                  Shown(dest).c_str());
@@ -219,14 +300,25 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
                 break;
             }
             std::string reason;
+            if (!AwaitSettled(s, settle, e, reason)) {
+                if (g_nStopSignal) {
+                    result.cutShort = true;
+                    break;
+                }
+                fail(label, reason);
+                continue;
+            }
             FetchStatus proved = s.DeleteIfSame(e, dest, bar.get(), reason);
             if (proved != FetchStatus::Copied && g_nStopSignal) result.cutShort = true;
-            if (proved == FetchStatus::Failed)
+            // A file is counted once: as already there only when nothing about it failed.
+            if (proved == FetchStatus::Failed) {
                 fail(label, reason);
-            else if (proved == FetchStatus::CopiedNotDeleted)
+            } else if (proved == FetchStatus::CopiedNotDeleted) {
                 fail(label, "equal to " + dest + " but not deleted on the printer: " + reason);
-            else
+            } else {
+                ++tally.alreadyThere;
                 result.deleted.push_back({e, label});
+            }
             continue;
         }
         if (g_nStopSignal) {
@@ -234,6 +326,14 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
             break;
         }
         std::string reason;
+        if (deleteAfter && !AwaitSettled(s, settle, e, reason)) {
+            if (g_nStopSignal) {
+                result.cutShort = true;
+                break;
+            }
+            fail(label, reason);
+            continue;
+        }
         FetchStatus st2 = s.Fetch(e, dest, overwrite, deleteAfter, bar.get(), reason);
         if (st2 != FetchStatus::Copied && g_nStopSignal) result.cutShort = true;
         if (st2 == FetchStatus::Failed) {
@@ -249,6 +349,31 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
             result.deleted.push_back({e, label});
     }
     return result;
+}
+
+// A local name never starts with a ".": "1234(.TIF)" would otherwise be saved as the
+// hidden file ".TIF", which a file manager does not show. Such a name gets a "_" in
+// front (a clash with another file of the batch is refused like any other).
+void MakeVisible(std::vector<std::string>& paths)
+{
+    for (std::string& path : paths) {
+        const std::size_t slash = path.find_last_of("/\\");
+        const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+        if (start < path.size() && path[start] == '.') path.insert(start, "_");
+    }
+}
+
+// The stable names of the picked records in folder (empty: no usable name).
+std::vector<std::string> StableDestPaths(const std::string& folder, const DirHeader& dir,
+                                         const std::vector<int>& picked)
+{
+    std::vector<std::string> dests;
+    for (int i : picked) {
+        std::string name = SyncFileName(dir.entries[i]);
+        dests.push_back(name.empty() ? name : folder + (folder.back() == '/' ? "" : "/") + name);
+    }
+    MakeVisible(dests);
+    return dests;
 }
 
 bool PrepareFolder(const std::string& folder)
@@ -283,21 +408,31 @@ int RunList(const CliCommon& c, bool json)
 }
 
 int RunGet(const CliCommon& c, const std::string& folder, const std::vector<std::string>& names, bool deleteAfter,
-           bool overwrite)
+           bool overwrite, bool shortNames)
 {
     if (!PrepareFolder(folder)) return QBX_EXIT_USAGE;
     CPrinterSession s(c.target, c.userID, DeadlineFor(c));
     CliDirectory dir;
+    CSettleTracker settle(std::chrono::seconds(c.settleSeconds));
     int status = QBX_EXIT_OK;
-    if (!ListOrReport(s, dir, c, status)) return status;
+    if (!ListOrReport(s, dir, c, status, &settle)) return status;
     int failures = 0;
     std::vector<int> picked =
         names.empty() ? SortedOrder(dir.header, QBX_SORT_NAME) : PickRecords(dir.header, names, failures);
-    std::vector<const DirEntry*> entries;
-    for (int i : picked) entries.push_back(&dir.header.entries[i]);
-    std::vector<std::string> dests = GetDestPaths(folder, entries);
+    std::vector<std::string> dests;
+    if (shortNames) {
+        std::vector<const DirEntry*> entries;
+        for (int i : picked) entries.push_back(&dir.header.entries[i]);
+        dests = GetDestPaths(folder, entries);
+        MakeVisible(dests);
+    } else {
+        // Printers reuse sequence numbers: only the stable name keeps a later scan from
+        // landing on the copy of an earlier one.
+        dests = StableDestPaths(folder, dir.header, picked);
+    }
     CliTally tally;
-    BatchResult batch = CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, overwrite, false, tally);
+    BatchResult batch =
+        CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, overwrite, false, settle, tally);
     failures += batch.failures + ConfirmDeletions(s, c, batch.deleted, false, tally);
     tally.failed = failures;
     PrintSummary(c.verbosity, c.terminal, SummaryKind::Get, tally, folder, deleteAfter);
@@ -328,13 +463,13 @@ int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool ye
             std::fprintf(stderr, "Delete %s (%s bytes) from the printer? [y/N] ", Shown(label).c_str(),
                          Shown(Field(e.size, sizeof e.size)).c_str());
             std::fflush(stderr);
-            char answer[16] = {};
             // The time limit is for the printer, not for the one who answers.
             auto asked = QbxClock::now();
-            bool answered = std::fgets(answer, sizeof answer, stdin) != nullptr;
+            std::string answer;
+            bool answered = ReadAnswerLine(stdin, answer);
             s.Postpone(QbxClock::now() - asked);
             if (!answered) break;
-            if (answer[0] != 'y' && answer[0] != 'Y') continue;
+            if (answer.empty() || (answer[0] != 'y' && answer[0] != 'Y')) continue;
         }
         std::string reason;
         if (!s.Delete(e, reason)) {
@@ -355,21 +490,19 @@ int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool ye
 namespace {
 
 // One round of sync. *cutShort tells whether a stop signal left files of the round
-// undone (a copy broken off, or files not yet begun).
-int SyncRound(const CliCommon& c, const std::string& folder, bool deleteAfter, bool* cutShort)
+// undone (a copy broken off, or files not yet begun). settle carries the listings of
+// the rounds before: a file they showed at the same size long enough ago is not
+// waited for.
+int SyncRound(const CliCommon& c, const std::string& folder, bool deleteAfter, CSettleTracker& settle, bool* cutShort)
 {
     CPrinterSession s(c.target, c.userID, DeadlineFor(c));
     CliDirectory dir;
     int status = QBX_EXIT_OK;
-    if (!ListOrReport(s, dir, c, status)) return status;
+    if (!ListOrReport(s, dir, c, status, &settle)) return status;
     std::vector<int> picked = SortedOrder(dir.header, QBX_SORT_NAME);
-    std::vector<std::string> dests;
-    for (int i : picked) {
-        std::string name = SyncFileName(dir.header.entries[i]);
-        dests.push_back(name.empty() ? name : folder + (folder.back() == '/' ? "" : "/") + name);
-    }
+    std::vector<std::string> dests = StableDestPaths(folder, dir.header, picked);
     CliTally tally;
-    BatchResult batch = CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, false, true, tally);
+    BatchResult batch = CopyBatch(s, c, dir.header, picked, dests, folder, deleteAfter, false, true, settle, tally);
     if (cutShort) *cutShort = batch.cutShort;
     int failures = batch.failures + ConfirmDeletions(s, c, batch.deleted, false, tally);
     tally.failed = failures;
@@ -383,9 +516,10 @@ int SyncRound(const CliCommon& c, const std::string& folder, bool deleteAfter, b
 int RunSync(const CliCommon& c, const std::string& folder, bool deleteAfter, int everySeconds)
 {
     if (!PrepareFolder(folder)) return QBX_EXIT_USAGE;
+    CSettleTracker settle(std::chrono::seconds(c.settleSeconds));
     for (;;) {
         bool cutShort = false;
-        int status = SyncRound(c, folder, deleteAfter, &cutShort);
+        int status = SyncRound(c, folder, deleteAfter, settle, &cutShort);
         if (everySeconds <= 0) return status;
         // Repeating, a stop signal is the way to end: only a stop that left a round's
         // work undone is reported as such; one that came while listing, or after the

@@ -21,10 +21,14 @@ struct CliCommon {
     int verbosity = 0;         // -1 quiet, 0 normal, 1 verbose
     bool terminal = false;     // stderr is a terminal: show the progress bar
     int sortKey = 0;           // 105 name, 106 size, 107 date; the settings' SortBy by default
+    // A file is deleted on the printer only after two listings this many seconds apart
+    // showed it at one size (cli/Settle.h).
+    int settleSeconds = 10;
 };
 
 int RunList(const CliCommon& c, bool json);
+// shortNames: the dialog's batch names (007.TIF, 007_1.TIF) instead of the stable names.
 int RunGet(const CliCommon& c, const std::string& folder, const std::vector<std::string>& names, bool deleteAfter,
-           bool overwrite);
+           bool overwrite, bool shortNames);
 int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool yes);
 int RunSync(const CliCommon& c, const std::string& folder, bool deleteAfter, int everySeconds);

@@ -183,9 +183,12 @@ bool ListedSize(const DirEntry& e, std::uint64_t& listed, const std::string& wha
         reason = "the printer listed no usable size (\"" + size + "\"); " + what;
         return false;
     }
-    if (listed > kLargestWholeFile) {
-        reason = "it is " + size + " bytes, more than one upload answer can deliver whole (" +
-                 std::to_string(kLargestWholeFile) + " bytes at most), so it stays on the printer; " + what;
+    // A printer cuts a larger file to the largest size an answer carries and announces
+    // that size: an answer of exactly that size cannot be told from a cut one.
+    if (listed >= kLargestWholeFile) {
+        reason = "it is " + size + " bytes, too large for one upload answer to deliver whole (" +
+                 std::to_string(kLargestWholeFile) +
+                 " bytes or more cannot be told from a cut answer), so it stays on the printer; " + what;
         return false;
     }
     return true;

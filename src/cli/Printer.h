@@ -13,8 +13,9 @@
 //   file and never touches anything at the destination (a file, a link of any kind, a
 //   pipe), not even what appears there while the copy is on its way, unless overwrite
 //   allows it.
-// - A file listed larger than one upload answer can deliver whole (2147483647 bytes)
-//   is refused before any byte is fetched; it stays on the printer.
+// - A file listed at 2147483647 bytes or more (the most one upload answer carries, and
+//   the size a printer announces for a larger file it cuts) is refused before any byte
+//   is fetched; it stays on the printer.
 #pragma once
 
 #include "cli/PrinterLink.h"
@@ -71,6 +72,7 @@ public:
     bool Delete(const DirEntry& e, std::string& reason);
 
     bool Stopped() const { return g_nStopSignal != 0; }
+    QbxClock::time_point Deadline() const { return m_deadline; }
     // Moves the deadline on by d (time spent waiting for the user, not the printer).
     void Postpone(QbxClock::duration d);
 

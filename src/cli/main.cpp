@@ -2,12 +2,14 @@
 // display. The argument parsing is CLI11's; the work is in Commands.cpp.
 #include "cli/Commands.h"
 #include "cli/Output.h"
+#include "cli/Settle.h"
 #include "cli/Status.h"
 
 #include "app/Config.h"
 #include "directory/DirTable.h"
 #include "platform/console.h"
 #include "platform/profile.h"
+#include "platform/profile_file.h"
 #include "res/resource.h"
 
 #include <CLI/CLI.hpp>
@@ -52,7 +54,7 @@ int SortKeyOf(const std::string& sort)
 // (config, else the dialog's own): QBX_EXIT_OK, or QBX_EXIT_USAGE after saying
 // what is missing or wrong.
 int ResolveCommon(const std::string& printer, std::string user, const std::string& config, const std::string& sort,
-                  CliCommon& c)
+                  const std::string& language, const std::string& settle, bool settleUsed, CliCommon& c)
 {
     QbxSettings settings;
     // A file named without a folder is the one in the current folder, for every key:
@@ -61,7 +63,18 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
     std::string ini = config.empty()                          ? QuillboxIniReadPath()
                       : config.find('/') == std::string::npos ? "./" + config
                                                               : config;
+    // A pipe, device or folder named as the settings file is refused before it is read
+    // (it could keep the tool waiting before any time limit applies).
+    std::string content;
+    if (!ini.empty() && ReadProfileFile(ini, &content) == ProfileRead::Failed) {
+        std::fprintf(stderr,
+                     "quillbox-cli: the settings file %s cannot be read (it is not a plain file, or not readable); "
+                     "name a settings file with --config\n",
+                     Shown(ini).c_str());
+        return QBX_EXIT_USAGE;
+    }
     ReadQuillboxSettings(ini.c_str(), settings);
+    ApplyLanguageSetting(ini.c_str(), language.c_str());
 
     c.target.host = settings.szRemoteIP;
     c.target.port = settings.nRemotePort;
@@ -97,6 +110,25 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
         return QBX_EXIT_USAGE;
     }
     c.userID = user;
+    // How long a scan must keep its size before it may be deleted: the option, else the
+    // dialog's own key, else 10 s. A value that is no number of seconds is refused
+    // rather than taken for no wait at all.
+    if (!settle.empty()) {
+        if (!ParseSettleSeconds(settle, c.settleSeconds)) {
+            std::fprintf(stderr, "quillbox-cli: --settle %s is not a number of seconds from 0 to %d\n",
+                         Shown(settle).c_str(), QBX_MAX_SETTLE_SECONDS);
+            return QBX_EXIT_USAGE;
+        }
+    } else if (settleUsed) {
+        if (settings.bSettleTimeBad) {
+            std::fprintf(stderr,
+                         "quillbox-cli: SettleTime in section QBXConfig of %s (\"%s\") is not a number of seconds "
+                         "from 0 to %d; correct it or give --settle SECONDS\n",
+                         Shown(ini).c_str(), Shown(settings.szSettleTime).c_str(), QBX_MAX_SETTLE_SECONDS);
+            return QBX_EXIT_USAGE;
+        }
+        c.settleSeconds = settings.nSettleSeconds;
+    }
     c.sortKey = sort.empty() ? LeadingNumber(settings.szSortBy) : SortKeyOf(sort);
     if (c.sortKey < QBX_SORT_NAME || c.sortKey > QBX_SORT_DATE) c.sortKey = QBX_SORT_NAME;
     return QBX_EXIT_OK;
@@ -141,9 +173,10 @@ int main(int argc, char** argv)
                "See quillbox-cli(1).");
     app.set_help_all_flag("--help-all", "Show the help of every command");
 
-    std::string printer, user, config, sort, folder;
+    std::string printer, user, config, sort, folder, language, settle;
     int timeout = -1, every = 0;  // -1: the command's own time limit
     bool quiet = false, verbose = false, json = false, del = false, overwrite = false, yes = false;
+    bool shortNames = false;
     std::vector<std::string> names;
 
     auto common = [&](CLI::App* cmd) {
@@ -159,6 +192,15 @@ int main(int argc, char** argv)
                             std::to_string(kShortTimeout) + " for list and delete, " + std::to_string(kLongTimeout) +
                             " for get and sync")
             ->check(CLI::NonNegativeNumber);
+        cmd->add_option("--language", language,
+                        "Language of the printer's and the program's messages: de, es, fr or en (default: Language "
+                        "in section QBXConfig of the settings, else the system's)");
+        cmd->add_option("--settle", settle,
+                        "get and sync with --delete: delete a file only once two listings this many seconds apart "
+                        "showed it at one size, so a scan the printer is still writing stays there (default: "
+                        "SettleTime in section QBXConfig of the settings, else " +
+                            std::to_string(QBX_DEFAULT_SETTLE_SECONDS) + "; 0: no wait)")
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
         cmd->add_flag("-q,--quiet", quiet, "Print nothing but results and failures");
         cmd->add_flag("-v,--verbose", verbose,
                       "Also say what was skipped and deleted; end with the summary line when not on a terminal too");
@@ -178,6 +220,11 @@ int main(int argc, char** argv)
                     "display name (007.TIF) while only one scan has it");
     get->add_flag("--delete", del, "Delete each file on the printer once its copy is complete and on disk");
     get->add_flag("--overwrite", overwrite, "Replace files that already exist in the folder");
+    get->add_flag("--short-names", shortNames,
+                  "Save under the dialog's short names (007.TIF, 007_1.TIF) instead of the stable names "
+                  "(2026-12-07_093005_007.TIF). Printers reuse sequence numbers: with --overwrite a later scan then "
+                  "replaces the copy of an earlier one of the same number, which --delete may already have deleted "
+                  "on the printer");
 
     CLI::App* rm = app.add_subcommand("delete", "Delete files on the printer");
     common(rm);
@@ -209,7 +256,10 @@ int main(int argc, char** argv)
     }
 
     CliCommon c;
-    if (const int status = ResolveCommon(printer, user, config, sort, c); status != QBX_EXIT_OK) return status;
+    if (const int status =
+            ResolveCommon(printer, user, config, sort, language, settle, get->parsed() || sync->parsed(), c);
+        status != QBX_EXIT_OK)
+        return status;
     c.timeoutSeconds = timeout >= 0 ? timeout : (list->parsed() || rm->parsed()) ? kShortTimeout : kLongTimeout;
     c.verbosity = quiet ? -1 : verbose ? 1 : 0;
     c.terminal = IsTerminal(stderr);
@@ -219,7 +269,7 @@ int main(int argc, char** argv)
 
     InstallStopHandler(RequestStop);
     int status = list->parsed()  ? RunList(c, json)
-                 : get->parsed() ? RunGet(c, folder, names, del, overwrite)
+                 : get->parsed() ? RunGet(c, folder, names, del, overwrite, shortNames)
                  : rm->parsed()  ? RunDelete(c, names, yes)
                                  : RunSync(c, folder, del, every);
     SetCliStatus(nullptr);

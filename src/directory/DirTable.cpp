@@ -7,8 +7,10 @@
 #include "directory/DirTable.h"
 
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <utility>
 
 namespace {
@@ -334,4 +336,38 @@ void RestoreProcessedMarks(DirHeader& dir)
             e.processed = 0;
         }
     }
+}
+
+void FormatListDate(const char* dateTime, const char* layout, char* out, std::size_t size)
+{
+    if (!out || size == 0) return;
+    out[0] = '\0';
+    if (!dateTime) return;
+    auto digits = [&](int at) {
+        return std::isdigit(static_cast<unsigned char>(dateTime[at])) &&
+               std::isdigit(static_cast<unsigned char>(dateTime[at + 1]));
+    };
+    const bool ours = strnlen(dateTime, 9) >= 8 && digits(0) && dateTime[2] == '/' && digits(3) && dateTime[5] == '/' &&
+                      digits(6) && (dateTime[8] == '\0' || dateTime[8] == TAB);
+    if (!ours || !layout || !*layout) {
+        std::snprintf(out, size, "%s", dateTime);
+        return;
+    }
+    std::string text;
+    for (const char* p = layout; *p;) {
+        if (p[0] == 'M' && p[1] == 'M') {
+            text.append(dateTime, 2);
+            p += 2;
+        } else if (p[0] == 'D' && p[1] == 'D') {
+            text.append(dateTime + 3, 2);
+            p += 2;
+        } else if (p[0] == 'Y' && p[1] == 'Y') {
+            text.append(dateTime + 6, 2);
+            p += 2;
+        } else {
+            text += *p++;
+        }
+    }
+    text += dateTime + 8;
+    std::snprintf(out, size, "%s", text.c_str());
 }

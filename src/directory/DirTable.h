@@ -186,3 +186,10 @@ constexpr int QBX_SORT_DATE = 107;
 // order for the key: name ascending, size largest first, date newest first.
 // Any other key leaves order unchanged.
 void SortDirectoryOrder(const DirHeader& dir, int key, int* order);
+
+// A record's date and time as the file list shows them: layout is the date's form, in
+// which "MM", "DD" and "YY" stand for the month, day and two-digit year of dateTime
+// ("MM/DD/YY\thh:mm:ss"); the TAB and the time follow unchanged. "MM/DD/YY" gives
+// dateTime as it is; so does a dateTime of another form or an empty layout. Always
+// NUL-terminated within size.
+void FormatListDate(const char* dateTime, const char* layout, char* out, std::size_t size);

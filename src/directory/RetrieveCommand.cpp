@@ -15,6 +15,20 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+// A text with a name in place of its "%s" (a file name has no length limit, so no
+// fixed buffer; a "%" in the name stays as it is).
+std::string WithSubject(const char* text, const std::string& subject)
+{
+    std::string out = text;
+    const std::size_t at = out.find("%s");
+    if (at != std::string::npos) out.replace(at, 2, subject);
+    return out;
+}
+
+}  // namespace
+
 bool CMainFrame::OnRetrieveRequest()
 {
     if (!m_pDirectory || !m_pDirectory->entries || !m_pRetrieveDlg || !m_pRetrieveDlg->m_lbFiles.m_hWnd) return true;
@@ -76,9 +90,7 @@ int CMainFrame::ChooseSaveFile()
         if (m_bClosing) return 0;
         if (check < 0) continue;
         if (check > 0) {
-            std::string caption = m_strDestName + GetStringRes(IDS_ALREADY_EXISTS);
-            int answer = MessageBox(m_hWnd, GetStringRes(IDS_OVERWRITE_QUESTION), caption.c_str(),
-                                    MB_YESNOCANCEL | MB_ICONQUESTION);
+            const int answer = AskAboutEachExisting();
             if (m_bClosing) return 0;
             if (answer == IDNO) continue;
             if (answer != IDYES) return 0;
@@ -88,6 +100,22 @@ int CMainFrame::ChooseSaveFile()
         LocalCopy::RemoveLeftovers(folder.empty() ? "." : folder.c_str());
         return 1;
     }
+}
+
+int CMainFrame::AskAboutEachExisting()
+{
+    // Each file that a copy would replace is named in a question of its own, in batch
+    // order: a Yes is the consent to replace that one file, never the others.
+    for (const DestFile& d : m_batchDest) {
+        if (!d.replaces || d.path.size() >= sizeof m_szDestPath) continue;
+        std::memcpy(m_szDestPath, d.path.c_str(), d.path.size() + 1);
+        m_strDestName = d.name;
+        const std::string caption = WithSubject(GetStringRes(IDS_ALREADY_EXISTS_OF), m_strDestName);
+        const int answer =
+            MessageBox(m_hWnd, GetStringRes(IDS_OVERWRITE_QUESTION), caption.c_str(), MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (m_bClosing || answer != IDYES) return answer;
+    }
+    return IDYES;
 }
 
 int CMainFrame::CheckBatchDestinations()
@@ -161,8 +189,6 @@ int CMainFrame::CheckBatchDestinations()
 
 void CMainFrame::ReportLocalFile(UINT textId, const std::string& subject, UINT captionId)
 {
-    std::string text = GetStringRes(textId);
-    const std::size_t at = text.find("%s");
-    if (at != std::string::npos) text.replace(at, 2, subject);
+    std::string text = WithSubject(GetStringRes(textId), subject);
     MessageBox(m_hWnd, text.c_str(), GetStringRes(captionId), MB_OK);
 }

@@ -171,8 +171,12 @@ void CRetrieveDlg::FormatLine(const DirEntry& e, char* out, int outSize)
 {
     if (!out || outSize <= 0) return;
     // Each field is read only up to its own end, terminated or not.
-    std::snprintf(out, static_cast<std::size_t>(outSize), "%.*s\t%.*s\t%.*s",
+    char dateTime[sizeof e.dateTime + 1] = "";
+    std::memcpy(dateTime, e.dateTime, sizeof e.dateTime);
+    // The date in the reader's own short form; the order of the records does not change.
+    char shown[40];
+    FormatListDate(dateTime, GetStringRes(IDS_LIST_DATE_LAYOUT), shown, sizeof shown);
+    std::snprintf(out, static_cast<std::size_t>(outSize), "%.*s\t%.*s\t%s",
                   static_cast<int>(strnlen(e.name, sizeof e.name)), e.name,
-                  static_cast<int>(strnlen(e.size, sizeof e.size)), e.size,
-                  static_cast<int>(strnlen(e.dateTime, sizeof e.dateTime)), e.dateTime);
+                  static_cast<int>(strnlen(e.size, sizeof e.size)), e.size, shown);
 }

@@ -238,6 +238,7 @@ void CMainFrame::OpDirResume()
     }
     // Files the list cannot show are named before the list comes up.
     ReportListingProblem(result);
+    m_nListedAtMs = GetClock()->NowMs();
     ParseDirectory();
     g_bDirectoryLoaded = TRUE;
     ShowFileList();

@@ -5,6 +5,7 @@
 #include "app/Globals.h"
 #include "app/MainFrm.h"
 #include "link/JobLanguage.h"
+#include "platform/clock.h"
 #include "platform/msgqueue.h"
 #include "platform/prompts.h"
 #include "platform/resources.h"
@@ -43,16 +44,46 @@ void CMainFrame::OpGet()
     if (RefuseTooLarge()) return;
     if (!CreateJobSocket()) return;
     BeginFileRetrieval();
+    if (!WaitForSettledListing()) return;
     SetProgressStatus(GetStringRes(IDS_CONNECTING));
     PostMessage(WM_QBX_IP_OP, QBX_CONNECT, 0);
+}
+
+BOOL CMainFrame::WaitForSettledListing()
+{
+    // A scan the printer is still writing grows page by page, with pauses between the
+    // pages; in a pause the listing and the upload answer agree on the size written so
+    // far. Only a file whose two reports of its size lie the settle time apart is
+    // taken as finished, so a listing younger than that waits here (only when the user
+    // retrieved within the settle time of the listing, and only once per batch).
+    // The upload answer then reports the size again: a file that grew meanwhile is not
+    // whole (the answer's size is not the listed one), is not kept and stays on the
+    // printer.
+    if (!g_bAutoDelete || m_nSettleMs <= 0) return TRUE;
+    IClock* clock = GetClock();
+    const std::int64_t until = m_nListedAtMs + m_nSettleMs;
+    if (clock->NowMs() >= until) return TRUE;
+    SetProgressStatus(GetStringRes(IDS_WAITING_FOR_SCAN));
+    OutputDebugString("Waiting for the scan to settle\n");
+    const HWND self = m_hWnd;
+    PumpRules rules;
+    rules.hold = [self](const MSG& m) { return m.hwnd == self && m.message == WM_QBX_IP_OP; };
+    rules.done = [this, clock, until] { return m_bClosing || m_bCancel || clock->NowMs() >= until; };
+    rules.wait = true;
+    rules.wakeAt = until;
+    PumpUntil(rules);
+    return !m_bClosing && !m_bCancel;
 }
 
 BOOL CMainFrame::RefuseTooLarge()
 {
     const DirEntry* e = CurrentEntry();
-    if (!e || ReadFileSize(FieldText(e->size).c_str()) <= QBX_MAX_UPLOAD_SIZE) return FALSE;
+    if (!e || ReadFileSize(FieldText(e->size).c_str()) < QBX_MAX_UPLOAD_SIZE) return FALSE;
     // One answer of the printer cannot carry the file whole, and a cut copy must never
-    // pass for the file: it is not asked for at all. The batch goes on without it.
+    // pass for the file: it is not asked for at all. A file of exactly the largest size
+    // an answer carries is refused too: a printer that cuts a larger file announces
+    // that very size, so such an answer cannot be told from a whole one. The batch
+    // goes on without it.
     m_bTransferActive = FALSE;
     const std::string name = FieldText(e->name);
     char text[1024];

@@ -12,7 +12,8 @@
 //   SIGTERM 15; on Windows Ctrl+C is 2, Ctrl+Break and closing the console 15). On POSIX
 //   it runs in the signal handler, on Windows on a thread of the system's: it may only
 //   set a flag and call WakeWait::Wake(). Writes to a closed pipe fail instead of ending
-//   the program.
+//   the program. On Windows a closed console (or a logoff, a shutdown) is held until the
+//   program has ended, at most about 5 s (what Windows allows), so it stops cleanly.
 #pragma once
 
 #include <cstdio>

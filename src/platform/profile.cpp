@@ -175,7 +175,7 @@ DWORD GetPrivateProfileString(const char* section, const char* key, const char* 
 
     std::string value = def != nullptr ? def : "";
     std::string content;
-    if (section != nullptr && key != nullptr && file != nullptr &&
+    if (section != nullptr && key != nullptr && file != nullptr && file[0] != '\0' &&
         ReadProfileFile(ResolvePath(file), &content) == ProfileRead::Ok) {
         IniFile ini = SplitLines(content);
         int header = FindSection(ini, Trim(section));

@@ -1,9 +1,21 @@
-// Resources: dialog templates, the string table, icons, menus and version information.
+// Resources: dialog templates, the string table, icons, menus, version information and
+// the translations of the texts.
 //
 // Contract: the program's resource data (src/res) registers one ResourceModule at
 // start-up with SetResourceModule; the layer never copies it, so the data must live as
 // long as the process (static tables). Look-ups of a missing id return null / 0 / an
 // empty text, never fail loudly.
+//
+// Languages: the module may carry catalogues, one per language, each mapping an English
+// text in its context to the language's text. SetResourceLanguage picks one; from then
+// on GetStringRes, LoadString and FindDialogTemplate give that language's texts, and the
+// English text for anything the catalogue lacks. The contexts:
+//   "string N"              string N of the string table
+//   "dialog N"              the caption of dialog template N
+//   "dialog N, control M"   the text of control M of dialog N
+//   "dialog N, text"        the text of a control of dialog N that has no id (-1)
+// With no language picked (or English) every look-up gives the module's own text;
+// registering a module starts in English.
 #pragma once
 
 #include "platform/wintypes.h"
@@ -94,6 +106,19 @@ struct MenuItemRes {
     UINT command;
 };
 
+// One translated text: the English text in its context, and the language's text.
+struct TranslationRes {
+    const char* context;
+    const char* english;
+    const char* text;
+};
+// A language's catalogue: its code ("de", "fr", "es", "pt_BR"), its entries.
+struct CatalogueRes {
+    const char* language;
+    const TranslationRes* entries;
+    int count;
+};
+
 struct ResourceModule {
     const DlgTemplate* dialogs;
     int dialogCount;
@@ -105,6 +130,8 @@ struct ResourceModule {
     UINT menuId;
     const MenuItemRes* menu;
     int menuCount;
+    const CatalogueRes* catalogues = nullptr;  // the languages besides English
+    int catalogueCount = 0;
 };
 
 void SetResourceModule(const ResourceModule* module);
@@ -116,3 +143,22 @@ int LoadString(UINT id, char* buffer, int maxCount);
 // The text of string id, "" when missing.
 const char* GetStringRes(UINT id);
 const IconRes* FindIcon(UINT id);
+
+// The text that names control index of tmpl for a screen reader, as Windows finds it:
+// the text of the static control right before it in the template, when the control
+// has no text of its own (an edit, a list, a drop-down list, a progress bar); a
+// progress bar without one takes the dialog's caption. Null when there is none. The Qt back end names its controls by the same rule.
+const char* ControlLabel(const DlgTemplate& tmpl, int index);
+
+// Picks the language of the texts. language is a code as the user's settings name it:
+// "de", "de_DE.UTF-8", "de-DE", "fr_CA@euro"; the catalogue whose code equals the whole
+// code (without encoding and modifier, "-" taken as "_") is used, else the one of its
+// first part ("de"). Null or empty: the user's own language (GetUserUiLanguage). "en",
+// "C", "POSIX" or a language without a catalogue: English. Returns the code of the
+// catalogue now used, "en" for English. Dialogs created before keep their texts.
+const char* SetResourceLanguage(const char* language);
+// The code of the language in use, "en" for English.
+const char* GetResourceLanguage();
+// The text of english in context in the language in use; english itself when the
+// catalogue has no text for it (or the language is English). Never null for a non-null english.
+const char* TranslateRes(const char* context, const char* english);

@@ -61,7 +61,9 @@ BOOL FolderExists(const char* path);
 BOOL GetPathSize(const char* path, std::uint64_t* size);
 
 // The user's settings folder of the application app, with a trailing "/":
-// $XDG_CONFIG_HOME/app/, else $HOME/.config/app/, else /tmp/.config/app/.
+// $XDG_CONFIG_HOME/app/, else $HOME/.config/app/, else .config/app/ in the home folder
+// the user database names; empty when there is no home folder at all (never a shared
+// folder such as /tmp).
 std::string GetUserConfigFolder(const char* app);
 // The folder where the user keeps pictures, with a trailing "/": the first Save As
 // offers it, never a temporary folder (one the system empties at the next start).

@@ -13,11 +13,11 @@ constexpr DWORD kDefButton = BS_DEFPUSHBUTTON | WS_TABSTOP;
 using C = DlgItemClass;
 
 const DlgItemTemplate kMainItems[] = {
-    {C::Static, "&User ID from Scanner:", -1, 18, 99, 72, 8, SS_LEFT},
+    {C::Static, "&User ID from Scanner:", -1, 18, 99, 182, 8, SS_LEFT},
     {C::Edit, "", 1001, 18, 111, 40, 14, kEdit},
     {C::Static, "&Printer IP Address:", -1, 18, 18, 182, 8, SS_LEFT},
     {C::Edit, "", 1002, 21, 29, 182, 14, kEdit},
-    {C::Static, "&Virtual Printer Port:", -1, 18, 59, 64, 8, SS_LEFT},
+    {C::Static, "&Virtual Printer Port:", -1, 18, 59, 182, 8, SS_LEFT},
     {C::Edit, "", 1018, 18, 70, 40, 14, kEdit},
     {C::Button, "OK", 1, 15, 145, 50, 14, kDefButton},
     {C::Button, "&Close", 57665, 72, 145, 50, 14, kButton},
@@ -28,11 +28,13 @@ const DlgItemTemplate kMainItems[] = {
 };
 
 const DlgItemTemplate kRetrieveItems[] = {
-    {C::Static, "&Files:", -1, 18, 8, 17, 8, SS_LEFT},
+    // The user ID comes before "Files:", so that "Files:" is the text right before the
+    // list: a screen reader on Windows names a control after the text preceding it.
     {C::Static, "", IDC_LIST_USERID, 58, 8, 36, 8, SS_LEFT},
+    {C::Static, "&Files:", -1, 18, 8, 38, 8, SS_LEFT},
     {C::ListBox, "", IDC_FILELIST, 18, 20, 171, 85,
      LBS_NOTIFY | LBS_MULTIPLESEL | LBS_USETABSTOPS | WS_VSCROLL | WS_BORDER | WS_TABSTOP},
-    {C::Static, "&View By:", -1, 18, 105, 27, 8, SS_LEFT},
+    {C::Static, "&View By:", -1, 18, 105, 100, 8, SS_LEFT},
     {C::ComboBox, "", IDC_VIEWBY, 18, 117, 73, 44, CBS_DROPDOWNLIST | WS_TABSTOP},
     {C::Button, "&Retrieve", IDC_RETRIEVE, 48, 161, 50, 14, kDefButton},
     {C::Button, "&Close", 1, 108, 161, 50, 14, kDefButton},
@@ -40,20 +42,20 @@ const DlgItemTemplate kRetrieveItems[] = {
 };
 
 const DlgItemTemplate kProgressItems[] = {
-    {C::Button, "&Cancel", 2, 101, 101, 50, 14, kDefButton},
-    {C::Progress, "", IDC_PROGRESS, 7, 73, 182, 14, WS_BORDER},
-    {C::Static, "Location:", -1, 7, 6, 28, 8, SS_LEFT},
-    {C::Static, "Saving:", -1, 7, 22, 24, 8, SS_LEFT},
-    {C::Static, "Status:", -1, 7, 38, 21, 8, SS_LEFT},
-    {C::Static, "Time Left:", -1, 7, 54, 30, 8, SS_LEFT},
-    // The values start right after the longest caption and run to the bar's right
-    // edge; Status has room for a second line, so ten-digit counts with their
-    // throughput are never cut.
-    {C::Static, "", IDC_LOCATION, 42, 6, 147, 8, SS_LEFT},
-    {C::Static, "", IDC_SAVING, 42, 22, 147, 8, SS_LEFT},
-    {C::Static, "", IDC_XFER_STATUS, 42, 38, 147, 16, SS_LEFT},
-    {C::Static, "", IDC_TIMELEFT, 42, 54, 147, 8, SS_LEFT},
-    {C::Button, "Cancel &All", IDC_CANCEL_ALL, 45, 101, 50, 14, kButton},
+    {C::Button, "&Cancel", 2, 112, 101, 56, 14, kDefButton},
+    {C::Progress, "", IDC_PROGRESS, 7, 73, 206, 14, WS_BORDER},
+    {C::Static, "Location:", -1, 7, 6, 56, 8, SS_LEFT},
+    {C::Static, "Saving:", -1, 7, 22, 56, 8, SS_LEFT},
+    {C::Static, "Status:", -1, 7, 38, 56, 8, SS_LEFT},
+    {C::Static, "Time Left:", -1, 7, 54, 56, 8, SS_LEFT},
+    // The captions have room for the longest translation ("Tiempo restante:"); the
+    // values start right after them and run to the bar's right edge; Status has room
+    // for a second line, so ten-digit counts with their throughput are never cut.
+    {C::Static, "", IDC_LOCATION, 66, 6, 147, 8, SS_LEFT},
+    {C::Static, "", IDC_SAVING, 66, 22, 147, 8, SS_LEFT},
+    {C::Static, "", IDC_XFER_STATUS, 66, 38, 147, 16, SS_LEFT},
+    {C::Static, "", IDC_TIMELEFT, 66, 54, 147, 8, SS_LEFT},
+    {C::Button, "Cancel &All", IDC_CANCEL_ALL, 52, 101, 56, 14, kButton},
 };
 
 const DlgItemTemplate kConfirmItems[] = {
@@ -84,7 +86,7 @@ extern const DlgTemplate g_qbxDialogs[] = {
     {IDD_QUILLBOX_DIALOG, "Quillbox", 254, 170, "MS Sans Serif", 8, kDialogStyle, kMainItems, Count(kMainItems)},
     {IDD_RETRIEVE, "Retrieve Scanned Files", 206, 182, "MS Sans Serif", 8, kDialogStyle, kRetrieveItems,
      Count(kRetrieveItems)},
-    {IDD_PROGRESS, "Retrieving File", 196, 122, "MS Sans Serif", 8, kNoCloseStyle, kProgressItems,
+    {IDD_PROGRESS, "Retrieving File", 220, 122, "MS Sans Serif", 8, kNoCloseStyle, kProgressItems,
      Count(kProgressItems)},
     {IDD_CONFIRM_DELETE, "Confirm File Deletion", 233, 98, "MS Sans Serif", 8, kNoCloseStyle, kConfirmItems,
      Count(kConfirmItems)},

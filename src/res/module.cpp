@@ -10,6 +10,8 @@ extern const int g_qbxDialogCount;
 extern const IconRes g_qbxIcons[];
 extern const int g_qbxIconCount;
 extern const VersionRes g_qbxVersion;
+extern const CatalogueRes g_qbxCatalogues[];
+extern const int g_qbxCatalogueCount;
 
 namespace {
 
@@ -40,5 +42,7 @@ void QbxRegisterResources(bool withVersion)
     module.menuId = IDR_MAINFRAME;
     module.menu = kMenu;
     module.menuCount = 1;
+    module.catalogues = g_qbxCatalogues;
+    module.catalogueCount = g_qbxCatalogueCount;
     SetResourceModule(&module);
 }

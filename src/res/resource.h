@@ -66,6 +66,11 @@ constexpr unsigned IDS_PARTIAL_NOT_REMOVED = 174;
 constexpr unsigned IDS_UNABLE_TO_SAVE = 175;
 constexpr unsigned IDS_OPEN_FAILED = 176;
 constexpr unsigned IDS_DEST_APPEARED = 177;
+constexpr unsigned IDS_WAITING_FOR_SCAN = 178;
+constexpr unsigned IDS_RETRIEVING_FILE_OF = 190;    // "Retrieving File:  %s%s": user ID, name
+constexpr unsigned IDS_ALREADY_EXISTS_OF = 191;     // "%s:  Already exists": the file's name
+constexpr unsigned IDS_NETWORK_ERROR_NUMBER = 192;  // a network error without a text of its own
+constexpr unsigned IDS_LIST_DATE_LAYOUT = 193;      // "MM/DD/YY": the file list's date form
 constexpr unsigned IDS_ABOUT_CAPTION = 11005;
 constexpr unsigned IDS_VERSION_LINE = 11006;
 

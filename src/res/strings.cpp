@@ -1,6 +1,8 @@
 #include "res/strings.h"
 
+#include "platform/resources.h"
 #include "platform/version.h"
+#include "res/resource.h"
 
 #include <cstdio>
 
@@ -49,8 +51,8 @@ const QbxStringResource g_qbxStringTable[] = {
           "copied to %s.\n\n"
           "Nothing was deleted on the printer, and the files not yet copied stay selected. "
           "Check that the address and port are those of the printer, then try again."},
-    {157, "The file %s is too large for the printer to send in one piece (more than 2147483647 "
-          "bytes), so it was not copied.\n\n"
+    {157, "The file %s is too large for the printer to send in one piece (2147483647 bytes or more; "
+          "a cut answer announces that size too), so it was not copied.\n\n"
           "It stays on the printer; the other files are retrieved as usual."},
 
     // The listing.
@@ -80,6 +82,16 @@ const QbxStringResource g_qbxStringTable[] = {
           "were left as well. Choose a folder that can be written, then retrieve them again."},
     {177, "%s\n\nThe copy was not saved and the file stays on the printer; the files not yet retrieved "
           "were left as well. Retrieve them again and choose another name, or move that file away first."},
+    {178, "Waiting for the printer to finish the scan"},
+
+    // Whole sentences for texts that used to be glued around a name, so that every
+    // language can put the name where its grammar wants it.
+    {190, "Retrieving File:  %s%s"},  // the user ID, then the file's name
+    {191, "%s:  Already exists"},
+    // The file list's dates: MM month, DD day, YY year.
+    {193, "MM/DD/YY"},
+    {192, "The connection to the printer failed with network error %d. Check the printer's "
+          "address and port, and that it is switched on, then try again."},
 
     // Socket error texts, numbered like the Windows Sockets error codes.
     {10004, "A blocking operation was interrupted"},
@@ -150,12 +162,14 @@ const char* QbxFindString(unsigned id)
 void QbxSocketErrorText(int code, char* out, std::size_t size)
 {
     if (!out || size == 0) return;
-    const char* text = code > 0 ? QbxFindString(static_cast<unsigned>(code)) : nullptr;
+    // Through the resource module when one is registered, so the text is in the user's language.
+    auto find = [](unsigned id) -> const char* {
+        const char* english = QbxFindString(id);
+        return english && GetResourceModule() ? GetStringRes(id) : english;
+    };
+    const char* text = code > 0 ? find(static_cast<unsigned>(code)) : nullptr;
     if (text)
         std::snprintf(out, size, "%s", text);
     else
-        std::snprintf(out, size,
-                      "The connection to the printer failed with network error %d. Check the printer's "
-                      "address and port, and that it is switched on, then try again.",
-                      code);
+        std::snprintf(out, size, find(IDS_NETWORK_ERROR_NUMBER), code);
 }

@@ -55,7 +55,7 @@ void CMainFrame::ShowFileStart()
     const std::int32_t size = EntrySize(entry);
 
     char caption[128];
-    std::snprintf(caption, sizeof caption, "%s%s%s", GetStringRes(IDS_RETRIEVING_FILE), m_szUserID, name.c_str());
+    std::snprintf(caption, sizeof caption, GetStringRes(IDS_RETRIEVING_FILE_OF), m_szUserID, name.c_str());
     m_pProgressDlg->SetWindowText(caption);
 
     char estimate[32];

@@ -168,15 +168,24 @@ TEST_F(AboutBoxTest, IconResourcesDecodeAtTheirSizesAndTheAppIconIsEveryWindowsI
     struct Want {
         UINT id;
         std::vector<int> sizes;
+        int bitsPerPixel;
     };
-    std::vector<Want> wants = {{128, {32, 16}}, {140, {32}}, {141, {32}}, {142, {32}},
-                               {143, {32}},     {144, {32}}, {145, {32}}};
+    // The application icon in full colour with alpha at every size a scaled screen
+    // asks for; the animation frames in 16 colours.
+    std::vector<Want> wants = {{128, {16, 24, 32, 48, 64, 256}, 32},
+                               {140, {32}, 4},
+                               {141, {32}, 4},
+                               {142, {32}, 4},
+                               {143, {32}, 4},
+                               {144, {32}, 4},
+                               {145, {32}, 4}};
     std::vector<QImage> frames;
     for (const Want& w : wants) {
         const IconRes* res = FindIcon(w.id);
         ASSERT_NE(res, nullptr) << w.id;
         QByteArray bytes(reinterpret_cast<const char*>(res->data), static_cast<int>(res->size));
-        // Icon directory entries: 16 colours, 4 bits per pixel, one per image.
+        // Icon directory entries, one per image: 16 colours at 4 bits per pixel, else
+        // no palette.
         ASSERT_GE(bytes.size(), 6 + 16 * static_cast<int>(w.sizes.size()));
         ASSERT_EQ(static_cast<unsigned char>(bytes[4]), w.sizes.size()) << w.id;
         QBuffer buf(&bytes);
@@ -185,8 +194,8 @@ TEST_F(AboutBoxTest, IconResourcesDecodeAtTheirSizesAndTheAppIconIsEveryWindowsI
         ASSERT_EQ(reader.imageCount(), static_cast<int>(w.sizes.size())) << w.id;
         for (std::size_t i = 0; i < w.sizes.size(); ++i) {
             const auto* entry = reinterpret_cast<const unsigned char*>(bytes.constData()) + 6 + 16 * i;
-            EXPECT_EQ(entry[2], 16) << w.id << " colour count";
-            EXPECT_EQ(entry[6] | (entry[7] << 8), 4) << w.id << " bits per pixel";
+            EXPECT_EQ(entry[2], w.bitsPerPixel == 4 ? 16 : 0) << w.id << " colour count";
+            EXPECT_EQ(entry[6] | (entry[7] << 8), w.bitsPerPixel) << w.id << " bits per pixel";
             if (i > 0) {
                 ASSERT_TRUE(reader.jumpToImage(static_cast<int>(i)));
             }
@@ -203,14 +212,13 @@ TEST_F(AboutBoxTest, IconResourcesDecodeAtTheirSizesAndTheAppIconIsEveryWindowsI
     for (std::size_t i = 0; i < frames.size(); ++i)
         EXPECT_NE(frames[i], frames[(i + 1) % frames.size()]) << "frames " << 140 + i << " and the next";
 
-    // The application icon, both sizes, on every window.
+    // The application icon, every size, on every window.
     ASSERT_NE(GetWindowSystem(), nullptr);
     GetWindowSystem()->SetApplicationIcon(IDR_MAINFRAME);
     QIcon icon = QApplication::windowIcon();
     ASSERT_FALSE(icon.isNull());
     QList<QSize> sizes = icon.availableSizes();
-    EXPECT_TRUE(sizes.contains(QSize(32, 32)));
-    EXPECT_TRUE(sizes.contains(QSize(16, 16)));
+    for (int n : {16, 24, 32, 48, 64, 256}) EXPECT_TRUE(sizes.contains(QSize(n, n))) << n;
 
     CAboutDlg about;
     ASSERT_TRUE(about.Create(IDD_ABOUTBOX));

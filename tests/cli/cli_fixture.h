@@ -111,8 +111,10 @@ protected:
         return r;
     }
 
-    // The printer and user 1234, and a command line made of head, them and tail.
-    std::vector<std::string> Common() const { return {"--printer", Printer(), "--user", "1234"}; }
+    // The printer and user 1234, and a command line made of head, them and tail. Most
+    // rows list and delete at once: the wait for a scan to settle has rows of its own
+    // (a later --settle wins).
+    std::vector<std::string> Common() const { return {"--printer", Printer(), "--user", "1234", "--settle", "0"}; }
     std::vector<std::string> With(std::vector<std::string> head, std::vector<std::string> tail = {}) const
     {
         auto c = Common();

@@ -135,7 +135,7 @@ TEST_F(CliCommands, GetCopiesOneSeveralOrAllUnderTheDialogsBatchNames)
     for (auto& c : cases) {
         fs::remove_all(out);
         fs::create_directories(out);
-        CliRun r = Run(With({"get", "--to", out.string()}, c.names));
+        CliRun r = Run(With({"get", "--to", out.string(), "--short-names"}, c.names));
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(OutFiles(), c.files);
         for (auto& f : c.files) {
@@ -153,7 +153,7 @@ TEST_F(CliCommands, GetDeleteRemovesExactlyTheCopiedFilesWithTheirDeletionJobs)
     std::string kept = fileOf[p007a] == "007.TIF" ? p007a : p007b;
     std::string gone = kept == p007a ? p007b : p007a;
     const std::string goneBytes = StoreBytes(gone);
-    CliRun r = Run(With({"get", "--to", out.string(), "--delete"}, {StableOf(gone), "008.TIF"}));
+    CliRun r = Run(With({"get", "--to", out.string(), "--delete", "--short-names"}, {StableOf(gone), "008.TIF"}));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(OutFiles(), (std::set<std::string>{"007_1.TIF", "008.TIF"}));
     EXPECT_TRUE(ReadWhole(out / "007_1.TIF") == goneBytes);
@@ -172,21 +172,21 @@ TEST_F(CliCommands, GetDeleteRemovesExactlyTheCopiedFilesWithTheirDeletionJobs)
 TEST_F(CliCommands, GetNeverOverwritesUnlessAsked)
 {
     std::ofstream(out / "008.TIF") << "mine";
-    CliRun r = Run(With({"get", "--to", out.string(), "--delete"}, {"008.TIF"}));
+    CliRun r = Run(With({"get", "--to", out.string(), "--delete", "--short-names"}, {"008.TIF"}));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("008.TIF"), std::string::npos);
     EXPECT_NE(r.err.find("already exists"), std::string::npos) << r.err;
     EXPECT_EQ(ReadWhole(out / "008.TIF"), "mine");
     EXPECT_TRUE(DeletionJobs().empty());
 
-    CliRun o = Run(With({"get", "--to", out.string(), "--overwrite"}, {"008.TIF"}));
+    CliRun o = Run(With({"get", "--to", out.string(), "--overwrite", "--short-names"}, {"008.TIF"}));
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_TRUE(ReadWhole(out / "008.TIF") == StoreBytes(p008));
 }
 
 TEST_F(CliCommands, GetOfANameNotOnThePrinterFailsForThatNameAlone)
 {
-    CliRun r = Run(With({"get", "--to", out.string()}, {"999.TIF", "008.TIF"}));
+    CliRun r = Run(With({"get", "--to", out.string(), "--short-names"}, {"999.TIF", "008.TIF"}));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("999.TIF: not on the printer"), std::string::npos) << r.err;
     EXPECT_EQ(OutFiles(), (std::set<std::string>{"008.TIF"}));

@@ -18,8 +18,9 @@ protected:
     CliRun GetDelete(std::vector<std::string> extra = {}, std::function<void()> childSetup = {},
                      std::function<void(pid_t)> during = {})
     {
-        std::vector<std::string> a = {"get",  "--printer", Printer(),    "--user",
-                                      "1234", "--to",      out.string(), "--delete"};
+        // The wait for a scan to settle has its own test below; a later --settle wins.
+        std::vector<std::string> a = {"get",  "--printer",  Printer(),  "--user",   "1234",
+                                      "--to", out.string(), "--delete", "--settle", "0"};
         a.insert(a.end(), extra.begin(), extra.end());
         return Run(a, childSetup, during);
     }
@@ -122,6 +123,48 @@ TEST_F(CliFaults, FileGoneOrGrownAfterTheListingIsNotCopied)
     }
 }
 
+// A scan the printer is still writing, page by page: it is fetched and deleted only
+// once two listings the settle time apart show one size, so no page goes into a
+// deleted file. A page comes every 300 ms, well within the 1 s settle time.
+TEST_F(CliFaults, ScanStillBeingWrittenStaysOnThePrinterUntilItsSizeSettles)
+{
+    StartPrinter();
+    fs::remove(store / path);
+    path = Add("1234", "007", "20261207093005", 4000, 7);
+    auto scan = std::make_unique<qbxsim::GrowingScan>(store / path, 4000, std::chrono::milliseconds(300));
+
+    // get --delete and sync --delete alike: nothing fetched, nothing deleted.
+    for (const char* command : {"get", "sync"}) {
+        SCOPED_TRACE(command);
+        sim->ClearJobs();
+        CliRun r =
+            Run({command, "--printer", Printer(), "--user", "1234", "--to", out.string(), "--delete", "--settle", "1"});
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("2026-12-07_093005_007.TIF: the printer is still writing it ("), std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find("it was left there and nothing was copied"), std::string::npos) << r.err;
+        EXPECT_TRUE(OutFiles().empty());
+        EXPECT_EQ(UploadJobs(), 0);
+        EXPECT_TRUE(DeletionJobs().empty());
+        EXPECT_TRUE(fs::exists(store / path));
+    }
+
+    // The last page written: the next run waits out the settle time, lists again, and
+    // takes the whole scan.
+    scan->Stop();
+    const std::string whole = StoreBytes(path);
+    sim->ClearJobs();
+    CliRun done =
+        Run({"get", "--printer", Printer(), "--user", "1234", "--to", out.string(), "--delete", "--settle", "1"});
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_TRUE(ReadWhole(out / "2026-12-07_093005_007.TIF") == whole);
+    EXPECT_EQ(DeletionJobs().size(), 1u);
+    int listings = 0;
+    for (auto& j : sim->Jobs())
+        if (j.bytes.find("filenameforall") != std::string::npos) ++listings;
+    EXPECT_GE(listings, 3) << "the first listing, the one after the settle time, the check of the deletion";
+}
+
 TEST_F(CliFaults, FullDiskLeavesNoFileAndDeletesNothing)
 {
     StartPrinter();
@@ -136,7 +179,7 @@ TEST_F(CliFaults, FullDiskLeavesNoFileAndDeletesNothing)
 #else
     ExpectNothingLeftBehind(r, "File too large");
 #endif
-    EXPECT_NE(r.err.find((out / "007.TIF").string()), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find((out / "2026-12-07_093005_007.TIF").string()), std::string::npos) << r.err;
 }
 
 TEST_F(CliFaults, StopSignalDuringATransferRemovesTheTemporaryFile)
@@ -153,13 +196,14 @@ TEST_F(CliFaults, StopSignalDuringATransferRemovesTheTemporaryFile)
     k.trickle_interval_ms = 50;
     StartPrinter(k);
     CliRun r =
-        Run({"sync", "--printer", Printer(), "--user", "1234", "--to", out.string(), "--delete"}, {}, [&](pid_t pid) {
-            // Wait until the copy has begun, then stop the tool.
-            for (int i = 0; i < 200 && OutFiles().empty(); ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(25));
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            ::kill(pid, kStop);
-        });
+        Run({"sync", "--printer", Printer(), "--user", "1234", "--to", out.string(), "--delete", "--settle", "0"}, {},
+            [&](pid_t pid) {
+                // Wait until the copy has begun, then stop the tool.
+                for (int i = 0; i < 200 && OutFiles().empty(); ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                ::kill(pid, kStop);
+            });
     EXPECT_EQ(r.status, 128 + kStop) << r.err;
     EXPECT_TRUE(OutFiles().empty());
     EXPECT_TRUE(DeletionJobs().empty());

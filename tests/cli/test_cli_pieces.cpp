@@ -1,6 +1,7 @@
 // The tool's names and its output pieces.
 #include "cli/Names.h"
 #include "cli/Output.h"
+#include "cli/Settle.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,56 @@ DirEntry Entry(const char* path, const char* name, const char* dup = "")
 }
 
 }  // namespace
+
+// A file counts as finished only once two listings the settle time apart showed it at
+// one size; a listing's begin and end bound when the printer looked.
+TEST(CliSettle, OnlyOneSizeInListingsTheSettleTimeApartCountsAsFinished)
+{
+    using namespace std::chrono;
+    const QbxClock::time_point t0{};
+    struct Listing {
+        int at;  // seconds after t0 the listing began; it ended a second later
+        const char* size;
+    };
+    const struct {
+        const char* what;
+        int settle;
+        std::vector<Listing> listings;
+        bool settled;
+        int settlesAt;  // seconds after t0; -1: never, at this size
+    } rows[] = {
+        {"one listing proves nothing", 10, {{0, "100"}}, false, 11},
+        {"same size, far enough apart", 10, {{0, "100"}, {11, "100"}}, true, 11},
+        // The first ended at 1 s, the second began at 10 s: 9 s are proved, not 10.
+        {"same size, too close together", 10, {{0, "100"}, {10, "100"}}, false, 11},
+        {"grown meanwhile: its time starts anew", 10, {{0, "100"}, {11, "200"}}, false, 22},
+        {"a pause between pages does not count as the end",
+         10,
+         {{0, "100"}, {5, "100"}, {11, "200"}, {16, "200"}},
+         false,
+         22},
+        {"gone from a listing and back: a new file", 10, {{0, "100"}, {11, ""}, {22, "100"}}, false, 33},
+        {"no settle time: the first listing proves it", 0, {{0, "100"}}, true, 1},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        CSettleTracker t(seconds(r.settle));
+        DirEntry e = Entry("DXR/Images/1234(007)(20261207093005).TIF", "007.TIF");
+        for (const Listing& l : r.listings) {
+            DirEntry listed = e;
+            std::strncpy(listed.size, l.size, sizeof listed.size - 1);
+            DirHeader dir{*l.size ? 1 : 0, 0, &listed};
+            t.Listed(dir, t0 + seconds(l.at), t0 + seconds(l.at + 1));
+            std::strncpy(e.size, l.size, sizeof e.size - 1);
+        }
+        EXPECT_EQ(t.Settled(e), r.settled);
+        EXPECT_EQ(t.SettlesAt(e), r.settlesAt < 0 ? QbxClock::time_point::max() : t0 + seconds(r.settlesAt));
+        // Another size than the one listed last is never settled.
+        DirEntry other = e;
+        std::strncpy(other.size, "99999", sizeof other.size - 1);
+        EXPECT_FALSE(t.Settled(other));
+    }
+}
 
 TEST(CliNames, SyncAndCommandLineNames)
 {

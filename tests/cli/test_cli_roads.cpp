@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 namespace {
 
 // What must hold after a row's command.
@@ -22,6 +24,7 @@ struct Expect {
 };
 
 struct Road {
+    const char* name;  // the test's name
     const char* what;
     qbxsim::Knobs knobs;
     // Fills the store and the folder, says what must hold, returns the arguments.
@@ -35,27 +38,47 @@ bool HasControlBytes(const std::string& text)
     return false;
 }
 
+// One test a road, by its name.
+const char* const kRoads[] = {
+    "DuplicateNumberOrSharedNameIsRefused",        "BareConfigNameIsReadFromTheCurrentFolder",
+    "LinkPipeOrFolderLinkAtTheDestinationIsThere", "FileAppearingDuringTheCopyIsKept",
+    "DeletionOnAClosedConnectionIsNotDone",        "SyncDeletesOnlyWhatIsProvedEqual",
+    "ControlCharactersNeverReachTheTerminal",      "FileTooLargeForOneAnswerIsRefused",
+};
+
 }  // namespace
 
-class CliRoads : public CliTest {
+class CliRoads : public CliTest, public ::testing::WithParamInterface<std::string> {
 protected:
+    void SetUp() override
+    {
+        CliTest::SetUp();
+        sys = base / "system";
+        fs::create_directories(sys);
+        ::setenv("QUILLBOX_SYSTEM_DIR", sys.c_str(), 1);
+        StartPrinter();
+    }
+    void TearDown() override
+    {
+        ::unsetenv("QUILLBOX_SYSTEM_DIR");
+        CliTest::TearDown();
+    }
     std::set<std::string> Store() const
     {
         auto v = qbxsim::ListStore(store);
         return {v.begin(), v.end()};
     }
     std::string In(const std::string& name) const { return (out / name).string(); }
+    std::vector<Road> Roads();
+
+    fs::path sys;  // the system folder of settings named without a folder
 };
 
-TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
+std::vector<Road> CliRoads::Roads()
 {
-    const fs::path sys = base / "system";
-    fs::create_directories(sys);
-    ::setenv("QUILLBOX_SYSTEM_DIR", sys.c_str(), 1);
-    StartPrinter();
-
-    Road roads[] = {
-        {"a duplicate number or a shared display name is refused; the stable name is taken",
+    return {
+        {"DuplicateNumberOrSharedNameIsRefused",
+         "a duplicate number or a shared display name is refused; the stable name is taken",
          {},
          [&](Expect& x) {
              std::string a = Add("1234", "003", "20261207090000", 100, 1);
@@ -68,7 +91,8 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
              x.deletions = 1;
              return std::vector<std::string>{"delete", "--yes", "003_1.TIF", "003.TIF", "2026-12-07_100000_003.TIF"};
          }},
-        {"--config with a bare file name reads every key from that file in the current folder",
+        {"BareConfigNameIsReadFromTheCurrentFolder",
+         "--config with a bare file name reads every key from that file in the current folder",
          {},
          [&](Expect& x) {
              Add("1234", "007", "20261207090000", 100, 1);
@@ -80,9 +104,11 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
              x.childSetup = [dir = base.string()] { [[maybe_unused]] int r = ::chdir(dir.c_str()); };
              x.folder = {"2026-12-07_090000_007.TIF"};
              x.printer = {other};
-             return std::vector<std::string>{"sync", "--to", out.string(), "--delete", "--config", "my.ini"};
+             return std::vector<std::string>{"sync",     "--to",   out.string(), "--delete",
+                                             "--config", "my.ini", "--settle",   "0"};
          }},
-        {"a dangling link, a pipe or a link to a folder at the destination is already there",
+        {"LinkPipeOrFolderLinkAtTheDestinationIsThere",
+         "a dangling link, a pipe or a link to a folder at the destination is already there",
          {},
          [&](Expect& x) {
              x.printer = {Add("1234", "005", "20261207090000", 100, 1), Add("1234", "006", "20261207090001", 100, 2),
@@ -102,9 +128,10 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
                  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(out / "006.TIF")));
                  EXPECT_TRUE(fs::is_symlink(out / "008.TIF") && fs::is_empty(base / "folder"));
              };
-             return std::vector<std::string>{"get", "--to", out.string(), "--delete"};
+             return std::vector<std::string>{"get", "--to", out.string(), "--delete", "--short-names"};
          }},
-        {"a file that appears at the destination during the copy is neither replaced nor costs the scan",
+        {"FileAppearingDuringTheCopyIsKept",
+         "a file that appears at the destination during the copy is neither replaced nor costs the scan",
          [] {
              qbxsim::Knobs k;
              // The upload stops for a while after its first piece: time for the
@@ -127,9 +154,10 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
              x.folder = {"008.TIF"};
              x.deletions = 0;
              x.more = [&](const CliRun&) { EXPECT_EQ(ReadWhole(out / "008.TIF"), "mine"); };
-             return std::vector<std::string>{"get", "--to", out.string(), "--delete"};
+             return std::vector<std::string>{"get", "--to", out.string(), "--delete", "--short-names"};
          }},
-        {"a deletion sent on a connection the printer had closed is reported as not done",
+        {"DeletionOnAClosedConnectionIsNotDone",
+         "a deletion sent on a connection the printer had closed is reported as not done",
          [] {
              qbxsim::Knobs k;
              k.close_after_job = true;
@@ -144,9 +172,10 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
                  EXPECT_EQ(r.out, In("008.TIF") + "\n");
                  EXPECT_TRUE(ReadWhole(out / "008.TIF") == StoreBytes(*x.printer.begin()));
              };
-             return std::vector<std::string>{"get", "--to", out.string(), "--delete"};
+             return std::vector<std::string>{"get", "--to", out.string(), "--delete", "--short-names"};
          }},
-        {"sync --delete deletes what an earlier sync copied only once the bytes are proved equal",
+        {"SyncDeletesOnlyWhatIsProvedEqual",
+         "sync --delete deletes what an earlier sync copied only once the bytes are proved equal",
          {},
          [&](Expect& x) {
              std::string same = Add("1234", "007", "20261207090000", 3000, 1);
@@ -155,7 +184,9 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
              std::ofstream(out / "2026-12-07_100000_008.TIF", std::ios::binary) << qbxsim::PatternBytes(3000, 9);
              x.status = 1;
              x.says = {"2026-12-07_100000_008.TIF: " + In("2026-12-07_100000_008.TIF") +
-                       " has the printer file's name and size but other bytes; both were left alone"};
+                           " has the printer file's name and size but other bytes; both were left alone",
+                       // The file that failed is not also counted as already there.
+                       "deleted 1 on the printer, 1 already there, 1 failed"};
              x.folder = {"2026-12-07_090000_007.TIF", "2026-12-07_100000_008.TIF"};
              x.printer = {differs};
              x.uploads = 2;
@@ -164,9 +195,9 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
                  EXPECT_EQ(r.out, "");
                  EXPECT_TRUE(ReadWhole(out / "2026-12-07_100000_008.TIF") == qbxsim::PatternBytes(3000, 9));
              };
-             return std::vector<std::string>{"sync", "--to", out.string(), "--delete"};
+             return std::vector<std::string>{"sync", "--to", out.string(), "--delete", "-v"};
          }},
-        {"control characters from the printer never reach the terminal",
+        {"ControlCharactersNeverReachTheTerminal", "control characters from the printer never reach the terminal",
          [] {
              // A listing line ahead of the real ones whose size field sets the window
              // title and clears the screen.
@@ -203,50 +234,94 @@ TEST_F(CliRoads, NoScanIsLostAndNoScriptMisled)
                                              "--to",
                                              out.string(),
                                              "--delete",
+                                             "--short-names",
                                              "2026-12-07_093005_077.TIF",
                                              "2026-12-07_090000_" + csi + "b.TIF"};
          }},
-        {"a file larger than one upload answer delivers is refused before a byte is fetched",
+        {"FileTooLargeForOneAnswerIsRefused",
+         "a file of 2147483647 bytes or more (what a cut answer announces) is refused before a byte is fetched",
          {},
          [&](Expect& x) {
              std::string big = Add("1234", "003", "20261207090000", 10, 1);
              fs::resize_file(store / big, 2200000000ULL);  // sparse
+             std::string edge = Add("1234", "004", "20261207090100", 10, 2);
+             fs::resize_file(store / edge, 2147483647ULL);
              x.status = 1;
-             x.says = {"2026-12-07_090000_003.TIF: it is 2200000000 bytes, more than one upload answer can "
-                       "deliver whole (2147483647 bytes at most), so it stays on the printer; nothing was copied"};
-             x.printer = {big};
+             x.says = {"2026-12-07_090000_003.TIF: it is 2200000000 bytes, too large for one upload answer to "
+                       "deliver whole (2147483647 bytes or more cannot be told from a cut answer), so it stays on the "
+                       "printer; nothing was copied",
+                       "2026-12-07_090100_004.TIF: it is 2147483647 bytes, too large"};
+             x.printer = {big, edge};
              x.uploads = 0;
              x.deletions = 0;
              return std::vector<std::string>{"get", "--to", out.string(), "--delete"};
          }},
+        {"get names copies by stable name: a reused sequence number never lands on an earlier scan's copy",
+         {},
+         [&](Expect& x) {
+             // The copy of an earlier 007, deleted on the printer by an earlier run.
+             std::ofstream(out / "2026-12-07_090000_007.TIF") << "the earlier scan";
+             Add("1234", "007", "20261208100000", 300, 4);
+             x.folder = {"2026-12-07_090000_007.TIF", "2026-12-08_100000_007.TIF"};
+             x.printer = {};
+             x.deletions = 1;
+             x.more = [&](const CliRun&) {
+                 EXPECT_EQ(ReadWhole(out / "2026-12-07_090000_007.TIF"), "the earlier scan");
+                 EXPECT_TRUE(ReadWhole(out / "2026-12-08_100000_007.TIF") == qbxsim::PatternBytes(300, 4));
+             };
+             return std::vector<std::string>{"get", "--to", out.string(), "--overwrite", "--delete"};
+         }},
+        {"a pipe named as the settings file is refused at once, not waited on",
+         {},
+         [&](Expect& x) {
+             ::mkfifo((base / "pipe.ini").c_str(), 0644);
+             x.common = false;
+             x.status = 2;
+             x.says = {"the settings file " + (base / "pipe.ini").string() + " cannot be read (it is not a plain file"};
+             x.uploads = 0;
+             return std::vector<std::string>{"list", "--config", (base / "pipe.ini").string()};
+         }},
+        {"a name that would start with a dot is saved visibly, not as a hidden file",
+         {},
+         [&](Expect& x) {
+             qbxsim::EnsureStore(store);
+             std::ofstream(store / "DXR/Images/1234(.TIF)") << "dotted";
+             x.folder = {"_.TIF"};
+             x.printer = {};
+             x.more = [&](const CliRun&) { EXPECT_EQ(ReadWhole(out / "_.TIF"), "dotted"); };
+             return std::vector<std::string>{"get", "--to", out.string(), "--short-names", "--delete"};
+         }},
     };
-
-    for (Road& road : roads) {
-        SCOPED_TRACE(road.what);
-        fs::remove_all(store);
-        qbxsim::EnsureStore(store);
-        fs::remove_all(out);
-        fs::create_directories(out);
-        sim->SetKnobs(road.knobs);
-        sim->ClearJobs();
-        Expect x;
-        std::vector<std::string> args = road.arrange(x);
-        if (x.common) {
-            auto common = Common();
-            args.insert(args.begin() + 1, common.begin(), common.end());
-        }
-        CliRun r = Run(args, x.childSetup, x.during);
-        EXPECT_EQ(r.status, x.status) << r.err;
-        for (const std::string& s : x.says) EXPECT_NE((r.err + r.out).find(s), std::string::npos) << s << "\n" << r.err;
-        EXPECT_EQ(OutFiles(), x.folder);
-        EXPECT_EQ(Store(), x.printer);
-        if (x.uploads >= 0) {
-            EXPECT_EQ(UploadJobs(), x.uploads);
-        }
-        if (x.deletions >= 0) {
-            EXPECT_EQ(static_cast<int>(DeletionJobs().size()), x.deletions);
-        }
-        if (x.more) x.more(r);
-    }
-    ::unsetenv("QUILLBOX_SYSTEM_DIR");
 }
+
+TEST_P(CliRoads, NoScanIsLostAndNoScriptMisled)
+{
+    std::vector<Road> roads = Roads();
+    ASSERT_EQ(roads.size(), std::size(kRoads)) << "a road without a test, or a test without a road";
+    auto road = std::find_if(roads.begin(), roads.end(), [name = GetParam()](const Road& r) { return r.name == name; });
+    ASSERT_NE(road, roads.end()) << GetParam();
+    SCOPED_TRACE(road->what);
+    sim->SetKnobs(road->knobs);
+    Expect x;
+    std::vector<std::string> args = road->arrange(x);
+    if (x.common) {
+        auto common = Common();
+        args.insert(args.begin() + 1, common.begin(), common.end());
+    }
+    CliRun r = Run(args, x.childSetup, x.during);
+    EXPECT_EQ(r.status, x.status) << r.err;
+    for (const std::string& s : x.says) EXPECT_NE((r.err + r.out).find(s), std::string::npos) << s << "\n" << r.err;
+    EXPECT_EQ(OutFiles(), x.folder);
+    EXPECT_EQ(Store(), x.printer);
+    if (x.uploads >= 0) {
+        EXPECT_EQ(UploadJobs(), x.uploads);
+    }
+    if (x.deletions >= 0) {
+        EXPECT_EQ(static_cast<int>(DeletionJobs().size()), x.deletions);
+    }
+    if (x.more) x.more(r);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, CliRoads,
+                         ::testing::ValuesIn(std::vector<std::string>(std::begin(kRoads), std::end(kRoads))),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });

@@ -6,6 +6,7 @@
 #include <pty.h>
 #include <utmp.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -36,8 +37,8 @@ protected:
     }
 
     // Runs the tool on a new pseudo-terminal; everything it wrote there comes back in
-    // out (the terminal turns "\n" into "\r\n"). Killed after 60 s.
-    CliRun RunOnTerminal(const std::vector<std::string>& args)
+    // out (the terminal turns "\n" into "\r\n"). input is typed ahead. Killed after 60 s.
+    CliRun RunOnTerminal(const std::vector<std::string>& args, const std::string& input = "")
     {
         CliRun r;
         std::vector<char*> argv;
@@ -59,6 +60,8 @@ protected:
             ::execv(QBX_CLI_EXE, argv.data());
             ::_exit(127);
         }
+        if (!input.empty() && ::write(master, input.data(), input.size()) != static_cast<ssize_t>(input.size()))
+            ADD_FAILURE() << "typing ahead failed";
         // The terminal stays open on this side too, so what the tool wrote last is
         // still there to read after it has ended.
         auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -133,7 +136,7 @@ TEST_F(CliTerminal, SummaryLineEndsGetSyncAndDeleteOnATerminalOrWhenVerbose)
         {With({"sync", "--to", to, "-q"}), true, ""},
         {With({"sync", "--to", to}), false, ""},
         {With({"sync", "--to", to, "-v"}), false, "copied 0 to " + to + ", 3 already there, 0 failed"},
-        {With({"get", "--to", to, "--delete", "007.TIF", "nothere.TIF"}), true,
+        {With({"get", "--to", to, "--delete", "--short-names", "007.TIF", "nothere.TIF"}), true,
          "copied 1 to " + to + ", deleted 1 on the printer, 1 failed"},
         {With({"delete", "--yes", "008.TIF"}), true, "deleted 1 on the printer, 0 failed"},
         {With({"get", "--to", (base / "second").string(), "--delete"}), true,
@@ -153,6 +156,21 @@ TEST_F(CliTerminal, SummaryLineEndsGetSyncAndDeleteOnATerminalOrWhenVerbose)
             EXPECT_EQ(all.substr(all.size() - line.size()), line);
         }
     }
+}
+
+// Each question of delete takes its own whole line: a long answer (a No typed with a
+// "yes" at its end) never answers the next question too.
+TEST_F(CliTerminal, DeleteTakesEachAnswerFromALineOfItsOwn)
+{
+    StartPrinter();
+    const std::set<std::string> scans = {Add("1234", "031", "20261207090000", 100, 1),
+                                         Add("1234", "032", "20261207090100", 100, 2)};
+    CliRun r = RunOnTerminal(With({"delete", "031.TIF", "032.TIF"}), std::string(15, 'n') + "yes\nn\n");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("Delete 2026-12-07_090100_032.TIF"), std::string::npos) << r.out;
+    EXPECT_TRUE(DeletionJobs().empty()) << r.out;
+    auto left = qbxsim::ListStore(store);
+    for (const std::string& s : scans) EXPECT_NE(std::find(left.begin(), left.end(), s), left.end()) << s;
 }
 
 // The tool and the dialogs of one build tree name the same settings file, and the

@@ -2,6 +2,8 @@
 // main dialog; and a picture of the list as users see it.
 #include "file_list_fixture.h"
 
+#include "platform/resources.h"
+
 #include <QtCore/qnamespace.h>
 
 #include <fstream>
@@ -96,3 +98,55 @@ TEST_F(FileListTest, ScreenshotOfARealisticList)
     EXPECT_TRUE(std::ifstream(path).good()) << path;
     EXPECT_EQ(Lines().size(), 12u);
 }
+
+// The list in another language, picked by the settings file: the dialog's texts, the
+// View By items and the dates in that language's short form, the order unchanged. The
+// German picture is the README's; the pseudo-language (accented, 40 % longer) shows
+// texts that would be cut or were never put into the catalogue.
+class FileListLanguage : public FileListTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    void TearDown() override
+    {
+        FileListTest::TearDown();
+        SetResourceLanguage("en");
+    }
+};
+
+TEST_P(FileListLanguage, ShowsTheListInTheLanguageOfTheSettings)
+{
+    const std::string language = GetParam();
+    Start("[QBXConfig]\nLanguage=" + language + "\n");
+    ASSERT_EQ(std::string(GetResourceLanguage()), language);
+    File("007", "19991213093005", "48213");
+    File("012", "20000105142210", "1250882");
+    File("003", "19991120081502", "731044");
+    File("015", "20000110170033", "2097152");
+    ReceiveAndShow();
+    Choose(2);
+    ClickLine(1);
+
+    struct Expected {
+        const char* language;
+        const char* caption;
+        const char* viewBy;
+        const char* firstLine;
+    } expected[] = {
+        {"de", "Gescannte Dateien abrufen", "Datum & Uhrzeit", "015.TIF\t2097152\t10.01.00\t17:00:33"},
+        {"fr", "Récupérer les fichiers numérisés", "Date & heure", "015.TIF\t2097152\t10/01/00\t17:00:33"},
+        {"es", "Recuperar archivos escaneados", "Fecha & hora", "015.TIF\t2097152\t10/01/00\t17:00:33"},
+    };
+    for (const Expected& e : expected) {
+        if (language != e.language) continue;
+        EXPECT_EQ(Dlg()->GetWindowTextString(), e.caption);
+        EXPECT_EQ(ViewBy(), e.viewBy);
+        ASSERT_FALSE(Lines().empty());
+        EXPECT_EQ(Lines()[0], e.firstLine);
+    }
+    // Newest first, whatever the date looks like.
+    EXPECT_EQ(Order(), (std::vector<int>{3, 1, 0, 2}));
+    const std::string path = language == "de" ? AppHarness::DocScreenshot(Dlg(), "file-list-de")
+                                              : AppHarness::Screenshot(Dlg(), "file-list-" + language);
+    EXPECT_TRUE(std::ifstream(path).good()) << path;
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, FileListLanguage, ::testing::Values("de", "fr", "es", "qps"));

@@ -209,8 +209,17 @@ TEST_F(LocalCopyTest, ConsentDecidesWhatIsReplacedAndTheModeFollows)
         unsigned umask;
         unsigned mode;  // the destination's afterwards; 0: the copy was refused
     } rows[] = {
-        {"file", false, 022, 0}, {"link", false, 022, 0},   {"folder", false, 022, 0},     {"", false, 002, 0664},
-        {"", false, 077, 0600},  {"file", true, 002, 0640}, {"file0600", true, 022, 0600},
+        {"file", false, 022, 0},
+        {"link", false, 022, 0},
+        {"folder", false, 022, 0},
+        {"", false, 002, 0664},
+        {"", false, 077, 0600},
+        {"file", true, 002, 0640},
+        {"file0600", true, 022, 0600},
+        // Never a setuid or setgid bit passed on; a link's target's mode is not the
+        // mode of what is replaced (the link itself).
+        {"file6755", true, 022, 0755},
+        {"link0600", true, 022, 0644},
     };
     int n = 0;
     for (const auto& r : rows) {
@@ -228,10 +237,17 @@ TEST_F(LocalCopyTest, ConsentDecidesWhatIsReplacedAndTheModeFollows)
         if (what.rfind("file", 0) == 0) {
             WriteText(dest, "appeared");
 #ifndef _WIN32
-            ::chmod(dest.c_str(), what == "file" ? 0640 : 0600);
+            ::chmod(dest.c_str(), what == "file" ? 0640 : what == "file6755" ? 06755 : 0600);
 #endif
-        } else if (what == "link") {
-            if (!MakeLink(folder + "/nowhere", dest)) {
+        } else if (what.rfind("link", 0) == 0) {
+            const std::string target = folder + (what == "link" ? "/nowhere" : "/target" + std::to_string(n));
+            if (what != "link") {
+                WriteText(target, "the link's target");
+#ifndef _WIN32
+                ::chmod(target.c_str(), 0600);
+#endif
+            }
+            if (!MakeLink(target, dest)) {
                 std::cout << "Row left out, a link at the destination: " << kNoLinks << "\n";
                 c.Discard();
                 continue;
@@ -257,7 +273,8 @@ TEST_F(LocalCopyTest, ConsentDecidesWhatIsReplacedAndTheModeFollows)
 #ifndef _WIN32
         struct stat st {};
         ASSERT_EQ(::stat(dest.c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 0777, r.mode) << dest;
+        EXPECT_EQ(st.st_mode & 07777, r.mode) << dest;
+        EXPECT_FALSE(fs::is_symlink(dest)) << dest;
 #endif
     }
 }
@@ -388,3 +405,27 @@ TEST_F(LocalCopyTest, RemoveLeftoversTakesOnlyOursThatNobodyWrites)
 }
 
 }  // namespace
+
+// On Windows the temporary name is longer than the destination's and can pass the
+// longest path Windows takes where the destination does not: that is said as it is,
+// not as a folder that is not there. (Wine does not enforce the limit; the check is
+// the program's own, so it runs there too.)
+TEST_F(LocalCopyTest, TemporaryNamePastTheLongestWindowsPathIsRefusedClearly)
+{
+#ifndef _WIN32
+    GTEST_SKIP() << "only Windows limits a path to 259 characters";
+#else
+    std::string deep = folder;
+    while (deep.size() < 240) {
+        deep += "/" + std::string(std::min<std::size_t>(40, std::max<std::size_t>(1, 240 - deep.size())), 'd');
+        fs::create_directories(deep);
+    }
+    const std::string dest = deep + "/scan.TIF";
+    ASSERT_LT(dest.size(), 260u) << dest;
+    LocalCopy c;
+    EXPECT_FALSE(c.Open(dest.c_str(), false));
+    EXPECT_NE(c.Error().find("longer than the 259 characters Windows allows in a path"), std::string::npos)
+        << c.Error();
+    EXPECT_TRUE(c.TempPath().empty());
+#endif
+}

@@ -12,6 +12,11 @@
 #include <random>
 #include <string>
 
+#ifndef _WIN32
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -104,6 +109,19 @@ TEST_F(SystemServices, PathsComeBackInTheProgramsForm)
     SetEnv("XDG_CONFIG_HOME", folder.c_str());
     EXPECT_EQ(GetUserConfigFolder("quillbox"), folder + "/quillbox/");
     SetEnv("XDG_CONFIG_HOME", nullptr);
+    {
+        // Without HOME: the home folder of the user database, never a shared folder
+        // where someone else could put the settings first.
+        const char* home = std::getenv("HOME");
+        const std::string saved = home ? home : "";
+        SetEnv("HOME", nullptr);
+        const std::string without = GetUserConfigFolder("quillbox");
+        if (home) SetEnv("HOME", saved.c_str());
+        EXPECT_EQ(without.rfind("/tmp", 0), std::string::npos) << without;
+        struct passwd* pw = ::getpwuid(::getuid());
+        if (pw && pw->pw_dir && pw->pw_dir[0] == '/')
+            EXPECT_EQ(without, std::string(pw->pw_dir) + "/.config/quillbox/");
+    }
 #endif
     if (!pictures.empty()) {
         EXPECT_TRUE(EndsWith(pictures, "/")) << pictures;

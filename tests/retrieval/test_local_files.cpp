@@ -320,17 +320,25 @@ std::vector<LocalFileCase> Cases()
         // it is not asked for, the user is told, and the batch goes on without it.
         LocalFileCase r;
         r.name = "FileOver2GiBStaysOnThePrinterTheBatchGoesOn";
-        r.scans = {
-            {"001", "20000101000000", 3000, 1}, {"002", "20000102000000", 10, 2}, {"003", "20000103000000", 3000, 3}};
+        r.scans = {{"001", "20000101000000", 3000, 1},
+                   {"002", "20000102000000", 10, 2},
+                   {"003", "20000103000000", 3000, 3},
+                   {"004", "20000104000000", 10, 4}};
         r.chosen = "job.TIF";
         r.done = std::vector<std::size_t>{0, 2};
-        r.prepare = [](Ctx& c) { std::filesystem::resize_file(c.storeRoot + "/" + c.paths[1], 2200000000ULL); };
+        r.prepare = [](Ctx& c) {
+            std::filesystem::resize_file(c.storeRoot + "/" + c.paths[1], 2200000000ULL);
+            // Exactly the size a printer announces for a larger file it cuts.
+            std::filesystem::resize_file(c.storeRoot + "/" + c.paths[3], 2147483647ULL);
+        };
         r.check = [](Ctx& c) {
-            ASSERT_EQ(c.boxes.size(), 1u);
+            ASSERT_EQ(c.boxes.size(), 2u);
+            EXPECT_EQ(c.boxes[1].text.rfind("The file 004.TIF is too large", 0), 0u) << c.boxes[1].text;
             EXPECT_EQ(c.boxes[0].caption, "File not copied");
             EXPECT_EQ(c.boxes[0].text,
-                      "The file 002.TIF is too large for the printer to send in one piece (more than 2147483647 "
-                      "bytes), so it was not copied.\n\nIt stays on the printer; the other files are retrieved as "
+                      "The file 002.TIF is too large for the printer to send in one piece (2147483647 bytes or "
+                      "more; a cut answer announces that size too), so it was not copied.\n\nIt stays on the printer; "
+                      "the other files are retrieved as "
                       "usual.");
             EXPECT_EQ(c.uploads.size(), 2u);
             for (auto& u : c.uploads) EXPECT_EQ(u.find(c.paths[1]), std::string::npos) << "never asked for";

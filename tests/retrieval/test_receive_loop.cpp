@@ -162,67 +162,90 @@ TEST_F(ReceiveLoopTest, DataStartAfterTheHeaderLineAndProgressMarksFollowTheCoun
     EXPECT_NE(script.SentBytes().find("@PJL FSUPLOAD NAME=\"" + kPath + "\""), std::string::npos);
 }
 
-TEST_F(ReceiveLoopTest, HeaderLineOverTwoReceivesKeepsTheRestAsData)
+namespace {
+
+// One answer of the printer cut into receives, and what the loop makes of it.
+struct CutAnswer {
+    const char* name;
+    int size;
+    std::vector<std::string> receives;
+    int endError;      // a last receive fails with it (0: none)
+    std::string copy;  // the whole copy expected; empty: the loop ended early
+};
+
+void PrintTo(const CutAnswer& c, std::ostream* os) { *os << c.name; }
+
+std::vector<CutAnswer> CutAnswers()
 {
-    AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=no\n");
-    const std::string answer = Head(102, 500) + Bytes(500, 2) + "\f";
-    // 50 bytes, then 100: the header line ends in the second; its other 48 are data.
-    std::vector<std::string> rx = {answer.substr(0, 50), answer.substr(50, 100), answer.substr(150)};
-    EXPECT_EQ(Retrieve(h, 500, rx), Bytes(500, 2));
+    const std::string d500 = Bytes(500, 2), d300 = Bytes(300, 3), d2500 = Bytes(2500, 4), d3000 = Bytes(3000, 5),
+                      d3000b = Bytes(3000, 6);
+    const std::string a500 = Head(102, 500) + d500 + "\f";
+    // The terminator's value inside the file.
+    const std::string d5 = "\x0c\r\n12";
+    return {
+        // 50 bytes, then 100: the header line ends in the second; its other 48 are data.
+        {"HeaderLineOverTwoReceivesKeepsTheRestAsData",
+         500,
+         {a500.substr(0, 50), a500.substr(50, 100), a500.substr(150)},
+         0,
+         d500},
+        // The LF is the window's 127th byte and arrives alone with the data.
+        {"LineEndSplitBetweenReceivesAtTheWindowsEnd",
+         300,
+         {Head(127, 300).substr(0, 126), "\n" + d300 + "\f"},
+         0,
+         d300},
+        {"AnswerShorterThanTheWindowEndsWithoutWaiting", 5, {Head(100, 5) + d5 + "\f"}, 0, d5},
+        {"TerminatorAloneInALastReceiveWritesNothingMore",
+         2500,
+         {Head(100, 2500) + d2500.substr(0, 1000), d2500.substr(1000), "\f"},
+         0,
+         d2500},
+        // The printer may close right after the last data byte instead of sending the
+        // terminator: the copy is whole.
+        {"CloseRightAfterTheLastDataByteIsAWholeCopy",
+         3000,
+         {Head(100, 3000) + d3000b.substr(0, 1000), d3000b.substr(1000), ""},
+         0,
+         d3000b},
+        // The printer ends the connection before the last data byte: the loop ends at
+        // that receive (a closed connection answers every later receive at once).
+        {"CloseBeforeTheEndStopsAtOnceAndKeepsNothing",
+         3000,
+         {Head(100, 3000) + d3000.substr(0, 1000), d3000.substr(1000, 500), ""},
+         0,
+         ""},
+        {"ResetBeforeTheEndStopsAtOnceAndKeepsNothing",
+         3000,
+         {Head(100, 3000) + d3000.substr(0, 1000), d3000.substr(1000, 500)},
+         WSAECONNRESET,
+         ""},
+    };
 }
 
-TEST_F(ReceiveLoopTest, LineEndSplitBetweenReceivesAtTheWindowsEnd)
+class ReceiveLoopCutTest : public ReceiveLoopTest, public ::testing::WithParamInterface<CutAnswer> {};
+
+}  // namespace
+
+// A whole copy ends normally and silently; one that ended early keeps nothing, says
+// why in one box, deletes nothing (automatic deletion on) and the program goes on.
+TEST_P(ReceiveLoopCutTest, TheCopyIsWholeOrGone)
 {
-    AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=no\n");
-    // The LF is the window's 127th byte and arrives alone with the data.
-    const std::string header = Head(127, 300);
-    const std::string data = Bytes(300, 3);
-    EXPECT_EQ(Retrieve(h, 300, {header.substr(0, 126), "\n" + data + "\f"}), data);
+    const CutAnswer& c = GetParam();
+    const bool whole = !c.copy.empty();
+    AppHarness h(std::string("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=") +
+                 (whole ? "no" : "yes") + "\n");
+    EXPECT_EQ(Retrieve(h, c.size, c.receives, c.endError), c.copy);
+    if (whole) {
+        EXPECT_EQ(Count(h, "RetrieveFile() Terminating normally\n"), 1);
+        EXPECT_TRUE(h.prompts.Boxes().empty());
+    } else {
+        ExpectEndedEarly(h);
+    }
 }
 
-TEST_F(ReceiveLoopTest, AnswerShorterThanTheWindowEndsWithoutWaiting)
-{
-    AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=no\n");
-    const std::string data = "\x0c\r\n12";  // the terminator's value inside the file
-    EXPECT_EQ(Retrieve(h, 5, {Head(100, 5) + data + "\f"}), data);
-}
-
-TEST_F(ReceiveLoopTest, TerminatorAloneInALastReceiveWritesNothingMore)
-{
-    AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=no\n");
-    const std::string data = Bytes(2500, 4);
-    EXPECT_EQ(Retrieve(h, 2500, {Head(100, 2500) + data.substr(0, 1000), data.substr(1000), "\f"}), data);
-}
-
-// The printer ends the connection before the last data byte: the loop ends at that
-// receive (a closed connection answers every later receive at once), the partial
-// file goes, one box says why, and the program goes on.
-TEST_F(ReceiveLoopTest, CloseBeforeTheEndStopsAtOnceAndKeepsNothing)
-{
-    AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=yes\n");
-    const std::string data = Bytes(3000, 5);
-    EXPECT_EQ(Retrieve(h, 3000, {Head(100, 3000) + data.substr(0, 1000), data.substr(1000, 500), ""}), "");
-    ExpectEndedEarly(h);
-}
-
-TEST_F(ReceiveLoopTest, ResetBeforeTheEndStopsAtOnceAndKeepsNothing)
-{
-    AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=yes\n");
-    const std::string data = Bytes(3000, 5);
-    EXPECT_EQ(Retrieve(h, 3000, {Head(100, 3000) + data.substr(0, 1000), data.substr(1000, 500)}, WSAECONNRESET), "");
-    ExpectEndedEarly(h);
-}
-
-// The printer may close right after the last data byte instead of sending the
-// terminator: the copy is whole.
-TEST_F(ReceiveLoopTest, CloseRightAfterTheLastDataByteIsAWholeCopy)
-{
-    AppHarness h("[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=3102\n[QBXConfig]\nAutoDelete=no\n");
-    const std::string data = Bytes(3000, 6);
-    EXPECT_EQ(Retrieve(h, 3000, {Head(100, 3000) + data.substr(0, 1000), data.substr(1000), ""}), data);
-    EXPECT_EQ(Count(h, "RetrieveFile() Terminating normally\n"), 1);
-    EXPECT_TRUE(h.prompts.Boxes().empty());
-}
+INSTANTIATE_TEST_SUITE_P(Cuts, ReceiveLoopCutTest, ::testing::ValuesIn(CutAnswers()),
+                         [](const ::testing::TestParamInfo<CutAnswer>& info) { return info.param.name; });
 
 // A send or receive error other than the printer's reset, in the listing and in a
 // retrieval: its box, and the program ends; a copy begun is gone once it has ended,

@@ -63,21 +63,64 @@ TEST_F(RetrievalTest, OverwriteQuestionYesNoAndCancel)
     EXPECT_EQ(ReadFile(out + "/old.TIF"), PatternBytes(3000, 1));
 }
 
-TEST_F(RetrievalTest, SeveralFilesAskOnceAboutTheFirstComposedNameThatExists)
+// Several existing files in a batch: each is named in a question of its own, and only
+// the files the user said Yes to are replaced. No after a Yes brings the Save As dialog
+// back (nothing replaced yet), Cancel stops before any transfer.
+TEST_F(RetrievalTest, SeveralExistingFilesAreAskedAboutOneByOne)
 {
     StartPrinter();
-    std::string a = AddImageOfSize(store, kUser, "007", "19991213093005", 100, 1);
-    std::string b = AddImageOfSize(store, kUser, "008", "20000101000000", 200, 2);
-    std::string out = MakeTempFolder("overwrite3");
-    WriteText(out + "/job008.TIF", "old");
-    AppHarness h(IniWith(false));
-    ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, {a, b}, out + "/job.TIF"));
-    h.prompts.boxAnswers = {IDYES};
-    RetrieveAndWait(h);
-    ASSERT_EQ(h.prompts.Boxes().size(), 1u);
-    EXPECT_EQ(h.prompts.Boxes()[0].caption, "job008.TIF:  Already exists");
-    EXPECT_EQ(ReadFile(out + "/job007.TIF"), PatternBytes(100, 1));
-    EXPECT_EQ(ReadFile(out + "/job008.TIF"), PatternBytes(200, 2));
+    const std::vector<std::string> scans = {AddImageOfSize(store, kUser, "007", "19991213093005", 100, 1),
+                                            AddImageOfSize(store, kUser, "008", "20000101000000", 200, 2),
+                                            AddImageOfSize(store, kUser, "009", "20000102000000", 300, 3)};
+    const std::vector<std::string> names = {"job007.TIF", "job008.TIF", "job009.TIF"};
+    struct Row {
+        const char* what;
+        std::vector<int> answers;
+        bool starts;     // a batch is run
+        bool replaced;   // the three existing files hold the scans afterwards
+        bool elsewhere;  // the scans were saved under the second Save As name
+    };
+    const Row rows[] = {
+        {"three Yes replace the three files", {IDYES, IDYES, IDYES}, true, true, false},
+        {"Yes then No: Save As again, nothing replaced", {IDYES, IDNO}, true, false, true},
+        {"Yes then Cancel: nothing starts", {IDYES, IDCANCEL}, false, false, false},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        sim->ClearJobs();
+        const std::string out = MakeTempFolder("overwrite-each" + std::to_string(n++));
+        for (const std::string& name : names) WriteText(out + "/" + name, "old " + name);
+        AppHarness h(IniWith(false));
+        ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, scans, out + "/job.TIF"));
+        h.prompts.saveAnswers.push_back(out + "/other.TIF");
+        h.prompts.boxAnswers.assign(row.answers.begin(), row.answers.end());
+        if (row.starts) {
+            RetrieveAndWait(h);
+        } else {
+            AppHarness::Click(h.Frame()->m_pRetrieveDlg, IDC_RETRIEVE);
+            ASSERT_TRUE(h.PumpUntil([&] { return h.prompts.Boxes().size() == row.answers.size(); }, 5000));
+            h.PumpFor(200);
+            EXPECT_TRUE(ListShown(h));
+            EXPECT_TRUE(Uploads().empty());
+        }
+        // One question per existing file asked about, each naming another file.
+        ASSERT_EQ(h.prompts.Boxes().size(), row.answers.size());
+        std::set<std::string> asked;
+        for (const auto& box : h.prompts.Boxes()) {
+            EXPECT_EQ(box.text, "Do you wish to overwrite this file?");
+            EXPECT_EQ(box.type, MB_YESNOCANCEL | MB_ICONQUESTION);
+            asked.insert(box.caption);
+        }
+        EXPECT_EQ(asked.size(), row.answers.size());
+        for (const std::string& caption : asked)
+            EXPECT_EQ(caption.substr(caption.size() - 17), ":  Already exists") << caption;
+        for (std::size_t k = 0; k < names.size(); ++k) {
+            EXPECT_EQ(ReadFile(out + "/" + names[k]),
+                      row.replaced ? PatternBytes(100 * (k + 1), static_cast<unsigned>(k + 1)) : "old " + names[k]);
+            EXPECT_EQ(std::filesystem::exists(out + "/other" + names[k].substr(3)), row.elsewhere);
+        }
+    }
 }
 
 // A folder that is not there is refused when it is chosen: the box says why and what
@@ -244,4 +287,51 @@ TEST_F(RetrievalTest, FirstSaveAsOffersThePicturesFolderNeverTheTemporaryOne)
             ::setenv(k.c_str(), v->c_str(), 1);
         else
             ::unsetenv(k.c_str());
+}
+
+// With automatic deletion, a scan is deleted only when the printer reported one size
+// for it twice, at least the settle time apart: the listing, and the answer to the
+// upload. Retrieving at once after the listing waits (the progress dialog says why),
+// so a scan the printer is still writing is seen to grow and stays on the printer,
+// while a finished one is copied and deleted.
+TEST_F(RetrievalTest, AutoDeleteWaitsForAScanStillBeingWrittenToSettle)
+{
+    StartPrinter();
+    struct Row {
+        const char* what;
+        bool growing;  // a page every 300 ms, well within the 2 s settle time
+    };
+    for (const Row row : {Row{"still being written", true}, Row{"finished", false}}) {
+        SCOPED_TRACE(row.what);
+        sim->ClearJobs();
+        const std::filesystem::path root = store;
+        for (const std::string& p : ListStore(store)) std::filesystem::remove(root / p);
+        const std::string a = AddImageOfSize(store, kUser, "007", "19991213093005", 3000, 1);
+        std::unique_ptr<GrowingScan> scan;
+        if (row.growing) scan = std::make_unique<GrowingScan>(root / a, 3000, std::chrono::milliseconds(300));
+        const std::string out = MakeTempFolder("settle");
+        AppHarness h(IniWith(true) + "SettleTime=2\n");
+        ASSERT_NO_FATAL_FAILURE(ListAndChoose(h, kUser, {a}, out + "/scan.TIF"));
+        const auto listed = std::chrono::steady_clock::now();
+        int before = BatchEnds(h);
+        AppHarness::Click(h.Frame()->m_pRetrieveDlg, IDC_RETRIEVE);
+        // The wait runs inside the step; its trace line shows it came, once.
+        ASSERT_TRUE(h.PumpUntil([&] { return BatchEnds(h) > before; }, 30000));
+        h.PumpPending();
+        EXPECT_EQ(std::count(h.traces.begin(), h.traces.end(), std::string("Waiting for the scan to settle\n")), 1);
+        ASSERT_EQ(Uploads().size(), 1u);
+        EXPECT_GE(std::chrono::steady_clock::now() - listed, std::chrono::seconds(2));
+        if (row.growing) {
+            ASSERT_EQ(h.prompts.Boxes().size(), 1u);
+            EXPECT_EQ(h.prompts.Boxes()[0].caption, "File not copied");
+            EXPECT_NE(h.prompts.Boxes()[0].text.find("has changed on the printer"), std::string::npos);
+            EXPECT_TRUE(Deletions().empty());
+            EXPECT_FALSE(std::filesystem::exists(out + "/scan.TIF"));
+            EXPECT_TRUE(std::filesystem::exists(root / a));
+        } else {
+            EXPECT_TRUE(h.prompts.Boxes().empty());
+            EXPECT_EQ(Deletions().size(), 1u);
+            EXPECT_EQ(ReadFile(out + "/scan.TIF"), PatternBytes(3000, 1));
+        }
+    }
 }

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -125,6 +126,76 @@ TEST(SimLifecycle, RunawayPostScriptIsKilledAndTheConnectionGoesOn)
     c.ShutdownWrite();
     EXPECT_EQ(c.ReadToEof(), UploadAnswer(rel, qbxsim::PatternBytes(10)));
     EXPECT_TRUE(Children().empty());
+}
+
+// What a client can make the printer hold is bounded: a connection that stays silent
+// is closed after the idle time (16 of them no longer block everyone), and an error
+// flood from a PostScript program keeps only its beginning.
+TEST(SimLifecycle, IdleConnectionsAndErrorFloodsAreBounded)
+{
+    TempDir tmp;
+    auto rel = qbxsim::AddImageOfSize(tmp.path(), "1234", "001", "20240101120000", 10);
+    qbxsim::Options opt;
+    opt.root = tmp.path();
+    opt.port = 0;
+    opt.knobs.idle_timeout_ms = 300;
+    std::mutex mu;
+    std::vector<std::string> log;
+    opt.log = [&](const std::string& line) {
+        std::lock_guard lk(mu);
+        log.push_back(line);
+    };
+    qbxsim::PrinterSim sim(opt);
+    ASSERT_TRUE(sim.Start());
+
+    std::vector<std::unique_ptr<Client>> idle;
+    for (int i = 0; i < 16; ++i) idle.push_back(std::make_unique<Client>(sim.Port()));
+    ASSERT_TRUE(idle[0]->Send(UploadJob(rel).substr(0, 20)));  // half a job, then nothing
+    Client late(sim.Port());
+    ASSERT_TRUE(late.Send(UploadJob(rel)));
+    EXPECT_EQ(late.ReadBytes(UploadAnswer(rel, qbxsim::PatternBytes(10)).size()),
+              UploadAnswer(rel, qbxsim::PatternBytes(10)));
+    EXPECT_EQ(idle[0]->ReadToEof(), "");
+    EXPECT_TRUE(idle[0]->eof());
+
+    // About 8 MB on the error output; the answer still comes, and the log says how
+    // much was not kept.
+    Client flood(sim.Port());
+    ASSERT_TRUE(flood.Send(PostScriptJob("%!\n/e (%stderr) (w) file def\n"
+                                         "1 1 100000 { pop e (0123456789012345678901234567890123456789"
+                                         "0123456789012345678901234567890123456789) writestring } for\n"
+                                         "(done) print flush\n")));
+    EXPECT_EQ(flood.ReadUntilSuffix("done", 30s), "done");
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard lk(mu);
+        for (const std::string& line : log)
+            if (line.find("Ghostscript stderr:") != std::string::npos &&
+                line.find("more bytes not kept") != std::string::npos)
+                return true;
+        return false;
+    }));
+}
+
+// A scan still being written grows by one page after each pause, and no more once
+// stopped or finished.
+TEST(SimStore, GrowingScanAddsAPageAfterEachPause)
+{
+    TempDir tmp;
+    const fs::path file = tmp.path() / qbxsim::AddImageOfSize(tmp.path(), "1234", "001", "20240101120000", 100);
+    {
+        qbxsim::GrowingScan scan(file, 50, 20ms, 3);
+        ASSERT_TRUE(WaitFor([&] { return scan.Finished(); }));
+        EXPECT_EQ(scan.PagesWritten(), 3);
+    }
+    EXPECT_EQ(fs::file_size(file), 250u);
+    qbxsim::GrowingScan endless(file, 50, 20ms);
+    ASSERT_TRUE(WaitFor([&] { return endless.PagesWritten() >= 2; }));
+    endless.Stop();
+    const auto size = fs::file_size(file);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(fs::file_size(file), size);
+    EXPECT_EQ(size, 250u + 50u * static_cast<unsigned>(endless.PagesWritten()));
+    EXPECT_FALSE(endless.Finished());
 }
 
 TEST(SimLifecycle, StartFailsOnAPortInUse)

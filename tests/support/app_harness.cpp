@@ -41,6 +41,7 @@ AppHarness::AppHarness(const std::string& iniText)
     if (!iniText.empty()) {
         std::ofstream(IniPath()) << iniText;
     }
+    m_iniText = iniText;
     // A fresh program: globals as at process start.
     g_bAutoDelete = TRUE;
     g_szSortBy[0] = '\0';
@@ -69,6 +70,9 @@ AppHarness::~AppHarness()
 bool AppHarness::Start()
 {
     if (!m_app->InitInstance()) return false;
+    // Most tests list and retrieve at once; the wait for a scan to settle before its
+    // automatic deletion is tested by the rows whose settings name a SettleTime.
+    if (m_iniText.find("SettleTime") == std::string::npos && Frame()) Frame()->m_nSettleMs = 0;
     PumpPending();
     return MainDlg() && MainDlg()->m_hWnd;
 }
@@ -204,8 +208,22 @@ void AppHarness::CloseBox(CWnd* dlg)
     if (QWidget* top = QtWidgetOfHandle(dlg->m_hWnd)) top->close();
 }
 
+namespace {
+
+// A run on a scaled screen (QT_SCALE_FACTOR=2) keeps its pictures beside the others,
+// named "NAME@2x", and leaves the README's alone.
+std::string ScaleSuffix()
+{
+    const char* scale = std::getenv("QT_SCALE_FACTOR");
+    if (!scale || !*scale || std::string(scale) == "1") return {};
+    return std::string("@") + scale + "x";
+}
+
+}  // namespace
+
 std::string AppHarness::DocScreenshot(CWnd* dlg, const std::string& name)
 {
+    if (!ScaleSuffix().empty()) return Screenshot(dlg, name);
     auto* d = dynamic_cast<CDialog*>(dlg);
     std::string shot = std::string(QBX_TEST_OUTPUT_DIR) + "/" + name + ".png";
     if (!d || !d->SaveScreenshot(shot.c_str())) return std::string();
@@ -218,7 +236,7 @@ std::string AppHarness::DocScreenshot(CWnd* dlg, const std::string& name)
 
 std::string AppHarness::Screenshot(CWnd* dlg, const std::string& name)
 {
-    std::string path = std::string(QBX_TEST_OUTPUT_DIR) + "/" + name + ".png";
+    std::string path = std::string(QBX_TEST_OUTPUT_DIR) + "/" + name + ScaleSuffix() + ".png";
     if (auto* d = dynamic_cast<CDialog*>(dlg)) d->SaveScreenshot(path.c_str());
     return path;
 }

@@ -69,6 +69,7 @@ public:
 
 private:
     std::string m_folder;
+    std::string m_iniText;
     std::unique_ptr<CQuillboxApp> m_app;
     bool m_exited = false;
 };

@@ -12,6 +12,9 @@
 int main(int argc, char** argv)
 {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // The tests compare English texts: the tester's own language does not count unless
+    // a run asks for one (LC_ALL=de, or the pseudo-language LC_ALL=qps).
+    if (!std::getenv("LC_ALL")) setenv("LC_ALL", "C.UTF-8", 1);
     if (!std::getenv("XDG_RUNTIME_DIR")) {
         std::string dir = "/tmp/qbx-runtime-" + std::to_string(getuid());
         mkdir(dir.c_str(), 0700);

@@ -22,17 +22,19 @@ if [ -z "${DISPLAY:-}" ]; then
   exit 77
 fi
 
+# shellcheck source=scripts/x11-env.sh
+source "$(dirname "$0")/../../scripts/x11-env.sh"
 mkdir -p "$out"
 work=$(mktemp -d "$out/roads-XXXXXX")
 store=$work/store
 app=$work/app
 saved=$work/saved
 mkdir -p "$app" "$saved"
-simpid=""
+QBX_SIM_PID=""
 apppid=""
 cleanup() {
   [ -n "$apppid" ] && kill "$apppid" 2>/dev/null
-  [ -n "$simpid" ] && kill "$simpid" 2>/dev/null
+  [ -n "$QBX_SIM_PID" ] && kill "$QBX_SIM_PID" 2>/dev/null
   wait 2>/dev/null
 }
 trap cleanup EXIT
@@ -41,25 +43,14 @@ fail() {
   import -window root "$out/roads-failure.png" 2>/dev/null && echo "screen: $out/roads-failure.png"
   exit 1
 }
-# Waits up to $1 tenths of a second for the command in the remaining arguments.
-wait_for() {
-  local n=$1
-  shift
-  for _ in $(seq 1 "$n"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
-has_window() { [ -n "$(window "$1")" ]; }
-no_window() { [ -z "$(window "$1")" ]; }
+wait_for() { qbx_wait_for "$@"; }
+has_window() { [ -n "$(qbx_find_window "^$1\$")" ]; }
+no_window() { [ -z "$(qbx_find_window "^$1\$")" ]; }
 activate() {
   local w
-  w=$(window "$1")
+  w=$(qbx_find_window "^$1\$")
   [ -n "$w" ] || fail "no window \"$1\""
-  xdotool windowactivate --sync "$w" >/dev/null 2>&1 || xdotool windowfocus --sync "$w"
-  sleep 0.3
+  qbx_activate "$w"
 }
 # Presses the key $1 until the window $2 shows: the button it stands for is enabled only
 # once the program has seen the selection, however long a loaded machine takes.
@@ -77,24 +68,15 @@ images_left() { [ "$(count_images)" -eq "$1" ]; }
 # True when $1 whole copies (no temporary files) are in the save folder.
 copies_saved() { [ "$(ls "$saved" | grep -ci '\.tif$')" -eq "$1" ] && ! ls "$saved" | grep -q '\.part$'; }
 
-# The printer, on a free port.
-for _ in 1 2 3 4 5; do
-  port=$((20000 + RANDOM % 20000))
-  "$sim" --samples --root "$store" --port "$port" --quiet >"$work/sim.log" 2>&1 &
-  simpid=$!
-  # It listens once its sample scans are made.
-  wait_for 300 grep -q listening "$work/sim.log" && break
-  kill "$simpid" 2>/dev/null
-  wait "$simpid" 2>/dev/null
-  simpid=""
-done
-[ -n "$simpid" ] || fail "the simulated printer did not start: $(cat "$work/sim.log")"
+# The printer, on a port of its own choosing.
+qbx_sim_start "$sim" "$work/sim.log" --samples --root "$store" --quiet ||
+  fail "the simulated printer did not start: $(cat "$work/sim.log")"
 before=$(count_images)
 [ "$before" -ge 3 ] || fail "the sample store holds $before scans for user 1234"
 
 # The program in a folder of its own, its settings beside it.
 cp "$exe" "$app/quillbox.exe"
-printf '[NetInfo]\r\nRemoteIP=127.0.0.1\r\nRemotePort=%s\r\n' "$port" >"$app/Quillbox.ini"
+qbx_write_ini --crlf "$app/Quillbox.ini" "$QBX_SIM_PORT"
 (cd "$app" && exec wine quillbox.exe >"$work/quillbox.log" 2>&1) &
 apppid=$!
 wait_for 300 has_window Quillbox || fail "the main dialog did not come up"

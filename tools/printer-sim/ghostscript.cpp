@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <thread>
 
@@ -21,6 +23,10 @@ namespace qbxsim::detail {
 namespace {
 
 constexpr std::size_t kMaxOutput = 64u << 20;  // a runaway program is killed beyond this
+// Ghostscript's error output only goes to the log: its first bytes say what went wrong,
+// the rest (a program printing errors in a loop writes megabytes a second) is read
+// and dropped, so gs never blocks on a full pipe and memory stays bounded.
+constexpr std::size_t kMaxErrorKept = 64u << 10;
 
 class Fd {
 public:
@@ -42,14 +48,18 @@ private:
 
 void SetNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
 
-// Reads what is available; false at EOF or error.
-bool Drain(int fd, std::string& into)
+// Reads what is available, keeping at most `keep` bytes in into (the rest is read and
+// dropped; *dropped counts it); false at EOF or error.
+bool Drain(int fd, std::string& into, std::size_t keep = SIZE_MAX, std::uint64_t* dropped = nullptr)
 {
     char buf[65536];
     for (;;) {
         ssize_t r = ::read(fd, buf, sizeof buf);
         if (r > 0) {
-            into.append(buf, static_cast<std::size_t>(r));
+            const auto n = static_cast<std::size_t>(r);
+            const std::size_t room = into.size() < keep ? keep - into.size() : 0;
+            into.append(buf, std::min(n, room));
+            if (n > room && dropped) *dropped += n - room;
             continue;
         }
         if (r < 0 && errno == EINTR) continue;
@@ -211,7 +221,7 @@ GsResult RunGhostscript(const std::string& gs_path, const std::filesystem::path&
             }
         }
         if (i_out >= 0 && p[i_out].revents) out_open = Drain(out_read.get(), res.out);
-        if (i_err >= 0 && p[i_err].revents) err_open = Drain(err_read.get(), res.err);
+        if (i_err >= 0 && p[i_err].revents) err_open = Drain(err_read.get(), res.err, kMaxErrorKept, &res.err_dropped);
         if (res.out.size() > kMaxOutput) {
             kill_it = true;
             break;

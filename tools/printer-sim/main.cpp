@@ -4,7 +4,11 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <memory>
+#include <optional>
+#include <vector>
 #include <iostream>
 #include <string>
 
@@ -26,6 +30,10 @@ const char kUsage[] = "usage: quillbox-printer-sim [options]\n"
                       "  --accept-delay MS     accept pending connections only after MS\n"
                       "  --max-connections N   serve at most N connections at once (default 16)\n"
                       "  --close-after-job     close the connection after each job\n"
+                      "  --idle-timeout MS     close a connection idle for MS (default 30000; 0 = never)\n"
+                      "  --scan-in-progress USER:PAGES:BYTES:MS\n"
+                      "                        a new scan for USER that the printer is still writing: one page of\n"
+                      "                        BYTES now and one more every MS until it has PAGES pages\n"
                       "  --silent              never answer\n"
                       "  --answer-delay MS     wait MS before each answer\n"
                       "  --pieces N,N,...      send answers in pieces of these sizes\n"
@@ -42,6 +50,56 @@ const char kUsage[] = "usage: quillbox-printer-sim [options]\n"
                       "  --quirk NAME          answer as some real devices do (repeat for more than one):\n";
 
 std::string UsageText() { return kUsage + qbxsim::QuirkHelp(); }
+
+struct ScanInProgress {
+    std::string user;
+    int pages = 0;
+    std::size_t pageBytes = 0;
+    int pauseMs = 0;
+};
+
+[[noreturn]] void Usage(const std::string& why);
+long Number(const std::string& flag, const std::string& s);
+
+// "USER:PAGES:BYTES:MS".
+ScanInProgress ParseScanInProgress(const std::string& v)
+{
+    const std::string flag = "--scan-in-progress";
+    std::vector<std::string> parts;
+    for (std::size_t pos = 0;;) {
+        const std::size_t colon = v.find(':', pos);
+        parts.push_back(v.substr(pos, colon == std::string::npos ? std::string::npos : colon - pos));
+        if (colon == std::string::npos) break;
+        pos = colon + 1;
+    }
+    if (parts.size() != 4 || parts[0].empty() || parts[0].size() > 8 ||
+        parts[0].find_first_not_of("0123456789") != std::string::npos)
+        Usage(flag + " wants USER:PAGES:BYTES:MS (USER 1 to 8 digits)");
+    ScanInProgress s;
+    s.user = parts[0];
+    s.pages = static_cast<int>(Number(flag, parts[1]));
+    s.pageBytes = static_cast<std::size_t>(Number(flag, parts[2]));
+    s.pauseMs = static_cast<int>(Number(flag, parts[3]));
+    if (s.pages < 1 || s.pageBytes < 1) Usage(flag + ": PAGES and BYTES must be at least 1");
+    return s;
+}
+
+// Starts the scan of s: its first page in a new store file dated now, the others
+// written by the returned object.
+std::unique_ptr<qbxsim::GrowingScan> StartScanInProgress(const std::filesystem::path& root, const ScanInProgress& s)
+{
+    char date[16];
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::strftime(date, sizeof date, "%Y%m%d%H%M%S", &local);
+    const std::string rel = qbxsim::AddImageOfSize(root, s.user, "099", date, s.pageBytes, 7);
+    std::cerr << "[sim] scan in progress: " << rel << ", " << s.pages << " pages of " << s.pageBytes
+              << " bytes, one every " << s.pauseMs << " ms" << std::endl;
+    if (s.pages == 1) return nullptr;
+    return std::make_unique<qbxsim::GrowingScan>(root / rel, s.pageBytes, std::chrono::milliseconds(s.pauseMs),
+                                                 s.pages - 1);
+}
 
 [[noreturn]] void Usage(const std::string& why)
 {
@@ -96,6 +154,7 @@ int main(int argc, char** argv)
     opt.root = "printer-store";
     opt.keep_jobs = false;  // recorded only with --record
     bool samples = false, quiet = false;
+    std::optional<ScanInProgress> inProgress;
     qbxsim::Knobs& k = opt.knobs;
 
     for (int i = 1; i < argc; ++i) {
@@ -130,6 +189,10 @@ int main(int argc, char** argv)
             k.max_connections = static_cast<int>(Number(a, value()));
         else if (a == "--close-after-job")
             k.close_after_job = true;
+        else if (a == "--idle-timeout")
+            k.idle_timeout_ms = static_cast<int>(Number(a, value()));
+        else if (a == "--scan-in-progress")
+            inProgress = ParseScanInProgress(value());
         else if (a == "--silent")
             k.silent = true;
         else if (a == "--answer-delay")
@@ -209,12 +272,15 @@ int main(int argc, char** argv)
         std::cerr << "quillbox-printer-sim: " << sim.LastError() << "\n";
         return 1;
     }
+    std::unique_ptr<qbxsim::GrowingScan> scan;
+    if (inProgress) scan = StartScanInProgress(sim.Root(), *inProgress);
     std::cout << "quillbox-printer-sim listening on " << opt.bind_address << " port " << sim.Port() << " root "
               << sim.Root().string() << std::endl;
 
     int sig = 0;
     sigwait(&set, &sig);
     if (!quiet) std::cerr << "[sim] signal " << sig << ", stopping" << std::endl;
+    if (scan) scan->Stop();
     sim.Stop();
     return 0;
 }

@@ -152,6 +152,7 @@ struct PrinterSim::Impl {
     Sent HandleJob(int fd, int conn_id, const std::string& job);
     Sent SendAnswer(int fd, Command::Kind kind, const Answer& answer);
     bool WaitWritable(int fd);
+    int IdleWaitMs() const;  // the poll time-out of an idle connection (-1: none)
     bool SendAll(int fd, std::string_view data);
     bool SendFileRange(int fd, int file_fd, std::uint64_t offset, std::uint64_t count);
     // An answer with the knobs' extras around it; borrows the texts and the file.
@@ -241,12 +242,24 @@ void PrinterSim::Impl::Record(int conn_id, std::string bytes, bool complete)
     if (!file.empty()) Log("recorded " + file);
 }
 
-// Waits until fd takes more bytes; false when stopped or on error.
+// Waits until fd takes more bytes; false when stopped, on error, or when the client
+// took nothing for the idle time.
 bool PrinterSim::Impl::WaitWritable(int fd)
 {
     pollfd p[2] = {{fd, POLLOUT, 0}, {stop_fd, POLLIN, 0}};
-    if (::poll(p, 2, -1) < 0 && errno != EINTR) return false;
+    const int r = ::poll(p, 2, IdleWaitMs());
+    if (r < 0 && errno != EINTR) return false;
+    if (r == 0) {
+        Log("a client took no byte of an answer for " + std::to_string(IdleWaitMs()) + " ms; closing its connection");
+        return false;
+    }
     return p[1].revents == 0;
+}
+
+int PrinterSim::Impl::IdleWaitMs() const
+{
+    const int idle = CurrentKnobs().idle_timeout_ms;
+    return idle > 0 ? idle : -1;
 }
 
 bool PrinterSim::Impl::SendAll(int fd, std::string_view data)
@@ -420,7 +433,9 @@ PrinterSim::Impl::Sent PrinterSim::Impl::HandleJob(int fd, int conn_id, const st
             if (r.stopped) return Sent::Failed;
             if (!r.spawn_error.empty()) Log("cannot run Ghostscript: " + r.spawn_error);
             if (r.timed_out) Log("Ghostscript killed after " + std::to_string(opt.gs_timeout_ms) + " ms");
-            if (!r.err.empty()) Log("Ghostscript stderr: " + Printable(r.err, 300));
+            if (!r.err.empty())
+                Log("Ghostscript stderr: " + Printable(r.err, 300) +
+                    (r.err_dropped ? " (" + std::to_string(r.err_dropped) + " more bytes not kept)" : ""));
             Log("conn " + std::to_string(conn_id) + ": gs exit " + std::to_string(r.status) + ", " +
                 std::to_string(r.out.size()) + " bytes: " + Printable(r.out, 200));
             answer = Answer(QuirkPostScriptOutput(quirks, std::move(r.out)));
@@ -483,8 +498,14 @@ void PrinterSim::Impl::Serve(Conn* c)
         }
         if (!open || peer_closed) break;
         pollfd p[2] = {{fd, POLLIN, 0}, {stop_fd, POLLIN, 0}};
-        if (::poll(p, 2, -1) < 0) {
+        const int ready = ::poll(p, 2, IdleWaitMs());
+        if (ready < 0) {
             if (errno == EINTR) continue;
+            break;
+        }
+        if (ready == 0) {
+            Log("connection " + std::to_string(c->id) + ": nothing received for " + std::to_string(IdleWaitMs()) +
+                " ms; closing it");
             break;
         }
         if (p[1].revents) break;

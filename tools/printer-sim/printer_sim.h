@@ -6,15 +6,19 @@
 // Plain C++20 + POSIX; no Qt, and nothing shared with the Quillbox client.
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace qbxsim {
@@ -33,6 +37,10 @@ struct Knobs {
     int max_connections = 16;
     // Close the connection after answering each job (no second job on it).
     bool close_after_job = false;
+    // A connection on which nothing arrives, or that takes no byte of an answer, for
+    // this long is closed, as printers do: idle clients cannot hold every connection
+    // the printer serves. 0: never.
+    int idle_timeout_ms = 30000;
 
     // --- per answer (restricted by apply_to) ------------------------------
     ApplyTo apply_to = ApplyTo::AllAnswers;
@@ -191,6 +199,34 @@ std::vector<std::string> AddManyImages(const std::filesystem::path& root, std::s
                                        std::size_t size = 16);
 // Relative paths of everything in <root>/DXR/Images, sorted.
 std::vector<std::string> ListStore(const std::filesystem::path& root);
+
+// A scan the printer is still writing: from a thread of its own, after each pause
+// appends one page of pageBytes bytes to file (a store file that exists), pages
+// times, or until stopped when pages is 0. A file deleted meanwhile ends it.
+class GrowingScan {
+public:
+    GrowingScan(std::filesystem::path file, std::size_t pageBytes, std::chrono::milliseconds pause, int pages = 0);
+    ~GrowingScan();  // stops
+    GrowingScan(const GrowingScan&) = delete;
+    GrowingScan& operator=(const GrowingScan&) = delete;
+
+    void Stop();  // no page is added once this returns; idempotent
+    int PagesWritten() const;
+    bool Finished() const;  // every page written (or the file gone)
+
+private:
+    void Run();
+    std::filesystem::path file_;
+    std::size_t page_bytes_;
+    std::chrono::milliseconds pause_;
+    int pages_;
+    std::mutex mu_;
+    std::condition_variable cv_;
+    bool stop_ = false;
+    std::atomic<int> written_{0};
+    std::atomic<bool> finished_{false};
+    std::thread thread_;
+};
 
 // Fills an empty store with real TIFF scans rendered by Ghostscript for users
 // 1234, 12345 and 42 (several dates; some share a sequence number). Does

@@ -59,9 +59,10 @@ Answer FileErrorAnswer(const Command& cmd);
 std::optional<std::filesystem::path> ResolveInStore(const std::filesystem::path& root, const std::string& name);
 
 struct GsResult {
-    std::string out;  // stdout, sent back to the client
-    std::string err;  // stderr, for the log
-    int status = -1;  // exit status, -1 if killed
+    std::string out;                // stdout, sent back to the client
+    std::string err;                // stderr, for the log: its first bytes only
+    std::uint64_t err_dropped = 0;  // stderr bytes read and not kept
+    int status = -1;                // exit status, -1 if killed
     bool timed_out = false;
     bool stopped = false;     // stop_fd became readable
     std::string spawn_error;  // non-empty if gs could not be started

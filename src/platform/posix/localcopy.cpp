@@ -83,9 +83,12 @@ LocalCopy::Placed LocalCopy::PutInPlace(int& err)
     const char* temp = m_tempPath.c_str();
     const char* dest = m_destPath.c_str();
     if (m_mayReplace) {
-        // The new copy keeps the mode of the file the user agreed to replace.
+        // The new copy keeps the permissions of the file the user agreed to replace:
+        // of that file itself (a link there is replaced, so its target's mode is not
+        // the replaced file's), and never its setuid, setgid or sticky bit, which a
+        // scan must not pass on.
         struct stat old;
-        if (::stat(dest, &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(static_cast<int>(m_fd), old.st_mode & 07777);
+        if (::lstat(dest, &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(static_cast<int>(m_fd), old.st_mode & 0777);
         if (::rename(temp, dest) == 0) return Placed::Done;
         err = errno;
         return err == EEXIST ? Placed::Taken : Placed::Failed;

@@ -13,23 +13,33 @@ const char kPathSeparators[] = "/";
 
 namespace {
 
-// Returns 0, or the errno of the failure (ENOENT: no file).
+// Returns 0, or the errno of the failure (ENOENT: no file). Only a regular file is
+// read: a pipe or a device named as the settings file would block the program (or
+// never end) before anything else could happen; it is opened without waiting for a
+// writer and refused with EINVAL.
 int ReadWholeFile(const std::string& path, std::string* content)
 {
     content->clear();
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return errno != 0 ? errno : EIO;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno != 0 ? errno : EIO;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    }
     char chunk[4096];
     int err = 0;
     for (;;) {
-        size_t n = std::fread(chunk, 1, sizeof chunk, f);
-        content->append(chunk, n);
-        if (n < sizeof chunk) {
-            if (std::ferror(f)) err = errno != 0 ? errno : EIO;
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            err = errno != 0 ? errno : EIO;
             break;
         }
+        if (n == 0) break;
+        content->append(chunk, static_cast<size_t>(n));
     }
-    std::fclose(f);
+    ::close(fd);
     return err;
 }
 

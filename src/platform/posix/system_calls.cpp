@@ -1,6 +1,7 @@
 // The POSIX twin of the system services' calls.
 #include "platform/system_calls.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,8 +80,21 @@ std::string SysUserConfigFolder(const char* app)
     if (xdg && *xdg) {
         base = xdg;
     } else {
+        // Without HOME (a service, cron with a bare environment) the home folder is the
+        // one the user database names. Never a shared folder such as /tmp: anyone could
+        // put a settings file there first and send the scans to a printer of their own.
         const char* home = std::getenv("HOME");
-        base = std::string(home && *home ? home : "/tmp") + "/.config";
+        std::string folder = home && *home ? home : "";
+        if (folder.empty()) {
+            struct passwd pw {};
+            struct passwd* found = nullptr;
+            char buffer[4096];
+            if (::getpwuid_r(::getuid(), &pw, buffer, sizeof buffer, &found) == 0 && found && found->pw_dir &&
+                found->pw_dir[0] == '/')
+                folder = found->pw_dir;
+        }
+        if (folder.empty()) return {};
+        base = folder + "/.config";
     }
     return base + "/" + app + "/";
 }

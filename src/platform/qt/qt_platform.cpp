@@ -4,6 +4,7 @@
 #include "platform/prompts.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_windows.h"
+#include "platform/resources.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -11,15 +12,18 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpacerItem>
 #include <QStyleFactory>
+#include <QTranslator>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -47,10 +51,28 @@ void WidenForCaption(QMessageBox& box, const char* caption)
                   grid->rowCount(), 0, 1, grid->columnCount());
 }
 
+// Qt's own texts (the message boxes' buttons, the Save As dialog) in the language of
+// the program's texts, from the Qt translations the system has (Debian's
+// qt6-translations-l10n); English when it has none for that language.
+void FollowResourceLanguage()
+{
+    static std::string installed = "en";
+    static QTranslator translator;
+    const std::string wanted = GetResourceLanguage();
+    if (wanted == installed) return;
+    QCoreApplication::removeTranslator(&translator);
+    installed = wanted;
+    if (wanted == "en") return;
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (translator.load(QStringLiteral("qtbase_") + QString::fromStdString(wanted), folder))
+        QCoreApplication::installTranslator(&translator);
+}
+
 class QtPrompts : public IPrompts {
 public:
     int MessageBox(HWND owner, const char* text, const char* caption, UINT type) override
     {
+        FollowResourceLanguage();
         QMessageBox box(QtWidgetOfHandle(owner));
         box.setWindowTitle(QString::fromUtf8(caption));
         box.setText(QString::fromUtf8(text));
@@ -82,12 +104,13 @@ public:
 
     BOOL GetSaveFileName(OPENFILENAME* ofn) override
     {
+        FollowResourceLanguage();
         QFileDialog dlg(QtWidgetOfHandle(ofn->hwndOwner));
         dlg.setOption(QFileDialog::DontUseNativeDialog, true);
         dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
         dlg.setAcceptMode(QFileDialog::AcceptSave);
         dlg.setFileMode(QFileDialog::AnyFile);
-        dlg.setWindowTitle(QStringLiteral("Save As"));
+        dlg.setWindowTitle(QCoreApplication::translate("QFileDialog", "Save As"));
         if (ofn->lpstrInitialDir && *ofn->lpstrInitialDir) dlg.setDirectory(QString::fromUtf8(ofn->lpstrInitialDir));
         if (ofn->lpstrDefExt && *ofn->lpstrDefExt) dlg.setDefaultSuffix(QString::fromUtf8(ofn->lpstrDefExt));
         if (ofn->lpstrFilter && *ofn->lpstrFilter) {

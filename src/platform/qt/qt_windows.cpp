@@ -342,6 +342,11 @@ IWindowImpl* QtWindowSystem::CreateDialogWindow(HWND dialog, const DlgTemplate& 
         impl->m_controls.push_back(std::move(ctl));
     }
     SetBuddies(tmpl, controls, widgets);
+    // A screen reader names a control without text of its own after the label before
+    // it, as on Windows (a list or a drop-down list would otherwise have no name).
+    for (std::size_t i = 0; i < controls.size(); ++i)
+        if (const char* label = ControlLabel(tmpl, controls[i].index))
+            widgets[i]->setAccessibleName(StripMnemonic(FromText(label)));
     for (QWidget* gb : groupBoxes) gb->lower();
     SetTabOrder(widgets);
     DialogHandles()[dlg] = dialog;
@@ -351,10 +356,14 @@ IWindowImpl* QtWindowSystem::CreateDialogWindow(HWND dialog, const DlgTemplate& 
 
 void QtWindowSystem::SetApplicationIcon(UINT iconId)
 {
+    // Every size the icon has, so a scaled screen gets a sharp one rather than a
+    // blown-up 32-pixel picture.
     QIcon icon;
-    QPixmap big = IconPixmap(iconId, 32);
-    QPixmap small = IconPixmap(iconId, 16);
-    if (!big.isNull()) icon.addPixmap(big);
-    if (!small.isNull()) icon.addPixmap(small);
+    for (int size : {16, 24, 32, 48, 64, 256}) {
+        QPixmap p = IconPixmap(iconId, size);
+        if (!p.isNull() && p.width() == size) icon.addPixmap(p);
+    }
+    if (icon.isNull())
+        if (QPixmap p = IconPixmap(iconId, 32); !p.isNull()) icon.addPixmap(p);
     if (!icon.isNull()) QApplication::setWindowIcon(icon);
 }

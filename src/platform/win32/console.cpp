@@ -5,9 +5,22 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cstdlib>
+
 namespace {
 
 void (*g_onStop)(int) = nullptr;
+// Set once the program ends. Windows ends a process as soon as its handler of a closed
+// console (a logoff, a shutdown) returns, so that handler waits for this: the partial
+// copy is removed and nothing more is deleted before the process goes.
+HANDLE g_ended = nullptr;
+// Windows waits about 5 s for such a handler, then ends the process anyway.
+constexpr DWORD kCloseGraceMs = 4500;
+
+void MarkEnded()
+{
+    if (g_ended) ::SetEvent(g_ended);
+}
 
 HANDLE ConsoleOf(std::FILE* stream)
 {
@@ -22,8 +35,13 @@ BOOL WINAPI OnCtrl(DWORD type)
     if (!g_onStop) return FALSE;
     switch (type) {
     case CTRL_C_EVENT: g_onStop(2); return TRUE;
-    case CTRL_BREAK_EVENT:
-    case CTRL_CLOSE_EVENT: g_onStop(15); return TRUE;
+    case CTRL_BREAK_EVENT: g_onStop(15); return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        g_onStop(15);
+        if (g_ended) ::WaitForSingleObject(g_ended, kCloseGraceMs);
+        return TRUE;
     default: return FALSE;
     }
 }
@@ -54,5 +72,9 @@ int TerminalColumns(std::FILE* stream)
 void InstallStopHandler(void (*onStop)(int))
 {
     g_onStop = onStop;
+    if (!g_ended) {
+        g_ended = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::atexit(MarkEnded);
+    }
     ::SetConsoleCtrlHandler(OnCtrl, TRUE);
 }

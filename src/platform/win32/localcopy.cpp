@@ -106,10 +106,24 @@ unsigned LocalCopy::RandomNumber()
     return static_cast<unsigned>(mix());
 }
 
-std::string LocalCopy::ReasonOf(int err) { return SystemReason(static_cast<DWORD>(err)); }
+std::string LocalCopy::ReasonOf(int err)
+{
+    if (err == ERROR_FILENAME_EXCED_RANGE)
+        return "the temporary copy's name would be longer than the " + std::to_string(MAX_PATH - 1) +
+               " characters Windows allows in a path (the copy is written under it before it takes its own name). "
+               "Choose a shorter name or a folder nearer the drive's root";
+    return SystemReason(static_cast<DWORD>(err));
+}
 
 LocalCopy::Made LocalCopy::CreateTemp(const std::string& path, int& err)
 {
+    // The temporary name is longer than the destination's: it can pass the longest path
+    // Windows takes where the destination does not, and Windows would then say only
+    // that the path was not found. It is refused here with what is wrong instead.
+    if (Widen(path).size() >= MAX_PATH) {
+        err = ERROR_FILENAME_EXCED_RANGE;
+        return Made::Failed;
+    }
     // Readers may look; nobody else may write, delete or rename it while it is open.
     HANDLE h = ::CreateFileW(Widen(path).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);

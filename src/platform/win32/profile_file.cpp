@@ -48,6 +48,12 @@ ProfileRead ReadProfileFile(const std::string& path, std::string* content)
         DWORD e = ::GetLastError();
         return (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) ? ProfileRead::Missing : ProfileRead::Failed;
     }
+    // Only a file on disk: a pipe or a device named as the settings file could keep the
+    // program waiting before anything else happens.
+    if (::GetFileType(h) != FILE_TYPE_DISK) {
+        ::CloseHandle(h);
+        return ProfileRead::Failed;
+    }
     char chunk[4096];
     bool ok = true;
     for (;;) {

@@ -1,0 +1,68 @@
+// Every control's text, in every language, fits its control at the dialog font: a
+// translation that is cut ("Sortieren n") would hide what the control is for.
+#include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_windows.h"
+#include "platform/resources.h"
+#include "res/resource.h"
+
+#include <QFontMetrics>
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+// The text as shown: "&&" is one "&", a lone "&" marks the key and takes no room.
+QString Shown(const char* text)
+{
+    QString s = QString::fromUtf8(text);
+    QString out;
+    for (int i = 0; i < s.size(); ++i) {
+        if (s[i] == QLatin1Char('&') && i + 1 < s.size()) ++i;
+        out += s[i];
+    }
+    return out;
+}
+
+class TextFit : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override { QbxRegisterResources(); }
+    void TearDown() override { SetResourceLanguage("en"); }
+    static int Px(int du) { return static_cast<int>(std::lround(du * QtPlatform::BaseUnitX() / 4.0)); }
+    static int Py(int du) { return static_cast<int>(std::lround(du * QtPlatform::BaseUnitY() / 8.0)); }
+};
+
+TEST_P(TextFit, EveryControlTextFitsItsControl)
+{
+    ASSERT_STREQ(SetResourceLanguage(GetParam()), GetParam());
+    const QFontMetrics fm(QtDialogFont());
+    const ResourceModule* module = GetResourceModule();
+    for (int d = 0; d < module->dialogCount; ++d) {
+        const DlgTemplate* t = FindDialogTemplate(module->dialogs[d].id);
+        for (int i = 0; i < t->itemCount; ++i) {
+            const DlgItemTemplate& it = t->items[i];
+            if (!*it.text || (it.style & 0x1F) == SS_ICON) continue;
+            // A push button's frame and a group box's line take room on both sides.
+            int room = Px(it.cx);
+            if (it.cls == DlgItemClass::Button)
+                room -= (it.style & 0x0F) == BS_GROUPBOX ? 16 : 8;
+            else if (it.cls != DlgItemClass::Static)
+                continue;
+            const QStringList lines = Shown(it.text).split(QLatin1Char('\n'));
+            int widest = 0;
+            for (const QString& line : lines) widest = std::max(widest, fm.horizontalAdvance(line));
+            EXPECT_LE(widest, room) << GetParam() << ", dialog " << t->id << ": \"" << it.text << "\" needs " << widest
+                                    << " px, has " << room << " (" << it.cx << " dialog units)";
+            if (it.cls == DlgItemClass::Static)
+                EXPECT_LE(static_cast<int>(lines.size()) * fm.height(), Py(it.cy) + 2)
+                    << GetParam() << ", dialog " << t->id << ": \"" << it.text << "\" has too many lines";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, TextFit, ::testing::Values("en", "de", "fr", "es"));
+
+}  // namespace
