@@ -143,6 +143,10 @@ entry=$(arp)
 [ "$(echo "$entry" | grep -c .)" = 1 ] || fail "Apps & features has $(echo "$entry" | grep -c .) Quillbox entries"
 expect "Apps & features' version" "$(regvalue "$entry" DisplayVersion)" "$version"
 expect "Apps & features' publisher" "$(regvalue "$entry" Publisher)" "Quillbox"
+# The size Apps & features shows: the installed files', in KiB (reg prints it in hex).
+kib=0
+for f in $shipped; do kib=$((kib + ($(stat -c %s "$programs/$f") + 1023) / 1024)); done
+expect "Apps & features' size" "$(($(regvalue "$entry" EstimatedSize)))" "$kib"
 product=${entry##*\\}
 [ "$product" = "$(property "$msi" ProductCode)" ] || fail "the entry $product is not the package's product"
 # Apps & features shows the icon the installer keeps for the product.

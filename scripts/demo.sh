@@ -15,8 +15,15 @@ mkdir -p "$store"
 # shellcheck source=scripts/x11-env.sh
 source scripts/x11-env.sh
 trap 'kill $QBX_SIM_PID 2>/dev/null || true' EXIT
+# Where an Avahi daemon runs, the printer also announces itself (and listens on every
+# interface, so the address announced reaches it), and Find Printer… in the main dialog
+# lists it.
+advertise=()
+if command -v avahi-daemon >/dev/null && avahi-daemon --check 2>/dev/null; then
+  advertise=(--advertise "Quillbox Demo Printer" --bind 0.0.0.0)
+fi
 qbx_sim_start build/tools/printer-sim/quillbox-printer-sim build/demo-printer.log --root "$store" --port "$port" \
-  --samples || { cat build/demo-printer.log; exit 1; }
+  --samples "${advertise[@]}" || { cat build/demo-printer.log; exit 1; }
 # Quillbox reads its settings next to the executable: point it at the printer once.
 ini=build/src/Quillbox.ini
 if ! grep -q '^RemoteIP=' "$ini" 2>/dev/null; then

@@ -66,10 +66,16 @@ done
 sed "s/@VERSION@/$version/" data/windows/README.txt.in | sed 's/$/\r/' >"$stage/Quillbox/README.txt"
 cp src/res/icons/quillbox.ico "$stage/"
 
+# What the installed files take, in KiB rounded up, for Apps & features' size.
+size_kib=0
+for f in "$stage"/Quillbox/*; do
+  size_kib=$((size_kib + ($(stat -c %s "$f") + 1023) / 1024))
+done
+
 name=Quillbox-$version-x64
 rm -f "$out/$name.msi" "$out/$name.zip"
 (cd "$stage" && wixl --arch x64 -D Version="$version" -D BinDir=Quillbox -D DocDir=Quillbox \
-  -D IconFile=quillbox.ico -o "$out/$name.msi" "$OLDPWD/data/windows/quillbox.wxs")
+  -D IconFile=quillbox.ico -D SizeKiB="$size_kib" -o "$out/$name.msi" "$OLDPWD/data/windows/quillbox.wxs")
 (cd "$stage" && zip -q -X -r "$out/$name.zip" Quillbox)
 echo "$out/$name.msi"
 echo "$out/$name.zip"

@@ -119,6 +119,8 @@ void ReadQuillboxSettings(const char* file, QbxSettings& out)
     if (fromIni[0] != '\0') GetPrivateProfileString("IP", "IP", "", out.szBindIP, sizeof out.szBindIP, "Halvern.ini");
 
     out.nRemotePort = LeadingNumber(out.szRemotePort);
+    GetPrivateProfileString("NetInfo", "ServiceName", "", out.szServiceName, sizeof out.szServiceName, file);
+    GetPrivateProfileString("NetInfo", "ServiceUUID", "", out.szServiceUUID, sizeof out.szServiceUUID, file);
     GetPrivateProfileString("QBXConfig", "SettleTime", "", out.szSettleTime, sizeof out.szSettleTime, file);
     if (out.szSettleTime[0] != '\0' && !ParseSettleSeconds(out.szSettleTime, out.nSettleSeconds)) {
         // Never less protection than the default for a value that is not understood.
@@ -165,6 +167,9 @@ void CMainFrame::ReadConfiguration()
     if (s.bSettleTimeBad)
         TraceF("SettleTime \"%s\" is no number of seconds from 0 to %d; %d s used\n", s.szSettleTime,
                QBX_MAX_SETTLE_SECONDS, QBX_DEFAULT_SETTLE_SECONDS);
+    static_assert(sizeof s.szServiceName == sizeof m_szServiceName && sizeof s.szServiceUUID == sizeof m_szServiceUUID);
+    std::memcpy(m_szServiceName, s.szServiceName, sizeof m_szServiceName);
+    std::memcpy(m_szServiceUUID, s.szServiceUUID, sizeof m_szServiceUUID);
 }
 
 void CMainFrame::WriteSettings()
@@ -174,6 +179,13 @@ void CMainFrame::WriteSettings()
     WritePrivateProfileString("NetInfo", "RemoteIP", m_szRemoteIP, file);
     WritePrivateProfileString("NetInfo", "RemotePort", m_szRemotePort, file);
     WritePrivateProfileString("MiscData", "SaveDir", m_szSaveDir, file);
+    // Only once a printer was chosen from the network; an address typed by hand clears them.
+    char had[2] = "";
+    GetPrivateProfileString("NetInfo", "ServiceName", "", had, sizeof had, file);
+    if (m_szServiceName[0] || had[0]) {
+        WritePrivateProfileString("NetInfo", "ServiceName", m_szServiceName, file);
+        WritePrivateProfileString("NetInfo", "ServiceUUID", m_szServiceUUID, file);
+    }
 }
 
 void WriteSortBySetting()

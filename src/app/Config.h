@@ -39,6 +39,11 @@ struct QbxSettings {
     char szSettleTime[16] = "";     // "QBXConfig"/"SettleTime", seconds
     int nSettleSeconds = QBX_DEFAULT_SETTLE_SECONDS;  // szSettleTime, or the default when empty or bad
     BOOL bSettleTimeBad = FALSE;                      // szSettleTime is given but no settle time
+    // The printer chosen from the network: its DNS-SD service name and UUID, so it is
+    // found again when it moves to another address ("NetInfo"/"ServiceName" and
+    // "NetInfo"/"ServiceUUID"; empty for an address typed by hand).
+    char szServiceName[128] = "";
+    char szServiceUUID[64] = "";
 };
 
 // Reads every setting from iniFile (missing file, section or key: the default) and

@@ -25,6 +25,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
     ON_MESSAGE(WM_QBX_CONFIRM, OnConfirmAnswer)
     ON_MESSAGE(WM_QBX_RETRIEVE, OnRetrieveCommand)
     ON_MESSAGE(WM_QBX_IP_OP, OnIpOp)
+    ON_MESSAGE(WM_QBX_FINDER, OnFinderNews)
 END_MESSAGE_MAP()
 
 CMainFrame* GetMainFrame() { return dynamic_cast<CMainFrame*>(AfxGetMainWnd()); }
@@ -32,6 +33,7 @@ CMainFrame* GetMainFrame() { return dynamic_cast<CMainFrame*>(AfxGetMainWnd()); 
 CMainFrame::CMainFrame()
 {
     m_szRemoteIP[0] = m_szRemotePort[0] = m_szSaveDir[0] = m_szBindIP[0] = '\0';
+    m_szServiceName[0] = m_szServiceUUID[0] = '\0';
     ReadConfiguration();
 
     m_pDirectory = nullptr;
@@ -103,6 +105,7 @@ LRESULT CMainFrame::OnStart(WPARAM, LPARAM)
 {
     m_socket.AttachToMainWindow();
     ShowMainDialog();
+    FindSavedPrinter();
     return 1;
 }
 
@@ -118,6 +121,8 @@ void CMainFrame::ShowMainDialog()
     m_pMainDlg->SetDlgItemText(IDC_REMOTEPORT, m_szRemotePort);
     // The two fills above count as edits; they are not the user's.
     m_pMainDlg->m_bAddressChanged = FALSE;
+    m_pMainDlg->m_strServiceName = m_szServiceName;
+    m_pMainDlg->m_strServiceUUID = m_szServiceUUID;
 }
 
 void CMainFrame::RequestExit()

@@ -11,6 +11,7 @@
 #include "link/PrinterSocket.h"
 #include "platform/app.h"
 #include "platform/localcopy.h"
+#include "platform/printer_finder.h"
 #include "retrieval/DestPath.h"
 
 #include <cstddef>
@@ -72,6 +73,9 @@ public:
     // not in it), worked out once by ChooseSaveFile so that no two files share a name;
     // RemoveEntry moves them along with the records.
     std::vector<DestFile> m_batchDest;
+    // The files this batch put in place: none of them is replaced by a later file of
+    // the batch, even under a name the user agreed to overwrite.
+    CopyRun m_batchRun;
     int m_nCurrentFile;
     UINT_PTR m_nCloseTimer;
     char m_szRemotePort[12];
@@ -83,6 +87,8 @@ public:
     CRetrieveDlg* m_pRetrieveDlg;
     char m_szRemoteIP[128];
     char m_szBindIP[128];
+    char m_szServiceName[128];  // the chosen printer's DNS-SD name, empty when typed by hand
+    char m_szServiceUUID[64];   // and its UUID, when it announces one
     int m_nRemotePort;
     char m_szUserID[12];
     // A write to the local file failed: the copy is not complete.
@@ -109,6 +115,13 @@ public:
     // Dispatch (link/).
     LRESULT OnMainDlg(WPARAM wParam, LPARAM lParam);
     LRESULT OnIpOp(WPARAM wParam, LPARAM lParam);
+    // The printer saved by its DNS-SD name is looked for from the start; when it answers
+    // at another address before the user pressed OK, the fields take the new address.
+    void FindSavedPrinter();
+    LRESULT OnFinderNews(WPARAM wParam, LPARAM lParam);
+    void StopFindingSavedPrinter();
+    std::unique_ptr<CPrinterFinder> m_pFinder;
+    CPrinterList m_foundPrinters;
     LRESULT OnCancelXfer(WPARAM wParam, LPARAM lParam);
     BOOL SendJob(int jobKind);
     void JobEnd(int kind);

@@ -11,6 +11,7 @@ constexpr UINT WM_QBX_CANCEL_XFER = WM_USER + 12;  // 1036: lParam 2 Cancel, 103
 constexpr UINT WM_QBX_CONFIRM = WM_USER + 13;      // 1037: lParam 1012 No, 1013 Yes, 1014 Yes to All
 constexpr UINT WM_QBX_RETRIEVE = WM_USER + 14;     // 1038: lParam 1 Close, 1003 Delete, 1004 Retrieve
 constexpr UINT WM_QBX_IP_OP = WM_USER + 16;        // 1040: operation code in wParam
+constexpr UINT WM_QBX_FINDER = WM_USER + 17;       // 1041: the saved printer's finder has news
 
 // lParam of WM_QBX_MAINDLG: OK pressed (list the files), or close the program.
 constexpr LPARAM QBX_MAINDLG_OK = 1;

@@ -3,6 +3,7 @@
 #include "app/QbxMessages.h"
 #include "platform/app.h"
 #include "platform/prompts.h"
+#include "app/FindPrinterDlg.h"
 #include "ui/AboutDlg.h"
 
 #include <cstring>
@@ -12,6 +13,7 @@ BEGIN_MESSAGE_MAP(CQuillboxDlg, CDialog)
     ON_EN_CHANGE(IDC_REMOTEIP, OnChangeAddress)
     ON_EN_CHANGE(IDC_REMOTEPORT, OnChangeAddress)
     ON_BN_CLICKED(IDC_ABOUT, OnAbout)
+    ON_BN_CLICKED(IDC_FIND_PRINTER, OnFindPrinter)
 END_MESSAGE_MAP()
 
 void CQuillboxDlg::DoDataExchange(CDataExchange* pDX)
@@ -56,7 +58,30 @@ void CQuillboxDlg::OnChangeUserID()
     m_bUserIDEdited = TRUE;
 }
 
-void CQuillboxDlg::OnChangeAddress() { m_bAddressChanged = TRUE; }
+void CQuillboxDlg::OnChangeAddress()
+{
+    m_bAddressChanged = TRUE;
+    // An address typed by hand is no longer the found printer's.
+    if (!m_bFillingFound) {
+        m_strServiceName.clear();
+        m_strServiceUUID.clear();
+    }
+}
+
+void CQuillboxDlg::OnFindPrinter()
+{
+    CFindPrinterDlg find;
+    if (find.DoModal() != IDOK) return;
+    const PrinterLine& p = find.m_chosen;
+    // As if typed: the change notifications mark the address for saving.
+    m_bFillingFound = true;
+    SetDlgItemText(IDC_REMOTEIP, p.address.c_str());
+    SetDlgItemText(IDC_REMOTEPORT, std::to_string(p.port).c_str());
+    m_bFillingFound = false;
+    m_strServiceName = p.serviceName;
+    m_strServiceUUID = p.uuid;
+    FocusUserID();
+}
 
 void CQuillboxDlg::OnOK()
 {

@@ -5,6 +5,8 @@
 #include "platform/dialog.h"
 #include "res/resource.h"
 
+#include <string>
+
 class CQuillboxDlg : public CDialog {
 public:
     CQuillboxDlg() : CDialog(IDD_QUILLBOX_DIALOG) {}
@@ -14,6 +16,11 @@ public:
     CButton m_btnOK;
     CButton m_btnHelp;
     CWnd* m_pUserID = nullptr;  // fetched again each time the focus goes to it
+    // The printer last chosen in Printers Found from the network, while the address and
+    // port fields still hold what it filled in: its DNS-SD service name and UUID (empty
+    // otherwise). The frame saves them with the address.
+    std::string m_strServiceName;
+    std::string m_strServiceUUID;
 
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
@@ -23,6 +30,7 @@ public:
     void OnChangeUserID();
     void OnChangeAddress();
     void OnAbout();
+    void OnFindPrinter();
     void ResetForNewUser();
 
     // 1 to 8 characters, every one a decimal digit.
@@ -33,4 +41,5 @@ public:
 private:
     void FocusUserID();
     void ShowBadUserID();
+    bool m_bFillingFound = false;
 };

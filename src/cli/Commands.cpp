@@ -249,7 +249,10 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
                       bool overwrite, bool keepCopies, CSettleTracker& settle, CliTally& tally)
 {
     BatchResult result;
+    // Names as the folder's file system may compare them, and the files this batch
+    // wrote by identity: two scans never end in one file, however the folder folds case.
     std::set<std::string> used;
+    CopyRun run;
     auto bar = MakeBar(c);
     auto fail = [&](const std::string& label, const std::string& reason) {
         PrintFailure(label, reason);
@@ -263,9 +266,14 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
             fail(label, "its name cannot be made into a local file name in " + folder);
             continue;
         }
-        if (!used.insert(dest).second) {
+        if (!used.insert(FileNameKey(dest)).second) {
             fail(label,
                  "would be saved under the same name as another file of this batch (" + dest + "); it was not copied");
+            continue;
+        }
+        if (run.Wrote(dest.c_str())) {
+            fail(label, dest + " is the copy of another scan of this batch (the folder takes both names for one "
+                               "file); it was left alone and this scan was not copied");
             continue;
         }
         if (keepCopies && GetFileAttributes(dest.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -334,7 +342,7 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
             fail(label, reason);
             continue;
         }
-        FetchStatus st2 = s.Fetch(e, dest, overwrite, deleteAfter, bar.get(), reason);
+        FetchStatus st2 = s.Fetch(e, dest, overwrite, deleteAfter, bar.get(), reason, &run);
         if (st2 != FetchStatus::Copied && g_nStopSignal) result.cutShort = true;
         if (st2 == FetchStatus::Failed) {
             fail(label, reason);
@@ -370,7 +378,7 @@ std::vector<std::string> StableDestPaths(const std::string& folder, const DirHea
     std::vector<std::string> dests;
     for (int i : picked) {
         std::string name = SyncFileName(dir.entries[i]);
-        dests.push_back(name.empty() ? name : folder + (folder.back() == '/' ? "" : "/") + name);
+        dests.push_back(name.empty() ? name : FolderPrefix(folder) + name);
     }
     MakeVisible(dests);
     return dests;
@@ -384,7 +392,7 @@ bool PrepareFolder(const std::string& folder)
         return false;
     }
     // Temporary files of an earlier run that was killed are ours to remove.
-    LocalCopy::RemoveLeftovers(folder.c_str());
+    LocalCopy::RemoveLeftovers(FolderPrefix(folder).c_str());
     return true;
 }
 

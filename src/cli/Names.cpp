@@ -1,6 +1,7 @@
 // Local and command-line names of the printer's files.
 #include "cli/Names.h"
 
+#include "platform/system.h"
 #include "retrieval/DestPath.h"
 
 #include <cctype>
@@ -42,9 +43,7 @@ std::string CliFileName(const DirEntry& e)
 
 std::vector<std::string> GetDestPaths(const std::string& folder, const std::vector<const DirEntry*>& entries)
 {
-    std::string chosen = folder;
-    if (chosen.empty() || chosen.back() != '/') chosen += '/';
-    chosen += ".TIF";
+    const std::string chosen = FolderPrefix(folder) + ".TIF";
     std::vector<std::string> paths(entries.size());
     std::vector<DestRequest> requests;
     std::vector<std::size_t> at;  // index in entries of each request
@@ -91,8 +90,8 @@ std::string SyncFileName(const DirEntry& e)
     auto dot = name.find('.');
     std::string seq = dot == std::string::npos ? name : name.substr(0, dot);
     if (seq.empty()) return CliFileName(e);
-    return d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2) + "_" + d.substr(8, 6) + "_" + seq +
-           NameExtension(e);
+    return d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2) + "_" + d.substr(8, 6) + "_" +
+           SafeFileStem(seq) + SafeFileStem(NameExtension(e));
 }
 
 std::string StableName(const DirEntry& e)

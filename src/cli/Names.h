@@ -16,7 +16,7 @@
 std::string CliFileName(const DirEntry& e);
 
 // Full local paths for `get` of the entries, in order: the dialog's batch naming with
-// the chosen path "<folder>/.TIF" (display name up to its ".", "_N" for duplicate N,
+// the chosen path FolderPrefix(folder) + ".TIF" (display name up to its ".", "_N" for duplicate N,
 // the dialog's default extension), made unique within the batch. An entry whose name
 // does not fit a path gets an empty text.
 std::vector<std::string> GetDestPaths(const std::string& folder, const std::vector<const DirEntry*>& entries);
@@ -48,5 +48,6 @@ struct NamePick {
 NamePick PickByName(const DirHeader& dir, const std::string& want);
 
 // `sync`'s local file name: "2026-12-07_093005_007.TIF" (date, time, sequence part,
-// extension); a file without a date keeps CliFileName(e).
+// extension, the printer's parts made safe by SafeFileStem); a file without a date
+// keeps CliFileName(e).
 std::string SyncFileName(const DirEntry& e);

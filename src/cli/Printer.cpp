@@ -274,7 +274,10 @@ namespace {
 bool PutInPlace(LocalCopy& copy, const std::string& dest, std::string& reason)
 {
     if (copy.Commit()) return true;
-    if (copy.DestinationTaken())
+    if (copy.RunWroteDestination())
+        reason = dest + " is the copy of another scan of this batch (the folder takes both names for one file); "
+                        "it was left alone, this copy was not put in place and nothing was deleted on the printer";
+    else if (copy.DestinationTaken())
         reason = dest + " appeared while the scan was being copied; it was left alone, the copy was not put in "
                         "place and nothing was deleted on the printer (--overwrite replaces it)";
     else
@@ -286,7 +289,7 @@ bool PutInPlace(LocalCopy& copy, const std::string& dest, std::string& reason)
 }  // namespace
 
 FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, bool overwrite, bool deleteAfter,
-                                   IFetchProgress* progress, std::string& reason)
+                                   IFetchProgress* progress, std::string& reason, CopyRun* run)
 {
     // Anything at the destination, a dangling link or a pipe as much as a file, is
     // someone's; only --overwrite replaces it, and never a folder.
@@ -308,7 +311,7 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
     EndWait endWait{m_wait};
     if (!Connect(link, reason)) return FetchStatus::Failed;
     LocalCopy copy;
-    if (!copy.Open(dest.c_str(), overwrite)) {
+    if (!copy.Open(dest.c_str(), overwrite, run)) {
         reason = copy.Error();
         return FetchStatus::Failed;
     }

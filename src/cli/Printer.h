@@ -21,6 +21,7 @@
 #include "cli/PrinterLink.h"
 #include "cli/Status.h"
 #include "directory/DirTable.h"
+#include "platform/localcopy.h"
 
 #include <cstdint>
 #include <functional>
@@ -60,8 +61,9 @@ public:
     // when the listing did not come through whole: dir.bRefused when the printer
     // refused it on its back channel.
     bool List(CliDirectory& dir, std::string& reason);
+    // run (may be null) is the batch's: a file it wrote is never replaced (see CopyRun).
     FetchStatus Fetch(const DirEntry& e, const std::string& dest, bool overwrite, bool deleteAfter,
-                      IFetchProgress* progress, std::string& reason);
+                      IFetchProgress* progress, std::string& reason, CopyRun* run = nullptr);
     // Fetches e again and compares it with local, a regular file of the printer's
     // size, as the bytes arrive (nothing is written); only when the printer's whole file
     // is local byte for byte is the deletion job sent. Copied: proved equal and the

@@ -2,24 +2,32 @@
 // display. The argument parsing is CLI11's; the work is in Commands.cpp.
 #include "cli/Commands.h"
 #include "cli/Output.h"
+#include "cli/Printers.h"
 #include "cli/Settle.h"
 #include "cli/Status.h"
 
 #include "app/Config.h"
 #include "directory/DirTable.h"
+#include "platform/printer_finder.h"
 #include "platform/console.h"
 #include "platform/profile.h"
 #include "platform/profile_file.h"
+#include "platform/system.h"
 #include "res/resource.h"
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
+
+// How long --printer NAME looks for the printer on the network.
+constexpr int kServiceLookupMs = 5000;
 
 // "HOST" or "HOST:PORT"; a port of 0 keeps the one given.
 bool SplitPrinter(const std::string& text, std::string& host, int& port)
@@ -35,6 +43,15 @@ bool SplitPrinter(const std::string& text, std::string& host, int& port)
         return false;
     port = std::atoi(p.c_str());
     return port > 0 && port <= 65535;
+}
+
+// A file name with no folder or drive in it: "q.ini", not "conf/q.ini", nor on Windows
+// "Z:\\dir\\q.ini" or "C:q.ini".
+bool IsBareName(const std::string& path)
+{
+    if (path.find('/') != std::string::npos || path.find(NativeSeparator()) != std::string::npos) return false;
+    const bool drive = path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
+    return !(drive && NativeSeparator() == '\\');
 }
 
 bool ValidUserID(const std::string& id)
@@ -60,9 +77,7 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
     // A file named without a folder is the one in the current folder, for every key:
     // the settings reader would look for a bare name in the system folder once it has
     // read the sibling product's file there.
-    std::string ini = config.empty()                          ? QuillboxIniReadPath()
-                      : config.find('/') == std::string::npos ? "./" + config
-                                                              : config;
+    std::string ini = config.empty() ? QuillboxIniReadPath() : IsBareName(config) ? "./" + config : config;
     // A pipe, device or folder named as the settings file is refused before it is read
     // (it could keep the tool waiting before any time limit applies).
     std::string content;
@@ -79,21 +94,33 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
     c.target.host = settings.szRemoteIP;
     c.target.port = settings.nRemotePort;
     c.target.bindIP = settings.szBindIP;
-    if (!printer.empty() && !SplitPrinter(printer, c.target.host, c.target.port)) {
+    if (!printer.empty() && LooksLikeServiceName(printer)) {
+        // A printer's DNS-SD name: wherever it is on the network now.
+        PrinterLine found;
+        if (!FindPrinterByName(printer, "", kServiceLookupMs, found)) {
+            std::fprintf(stderr,
+                         "quillbox-cli: no printer called \"%s\" answered on the network; see the names with "
+                         "quillbox-cli printers, or give --printer HOST:PORT\n",
+                         Shown(printer).c_str());
+            return QBX_EXIT_PRINTER;
+        }
+        c.target.host = found.address;
+        c.target.port = found.port;
+    } else if (!printer.empty() && !SplitPrinter(printer, c.target.host, c.target.port)) {
         std::fprintf(stderr, "quillbox-cli: --printer %s is not HOST or HOST:PORT (port 1 to 65535)\n",
                      Shown(printer).c_str());
         return QBX_EXIT_USAGE;
     }
     if (c.target.host.empty()) {
         std::fprintf(stderr, "quillbox-cli: no printer address: give --printer HOST[:PORT] or set RemoteIP in %s\n",
-                     Shown(ini).c_str());
+                     Shown(NativePath(ini)).c_str());
         return QBX_EXIT_USAGE;
     }
     if (c.target.port <= 0 || c.target.port > 65535) {
         std::fprintf(stderr,
                      "quillbox-cli: the printer port in %s (\"%s\") is not a port number; give "
                      "--printer HOST:PORT\n",
-                     Shown(ini).c_str(), Shown(settings.szRemotePort).c_str());
+                     Shown(NativePath(ini)).c_str(), Shown(settings.szRemotePort).c_str());
         return QBX_EXIT_USAGE;
     }
     // The dialog asks for the user ID every time; the tool may keep one in the same
@@ -135,8 +162,8 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
 }
 
 // The commands, in the order the help lists them.
-constexpr const char* kCommands[] = {"list", "get", "delete", "sync"};
-constexpr const char* kCommandList = "the commands are list, get, delete and sync (quillbox-cli --help)";
+constexpr const char* kCommands[] = {"list", "get", "delete", "sync", "printers"};
+constexpr const char* kCommandList = "the commands are list, get, delete, sync and printers (quillbox-cli --help)";
 
 // The first word that should have been a command and is none: "lst" in
 // "quillbox-cli lst". Empty when there is none (the tool's own options only).
@@ -161,16 +188,29 @@ int main(int argc, char** argv)
 {
     QbxRegisterResources(false);
 
-    const std::string settings = QuillboxIniReadPath();
+    // The arguments in UTF-8 whatever the system's code page: names of scans and
+    // folders as the user typed them.
+    std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+    std::vector<char*> utf8Argv;
+    for (std::string& a : arguments) utf8Argv.push_back(a.data());
+    utf8Argv.push_back(nullptr);
+    argc = static_cast<int>(arguments.size());
+    argv = utf8Argv.data();
+
+    const std::string settings = NativePath(QuillboxIniReadPath());
     CLI::App app{"quillbox-cli: list, copy, delete and sync your scans on the printer's disk.\n"
                  "Printer, port and user default to the settings of the Quillbox dialog (" +
                  settings + ")."};
     app.require_subcommand(1);
-    app.footer("Exit status: 0 everything asked was done; 1 one or more files failed (a line each on stderr);\n"
-               "2 bad arguments or settings; 3 the printer could not be reached or listed;\n"
-               "4 the printer refused the listing (an error message from it; nothing was copied or deleted);\n"
-               "128+N stopped by signal N.\n"
-               "See quillbox-cli(1).");
+    app.footer(std::string("Exit status: 0 everything asked was done; 1 one or more files failed (a line each on "
+                           "stderr);
+2 bad arguments or settings; 3 the printer could not be reached or listed;
+"
+                           "4 the printer refused the listing (an error message from it; nothing was copied or "
+                           "deleted);
+128+N stopped by signal N.
+") +
+               DocumentationPointer("quillbox-cli"));
     app.set_help_all_flag("--help-all", "Show the help of every command");
 
     std::string printer, user, config, sort, folder, language, settle;
@@ -180,7 +220,9 @@ int main(int argc, char** argv)
     std::vector<std::string> names;
 
     auto common = [&](CLI::App* cmd) {
-        cmd->add_option("--printer", printer, "Printer address, HOST or HOST:PORT (default: the dialog's settings)");
+        cmd->add_option("--printer", printer,
+                        "Printer address, HOST or HOST:PORT, or the name it announces on the network as quillbox-cli "
+                        "printers shows it (default: the dialog's settings)");
         cmd->add_option(
             "--user", user,
             "Your user ID at the scanner, 1 to 8 digits (default: UserID in section CommandLine of the settings)");
@@ -239,6 +281,15 @@ int main(int argc, char** argv)
     sync->add_option("--every", every, "Repeat every this many seconds until stopped (SIGINT/SIGTERM)")
         ->check(CLI::PositiveNumber);
 
+    CLI::App* printers = app.add_subcommand("printers", "List the printers on the network and on this computer");
+    int wait = 0;
+    printers
+        ->add_option("--wait", wait,
+                     "Look this many seconds (default: until every source has answered, at most " +
+                         std::to_string(kDefaultPrinterWait) + ")")
+        ->check(CLI::PositiveNumber);
+    printers->add_flag("--json", json, "One JSON array, for scripts");
+
     // CLI11 reports through exceptions; they end here, as an exit status of 2 (or 0 for
     // --help) after its message.
     try {
@@ -253,6 +304,11 @@ int main(int argc, char** argv)
             if (!word.empty() || dynamic_cast<const CLI::RequiredError*>(&e)) return QBX_EXIT_USAGE;
         }
         return app.exit(e) == 0 ? QBX_EXIT_OK : QBX_EXIT_USAGE;
+    }
+
+    if (printers->parsed()) {
+        InstallStopHandler(RequestStop);
+        return RunPrinters(wait, json);
     }
 
     CliCommon c;

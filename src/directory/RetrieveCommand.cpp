@@ -121,6 +121,7 @@ int CMainFrame::AskAboutEachExisting()
 int CMainFrame::CheckBatchDestinations()
 {
     m_batchDest.clear();
+    m_batchRun.Clear();
     m_szDestPath[0] = '\0';
     m_strDestName.clear();
 

@@ -106,11 +106,15 @@ LRESULT CMainFrame::OnMainDlg(WPARAM, LPARAM lParam)
         return 1;
     }
     if (!m_pMainDlg || !m_pMainDlg->m_hWnd || m_bClosing) return 1;
+    // From here on the fields are the user's: the saved printer is no longer looked for.
+    StopFindingSavedPrinter();
     if (m_pMainDlg->m_bAddressChanged) {
         m_bSettingsChanged = TRUE;
         m_pMainDlg->GetDlgItemText(IDC_REMOTEIP, m_szRemoteIP, sizeof m_szRemoteIP);
         m_pMainDlg->GetDlgItemText(IDC_REMOTEPORT, m_szRemotePort, sizeof m_szRemotePort);
         m_nRemotePort = LeadingNumber(m_szRemotePort);
+        std::snprintf(m_szServiceName, sizeof m_szServiceName, "%s", m_pMainDlg->m_strServiceName.c_str());
+        std::snprintf(m_szServiceUUID, sizeof m_szServiceUUID, "%s", m_pMainDlg->m_strServiceUUID.c_str());
         m_pMainDlg->m_bAddressChanged = FALSE;
     }
     if (m_pMainDlg->m_bUserIDEdited) m_pMainDlg->GetDlgItemText(IDC_USERID, m_szUserID, sizeof m_szUserID);

@@ -14,10 +14,17 @@
 //   set a flag and call WakeWait::Wake(). Writes to a closed pipe fail instead of ending
 //   the program. On Windows a closed console (or a logoff, a shutdown) is held until the
 //   program has ended, at most about 5 s (what Windows allows), so it stops cleanly.
+// - CommandLineArguments gives the program's arguments in UTF-8, argv[0] first. On
+//   POSIX they are argv as it is; on Windows they are read from the wide command line
+//   (argv holds them in the ANSI code page, where a name like "Zo\xC3\xAB" or
+//   "1234(\xC7\x8D1)" may arrive changed into another name).
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 bool IsTerminal(std::FILE* stream);
 int TerminalColumns(std::FILE* stream);
 void InstallStopHandler(void (*onStop)(int signalNumber));
+std::vector<std::string> CommandLineArguments(int argc, char** argv);

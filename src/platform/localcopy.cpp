@@ -56,12 +56,14 @@ void LocalCopy::CloseAndRemoveTemp()
     m_buffered = 0;
 }
 
-bool LocalCopy::Open(const char* destPath, bool mayReplace)
+bool LocalCopy::Open(const char* destPath, bool mayReplace, CopyRun* run)
 {
     CloseAndRemoveTemp();
     m_failed = false;
     m_mayReplace = mayReplace;
     m_destTaken = false;
+    m_runWroteDest = false;
+    m_run = run;
     m_error.clear();
     m_destPath = destPath ? destPath : "";
     const std::string name = NameOf(m_destPath);
@@ -96,10 +98,12 @@ bool LocalCopy::Commit()
     }
     // In place while the file is still open and locked: a clean-up of leftovers
     // elsewhere sees a file in use until it has its final name.
+    if (ok) ok = CheckRun();
     Placed placed = Placed::Failed;
     if (ok) {
         int err = 0;
         placed = PutInPlace(err);
+        if (placed == Placed::Done) AddToRun();
         if (placed == Placed::Taken) {
             m_destTaken = true;
             m_failed = true;
@@ -180,4 +184,27 @@ bool LocalCopy::Write(const char* data, std::size_t len)
         return true;
     }
     return WriteOut(data, len);
+}
+
+bool CopyRun::Wrote(const char* path) const
+{
+    std::pair<std::uint64_t, std::uint64_t> id;
+    return path != nullptr && !m_files.empty() && LocalCopy::IdentityAt(path, id) && m_files.count(id) != 0;
+}
+
+bool LocalCopy::CheckRun()
+{
+    m_runWroteDest = m_run != nullptr && m_run->Wrote(m_destPath.c_str());
+    if (!m_runWroteDest) return true;
+    m_failed = true;
+    m_error = "Cannot save " + m_destPath +
+              ": this run already saved another scan as that file (the folder takes the two names for one "
+              "file); it was left as it is";
+    return false;
+}
+
+void LocalCopy::AddToRun()
+{
+    std::pair<std::uint64_t, std::uint64_t> id;
+    if (m_run != nullptr && OpenIdentity(id)) m_run->m_files.insert(id);
 }

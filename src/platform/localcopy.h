@@ -38,13 +38,36 @@
 //   locked while it is open (flock on POSIX; on Windows it is open without sharing
 //   its deletion), so a copy that another running instance is still writing into the
 //   same folder is left alone.
+// - A copy opened with a CopyRun (a batch of the dialogs, one command of the tool)
+//   adds the file it put in place to the run, by its identity on disk (device and
+//   file number, on Windows volume and file index), and never replaces a file of its
+//   own run, even with mayReplace: two names the run took for two files can be one
+//   file in a folder that compares names its own way. Commit then fails, removes its
+//   temporary file, leaves the run's file as it is, RunWroteDestination() is TRUE and
+//   Error() says so.
 // - Paths are UTF-8; on Windows "/" and "\\" both separate folders.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
+
+// The files one run put in place, by identity, not by name.
+class CopyRun {
+public:
+    // TRUE when what is at path now (the path itself, not where a link leads) is a
+    // file this run put in place.
+    bool Wrote(const char* path) const;
+    bool Empty() const { return m_files.empty(); }
+    void Clear() { m_files.clear(); }
+
+private:
+    friend class LocalCopy;
+    std::set<std::pair<std::uint64_t, std::uint64_t>> m_files;  // (device or volume, file number)
+};
 
 class LocalCopy {
 public:
@@ -53,7 +76,8 @@ public:
     LocalCopy(const LocalCopy&) = delete;
     LocalCopy& operator=(const LocalCopy&) = delete;
 
-    bool Open(const char* destPath, bool mayReplace);
+    // run (may be null) collects the file once it is in place; see CopyRun.
+    bool Open(const char* destPath, bool mayReplace, CopyRun* run = nullptr);
     bool Write(const char* data, std::size_t len);
     bool Commit();
     bool Discard();
@@ -64,9 +88,12 @@ public:
     const std::string& Error() const { return m_error; }
     // TRUE after a Commit() without mayReplace found dest taken.
     bool DestinationTaken() const { return m_destTaken; }
+    // TRUE after a Commit() found at dest a file its run put in place.
+    bool RunWroteDestination() const { return m_runWroteDest; }
 
     static bool IsOurLeftover(const char* fileName);
     static int RemoveLeftovers(const char* folder);
+    friend class CopyRun;
 
 private:
     // The write buffer's size; a piece at least this long goes to the system at once.
@@ -106,12 +133,21 @@ private:
     // Closes the file, now under its final name, and makes the rename durable:
     // closeErr is a failure to close (a write the system held back), syncErr one to sync.
     void FinishInPlace(int& closeErr, int& syncErr);
+    // Before the rename: FALSE (Error() set) when dest is a file of this copy's run.
+    bool CheckRun();
+    // After the rename: adds the open file to the run.
+    void AddToRun();
+    // The identity of what is at path (not through a link), of the open file.
+    static bool IdentityAt(const char* path, std::pair<std::uint64_t, std::uint64_t>& id);
+    bool OpenIdentity(std::pair<std::uint64_t, std::uint64_t>& id) const;
 
     // The open temporary file: a descriptor on POSIX, a HANDLE on Windows; -1 when none.
     std::intptr_t m_fd = -1;
     bool m_failed = false;
     bool m_mayReplace = false;
     bool m_destTaken = false;
+    bool m_runWroteDest = false;
+    CopyRun* m_run = nullptr;
     std::string m_tempPath;
     std::string m_destPath;
     std::string m_error;

@@ -8,6 +8,8 @@
 
 #include "platform/wintypes.h"
 
+#include <string>
+
 // Save As options.
 constexpr DWORD OFN_HIDEREADONLY = 0x00000004;
 constexpr DWORD OFN_NOTESTFILECREATE = 0x00010000;
@@ -35,4 +37,11 @@ void SetPrompts(IPrompts* prompts);  // not owned; null removes
 IPrompts* GetPrompts();
 
 int MessageBox(HWND owner, const char* text, const char* caption, UINT type);
+// The installed prompts' Save As, then the default extension (lpstrDefExt) added to a
+// chosen name that has none, by WithDefaultExtension, on every system alike. The
+// real prompts do not hand lpstrDefExt to the system's dialog.
 BOOL GetSaveFileName(OPENFILENAME* ofn);
+// path with ".ext" added when its file name has no extension ("job" gives "job.TIF",
+// "job." gives "job.TIF"); a name with one ("job.tif", "a.b") is the user's choice and
+// stays as it is. ext is without its dot; null or empty adds nothing.
+std::string WithDefaultExtension(const std::string& path, const char* ext);

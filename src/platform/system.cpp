@@ -2,6 +2,7 @@
 
 #include "platform/system_calls.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -115,3 +116,32 @@ std::string GetUserConfigFolder(const char* app) { return SysUserConfigFolder(ap
 std::string GetUserPicturesFolder() { return SysUserPicturesFolder(); }
 
 void CreateUserFolder(const std::string& folder) { SysCreateUserFolder(folder); }
+
+std::string FileNameKey(const std::string& name) { return SysFileNameKey(name); }
+
+std::string NativePath(const std::string& path)
+{
+    std::string out = path;
+    // On POSIX a backslash is a character of the name.
+    if (SysSeparator() == '\\') std::replace(out.begin(), out.end(), '/', '\\');
+    return out;
+}
+
+std::string FolderPrefix(const std::string& folder)
+{
+    std::string out = NativePath(SysDriveRelativeResolved(folder.empty() ? "." : folder));
+    if (out.back() != SysSeparator()) out += SysSeparator();
+    return out;
+}
+
+char NativeSeparator() { return SysSeparator(); }
+
+std::string DocumentationPointer(const char* program)
+{
+    if (SysSeparator() == '/') return std::string("See ") + program + "(1).";
+    std::string exe;
+    if (!SysExecutablePath(&exe)) return "See README.txt in the program's folder.";
+    exe = NativePath(exe);
+    const std::size_t sep = exe.rfind(SysSeparator());
+    return "See README.txt in " + (sep == std::string::npos ? exe : exe.substr(0, sep)) + ".";
+}

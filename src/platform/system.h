@@ -76,3 +76,25 @@ std::string GetUserPicturesFolder();
 // Creates folder (a path ending in "/") and its parent where missing, readable by the
 // user alone. Best effort: a folder that cannot be made shows when its file is written.
 void CreateUserFolder(const std::string& folder);
+
+// The key under which a folder's file system may take two names for one file: equal
+// keys, possibly one file. On Windows the file system's own rule: the UTF-16 forms
+// (bytes that are not UTF-8 each become U+FFFD, as every W call sees them) upper-cased
+// ordinally by the system's invariant table. On POSIX, where a folder may lie on a
+// file system that ignores case (exFAT, FAT, an SMB share), every letter upper-cased
+// by Unicode's simple case mapping; bytes that are not UTF-8 stay as they are.
+std::string FileNameKey(const std::string& name);
+// The separator of folders the system's own programs write: '\\' on Windows, '/' else.
+char NativeSeparator();
+// path with its separators written as the system's own programs write them ("\\" on
+// Windows, where "/" separates too; unchanged on POSIX).
+std::string NativePath(const std::string& path);
+// The folder as a prefix for the names of files in it: the folder with the system's
+// separator at its end (none added after one already there). On Windows a folder
+// relative to a drive's current folder ("C:", "C:scans") is made a full path first:
+// "C:" alone names that folder, not the drive's root. An empty folder is ".".
+std::string FolderPrefix(const std::string& folder);
+// Where the documentation of program is, for the end of its --help: its manual page
+// on POSIX ("See quillbox-cli(1)."), on Windows the README.txt beside the executable
+// ("See README.txt in C:\\Program Files\\Quillbox.").
+std::string DocumentationPointer(const char* program);

@@ -37,3 +37,10 @@ std::string SysUserPicturesFolder();
 // Creates folder (ending in a separator) and its parent where missing, for the user
 // alone. Best effort.
 void SysCreateUserFolder(const std::string& folder);
+// platform/system.h's FileNameKey.
+std::string SysFileNameKey(const std::string& name);
+// The separator of folders the system's own programs write: '\\' on Windows, '/' else.
+char SysSeparator();
+// A folder named relative to a drive's current folder ("C:", "C:scans") as a full path;
+// any other folder as it is. POSIX has no such folders.
+std::string SysDriveRelativeResolved(const std::string& folder);

@@ -63,6 +63,7 @@ constexpr UINT PM_REMOVE = 0x0001;
 constexpr UINT BN_CLICKED = 0;
 constexpr UINT EN_CHANGE = 0x0300;
 constexpr UINT LBN_SELCHANGE = 1;
+constexpr UINT LBN_DBLCLK = 2;
 constexpr UINT LBN_SELCANCEL = 3;
 constexpr UINT CBN_SELCHANGE = 1;
 

@@ -37,6 +37,8 @@ constexpr UINT CB_SETITEMDATA = 0x0151;
 constexpr UINT LB_ADDSTRING = 0x0180;
 constexpr UINT LB_RESETCONTENT = 0x0184;
 constexpr UINT LB_SETSEL = 0x0185;
+constexpr UINT LB_SETCURSEL = 0x0186;
+constexpr UINT LB_GETCURSEL = 0x0188;
 constexpr UINT LB_GETSEL = 0x0187;
 constexpr UINT LB_GETTEXT = 0x0189;
 constexpr UINT LB_GETCOUNT = 0x018B;
@@ -185,6 +187,9 @@ public:
     {
         return static_cast<int>(SendMessage(LB_SETITEMDATA, static_cast<WPARAM>(index), data));
     }
+    // The selection of a single-selection list (LB_ERR: none; -1 clears it).
+    int GetCurSel() { return static_cast<int>(SendMessage(LB_GETCURSEL, 0, 0)); }
+    int SetCurSel(int index) { return static_cast<int>(SendMessage(LB_SETCURSEL, static_cast<WPARAM>(index), 0)); }
     // Text of a line into buffer (at most maxCount-1 characters); length or LB_ERR.
     int GetText(int index, char* buffer, int maxCount);
     // One tab-stop distance in dialog units.

@@ -19,6 +19,7 @@ const DlgItemTemplate kMainItems[] = {
     {C::Edit, "", 1002, 21, 29, 182, 14, kEdit},
     {C::Static, "&Virtual Printer Port:", -1, 18, 59, 182, 8, SS_LEFT},
     {C::Edit, "", 1018, 18, 70, 40, 14, kEdit},
+    {C::Button, "&Find Printer\u2026", IDC_FIND_PRINTER, 64, 70, 62, 14, kButton},
     {C::Button, "OK", 1, 15, 145, 50, 14, kDefButton},
     {C::Button, "&Close", 57665, 72, 145, 50, 14, kButton},
     {C::Button, "&About", 1024, 129, 145, 50, 14, kButton},
@@ -73,6 +74,17 @@ const DlgItemTemplate kAboutItems[] = {
     {C::Static, "", IDC_ANIM, 77, 35, 16, 16, SS_ICON},
 };
 
+// One line per printer: name, address and port, model and where it was found, at tab
+// stops of 72 dialog units.
+const DlgItemTemplate kFindPrinterItems[] = {
+    {C::Static, "&Printers:", -1, 7, 6, 100, 8, SS_LEFT},
+    {C::ListBox, "", IDC_PRINTER_LIST, 7, 17, 276, 92,
+     LBS_NOTIFY | LBS_USETABSTOPS | WS_VSCROLL | WS_BORDER | WS_TABSTOP},
+    {C::Static, "", IDC_FIND_STATUS, 7, 113, 276, 8, SS_LEFT | SS_NOPREFIX},
+    {C::Button, "&Use", 1, 177, 127, 50, 14, kDefButton},
+    {C::Button, "Cancel", 2, 233, 127, 50, 14, kButton},
+};
+
 template <std::size_t N>
 constexpr int Count(const DlgItemTemplate (&)[N])
 {
@@ -90,5 +102,7 @@ extern const DlgTemplate g_qbxDialogs[] = {
      Count(kProgressItems)},
     {IDD_CONFIRM_DELETE, "Confirm File Deletion", 233, 98, "MS Sans Serif", 8, kNoCloseStyle, kConfirmItems,
      Count(kConfirmItems)},
+    {IDD_FIND_PRINTER, "Printers Found", 290, 148, "MS Sans Serif", 8, kDialogStyle, kFindPrinterItems,
+     Count(kFindPrinterItems)},
 };
-extern const int g_qbxDialogCount = 5;
+extern const int g_qbxDialogCount = 6;

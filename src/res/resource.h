@@ -7,6 +7,7 @@ constexpr unsigned IDD_QUILLBOX_DIALOG = 102;
 constexpr unsigned IDD_RETRIEVE = 129;
 constexpr unsigned IDD_PROGRESS = 130;
 constexpr unsigned IDD_CONFIRM_DELETE = 132;
+constexpr unsigned IDD_FIND_PRINTER = 133;
 
 // The frame's resource: application icon and the menu that is never shown.
 constexpr unsigned IDR_MAINFRAME = 128;
@@ -71,6 +72,15 @@ constexpr unsigned IDS_RETRIEVING_FILE_OF = 190;    // "Retrieving File:  %s%s":
 constexpr unsigned IDS_ALREADY_EXISTS_OF = 191;     // "%s:  Already exists": the file's name
 constexpr unsigned IDS_NETWORK_ERROR_NUMBER = 192;  // a network error without a text of its own
 constexpr unsigned IDS_LIST_DATE_LAYOUT = 193;      // "MM/DD/YY": the file list's date form
+// The printers found (Find Printer): the status line while looking and after, and
+// where a printer was found.
+constexpr unsigned IDS_FIND_LOOKING = 180;
+constexpr unsigned IDS_FIND_FOUND_ONE = 181;
+constexpr unsigned IDS_FIND_FOUND_N = 182;  // %d
+constexpr unsigned IDS_FIND_NONE = 183;
+constexpr unsigned IDS_FOUND_NETWORK = 184;
+constexpr unsigned IDS_FOUND_INSTALLED = 185;
+constexpr unsigned IDS_FOUND_BOTH = 186;
 constexpr unsigned IDS_ABOUT_CAPTION = 11005;
 constexpr unsigned IDS_VERSION_LINE = 11006;
 
@@ -101,6 +111,10 @@ constexpr int IDC_LIST_USERID = 1017;
 constexpr int IDC_VERSION = 1025;
 constexpr int IDC_ANIM = 1029;
 constexpr int IDC_CANCEL_ALL = 1033;
+// The main dialog's Find Printer button and the Printers Found dialog.
+constexpr int IDC_FIND_PRINTER = 1036;
+constexpr int IDC_PRINTER_LIST = 1037;
+constexpr int IDC_FIND_STATUS = 1038;
 
 // Registers the program's resources with the platform layer. without version: the
 // module carries no version resource (as an executable built without one).

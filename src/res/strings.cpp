@@ -144,6 +144,15 @@ const QbxStringResource g_qbxStringTable[] = {
     {11003, "A non recoverable error occurred while looking up a host name.\nUse the dotted decimal format."},
     {11004, "Host name has been found but there is no address for it."},
 
+    // Printers Found.
+    {180, "Looking for printers on the network and on this computer\u2026"},
+    {181, "1 printer found. Choose it and press Use."},
+    {182, "%d printers found. Choose one and press Use."},
+    {183, "No printers found. Cancel, then type the printer's address and port."},
+    {184, "network"},
+    {185, "this computer"},
+    {186, "network, this computer"},
+
     // About box.
     {11005, "About Quillbox"},
     {11006, "Version %s for " QBX_BUILT_FOR " %s"},

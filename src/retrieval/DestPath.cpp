@@ -1,5 +1,8 @@
 #include "retrieval/DestPath.h"
 
+#include "platform/system.h"
+#include "platform/utf8.h"
+
 #include <cstring>
 #include <set>
 
@@ -26,101 +29,70 @@ bool Append(char* out, size_t& len, const char* text, size_t textLen)
 
 bool Append(char* out, size_t& len, const char* text) { return Append(out, len, text, std::strlen(text)); }
 
-// The small letter of a capital in the alphabets scans are named in (Latin with
-// its accented letters, Greek, Cyrillic); any other code point stays as it is.
-// Folders that ignore case (exFAT, FAT, SMB shares) treat these pairs as one name.
-char32_t FoldCase(char32_t c)
+// Characters no Windows, FAT or SMB folder takes in a name, besides controls.
+bool ForbiddenInName(char32_t c)
 {
-    if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 0x20 : c;
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;  // À..Þ, not ×
-    if (c == 0x178) return 0xFF;                               // Ÿ
-    // Latin Extended-A: capital and small alternate, from an even or an odd start.
-    if ((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c | 1;
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c + 1 : c;
-    if (c >= 0x1E00 && c <= 0x1EFF && !(c >= 0x1E96 && c <= 0x1E9F)) return c | 1;  // Vietnamese and more
-    // Greek.
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 0x20;
-    if (c == 0x386) return 0x3AC;
-    if (c >= 0x388 && c <= 0x38A) return c + 0x25;
-    if (c == 0x38C) return 0x3CC;
-    if (c == 0x38E || c == 0x38F) return c + 0x3F;
-    if (c == 0x3C2) return 0x3C3;  // the final sigma is a sigma
-    // Cyrillic.
-    if (c >= 0x400 && c <= 0x40F) return c + 0x50;
-    if (c >= 0x410 && c <= 0x42F) return c + 0x20;
-    if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x52F)) return c | 1;
-    if (c == 0x4C0) return 0x4CF;
-    if (c >= 0x4C1 && c <= 0x4CE) return (c & 1) ? c + 1 : c;
-    return c;
+    if (c < 0x20 || c == 0x7F) return true;
+    return c < 0x80 && std::strchr("<>:\"/\\|?*", static_cast<int>(c)) != nullptr;
 }
 
-// Decodes the UTF-8 sequence at s[i]; 0 when it is not one (a stray byte, an
-// overlong form, a surrogate, past U+10FFFF, cut short).
-std::size_t DecodeUtf8(const std::string& s, std::size_t i, char32_t& cp)
+void AppendEscaped(std::string& out, unsigned char byte)
 {
-    const unsigned char b0 = static_cast<unsigned char>(s[i]);
-    std::size_t len = 0;
-    char32_t min = 0;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        len = 2, cp = b0 & 0x1F, min = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        len = 3, cp = b0 & 0x0F, min = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        len = 4, cp = b0 & 0x07, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (s.size() - i < len) return 0;
-    for (std::size_t k = 1; k < len; ++k) {
-        const unsigned char b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return len;
+    static const char kHex[] = "0123456789ABCDEF";
+    out += '%';
+    out += kHex[byte >> 4];
+    out += kHex[byte & 0x0F];
 }
 
-void AppendUtf8(std::string& out, char32_t cp)
+bool EqualsNoCase(const std::string& a, const char* b)
 {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+    if (a.size() != std::strlen(b)) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char c = a[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
+        if (c != b[i]) return false;
     }
+    return true;
 }
 
-// The key under which two names count as the same file: UTF-8 letters folded to
-// small letters; bytes that are not UTF-8 count as they are.
-std::string FoldedKey(const std::string& path)
+// A device name of Windows ("NUL", "com1"): a file name whose part before its first
+// "." is one (trailing blanks aside) names the device, not a file, in any folder.
+bool IsDeviceName(const std::string& fileName)
 {
-    std::string k;
-    k.reserve(path.size());
-    for (std::size_t i = 0; i < path.size();) {
-        char32_t cp = static_cast<unsigned char>(path[i]);
-        const std::size_t len = cp < 0x80 ? 1 : DecodeUtf8(path, i, cp);
-        if (len == 0) {
-            k += path[i++];
-            continue;
-        }
-        AppendUtf8(k, FoldCase(cp));
-        i += len;
-    }
-    return k;
+    std::string stem = fileName.substr(0, fileName.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+        if (EqualsNoCase(stem, device)) return true;
+    if (stem.size() == 4 && (EqualsNoCase(stem.substr(0, 3), "COM") || EqualsNoCase(stem.substr(0, 3), "LPT")))
+        return stem[3] >= '0' && stem[3] <= '9';
+    // COM and LPT with a superscript digit 1, 2 or 3 are devices too.
+    if (stem.size() == 5 && (EqualsNoCase(stem.substr(0, 3), "COM") || EqualsNoCase(stem.substr(0, 3), "LPT")))
+        return stem.compare(3, 2, "\xC2\xB9") == 0 || stem.compare(3, 2, "\xC2\xB2") == 0 ||
+               stem.compare(3, 2, "\xC2\xB3") == 0;
+    return false;
 }
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 }  // namespace
+
+std::string SafeFileStem(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const std::size_t len = DecodeUtf8(text, i, cp);
+        if (len == 0 || ForbiddenInName(cp)) {
+            AppendEscaped(out, static_cast<unsigned char>(text[i]));
+            ++i;
+            continue;
+        }
+        out.append(text, i, len);
+        i += len;
+    }
+    return out;
+}
 
 void SplitPath(const char* path, char* drive, char* dir, char* fname, char* ext)
 {
@@ -177,8 +149,19 @@ BOOL BuildDestPath(const char* chosenPath, BOOL singleFile, const char* name, co
     if (!singleFile) {
         const char* dot = std::strchr(name, '.');
         const size_t stemLen = dot != nullptr ? static_cast<size_t>(dot - name) : std::strlen(name);
-        ok = ok && Append(base, baseLen, name, stemLen);
-        if (dupNumber[0] != '\0') ok = ok && Append(base, baseLen, "_") && Append(base, baseLen, dupNumber);
+        const std::string stem = SafeFileStem(std::string(name, stemLen));
+        ok = ok && Append(base, baseLen, stem.c_str());
+        if (dupNumber[0] != '\0') {
+            const std::string dup = SafeFileStem(dupNumber);
+            ok = ok && Append(base, baseLen, "_") && Append(base, baseLen, dup.c_str());
+        }
+        // A name Windows takes for a device, or one it would cut at its end, is made a
+        // file's name of its own.
+        if (ok && IsDeviceName(std::string(base) + ext)) ok = Append(base, baseLen, "_");
+        if (ok && ext[0] == '\0' && baseLen > 0 && base[baseLen - 1] == ' ') {
+            base[--baseLen] = '\0';
+            ok = Append(base, baseLen, "%20");
+        }
     }
 
     char pathOut[MAX_PATH];
@@ -216,12 +199,12 @@ BOOL BuildBatchDestPaths(const char* chosenPath, BOOL singleFile, const std::vec
             return FALSE;
         }
         files[i] = {path, name};
-        taken.insert(FoldedKey(path));
+        taken.insert(FileNameKey(path));
     }
 
     std::set<std::string> given;
     for (std::size_t i = 0; i < count; ++i) {
-        if (given.insert(FoldedKey(files[i].path)).second) continue;
+        if (given.insert(FileNameKey(files[i].path)).second) continue;
         // A clash with an earlier file: the next free duplicate number. Each file of the
         // batch blocks at most two numbers (its own name and the one it was given), so
         // one is free within 2 * count + 1 tries.
@@ -232,7 +215,7 @@ BOOL BuildBatchDestPaths(const char* chosenPath, BOOL singleFile, const std::vec
                 if (refused != nullptr) *refused = i;
                 return FALSE;
             }
-            const std::string key = FoldedKey(path);
+            const std::string key = FileNameKey(path);
             if (taken.count(key) != 0 || given.count(key) != 0) continue;
             files[i] = {path, name};
             given.insert(key);

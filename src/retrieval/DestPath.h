@@ -16,11 +16,21 @@
 // fname: what lies between. A null path gives four empty texts.
 void SplitPath(const char* path, char* drive, char* dir, char* fname, char* ext);
 
+// A part of a local file name made from the printer's text, safe in every folder:
+// each byte that is not part of UTF-8, each control character and each of the
+// characters < > : " / \ | ? * becomes "%" and its two hexadecimal digits ("a<b"
+// gives "a%3Cb"), so names that differ on the printer still differ on disk, and
+// Windows, FAT and SMB folders take them. Anything else is kept as it is.
+std::string SafeFileStem(const std::string& text);
+
 // Works out a file's destination from the chosen path. With singleFile the
 // chosen path is used unchanged. Otherwise the base name gets the entry's
 // display name up to its first "." (the whole name when it has none) and, when
-// dupNumber is not empty, "_" and dupNumber; the chosen drive, folder and
-// extension stay. destPath (MAX_PATH) receives the full path, destName
+// dupNumber is not empty, "_" and dupNumber, both made safe by SafeFileStem; the
+// chosen drive, folder and extension stay. A result that Windows would take for a
+// device (NUL, CON, AUX, PRN, COM0-9, LPT0-9, before the first ".") gets "_" after its
+// base name ("NUL_.TIF"), and a base name that would end the name in a blank ends in
+// "%20". destPath (MAX_PATH) receives the full path, destName
 // (MAX_PATH) the file name with extension. Returns FALSE, with both outputs
 // empty, when the chosen path is null or empty or the result would be longer
 // than MAX_PATH - 1 characters: a cut name would be a different file.
@@ -47,9 +57,9 @@ struct DestFile {
 // share one: each file first gets the name BuildDestPath gives it; a file whose name
 // an earlier file of the batch already has gets instead the first "_N" (N = 1, 2, ...)
 // in place of its duplicate number that no file of the batch has or would get by
-// itself. Names are compared without regard to case (ASCII, and in UTF-8 names the
-// accented Latin, Greek and Cyrillic letters; bytes that are not UTF-8 compare as
-// they are), because the folder may lie on a file system that does not tell them apart. With singleFile only the first
+// itself. Names are compared by FileNameKey (as the folder's file system may compare
+// them: without regard to case, on Windows as NTFS does), so no two files of a batch
+// are one file on disk. With singleFile only the first
 // request counts. Returns FALSE, with out empty and *refused (when not null) the
 // index of the request, when a name does not fit (see BuildDestPath).
 BOOL BuildBatchDestPaths(const char* chosenPath, BOOL singleFile, const std::vector<DestRequest>& requests,

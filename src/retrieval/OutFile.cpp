@@ -13,7 +13,7 @@ BOOL CMainFrame::OpenOutFile()
 {
     m_pOutFile.reset();
     auto copy = std::make_unique<LocalCopy>();
-    if (!m_szDestPath[0] || !copy->Open(m_szDestPath, m_bMayReplace != FALSE)) {
+    if (!m_szDestPath[0] || !copy->Open(m_szDestPath, m_bMayReplace != FALSE, &m_batchRun)) {
         // The folder could take a file when it was chosen; something changed since.
         ReportLocalFile(IDS_OPEN_FAILED, m_szDestPath[0] ? copy->Error() : std::string("Cannot create the file"),
                         IDS_UNABLE_TO_OPEN);
@@ -40,7 +40,9 @@ BOOL CMainFrame::CommitOutFile()
     // A file that appeared under the name meanwhile (another program made it) is left
     // alone unless the user agreed to overwrite that name; the box names it.
     const bool ok = m_pOutFile->Commit();
-    const bool taken = m_pOutFile->DestinationTaken();
+    // So is a file this batch already put there under a name the folder takes for
+    // this one's.
+    const bool taken = m_pOutFile->DestinationTaken() || m_pOutFile->RunWroteDestination();
     const std::string error = m_pOutFile->Error();
     m_pOutFile.reset();
     if (ok) return TRUE;

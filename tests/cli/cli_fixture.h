@@ -111,6 +111,18 @@ protected:
         return r;
     }
 
+    // A path as the tool writes it: with the system's separators ("\\" under Wine,
+    // where a Unix path is one on the current drive).
+    static std::string AsWritten(const fs::path& p)
+    {
+        std::string s = p.string();
+#ifdef QBX_CLI_UNDER_WINE
+        for (char& c : s)
+            if (c == '/') c = '\\';
+#endif
+        return s;
+    }
+
     // The printer and user 1234, and a command line made of head, them and tail. Most
     // rows list and delete at once: the wait for a scan to settle has rows of its own
     // (a later --settle wins).

@@ -140,7 +140,7 @@ TEST_F(CliCommands, GetCopiesOneSeveralOrAllUnderTheDialogsBatchNames)
         EXPECT_EQ(OutFiles(), c.files);
         for (auto& f : c.files) {
             EXPECT_TRUE(ReadWhole(out / f) == StoreBytes(source.at(f))) << f;
-            EXPECT_NE(r.out.find((out / f).string() + "\n"), std::string::npos) << r.out;
+            EXPECT_NE(r.out.find(AsWritten(out / f) + "\n"), std::string::npos) << r.out;
         }
     }
     EXPECT_TRUE(DeletionJobs().empty());
@@ -212,7 +212,7 @@ TEST_F(CliCommands, SyncLeavesAFileOfTheSameNameButAnotherSizeAlone)
     std::ofstream(out / "2026-12-07_100000_008.TIF") << "someone else's";
     CliRun r = Run(With({"sync", "--to", out.string(), "--delete"}));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("008.TIF: " + (out / "2026-12-07_100000_008.TIF").string() + " exists with 14 bytes"),
+    EXPECT_NE(r.err.find("008.TIF: " + AsWritten(out / "2026-12-07_100000_008.TIF") + " exists with 14 bytes"),
               std::string::npos)
         << r.err;
     EXPECT_EQ(ReadWhole(out / "2026-12-07_100000_008.TIF"), "someone else's");
@@ -297,8 +297,8 @@ TEST_F(CliCommands, BadArgumentsEndWithStatusTwoAndSayWhy)
         {{"list", "--user", "1", "--config", "/nonexistent/Quillbox.ini"}, "no printer address"},
         {{"get", "--printer", Printer(), "--user", "1", "--to", "/nonexistent/folder"}, "not a folder"},
         {{"get", "--printer", Printer(), "--user", "1"}, "--to"},
-        {{"lst", "--user", "1"}, "\"lst\" is not a command; the commands are list, get, delete and sync"},
-        {{}, "no command given; the commands are list, get, delete and sync"},
+        {{"lst", "--user", "1"}, "\"lst\" is not a command; the commands are list, get, delete, sync and printers"},
+        {{}, "no command given; the commands are list, get, delete, sync and printers"},
     };
     for (auto& c : cases) {
         CliRun r = Run(c.args);
@@ -331,3 +331,104 @@ TEST_F(CliCommands, BindAddressFollowsTheSiblingProductsFileAsTheDialogDoes)
     }
     ::unsetenv("QUILLBOX_SYSTEM_DIR");
 }
+
+// Scans whose names a folder could take for one file or not at all: Windows device
+// names, characters Windows folders refuse, bytes that are not UTF-8, letter pairs of
+// one case-insensitive name.
+class CliLocalNames : public CliTest {};
+
+TEST_F(CliLocalNames, GetOverwriteDeleteGivesEveryScanAFileOfItsOwn)
+{
+    // Sequence parts are three bytes long, as the printer writes them. (Bytes that are
+    // not UTF-8 never get this far: the simulated printer's listing leaves such files
+    // out; their names are checked where batch names are made.)
+    const std::string caronA = "\xC7\x8D", carona = "\xC7\x8E";
+    const struct {
+        std::string seq, file;
+    } scans[] = {
+        {caronA + "1", caronA + "1.TIF"},
+        {carona + "1", carona + "1_1.TIF"},
+        {"NUL", "NUL_.TIF"},
+        {"con", "con_.TIF"},
+        {"AUX", "AUX_.TIF"},
+        {"a<b", "a%3Cb.TIF"},
+    };
+    std::map<std::string, std::string> bytesOf;
+    unsigned seed = 1;
+    for (auto& s : scans) {
+        std::string path = Add("1234", s.seq, "2026120709000" + std::to_string(seed % 10), 700 + seed, seed);
+        bytesOf[s.file] = StoreBytes(path);
+        ++seed;
+    }
+    StartPrinter();
+    CliRun r = Run(With({"get", "--to", out.string(), "--overwrite", "--delete"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    std::set<std::string> files;
+    for (auto& s : scans) files.insert(s.file);
+    EXPECT_EQ(OutFiles(), files);
+    for (auto& s : scans) {
+        EXPECT_TRUE(ReadWhole(out / s.file) == bytesOf[s.file]) << s.file;
+        EXPECT_NE(r.out.find(AsWritten(out / s.file) + "\n"), std::string::npos) << r.out;
+    }
+    EXPECT_TRUE(qbxsim::ListStore(store).empty()) << "every scan is in a file of its own, so every one went";
+}
+
+// Names reach the tool as typed, whatever the system's code page: a best-fit mapping
+// would turn "Ǎ1" into "A1", a scan not on the printer.
+TEST_F(CliLocalNames, NonAsciiArgumentsNameExactlyWhatWasTyped)
+{
+    const std::string caronA = "\xC7\x8D";
+    std::string accented = Add("1234", caronA + "1", "20261207090000", 800, 1);
+    std::string plain = Add("1234", "A1x", "20261207090001", 900, 2);
+    StartPrinter();
+    CliRun del = Run(With({"delete", "--yes", "2026-12-07_090000_" + caronA + "1.TIF"}));
+    EXPECT_EQ(del.status, 0) << del.err;
+    EXPECT_EQ(qbxsim::ListStore(store), std::vector<std::string>{plain});
+
+    const fs::path zoe = out / "Zo\xC3\xAB";
+    fs::create_directories(zoe);
+    CliRun get = Run(With({"get", "--to", zoe.string()}));
+    EXPECT_EQ(get.status, 0) << get.err;
+    EXPECT_EQ(get.out, AsWritten(zoe / "A1x.TIF") + "\n");
+    EXPECT_TRUE(ReadWhole(zoe / "A1x.TIF") == StoreBytes(plain));
+}
+
+// --help names the settings file and the documentation in the system's own form.
+TEST_F(CliLocalNames, HelpNamesSettingsAndDocumentationTheSystemsWay)
+{
+    CliRun r = Run({"--help"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto settings = r.out.find("settings of the Quillbox dialog (");
+    ASSERT_NE(settings, std::string::npos) << r.out;
+    const std::string path = r.out.substr(settings, r.out.find(')', settings) - settings);
+#ifdef QBX_CLI_UNDER_WINE
+    EXPECT_EQ(path.find('/'), std::string::npos) << path;
+    EXPECT_NE(path.find("\\Quillbox.ini"), std::string::npos) << path;
+    EXPECT_NE(r.out.find("See README.txt in "), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("quillbox-cli(1)"), std::string::npos) << r.out;
+#else
+    EXPECT_NE(path.find("/Quillbox.ini"), std::string::npos) << path;
+    EXPECT_NE(r.out.find("See quillbox-cli(1)."), std::string::npos) << r.out;
+#endif
+}
+
+#ifdef QBX_CLI_UNDER_WINE
+// As cmd.exe completes them: a settings file with backslashes and a drive, and a drive
+// alone for "the current folder there".
+TEST_F(CliLocalNames, WindowsFormsOfConfigAndToArePathsAsWindowsReadsThem)
+{
+    std::string scan = Add("1234", "008", "20261207100000", 600, 1);
+    StartPrinter();
+    const fs::path ini = base / "conf" / "q.ini";
+    fs::create_directories(ini.parent_path());
+    std::ofstream(ini) << "[NetInfo]\nRemoteIP=127.0.0.1\nRemotePort=" << sim->Port()
+                       << "\n[CommandLine]\nUserID=1234\n";
+    const std::string windowsIni = "Z:" + AsWritten(ini);
+    const std::string here = out.string();
+    CliRun r = Run({"get", "--config", windowsIni, "--to", "Z:"}, [here] { ::setenv("QBX_CLI_DIR", here.c_str(), 1); });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Z:" + AsWritten(out / "008.TIF") + "\n");
+    EXPECT_TRUE(ReadWhole(out / "008.TIF") == StoreBytes(scan));
+}
+#endif

@@ -179,7 +179,7 @@ TEST_F(CliFaults, FullDiskLeavesNoFileAndDeletesNothing)
 #else
     ExpectNothingLeftBehind(r, "File too large");
 #endif
-    EXPECT_NE(r.err.find((out / "2026-12-07_093005_007.TIF").string()), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(AsWritten(out / "2026-12-07_093005_007.TIF")), std::string::npos) << r.err;
 }
 
 TEST_F(CliFaults, StopSignalDuringATransferRemovesTheTemporaryFile)

@@ -40,10 +40,17 @@ bool HasControlBytes(const std::string& text)
 
 // One test a road, by its name.
 const char* const kRoads[] = {
-    "DuplicateNumberOrSharedNameIsRefused",        "BareConfigNameIsReadFromTheCurrentFolder",
-    "LinkPipeOrFolderLinkAtTheDestinationIsThere", "FileAppearingDuringTheCopyIsKept",
-    "DeletionOnAClosedConnectionIsNotDone",        "SyncDeletesOnlyWhatIsProvedEqual",
-    "ControlCharactersNeverReachTheTerminal",      "FileTooLargeForOneAnswerIsRefused",
+    "DuplicateNumberOrSharedNameIsRefused",
+    "BareConfigNameIsReadFromTheCurrentFolder",
+    "LinkPipeOrFolderLinkAtTheDestinationIsThere",
+    "FileAppearingDuringTheCopyIsKept",
+    "DeletionOnAClosedConnectionIsNotDone",
+    "SyncDeletesOnlyWhatIsProvedEqual",
+    "ControlCharactersNeverReachTheTerminal",
+    "FileTooLargeForOneAnswerIsRefused",
+    "StableNamesNeverLandOnAnEarlierCopy",
+    "PipeAsSettingsFileIsRefused",
+    "DottedNameIsSavedVisibly",
 };
 
 }  // namespace
@@ -256,7 +263,8 @@ std::vector<Road> CliRoads::Roads()
              x.deletions = 0;
              return std::vector<std::string>{"get", "--to", out.string(), "--delete"};
          }},
-        {"get names copies by stable name: a reused sequence number never lands on an earlier scan's copy",
+        {"StableNamesNeverLandOnAnEarlierCopy",
+         "get names copies by stable name: a reused sequence number never lands on an earlier scan's copy",
          {},
          [&](Expect& x) {
              // The copy of an earlier 007, deleted on the printer by an earlier run.
@@ -271,7 +279,8 @@ std::vector<Road> CliRoads::Roads()
              };
              return std::vector<std::string>{"get", "--to", out.string(), "--overwrite", "--delete"};
          }},
-        {"a pipe named as the settings file is refused at once, not waited on",
+        {"PipeAsSettingsFileIsRefused",
+         "a pipe named as the settings file is refused at once, not waited on",
          {},
          [&](Expect& x) {
              ::mkfifo((base / "pipe.ini").c_str(), 0644);
@@ -281,7 +290,8 @@ std::vector<Road> CliRoads::Roads()
              x.uploads = 0;
              return std::vector<std::string>{"list", "--config", (base / "pipe.ini").string()};
          }},
-        {"a name that would start with a dot is saved visibly, not as a hidden file",
+        {"DottedNameIsSavedVisibly",
+         "a name that would start with a dot is saved visibly, not as a hidden file",
          {},
          [&](Expect& x) {
              qbxsim::EnsureStore(store);

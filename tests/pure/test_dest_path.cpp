@@ -99,9 +99,28 @@ TEST(DestPath, BatchNamesAreUnique)
         {"letters that are not one another's case stay apart",
          {{"\xC3\x97.TIF", ""}, {"\xC3\xB7.TIF", ""}},
          {"job\xC3\x97.TIF", "job\xC3\xB7.TIF"}},
-        {"bytes that are not UTF-8 compare as they are",
-         {{"\xC9x.TIF", ""}, {"\xE9x.TIF", ""}, {"\xC9x.TIF", "1"}},
-         {"job\xC9x.TIF", "job\xE9x.TIF", "job\xC9x_1.TIF"}},
+        // Widened for Windows, both would be U+FFFD: each byte keeps a name of its own.
+        {"bytes that are not UTF-8 are written out",
+         {{"\xC9x.TIF", ""}, {"\xE9x.TIF", ""}, {"\xC9x.TIF", "1"}, {"%C9x.TIF", ""}},
+         {"job%C9x.TIF", "job%E9x.TIF", "job%C9x_1.TIF", "job%C9x_2.TIF"}},
+        // Pairs a small folding table misses, one file on NTFS and on exFAT.
+        {"fullwidth, Latin Extended-B and dotless i",
+         {{"\xEF\xBC\xA1.TIF", ""},
+          {"\xEF\xBD\x81.TIF", ""},
+          {"\xC7\x8D"
+           "1.TIF",
+           ""},
+          {"\xC7\x8E"
+           "1.TIF",
+           ""},
+          {"\xC4\xB1x.TIF", ""},
+          {"Ix.TIF", ""}},
+         {"job\xEF\xBC\xA1.TIF", "job\xEF\xBD\x81_1.TIF",
+          "job\xC7\x8D"
+          "1.TIF",
+          "job\xC7\x8E"
+          "1_1.TIF",
+          "job\xC4\xB1x.TIF", "jobIx_1.TIF"}},
     };
     for (auto& c : cases) {
         std::vector<DestFile> out;
@@ -114,6 +133,40 @@ TEST(DestPath, BatchNamesAreUnique)
         EXPECT_EQ(names, c.names) << c.what;
         for (std::size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(paths[i], "/s/" + c.names[i]) << c.what;
     }
+}
+
+// Names Windows keeps for devices, and characters no Windows folder takes, get a name
+// that is a file's in every folder; the batch keeps them apart from the scans whose
+// own names they now resemble.
+TEST(DestPath, NamesWindowsWouldNotTakeGetSafeOnes)
+{
+    const struct {
+        const char* chosen;
+        std::vector<DestRequest> requests;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"/s/.TIF",
+         {{"NUL.TIF", ""}, {"con.TIF", ""}, {"AUX.TIF", "1"}, {"PRN.TIF", ""}, {"COM1.TIF", ""}, {"lpt9.TIF", ""}},
+         {"NUL_.TIF", "con_.TIF", "AUX_1.TIF", "PRN_.TIF", "COM1_.TIF", "lpt9_.TIF"}},
+        {"/s/.TIF", {{"NUL.TIF", ""}, {"NUL_.TIF", ""}}, {"NUL_.TIF", "NUL__1.TIF"}},
+        {"/s/.TIF", {{"COM10.TIF", ""}, {"NULL.TIF", ""}}, {"COM10.TIF", "NULL.TIF"}},
+        {"/s/job.TIF", {{"NUL.TIF", ""}}, {"jobNUL.TIF"}},
+        {"/s/", {{"CON.TIF", ""}, {"7 .TIF", ""}}, {"CON_", "7%20"}},
+        {"/s/.TIF",
+         {{"a<b.TIF", ""}, {"a>b.TIF", ""}, {"a:b|c.TIF", ""}, {"q?\".TIF", ""}, {"x*\t.TIF", ""}, {"a\\b.TIF", ""}},
+         {"a%3Cb.TIF", "a%3Eb.TIF", "a%3Ab%7Cc.TIF", "q%3F%22.TIF", "x%2A%09.TIF", "a%5Cb.TIF"}},
+        // Letters whose code's low byte is one of those characters stay letters.
+        {"/s/.TIF", {{"\xC4\xBC\xC4\xBE.TIF", ""}}, {"\xC4\xBC\xC4\xBE.TIF"}},
+    };
+    for (auto& c : cases) {
+        std::vector<DestFile> out;
+        ASSERT_TRUE(BuildBatchDestPaths(c.chosen, FALSE, c.requests, out)) << c.chosen;
+        std::vector<std::string> names;
+        for (auto& f : out) names.push_back(f.name);
+        EXPECT_EQ(names, c.names) << c.chosen;
+    }
+    // The name the user typed in Save As for one file is used as typed.
+    EXPECT_EQ(Build("/s/NUL.TIF", TRUE, "NUL.TIF", ""), "/s/NUL.TIF");
 }
 
 TEST(DestPath, BatchOfOneFileAndRefusals)
@@ -134,6 +187,62 @@ TEST(DestPath, BatchOfOneFileAndRefusals)
     EXPECT_EQ(refused, 0u);
     EXPECT_TRUE(BuildBatchDestPaths("/s/job.TIF", FALSE, {}, out));
     EXPECT_TRUE(out.empty());
+}
+
+}  // namespace
+
+#include "platform/prompts.h"
+
+#include <cstring>
+
+namespace {
+
+// Save As answers as the system's dialog would, without any extension added.
+class AnsweringPrompts : public IPrompts {
+public:
+    explicit AnsweringPrompts(const char* answer) : m_answer(answer) {}
+    int MessageBox(HWND, const char*, const char*, UINT) override { return IDOK; }
+    BOOL GetSaveFileName(OPENFILENAME* ofn) override
+    {
+        std::snprintf(ofn->lpstrFile, ofn->nMaxFile, "%s", m_answer);
+        return TRUE;
+    }
+
+private:
+    const char* m_answer;
+};
+
+// One rule on every system: the default extension "TIF" is added, in its own letter
+// case, to a chosen name without one; a name the user gave one keeps it.
+TEST(DestPath, SaveAsAddsTheDefaultExtensionOneWay)
+{
+    const char* cases[][2] = {
+        {"/s/job", "/s/job.TIF"},     {"C:\\Scans\\job", "C:\\Scans\\job.TIF"}, {"/s/job.", "/s/job.TIF"},
+        {"/s/job.tif", "/s/job.tif"}, {"/my.scans/job", "/my.scans/job.TIF"},   {"/s/a.b", "/s/a.b"},
+    };
+    for (auto& c : cases) {
+        AnsweringPrompts answer(c[0]);
+        SetPrompts(&answer);
+        char path[MAX_PATH] = "";
+        OPENFILENAME ofn;
+        ofn.lpstrFile = path;
+        ofn.nMaxFile = sizeof path;
+        ofn.lpstrDefExt = "TIF";
+        EXPECT_TRUE(GetSaveFileName(&ofn)) << c[0];
+        EXPECT_STREQ(path, c[1]);
+        SetPrompts(nullptr);
+    }
+    // A name that would no longer fit with its extension is refused, never cut.
+    std::string full(MAX_PATH - 2, 'x');
+    AnsweringPrompts answer(full.c_str());
+    SetPrompts(&answer);
+    char path[MAX_PATH] = "";
+    OPENFILENAME ofn;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = sizeof path;
+    ofn.lpstrDefExt = "TIF";
+    EXPECT_FALSE(GetSaveFileName(&ofn));
+    SetPrompts(nullptr);
 }
 
 }  // namespace

@@ -429,3 +429,45 @@ TEST_F(LocalCopyTest, TemporaryNamePastTheLongestWindowsPathIsRefusedClearly)
     EXPECT_TRUE(c.TempPath().empty());
 #endif
 }
+
+namespace {
+
+// Two names of one file, as a folder that ignores case (NTFS, exFAT, an SMB share)
+// has them: a hard link stands in for the second name.
+TEST_F(LocalCopyTest, ARunNeverReplacesAFileItPutInPlaceUnderAnotherName)
+{
+    const std::string first = folder + "/a.TIF", second = folder + "/A-other-name.TIF";
+    CopyRun run;
+    LocalCopy a;
+    ASSERT_TRUE(a.Open(first.c_str(), false, &run)) << a.Error();
+    ASSERT_TRUE(a.Write("scan one", 8));
+    ASSERT_TRUE(a.Commit()) << a.Error();
+    EXPECT_TRUE(run.Wrote(first.c_str()));
+    std::error_code ec;
+    fs::create_hard_link(first, second, ec);
+    if (ec) GTEST_SKIP() << "no second name for a file here: " << ec.message();
+    EXPECT_TRUE(run.Wrote(second.c_str())) << "the same file under its other name";
+
+    // Even with leave to replace what is there, the run's own file stays.
+    LocalCopy b;
+    ASSERT_TRUE(b.Open(second.c_str(), true, &run)) << b.Error();
+    ASSERT_TRUE(b.Write("scan two", 8));
+    EXPECT_FALSE(b.Commit());
+    EXPECT_TRUE(b.RunWroteDestination());
+    EXPECT_NE(b.Error().find(second), std::string::npos) << b.Error();
+    EXPECT_EQ(ReadText(first), "scan one");
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"A-other-name.TIF", "a.TIF"})) << "no temporary file left";
+
+    // A file of another run (an earlier batch) is replaced when the user agreed.
+    CopyRun later;
+    LocalCopy c;
+    ASSERT_TRUE(c.Open(second.c_str(), true, &later)) << c.Error();
+    ASSERT_TRUE(c.Write("scan two", 8));
+    EXPECT_TRUE(c.Commit()) << c.Error();
+    EXPECT_FALSE(c.RunWroteDestination());
+    EXPECT_EQ(ReadText(second), "scan two");
+    EXPECT_FALSE(later.Wrote(first.c_str())) << "the first name is still the first run's file";
+    EXPECT_TRUE(run.Wrote(first.c_str()));
+}
+
+}  // namespace

@@ -171,3 +171,32 @@ TEST(SystemProgramFolders, InstalledCopiesAreRecognisedByTheirFolder)
 }
 
 }  // namespace
+
+namespace {
+
+// Paths the program shows and joins are written as the system writes them; on Windows
+// "C:" alone is the drive's current folder, as cmd.exe takes it, not its root.
+TEST(NativePaths, SeparatorsAndFolderPrefixes)
+{
+#ifdef _WIN32
+    EXPECT_EQ(NativePath("Z:\\scans/wcli/007.TIF"), "Z:\\scans\\wcli\\007.TIF");
+    EXPECT_EQ(FolderPrefix("Z:\\scans/wcli"), "Z:\\scans\\wcli\\");
+    EXPECT_EQ(FolderPrefix("Z:/"), "Z:\\");
+    const std::string here = fs::current_path().string();
+    const std::string drive = here.substr(0, 2);
+    ASSERT_EQ(drive[1], ':');
+    std::string expected = here;
+    if (expected.back() != '\\') expected += '\\';
+    EXPECT_EQ(FolderPrefix(drive), expected) << "the drive's current folder";
+    EXPECT_EQ(DocumentationPointer("quillbox-cli").rfind("See README.txt in ", 0), 0u);
+#else
+    EXPECT_EQ(NativePath("/a/b\\c"), "/a/b\\c") << "a backslash is part of a name here";
+    EXPECT_EQ(FolderPrefix("/home/u/scans"), "/home/u/scans/");
+    EXPECT_EQ(FolderPrefix("/"), "/");
+    EXPECT_EQ(FolderPrefix("C:"), "C:/") << "no drives here";
+    EXPECT_EQ(DocumentationPointer("quillbox-cli"), "See quillbox-cli(1).");
+#endif
+    EXPECT_EQ(FolderPrefix(""), NativePath("./"));
+}
+
+}  // namespace

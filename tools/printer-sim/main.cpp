@@ -12,6 +12,7 @@
 #include <iostream>
 #include <string>
 
+#include "advertise.h"
 #include "printer_sim.h"
 
 namespace {
@@ -25,6 +26,9 @@ const char kUsage[] = "usage: quillbox-printer-sim [options]\n"
                       "  --gs PATH             Ghostscript executable (default gs)\n"
                       "  --gs-timeout MS       kill a PostScript job after MS (default 20000)\n"
                       "  --quiet               no log on stderr\n"
+                      "  --advertise [NAME]    announce it on the network (DNS-SD _pdl-datastream._tcp, through\n"
+                      "                        the Avahi daemon) as NAME (default \"Quillbox Simulated Printer\");\n"
+                      "                        give --bind 0.0.0.0 or an interface's address so others can reach it\n"
                       "knobs:\n"
                       "  --refuse              keep the port bound but do not listen\n"
                       "  --accept-delay MS     accept pending connections only after MS\n"
@@ -153,8 +157,9 @@ int main(int argc, char** argv)
     qbxsim::Options opt;
     opt.root = "printer-store";
     opt.keep_jobs = false;  // recorded only with --record
-    bool samples = false, quiet = false;
+    bool samples = false, quiet = false, advertise = false;
     std::optional<ScanInProgress> inProgress;
+    std::string advertiseName = "Quillbox Simulated Printer";
     qbxsim::Knobs& k = opt.knobs;
 
     for (int i = 1; i < argc; ++i) {
@@ -181,7 +186,12 @@ int main(int argc, char** argv)
             opt.gs_timeout_ms = static_cast<int>(Number(a, value()));
         else if (a == "--quiet")
             quiet = true;
-        else if (a == "--refuse")
+        else if (a == "--advertise") {
+            advertise = true;
+            // The name is optional: the next word is it unless it is an option.
+            if (i + 1 < argc && argv[i + 1][0] != '-') advertiseName = argv[++i];
+            if (advertiseName.empty() || advertiseName.size() > 63) Usage("--advertise NAME: 1 to 63 bytes");
+        } else if (a == "--refuse")
             k.refuse = true;
         else if (a == "--accept-delay")
             k.accept_delay_ms = static_cast<int>(Number(a, value()));
@@ -277,8 +287,16 @@ int main(int argc, char** argv)
     std::cout << "quillbox-printer-sim listening on " << opt.bind_address << " port " << sim.Port() << " root "
               << sim.Root().string() << std::endl;
 
+    qbxsim::Advertiser advertiser;
+    if (advertise) {
+        std::string why;
+        if (!advertiser.Start(advertiseName, sim.Port(), why))
+            std::cerr << "quillbox-printer-sim: not announced on the network: " << why << std::endl;
+    }
+
     int sig = 0;
     sigwait(&set, &sig);
+    advertiser.Stop();
     if (!quiet) std::cerr << "[sim] signal " << sig << ", stopping" << std::endl;
     if (scan) scan->Stop();
     sim.Stop();

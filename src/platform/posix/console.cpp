@@ -35,3 +35,10 @@ void InstallStopHandler(void (*onStop)(int))
     sigaction(SIGTERM, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 }
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv)
+{
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+    return args;
+}

@@ -162,3 +162,19 @@ int LocalCopy::RemoveLeftovers(const char* folder)
     ::closedir(dir);
     return removed;
 }
+
+bool LocalCopy::IdentityAt(const char* path, std::pair<std::uint64_t, std::uint64_t>& id)
+{
+    struct stat st;
+    if (::lstat(path, &st) != 0) return false;
+    id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return true;
+}
+
+bool LocalCopy::OpenIdentity(std::pair<std::uint64_t, std::uint64_t>& id) const
+{
+    struct stat st;
+    if (m_fd < 0 || ::fstat(static_cast<int>(m_fd), &st) != 0) return false;
+    id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return true;
+}

@@ -1,11 +1,14 @@
 // The POSIX twin of the system services' calls.
 #include "platform/system_calls.h"
+#include "platform/utf8.h"
 
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cwctype>
+#include <locale.h>
 #include <cstdlib>
 #include <cstring>
 
@@ -178,3 +181,69 @@ std::string SysUserPicturesFolder()
     if (!pictures.empty() && pictures != home && IsFolder(pictures)) return WithSlash(pictures);
     return IsFolder(home) ? WithSlash(home) : std::string();
 }
+
+namespace {
+
+// Unicode's case mappings, from the C library's UTF-8 locale (whatever locale the
+// program runs in); null when the system has none, and then only ASCII is folded.
+locale_t UnicodeCaseLocale()
+{
+    static const locale_t loc = [] {
+        for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"})
+            if (locale_t l = ::newlocale(LC_CTYPE_MASK, name, nullptr)) return l;
+        return static_cast<locale_t>(nullptr);
+    }();
+    return loc;
+}
+
+void AppendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string SysFileNameKey(const std::string& name)
+{
+    const locale_t loc = UnicodeCaseLocale();
+    std::string key;
+    key.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        char32_t cp = 0;
+        const std::size_t len = DecodeUtf8(name, i, cp);
+        if (len == 0) {
+            key += name[i++];
+            continue;
+        }
+        i += len;
+        if (loc != nullptr) {
+            // Upper, then lower, then upper again: letters whose capital has a second
+            // small form (the final sigma, the dotless i, the long s) meet their pair.
+            wint_t c = ::towupper_l(static_cast<wint_t>(cp), loc);
+            c = ::towupper_l(::towlower_l(c, loc), loc);
+            cp = static_cast<char32_t>(c);
+        } else if (cp >= 'a' && cp <= 'z') {
+            cp -= 0x20;
+        }
+        AppendUtf8(key, cp);
+    }
+    return key;
+}
+
+char SysSeparator() { return '/'; }
+
+std::string SysDriveRelativeResolved(const std::string& folder) { return folder; }

@@ -293,6 +293,7 @@ public:
         if (style & LBS_NOTIFY) {
             auto notify = desc.notify;
             QObject::connect(lb, &QListWidget::itemSelectionChanged, lb, [notify] { notify(LBN_SELCHANGE); });
+            QObject::connect(lb, &QListWidget::itemDoubleClicked, lb, [notify] { notify(LBN_DBLCLK); });
         }
         m_list = lb;
         m_w = lb;
@@ -322,6 +323,20 @@ protected:
             return i < 0 ? LB_ERR : lb->item(i)->isSelected() ? 1 : 0;
         }
         case LB_SETSEL: return SetSel(static_cast<int>(lParam), wParam != 0);
+        case LB_GETCURSEL: {
+            const auto selected = lb->selectedItems();
+            return selected.isEmpty() ? LB_ERR : static_cast<LRESULT>(lb->row(selected.first()));
+        }
+        case LB_SETCURSEL: {
+            const int i = static_cast<int>(static_cast<std::intptr_t>(wParam));
+            if (i < 0 || i >= count) {
+                lb->clearSelection();
+                return i == -1 ? 0 : LB_ERR;
+            }
+            lb->setCurrentRow(i);
+            lb->item(i)->setSelected(true);
+            return i;
+        }
         case LB_GETITEMDATA: {
             const int i = ItemIndex(wParam, count);
             return i < 0 ? LB_ERR : static_cast<LRESULT>(lb->item(i)->data(Qt::UserRole).toLongLong());

@@ -112,7 +112,7 @@ public:
         dlg.setFileMode(QFileDialog::AnyFile);
         dlg.setWindowTitle(QCoreApplication::translate("QFileDialog", "Save As"));
         if (ofn->lpstrInitialDir && *ofn->lpstrInitialDir) dlg.setDirectory(QString::fromUtf8(ofn->lpstrInitialDir));
-        if (ofn->lpstrDefExt && *ofn->lpstrDefExt) dlg.setDefaultSuffix(QString::fromUtf8(ofn->lpstrDefExt));
+        // The default extension is the layer's to add (GetSaveFileName in prompts.cpp).
         if (ofn->lpstrFilter && *ofn->lpstrFilter) {
             // The filter is pairs of texts: a description and its pattern.
             QStringList filters;

@@ -2,7 +2,10 @@
 // stop request.
 #include "platform/console.h"
 
+#include "platform/win32/utf16.h"
+
 #include <io.h>
+#include <shellapi.h>
 #include <windows.h>
 
 #include <cstdlib>
@@ -77,4 +80,18 @@ void InstallStopHandler(void (*onStop)(int))
         std::atexit(MarkEnded);
     }
     ::SetConsoleCtrlHandler(OnCtrl, TRUE);
+}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv)
+{
+    int count = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    if (wide != nullptr) {
+        for (int i = 0; i < count; ++i) args.push_back(Narrow(wide[i]));
+        ::LocalFree(wide);
+        return args;
+    }
+    for (int i = 0; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+    return args;
 }

@@ -205,3 +205,31 @@ int LocalCopy::RemoveLeftovers(const char* folder)
     ::FindClose(find);
     return removed;
 }
+
+namespace {
+
+bool IdentityOfHandle(HANDLE h, std::pair<std::uint64_t, std::uint64_t>& id)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(h, &info)) return false;
+    id = {info.dwVolumeSerialNumber, (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    return true;
+}
+
+}  // namespace
+
+bool LocalCopy::IdentityAt(const char* path, std::pair<std::uint64_t, std::uint64_t>& id)
+{
+    // No access asked: a file another program holds open without sharing still answers.
+    HANDLE h = ::CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool ok = IdentityOfHandle(h, id);
+    ::CloseHandle(h);
+    return ok;
+}
+
+bool LocalCopy::OpenIdentity(std::pair<std::uint64_t, std::uint64_t>& id) const
+{
+    return m_fd != -1 && IdentityOfHandle(H(m_fd), id);
+}

@@ -161,6 +161,59 @@ Handle CreateDialogFromTemplate(const std::vector<std::uint8_t>& bytes, Handle o
     return hwnd;
 }
 
+void CentreDialog(Handle dialog, Handle over)
+{
+    HWND h = H(dialog);
+    RECT r;
+    if (!GetWindowRect(h, &r)) return;
+    HWND o = H(over);
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    POINT cursor{0, 0};
+    GetCursorPos(&cursor);
+    HMONITOR monitor = o && ::IsWindowVisible(o) ? MonitorFromWindow(o, MONITOR_DEFAULTTONEAREST)
+                                                 : MonitorFromPoint(cursor, MONITOR_DEFAULTTOPRIMARY);
+    if (!GetMonitorInfoW(monitor, &mi)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &mi.rcWork, 0);
+    const RECT area = mi.rcWork;
+    RECT around = area;
+    if (o && ::IsWindowVisible(o) && !::IsIconic(o)) GetWindowRect(o, &around);
+    const int w = r.right - r.left, hgt = r.bottom - r.top;
+    int x = around.left + ((around.right - around.left) - w) / 2;
+    int y = around.top + ((around.bottom - around.top) - hgt) / 2;
+    // Whole on the screen where it fits; its title bar on it where it does not.
+    x = std::max(static_cast<int>(area.left), std::min(x, static_cast<int>(area.right) - w));
+    y = std::max(static_cast<int>(area.top), std::min(y, static_cast<int>(area.bottom) - hgt));
+    SetWindowPos(h, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+Handle ActiveDialog()
+{
+    HWND active = GetActiveWindow();
+    return active && IsOurDialog(active) && ::IsWindowVisible(active) ? active : nullptr;
+}
+
+bool WindowRectOf(Handle window, int rect[4])
+{
+    RECT r;
+    if (!GetWindowRect(H(window), &r)) return false;
+    rect[0] = r.left, rect[1] = r.top, rect[2] = r.right, rect[3] = r.bottom;
+    return true;
+}
+
+void MoveWindowTo(Handle window, int x, int y)
+{
+    SetWindowPos(H(window), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool WorkAreaOf(Handle window, int rect[4])
+{
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    if (!GetMonitorInfoW(MonitorFromWindow(H(window), MONITOR_DEFAULTTONEAREST), &mi)) return false;
+    rect[0] = mi.rcWork.left, rect[1] = mi.rcWork.top, rect[2] = mi.rcWork.right, rect[3] = mi.rcWork.bottom;
+    return true;
+}
+
 std::vector<Handle> DialogControls(Handle dialog)
 {
     // The dialog manager makes the controls in template order, each below the last.

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 namespace {
@@ -186,4 +187,45 @@ void SysCreateUserFolder(const std::string& folder)
     parent = parent.substr(0, parent.find_last_of('/'));
     ::CreateDirectoryW(Widen(parent).c_str(), nullptr);
     ::CreateDirectoryW(Widen(folder).c_str(), nullptr);
+}
+
+std::string SysFileNameKey(const std::string& name)
+{
+    // As NTFS compares names: ordinal, each UTF-16 unit upper-cased by the system's
+    // table, no locale's rules.
+    std::wstring w = Widen(name);
+    if (w.empty()) return {};
+    const int n = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, w.data(), static_cast<int>(w.size()), nullptr,
+                                  0, nullptr, nullptr, 0);
+    if (n <= 0) return Narrow(w);
+    std::wstring upper(static_cast<std::size_t>(n), L'\0');
+    ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, w.data(), static_cast<int>(w.size()), upper.data(), n,
+                    nullptr, nullptr, 0);
+    // Letters whose capital is an ASCII or Latin-1 one: tables differ between Windows
+    // versions (and Wine) on these, so they count as their capital whatever this
+    // system's table says. Taking two names for one file costs a "_1"; the reverse
+    // costs a scan.
+    for (wchar_t& c : upper) {
+        if (c == 0x0131) c = L'I';                          // dotless i
+        if (c == 0x017F) c = L'S';                          // long s
+        if (c == 0x212A) c = L'K';                          // Kelvin sign
+        if (c == 0x212B) c = static_cast<wchar_t>(0x00C5);  // Angstrom sign
+    }
+    return Narrow(upper);
+}
+
+char SysSeparator() { return '\\'; }
+
+std::string SysDriveRelativeResolved(const std::string& folder)
+{
+    const bool drive = folder.size() >= 2 && std::isalpha(static_cast<unsigned char>(folder[0])) && folder[1] == ':';
+    if (!drive || (folder.size() > 2 && (folder[2] == '/' || folder[2] == '\\'))) return folder;
+    const std::wstring w = Widen(folder);
+    DWORD n = ::GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return folder;
+    std::wstring full(n, L'\0');
+    n = ::GetFullPathNameW(w.c_str(), n, full.data(), nullptr);
+    if (n == 0 || n >= full.size()) return folder;
+    full.resize(n);
+    return Narrow(full);
 }

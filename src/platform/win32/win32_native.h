@@ -39,6 +39,18 @@ public:
 // Creates a hidden modeless dialog from DLGTEMPLATEEX bytes; the sink gets its reports
 // until DestroyDialog. owner may be null. Returns null on failure.
 Handle CreateDialogFromTemplate(const std::vector<std::uint8_t>& bytes, Handle owner, IDialogSink* sink);
+// Places dialog (not yet shown) as Windows programs place their dialogs: centred on
+// over when that is a visible window, else on the screen's work area (of the monitor
+// the mouse is on), kept within that work area.
+void CentreDialog(Handle dialog, Handle over);
+// The program's dialog that is active now, if it is one of ours and visible; else null.
+Handle ActiveDialog();
+// A window's rectangle in screen pixels, and the work area of the monitor it is on
+// (left, top, right, bottom); false when the window is gone (tests look at both).
+bool WindowRectOf(Handle window, int rect[4]);
+bool WorkAreaOf(Handle window, int rect[4]);
+// Moves a window's top-left corner to (x, y), screen pixels, keeping its size (tests).
+void MoveWindowTo(Handle window, int x, int y);
 // The dialog's controls in the order the template lists them.
 std::vector<Handle> DialogControls(Handle dialog);
 // Makes the control with id the dialog's default button (Enter clicks it).

@@ -32,7 +32,8 @@ public:
         }
         if (ofn->lpstrFile) request.initialName = ofn->lpstrFile;
         if (ofn->lpstrInitialDir) request.initialDir = ofn->lpstrInitialDir;
-        if (ofn->lpstrDefExt) request.defaultExt = ofn->lpstrDefExt;
+        // The default extension is the layer's to add (GetSaveFileName in prompts.cpp):
+        // the system's dialog would add it in the letter case of its choosing.
         request.flags = ofn->Flags;
         std::string path;
         if (!native::ShowSaveAs(request, &path)) return FALSE;

@@ -55,7 +55,7 @@ bool Reported(DlgItemClass cls, UINT code)
     switch (cls) {
     case DlgItemClass::Button: return code == BN_CLICKED;
     case DlgItemClass::Edit: return code == EN_CHANGE;
-    case DlgItemClass::ListBox: return code == LBN_SELCHANGE;
+    case DlgItemClass::ListBox: return code == LBN_SELCHANGE || code == LBN_DBLCLK;
     case DlgItemClass::ComboBox: return code == CBN_SELCHANGE;
     default: return false;
     }
@@ -217,7 +217,8 @@ private:
 IWindowImpl* Win32WindowSystem::CreateDialogWindow(HWND dialog, const DlgTemplate& tmpl, HWND owner, bool modal,
                                                    std::vector<ControlHandle>& controls)
 {
-    (void)owner;  // unowned: an owner's window going away must not take this one along
+    // Unowned natively: an owner's window going away must not take this one along. It
+    // is placed over its owner all the same, else over the dialog the user works in.
     int defaultId = IDOK;
     const std::vector<std::uint8_t> bytes = BuildDialogTemplate(tmpl, &defaultId);
     auto sink = std::make_unique<DialogSink>(dialog);
@@ -238,6 +239,8 @@ IWindowImpl* Win32WindowSystem::CreateDialogWindow(HWND dialog, const DlgTemplat
         impl->controls.push_back(std::move(ctl));
     }
     native::SetDefaultButton(window, defaultId);
+    void* over = owner ? Win32NativeOfHandle(owner) : nullptr;
+    native::CentreDialog(window, over && native::IsWindowVisible(over) ? over : native::ActiveDialog());
     native::SetWindowIcons(window, g_appIcons.big, g_appIcons.small);
     if (modal) native::BeginModal(window);
     NativeOfDialog()[dialog] = window;
