@@ -1,10 +1,13 @@
 // Feeds arbitrary listing answers, cut into arbitrary receives, to the
-// directory table and checks that the table stays well formed, that every record
-// reads back as the printer wrote it (its line is one of the listing's lines, its
-// date the path's date digits), that it is the asked user's (the whole ID between
-// "s/" and "(", not a longer ID that starts with it) and can travel between the
-// upload request's quotes (no quote, no control character), and that the local
-// names made from the records stay inside the chosen folder, one file each.
+// directory table and checks that the table stays well formed, that the outcome does
+// not depend on where the receives end (the whole answer in one receive gives the same
+// result and the same records), that every record reads back as the printer wrote it
+// (its line is one of the listing's lines, less a volume prefix; never a back-channel
+// message or a PJL line; its date the path's date digits), that it is the asked user's
+// (the whole ID between "s/" and "(", not a longer ID that starts with it) and can
+// travel between the upload request's quotes (no quote, no control character), that
+// an end or a refusal is only ever read from a marker or an error message, and that
+// the local names made from the records stay inside the chosen folder, one file each.
 //
 // Input: byte 0 picks the user ID's length (1..8); the next bytes pick its
 // digits from "1234". Then a run of receives, each a length byte followed by
@@ -41,15 +44,23 @@ bool NameIsSafe(const char* name, size_t field = sizeof(DirEntry::name))
     return true;
 }
 
-// The lines of the listing text as the parser sees them: cut at every run of CR and LF.
+// The lines of the listing text as a record may come from them: cut at CR, LF and
+// form feed, without the blanks, NULs and Ctrl-D before a line, and without a
+// first-disk volume prefix.
 std::set<std::string> LinesOf(const std::string& text)
 {
     std::set<std::string> lines;
     std::size_t start = 0;
     for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && text[i] != '\r' && text[i] != '\n') continue;
-        if (i > start) lines.insert(text.substr(start, i - start));
+        if (i < text.size() && text[i] != '\r' && text[i] != '\n' && text[i] != '\f') continue;
+        std::string line = text.substr(start, i - start);
         start = i + 1;
+        const std::size_t first = line.find_first_not_of(std::string(" \t\0\x04", 4));
+        if (first == std::string::npos) continue;
+        line.erase(0, first);
+        lines.insert(line);
+        if (line.rfind("%disk0%", 0) == 0) lines.insert(line.substr(7));
+        if (line.rfind("0:", 0) == 0) lines.insert(line.substr(2));
     }
     return lines;
 }
@@ -111,9 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static DirEntry* const entries = new DirEntry[QBX_MAX_DIR_ENTRIES];
     std::memset(entries, 0, sizeof(DirEntry) * QBX_MAX_DIR_ENTRIES);
     DirHeader dir{0, 0, entries};
-    int starCount = 0, percentCount = 0;
-    BOOL skipLineEnds = FALSE, directoryFull = FALSE, lineOverflow = FALSE;
-    const ListingReader reader{starCount, percentCount, skipLineEnds, directoryFull, lineOverflow};
+    CListingReader reader;
 
     int result = QBX_LIST_MORE;
     std::vector<char> chunk;
@@ -125,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     constexpr size_t kMaxListingBytes = 256 * 1024;
     size_t fed = 0;
     std::string text;
-    while (result == QBX_LIST_MORE && !directoryFull && fed < kMaxListingBytes) {
+    while (result == QBX_LIST_MORE && !reader.Full() && fed < kMaxListingBytes) {
         if (repeat > 0) {
             --repeat;
         } else {
@@ -140,15 +149,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             chunk.assign(data + pos, data + pos + len);
             pos += len;
         }
-        // The parser reads a receive up to its first NUL byte.
-        if (!chunk.empty()) text.append(chunk.data(), strnlen(chunk.data(), chunk.size()));
+        text.append(chunk.data(), chunk.size());
         fed += chunk.size() + 1;
-        result = ParseListingChunk(dir, reader, userID, chunk.data(), static_cast<int>(chunk.size()));
-        Check(result >= QBX_LIST_NO_FILES && result <= QBX_LIST_COMPLETE);
+        result = reader.Feed(dir, userID, chunk.data(), static_cast<int>(chunk.size()));
+        Check(result == QBX_LIST_NO_FILES || result == QBX_LIST_MORE || result == QBX_LIST_COMPLETE ||
+              result == QBX_LIST_REFUSED);
         Check(dir.count >= 0 && dir.count <= QBX_MAX_DIR_ENTRIES);
     }
-    Check(directoryFull == (dir.count == QBX_MAX_DIR_ENTRIES));
+    Check(reader.Full() == (dir.count == QBX_MAX_DIR_ENTRIES));
     for (int i = 0; i < QBX_MAX_DIR_ENTRIES; ++i) Check(Terminated(entries[i].path, sizeof entries[i].path));
+
+    // An end is read only from a marker, a refusal only from an error message.
+    if (result == QBX_LIST_COMPLETE) Check(dir.count > 0 && text.find("%%%") != std::string::npos);
+    if (result == QBX_LIST_NO_FILES)
+        Check(text.find("%%%") != std::string::npos || text.find("***") != std::string::npos);
+    if (result == QBX_LIST_REFUSED) {
+        Check(text.find("%%[") != std::string::npos && !reader.PrinterMessage().empty());
+        for (char c : reader.PrinterMessage()) Check(c >= 0x20 && c < 0x7F);
+    }
+
+    // The same answer in one receive: the same outcome and the same records.
+    static DirEntry* const whole = new DirEntry[QBX_MAX_DIR_ENTRIES];
+    std::memset(whole, 0, sizeof(DirEntry) * QBX_MAX_DIR_ENTRIES);
+    DirHeader wholeDir{0, 0, whole};
+    CListingReader wholeReader;
+    const std::vector<char> all(text.begin(), text.end());
+    const int wholeResult =
+        all.empty() ? QBX_LIST_MORE : wholeReader.Feed(wholeDir, userID, all.data(), static_cast<int>(all.size()));
+    Check(wholeResult == result && wholeDir.count == dir.count);
+    const int compared = dir.count < QBX_MAX_DIR_ENTRIES ? dir.count + 1 : QBX_MAX_DIR_ENTRIES;
+    Check(std::memcmp(whole, entries, sizeof(DirEntry) * static_cast<size_t>(compared)) == 0);
 
     ParseDirectoryRecords(dir);
     const std::set<std::string> lines = LinesOf(text);
@@ -167,6 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const std::string path = FieldText(e.path), sizeText = FieldText(e.size);
         Check(lines.count(path + "\t" + sizeText) == 1 || (sizeText.empty() && lines.count(path) == 1));
         Check(FieldText(e.dateTime) == DateOfPath(path));
+        Check(path.rfind("%%[", 0) != 0 && path.rfind("@PJL", 0) != 0);
         Check(UserOfLine(sizeText.empty() ? path : path + "\t" + sizeText) == userID);
         Check(PathIsSendable(path));
         requests.push_back({FieldText(e.name), FieldText(e.dupNumber)});

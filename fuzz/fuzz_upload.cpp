@@ -9,6 +9,10 @@
 // each a length byte followed by that many bytes of the answer (the last one takes
 // what is left). The job asked for kAsked, the name in the harness's header line.
 //
+// Before the header, NUL bytes and line ends are dropped, "@PJL USTATUS" blocks are
+// skipped through their form feed and "@PJL ECHO" lines through their line end; in
+// the header line, blanks around "=" (outside quotes) do not part words.
+//
 // Invariants: every span handed out lies inside the receive just fed; the verdict and
 // the bytes handed out are the model's (ExpectedOutcome) for the whole answer; "whole"
 // only with SIZE equal to the listed size and every data byte handed out; nothing
@@ -63,7 +67,8 @@ void FeedOne(CUploadAnswer& reader, const std::uint8_t* bytes, std::size_t len, 
         Check(reader.DataBytes() <= reader.AnnouncedSize());
 }
 
-void CheckEnd(const CUploadAnswer& reader, std::uint64_t listed, const std::string& answer, const std::string& out)
+// answer is what follows the skipped status (the header line first).
+void CheckEnd(const CUploadAnswer& reader, std::uint64_t listed, std::string_view answer, const std::string& out)
 {
     Check(reader.DataBytes() == out.size());
     if (reader.Verdict() == UploadVerdict::Whole)
@@ -76,7 +81,7 @@ void CheckEnd(const CUploadAnswer& reader, std::uint64_t listed, const std::stri
     if (!out.empty()) {
         const std::size_t lineEnd = answer.find('\n');
         Check(lineEnd != std::string::npos && lineEnd < CUploadAnswer::kHeaderWindow);
-        Check(answer.compare(lineEnd + 1, out.size(), out) == 0);
+        Check(answer.substr(lineEnd + 1, out.size()) == out);
     }
 }
 
@@ -86,7 +91,69 @@ void CheckEnd(const CUploadAnswer& reader, std::uint64_t listed, const std::stri
 struct Expected {
     UploadVerdict verdict;
     std::string data;
+    std::size_t headerAt = 0;  // where the header line begins, after what was skipped
 };
+
+bool Blank(char c) { return c == ' ' || c == '\t'; }
+
+// The line with blanks on either side of every "=" outside quotes removed: each part
+// between quotes is taken on its own.
+std::string WithoutBlanksAroundEquals(std::string_view line)
+{
+    std::string out;
+    bool quoted = false;
+    std::size_t from = 0;
+    while (from <= line.size()) {
+        const std::size_t quote = line.find('"', from);
+        const std::size_t end = quote == std::string_view::npos ? line.size() : quote;
+        std::string part(line.substr(from, end - from));
+        if (!quoted) {
+            for (std::size_t eq = part.find('='); eq != std::string::npos; eq = part.find('=', eq + 1)) {
+                std::size_t before = eq;
+                while (before > 0 && Blank(part[before - 1])) --before;
+                part.erase(before, eq - before);
+                eq = before;
+                std::size_t after = eq + 1;
+                while (after < part.size() && Blank(part[after])) ++after;
+                part.erase(eq + 1, after - (eq + 1));
+            }
+        }
+        out += part;
+        if (quote == std::string_view::npos) break;
+        out += '"';
+        quoted = !quoted;
+        from = quote + 1;
+    }
+    return out;
+}
+
+// Where the header line begins: what the printer sent on its own before it is passed
+// over. Sets *verdict when the answer ends (or stops) inside such a status block.
+std::size_t SkipStatus(std::string_view answer, bool closed, UploadVerdict* verdict)
+{
+    const std::size_t npos = std::string_view::npos;
+    std::size_t i = 0;
+    for (;;) {
+        while (i < answer.size() && (answer[i] == '\0' || answer[i] == '\r' || answer[i] == '\n' || answer[i] == '\f'))
+            ++i;
+        const std::string_view window = answer.substr(i, CUploadAnswer::kHeaderWindow);
+        const std::size_t lf = window.find('\n');
+        const std::size_t cr = window.find('\r');
+        if (lf == npos || (cr != npos && cr < lf && cr + 1 != lf)) return i;  // the header's rules decide
+        if (window.substr(0, 12) == "@PJL USTATUS") {
+            const std::size_t ff = answer.find('\f', i + lf + 1);
+            if (ff == npos) {
+                *verdict = closed ? UploadVerdict::EndedEarly : UploadVerdict::InProgress;
+                return answer.size();
+            }
+            i = ff + 1;
+        } else if (window.substr(0, 9) == "@PJL ECHO") {
+            i += lf + 1;
+        } else {
+            return i;
+        }
+    }
+}
 
 bool AllDigits(std::string_view s, std::uint64_t& value)
 {
@@ -99,7 +166,19 @@ bool AllDigits(std::string_view s, std::uint64_t& value)
     return true;
 }
 
+Expected ExpectedOfHeader(std::string_view answer, std::uint64_t listed, bool closed);
+
 Expected ExpectedOutcome(std::string_view answer, std::uint64_t listed, bool closed)
+{
+    UploadVerdict inStatus = UploadVerdict::Whole;
+    const std::size_t at = SkipStatus(answer, closed, &inStatus);
+    if (inStatus != UploadVerdict::Whole) return {inStatus, "", at};
+    Expected e = ExpectedOfHeader(answer.substr(at), listed, closed);
+    e.headerAt = at;
+    return e;
+}
+
+Expected ExpectedOfHeader(std::string_view answer, std::uint64_t listed, bool closed)
 {
     using V = UploadVerdict;
     const std::size_t npos = std::string_view::npos;
@@ -112,8 +191,10 @@ Expected ExpectedOutcome(std::string_view answer, std::uint64_t listed, bool clo
     if (lf == npos) return {windowFull ? V::NotAFile : closed ? V::EndedEarly : V::InProgress, ""};
 
     // Its words: blanks part them, except between double quotes.
-    std::string_view line = window.substr(0, lf);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    std::string_view rawLine = window.substr(0, lf);
+    if (!rawLine.empty() && rawLine.back() == '\r') rawLine.remove_suffix(1);
+    const std::string joined = WithoutBlanksAroundEquals(rawLine);
+    const std::string_view line(joined);
     std::vector<std::string_view> words;
     bool inQuotes = false;
     std::size_t start = npos;
@@ -224,9 +305,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(reader.Finished());
         Check(reader.Verdict() != UploadVerdict::InProgress);
     }
-    CheckEnd(reader, listed, answer, out);
-
     const Expected expected = ExpectedOutcome(answer, listed, closeAtEnd);
+    CheckEnd(reader, listed, std::string_view(answer).substr(expected.headerAt), out);
+
     Check(reader.Verdict() == expected.verdict);
     Check(out == expected.data);
 

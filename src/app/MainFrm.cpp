@@ -43,7 +43,6 @@ CMainFrame::CMainFrame()
     m_nConnectTimer = 0;
     m_nFilesLeft = 0;
     m_bClosing = FALSE;
-    m_nStarCount = m_nPercentCount = 0;
     std::memset(m_szIOBuffer, 0, sizeof m_szIOBuffer);
     m_msg = MSG{};
     m_bTransferActive = FALSE;
@@ -63,7 +62,6 @@ CMainFrame::CMainFrame()
     m_pConfirmDlg = nullptr;
     m_pRetrieveDlg = nullptr;
     m_szUserID[0] = '\0';
-    m_bLineOverflow = FALSE;
     m_bWriteFailed = FALSE;
 }
 
@@ -75,7 +73,6 @@ void CMainFrame::ResetTransferState()
     m_bInHeader = TRUE;
     m_nHeaderLen = 0;
     m_nBytesReceived = 0;
-    m_bSkipLineEnds = FALSE;
     m_nCurrentFile = 0;
     std::memset(m_header, 0, sizeof m_header);
 }

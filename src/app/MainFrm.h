@@ -43,7 +43,10 @@ public:
     UINT_PTR m_nConnectTimer;
     int m_nFilesLeft;
     BOOL m_bClosing;
-    int m_nStarCount, m_nPercentCount;
+    // Reads the listing line by line across receives (markers, messages, records).
+    CListingReader m_listing;
+    // Bytes the latest receive put into m_szIOBuffer.
+    int m_nReceived = 0;
     char m_szIOBuffer[2048];
     char m_header[128];
     MSG m_msg;
@@ -57,7 +60,6 @@ public:
     // The copy being written (a temporary file until CommitOutFile), or null.
     std::unique_ptr<LocalCopy> m_pOutFile;
     BOOL m_bInHeader;
-    BOOL m_bSkipLineEnds;
     int m_nHeaderLen;
     BOOL m_bDirectoryFull;
     int m_nLastError;
@@ -89,8 +91,6 @@ public:
     char m_szServiceUUID[64];   // and its UUID, when it announces one
     int m_nRemotePort;
     char m_szUserID[12];
-    // A listing line longer than a record holds is being skipped.
-    BOOL m_bLineOverflow;
     // A write to the local file failed: the copy is not complete.
     BOOL m_bWriteFailed;
     // A scan is deleted automatically only when the printer reported one size for it
@@ -154,10 +154,14 @@ public:
     void BlinkStatus(UINT stringId);
 
     // Directory (directory/).
-    // Receives the listing into the table: QBX_LIST_NO_FILES, QBX_LIST_COMPLETE, or
-    // QBX_LIST_FAILED (reported already, or the program is closing).
+    // Receives the listing into the table: QBX_LIST_NO_FILES, QBX_LIST_COMPLETE,
+    // QBX_LIST_REFUSED (the printer's error message), QBX_LIST_ENDED_EARLY (the
+    // connection ended before the end marker), or QBX_LIST_FAILED (reported already,
+    // or the program is closing).
     int GetDirectory();
+    // Reads the latest receive (m_nReceived bytes of m_szIOBuffer).
     int ParseBuffer();
+    bool ReportListingProblem(int result);
     void ParseDirectory();
     void RemoveEntry();
     void ShowFileList();

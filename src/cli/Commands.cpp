@@ -6,6 +6,7 @@
 #include "cli/Printer.h"
 #include "cli/Settle.h"
 #include "cli/Status.h"
+#include "directory/ListingText.h"
 #include "platform/file_reader.h"
 #include "platform/localcopy.h"
 #include "platform/resources.h"
@@ -57,10 +58,13 @@ bool ListOrReport(CPrinterSession& s, CliDirectory& dir, const CliCommon& c, int
                          "quillbox-cli: the printer holds more than %d files for user %s; only the first %d "
                          "were listed\n",
                          QBX_MAX_DIR_ENTRIES, c.userID.c_str(), QBX_MAX_DIR_ENTRIES);
+        if (dir.nOtherVolume > 0 && c.verbosity >= 0)
+            std::fprintf(stderr, "quillbox-cli: user %s: %s\n", c.userID.c_str(),
+                         OtherVolumeText(dir.nOtherVolume).c_str());
         return true;
     }
     PrintFailure("user " + c.userID, reason);
-    status = g_nStopSignal ? StopStatus() : QBX_EXIT_PRINTER;
+    status = g_nStopSignal ? StopStatus() : dir.bRefused ? QBX_EXIT_REFUSED : QBX_EXIT_PRINTER;
     return false;
 }
 
@@ -428,7 +432,8 @@ int RunList(const CliCommon& c, bool json)
     int status = QBX_EXIT_OK;
     if (!ListOrReport(s, dir, c, status)) return status;
     std::vector<int> order = SortedOrder(dir.header, c.sortKey);
-    if (order.empty() && !json && c.verbosity >= 0)
+    // Files that lie where they cannot be named were reported: that is not "no files".
+    if (order.empty() && dir.nOtherVolume == 0 && !json && c.verbosity >= 0)
         std::fprintf(stderr, "quillbox-cli: user %s: %s\n", c.userID.c_str(), GetStringRes(IDS_NO_MATCHING_FILES));
     if (json)
         PrintListJson(stdout, dir.header, order);

@@ -11,6 +11,7 @@ constexpr int QBX_EXIT_OK = 0;       // everything asked was done
 constexpr int QBX_EXIT_FILES = 1;    // one or more files failed (a line each on stderr)
 constexpr int QBX_EXIT_USAGE = 2;    // bad arguments or settings
 constexpr int QBX_EXIT_PRINTER = 3;  // the printer could not be reached or listed
+constexpr int QBX_EXIT_REFUSED = 4;  // the printer refused the listing (an error on its back channel)
 // A stop by SIGINT/SIGTERM during work ends with 128 + the signal's number.
 
 struct CliCommon {

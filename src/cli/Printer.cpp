@@ -1,6 +1,7 @@
 // Listing, fetching and deleting over the tool's own connection.
 #include "cli/Printer.h"
 
+#include "directory/ListingText.h"
 #include "link/JobLanguage.h"
 #include "platform/file_reader.h"
 #include "platform/localcopy.h"
@@ -27,6 +28,15 @@ constexpr std::size_t kFileChunk = 256 * 1024;
 constexpr auto kFinishGrace = std::chrono::seconds(5);
 
 std::string Text(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
+
+// A message box's text on one line of the terminal.
+std::string OneLine(std::string text)
+{
+    for (std::size_t at; (at = text.find("\n\n")) != std::string::npos;) text.replace(at, 2, " ");
+    for (char& c : text)
+        if (c == '\n') c = ' ';
+    return text;
+}
 
 // Clears the status line when an operation ends, however it ends.
 struct EndWait {
@@ -87,33 +97,48 @@ bool CPrinterSession::List(CliDirectory& dir, std::string& reason)
     dir.header.count = 0;
     dir.header.command = QBX_CMD_NONE;
     dir.bFull = false;
+    dir.bRefused = false;
+    dir.nOtherVolume = 0;
     CPrinterLink link;
     EndWait endWait{m_wait};
     if (!Connect(link, reason)) return false;
     if (!SendJob(link, JOB_DIR, nullptr, reason)) return false;
     m_wait.Waiting();
 
-    int nStar = 0, nPercent = 0;
-    BOOL bSkip = FALSE, bFull = FALSE, bOverflow = FALSE;
-    ListingReader reader{nStar, nPercent, bSkip, bFull, bOverflow};
+    CListingReader reader;
     char chunk[kListingChunk];
     int result = QBX_LIST_MORE;
-    while (result == QBX_LIST_MORE && !bFull) {
+    while (result == QBX_LIST_MORE && !reader.Full()) {
         long n = link.Receive(chunk, sizeof chunk, m_deadline);
-        if (n < 0) {
+        if (n < 0 && link.LastError() != WSAECONNRESET && link.LastError() != WSAECONNABORTED) {
             reason = SocketReason(IDS_SOCKET_RECEIVE_ERROR, link.LastError());
             return false;
         }
-        if (n == 0) {
-            reason = "the printer ended the connection before the end of the listing";
-            return false;
+        if (n <= 0) {
+            // The connection ended before the end marker: at most an error message
+            // that was cut off tells why.
+            result = reader.ConnectionEnded(dir.header, m_userID.c_str());
+            if (result != QBX_LIST_REFUSED) {
+                reason = OneLine(NotAListingText(m_target.host, m_target.port));
+                return false;
+            }
+            break;
         }
         m_wait.End();
-        result = ParseListingChunk(dir.header, reader, m_userID.c_str(), chunk, static_cast<int>(n));
+        result = reader.Feed(dir.header, m_userID.c_str(), chunk, static_cast<int>(n));
+        const std::string status = reader.TakeStatus();
+        if (!status.empty()) TraceF("Printer status: %s\n", status.c_str());
     }
     link.Close();
+    dir.nOtherVolume = reader.OtherVolumeFiles();
+    if (result == QBX_LIST_REFUSED) {
+        dir.header.count = 0;
+        dir.bRefused = true;
+        reason = OneLine(ListingRefusalText(reader.PrinterMessage()));
+        return false;
+    }
     if (result == QBX_LIST_NO_FILES) dir.header.count = 0;
-    dir.bFull = bFull != FALSE;
+    dir.bFull = reader.Full();
     ParseDirectoryRecords(dir.header);
     return true;
 }

@@ -33,7 +33,9 @@ struct CliDirectory {
     CliDirectory();
     DirHeader header{};
     std::vector<DirEntry> entries;
-    bool bFull = false;  // the listing had more files than the table holds
+    bool bFull = false;     // the listing had more files than the table holds
+    bool bRefused = false;  // the printer stopped the listing with an error message
+    int nOtherVolume = 0;   // files of the user on a volume that cannot be named safely
 };
 
 // Told how a transfer goes (the progress bar).
@@ -55,7 +57,9 @@ class CPrinterSession {
 public:
     CPrinterSession(PrinterTarget target, std::string userID, QbxClock::time_point deadline);
 
-    // Lists the user's files into dir and completes the records.
+    // Lists the user's files into dir and completes the records. False (reason said)
+    // when the listing did not come through whole: dir.bRefused when the printer
+    // refused it on its back channel.
     bool List(CliDirectory& dir, std::string& reason);
     // run (may be null) is the batch's: a file it wrote is never replaced (see CopyRun).
     FetchStatus Fetch(const DirEntry& e, const std::string& dest, bool overwrite, bool deleteAfter,

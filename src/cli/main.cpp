@@ -258,8 +258,9 @@ int main(int argc, char** argv)
                  settings + ")."};
     app.require_subcommand(1);
     app.footer(std::string("Exit status: 0 everything asked was done; 1 one or more files failed (a line each on "
-                           "stderr);\n2 bad arguments or settings; 3 the printer could not be reached or listed; "
-                           "128+N stopped by signal N.\n") +
+                           "stderr);\n2 bad arguments or settings; 3 the printer could not be reached or listed;\n"
+                           "4 the printer refused the listing (an error message from it; nothing was copied or "
+                           "deleted);\n128+N stopped by signal N.\n") +
                DocumentationPointer("quillbox-cli"));
     app.set_help_all_flag("--help-all", "Show the help of every command");
     // The same line as the dialogs' program gives.

@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr char CR = '\r';
-constexpr char LF = '\n';
 constexpr char TAB = '\t';
 
 constexpr size_t kPathMax = sizeof(DirEntry::path) - 1;  // 63 characters
@@ -25,8 +23,6 @@ constexpr size_t kSizeMax = sizeof(DirEntry::size) - 1;  // 11
 constexpr int kSequenceLen = 3;                          // "007" in "(007)"
 constexpr int kDateDigits = 14;                          // YYYYMMDDhhmmss
 constexpr int kDateKeyOffset = 2;                        // ")(" then the digits
-
-bool IsLineEnd(char c) { return c == CR || c == LF; }
 
 // A display name as a fixed-size key: its bytes up to the terminator, zeros after.
 // Comparing two keys with memcmp gives the sign strncmp gives for the names, at the
@@ -72,7 +68,7 @@ bool IsNameCharSafe(char c)
 // Judges one complete received line (path TAB size). The user ID and type
 // rules are the listing's own; the rest drops lines whose parts
 // ParseDirectoryRecords could not take apart or fit into the record.
-bool IsLineWanted(const char* line, const char* userID)
+bool LineWanted(const char* line, const char* userID)
 {
     const int len = TextLen(line, sizeof(DirEntry::path));
 
@@ -162,72 +158,7 @@ DateKey ReadDateKey(const DirEntry& e)
 
 }  // namespace
 
-int ParseListingChunk(DirHeader& dir, const ListingReader& st, const char* userID, const char* chunk, int len)
-{
-    if (!dir.entries || !chunk || len <= 0 || dir.count < 0 || dir.count > QBX_MAX_DIR_ENTRIES) return QBX_LIST_MORE;
-    if (dir.count == QBX_MAX_DIR_ENTRIES) {
-        // The table is full: nothing more of this listing is stored.
-        st.bDirectoryFull = TRUE;
-        return QBX_LIST_MORE;
-    }
-
-    // The chunk ends at len or at its first NUL byte.
-    const int n = static_cast<int>(strnlen(chunk, static_cast<size_t>(len)));
-    const bool starChunk = n > 0 && chunk[0] == '*';
-
-    // New characters go behind the text the record already holds, so that a
-    // line split over two receives is joined.
-    DirEntry* rec = &dir.entries[dir.count];
-    size_t used = strnlen(rec->path, sizeof rec->path);
-
-    int p = 0;
-    while (p < n) {
-        if (st.bSkipLineEnds) {
-            // The previous chunk ended on a line end; its CR may be followed by our LF.
-            while (p < n && IsLineEnd(chunk[p])) ++p;
-            st.bSkipLineEnds = FALSE;
-            if (p >= n) break;
-        }
-
-        if (IsLineEnd(chunk[p])) {
-            ++dir.count;
-            // A line that ran past `path` was cut while it arrived; it is dropped whole.
-            const bool keep = !st.bLineOverflow && IsLineWanted(rec->path, userID);
-            st.bLineOverflow = FALSE;
-            if (!keep) {
-                std::memset(rec->path, 0, sizeof rec->path);
-                --dir.count;
-            }
-            if (dir.count >= QBX_MAX_DIR_ENTRIES) {
-                st.bDirectoryFull = TRUE;
-                return QBX_LIST_MORE;
-            }
-            rec = &dir.entries[dir.count];
-            used = strnlen(rec->path, sizeof rec->path);
-
-            while (p < n && IsLineEnd(chunk[p])) ++p;
-            if (p >= n) {
-                st.bSkipLineEnds = TRUE;
-                return QBX_LIST_MORE;
-            }
-        }
-
-        // "***" answers a listing without files; only a chunk that begins with "*" counts.
-        if (starChunk && ++st.nStarCount == 3) return QBX_LIST_NO_FILES;
-        // Every "%" counts toward the end marker "%%%".
-        if (chunk[p] == '%' && ++st.nPercentCount == 3) return dir.count > 0 ? QBX_LIST_COMPLETE : QBX_LIST_NO_FILES;
-
-        if (used < kPathMax) {
-            rec->path[used++] = chunk[p];
-            rec->path[used] = '\0';
-        } else {
-            // A full record is never written past; the line is only remembered as too long.
-            st.bLineOverflow = TRUE;
-        }
-        ++p;
-    }
-    return QBX_LIST_MORE;
-}
+bool IsListingLineWanted(const char* line, const char* userID) { return LineWanted(line, userID); }
 
 void ParseDirectoryRecords(DirHeader& dir)
 {

@@ -40,29 +40,93 @@ struct DirHeader {
     DirEntry* entries;  // block of QBX_MAX_DIR_ENTRIES records
 };
 
-// The frame's listing state, passed by reference so that it survives from one
-// received chunk to the next. The frame clears nStarCount, nPercentCount,
-// bDirectoryFull and bLineOverflow at the start of every listing.
-struct ListingReader {
-    int& nStarCount;       // characters examined while a chunk begins with "*"
-    int& nPercentCount;    // "%" characters seen in this listing
-    BOOL& bSkipLineEnds;   // the previous chunk ended on a line end
-    BOOL& bDirectoryFull;  // QBX_MAX_DIR_ENTRIES records are stored
-    BOOL& bLineOverflow;   // the line being received no longer fits `path`; it is dropped at its end
-};
-
-// Results of ParseListingChunk.
+// Results of CListingReader::Feed.
 constexpr int QBX_LIST_NO_FILES = 1;
 constexpr int QBX_LIST_MORE = 2;
 constexpr int QBX_LIST_COMPLETE = 3;
-// Not a result of ParseListingChunk: the frame's listing stopped (error, or closing).
+// Not a result of Feed: the frame's listing stopped (error, or closing).
 constexpr int QBX_LIST_FAILED = 4;
+// The printer said on its back channel that it did not run the listing through (an
+// "Error:" or "Flushing:" message); PrinterMessage() holds what it said.
+constexpr int QBX_LIST_REFUSED = 5;
+// Not a result of Feed: the connection ended before the listing's end marker.
+constexpr int QBX_LIST_ENDED_EARLY = 6;
 
-// Appends one received chunk (len bytes, or up to its first NUL byte) to the
-// table. Returns QBX_LIST_NO_FILES when the listing says there is no file of
-// this user, QBX_LIST_MORE when more text is needed (also when the table has just
-// become full), QBX_LIST_COMPLETE when the listing is complete.
-int ParseListingChunk(DirHeader& dir, const ListingReader& st, const char* userID, const char* chunk, int len);
+// Whether one received line (path TAB size, without its line end) names a file of
+// this user that the program can store, show, copy and delete safely.
+bool IsListingLineWanted(const char* line, const char* userID);
+
+// Reads the printer's answer to the directory job, receive by receive, into the table.
+//
+// The answer is read as lines; CR, LF and form feed end a line, wherever the receive
+// boundaries fall. Each line is one of:
+// - an end marker: "%%%" (the listing is complete) or "***" (no file matched), as the
+//   first characters of a line after optional blanks. The printer sends no line end
+//   after it, so it counts as soon as its third character arrives. A "%" or "*"
+//   anywhere else in a line never counts.
+// - a back-channel message "%%[ key: text ]%%" (it may share its line with what
+//   follows it). It is never a record. "Error:" and "Flushing:" mean the printer
+//   did not run the listing through: Feed returns QBX_LIST_REFUSED. Any other key
+//   (status:, PrinterError:) is skipped; TakeStatus() hands it to the caller.
+// - PJL: a line beginning "@PJL USTATUS" opens a status block that runs through its
+//   form feed; every other "@PJL" line (ECHO) is skipped alone. NUL bytes, blanks and
+//   Ctrl-D before a line's first character are dropped.
+// - a record: anything else. A name may begin with a volume, "%disk0%" or "0:"; it is
+//   stored without it (the path the upload and the deletion name). A name on any
+//   other volume is not stored and counted in OtherVolumeFiles(). The line is stored
+//   only if IsListingLineWanted takes it; a line with a NUL or one longer than
+//   DirEntry::path can hold is dropped.
+// At most QBX_MAX_DIR_ENTRIES records are stored; then Full() is true and the rest of
+// the listing is ignored. Feed reads only the len bytes it is given.
+class CListingReader {
+public:
+    static constexpr int kLineMax = 255;     // longest line kept whole
+    static constexpr int kMessageMax = 160;  // longest printer message kept
+
+    // Forgets everything of an earlier listing.
+    void Begin();
+    // One receive's bytes: QBX_LIST_MORE when more are needed (also once the table is
+    // full), QBX_LIST_COMPLETE, QBX_LIST_NO_FILES or QBX_LIST_REFUSED.
+    int Feed(DirHeader& dir, const char* userID, const char* bytes, int len);
+    // The connection ended: an unfinished line is judged as if it had ended. Returns
+    // QBX_LIST_REFUSED when that line was an error message, else QBX_LIST_MORE (the
+    // listing is unfinished).
+    int ConnectionEnded(DirHeader& dir, const char* userID);
+
+    bool Full() const { return m_bFull; }
+    // The printer's message that refused the listing, e.g. "Error: invalidaccess;
+    // OffendingCommand: filenameforall" (printable ASCII, at most kMessageMax).
+    const std::string& PrinterMessage() const { return m_refusal; }
+    // The last status message skipped since the previous call ("" when none).
+    std::string TakeStatus();
+    int OtherVolumeFiles() const { return m_nOtherVolume; }
+
+private:
+    enum class Mode { Line, Message, StatusBlock, Done };
+    // The current line is over (at a line end, or at the end of the connection).
+    int EndLine(DirHeader& dir, const char* userID, bool formFeed);
+    int TakeMessage();
+    void TakeRecord(DirHeader& dir, const char* userID);
+    void ResetLine();
+
+    Mode m_mode = Mode::Line;
+    char m_line[kLineMax + 1] = {};
+    int m_len = 0;
+    bool m_overflow = false;
+    bool m_badByte = false;
+    // The last three bytes of the current message, to find its "]%%" past kLineMax.
+    char m_tail[3] = {};
+    int m_result = QBX_LIST_MORE;
+    bool m_bFull = false;
+    int m_nOtherVolume = 0;
+    std::string m_refusal;
+    std::string m_status;
+};
+
+// A printer message for a person: "Error: invalidaccess; OffendingCommand:
+// filenameforall" becomes "invalidaccess in filenameforall"; any other text is given as
+// it is, without its key.
+std::string DescribePrinterError(const std::string& message);
 
 // Derives size, name, dateTime and dupNumber of records 0..count-1 from their
 // received lines and clears marked and processed.

@@ -1,11 +1,13 @@
 // Receiving the printer's listing into the directory table.
 #include "app/MainFrm.h"
+#include "directory/ListingText.h"
 #include "platform/msgqueue.h"
 #include "platform/prompts.h"
 #include "platform/resources.h"
 #include "platform/system.h"
 #include "res/resource.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,10 +17,7 @@ int CMainFrame::GetDirectory()
 {
     OutputDebugString("in function GetDirectory\n");
     m_bDirectoryFull = FALSE;
-    m_nStarCount = 0;
-    m_nPercentCount = 0;
-    m_bLineOverflow = FALSE;
-    m_bSkipLineEnds = FALSE;
+    m_listing.Begin();
 
     auto failAllocation = [this] {
         MessageBox(m_hWnd, GetStringRes(IDS_NO_DIRECTORY_MEMORY), GetStringRes(IDS_MEMORY_ERROR), MB_OK);
@@ -44,9 +43,14 @@ int CMainFrame::GetDirectory()
         if (m_bClosing) return QBX_LIST_FAILED;
         std::memset(m_szIOBuffer, 0, sizeof m_szIOBuffer);
         int n = m_socket.ReceiveWithTimeout(m_szIOBuffer, sizeof m_szIOBuffer, 1000, 0);
+        bool ended = n == 0;
         if (n < 0) {
             m_nLastError = WSAGetLastError();
-            if (m_nLastError != QBX_WSAETIMEDOUT) {
+            // The exit closes the socket under a waiting receive: that is no error to report.
+            if (m_bClosing) return QBX_LIST_FAILED;
+            if (m_nLastError == WSAECONNRESET || m_nLastError == WSAECONNABORTED) {
+                ended = true;
+            } else if (m_nLastError != QBX_WSAETIMEDOUT) {
                 ReportSocketError(IDS_SOCKET_RECEIVE_ERROR);
                 return QBX_LIST_FAILED;
             }
@@ -60,13 +64,16 @@ int CMainFrame::GetDirectory()
         }
         if (n > 0) {
             received = true;
+            m_nReceived = n;
             int result = ParseBuffer();
-            if (result == QBX_LIST_NO_FILES || result == QBX_LIST_COMPLETE) return result;
+            if (result != QBX_LIST_MORE) return result;
         }
-        // A connection the printer closed before the end marker delivers nothing more:
-        // the wait goes on until the user closes the program, at the pace of a
-        // time-out rather than as fast as the empty receives return.
-        if (n == 0) WaitWithoutData(1000);
+        if (ended) {
+            // Every later receive would deliver nothing: the listing is over unfinished.
+            OutputDebugString("GetDirectory: the connection ended before the listing did\n");
+            if (m_listing.ConnectionEnded(*m_pDirectory, m_szUserID) == QBX_LIST_REFUSED) return QBX_LIST_REFUSED;
+            return QBX_LIST_ENDED_EARLY;
+        }
     }
     return QBX_LIST_COMPLETE;
 }
@@ -74,8 +81,33 @@ int CMainFrame::GetDirectory()
 int CMainFrame::ParseBuffer()
 {
     OutputDebugString("In Function ParseBuffer\n");
-    ListingReader reader{m_nStarCount, m_nPercentCount, m_bSkipLineEnds, m_bDirectoryFull, m_bLineOverflow};
-    return ParseListingChunk(*m_pDirectory, reader, m_szUserID, m_szIOBuffer, static_cast<int>(sizeof m_szIOBuffer));
+    const int received = m_nReceived < 0 ? 0 : std::min(m_nReceived, static_cast<int>(sizeof m_szIOBuffer));
+    const int result = m_listing.Feed(*m_pDirectory, m_szUserID, m_szIOBuffer, received);
+    m_bDirectoryFull = m_listing.Full() ? TRUE : FALSE;
+    // The printer's status messages are not part of the listing; the status line shows the last.
+    const std::string status = m_listing.TakeStatus();
+    if (!status.empty()) {
+        TraceF("Printer status: %s\n", status.c_str());
+        SetMainStatus(status.c_str());
+    }
+    if (result == QBX_LIST_REFUSED) TraceF("Printer refused the listing: %s\n", m_listing.PrinterMessage().c_str());
+    return result;
+}
+
+// Tells the user why a listing shows nothing: the printer refused it, the answer was
+// no listing, or every file lies where it cannot be named. True when a box was shown.
+bool CMainFrame::ReportListingProblem(int result)
+{
+    std::string text;
+    if (result == QBX_LIST_REFUSED)
+        text = ListingRefusalText(m_listing.PrinterMessage());
+    else if (result == QBX_LIST_ENDED_EARLY)
+        text = NotAListingText(m_szRemoteIP, m_nRemotePort);
+    else if (m_listing.OtherVolumeFiles() > 0)
+        text = OtherVolumeText(m_listing.OtherVolumeFiles());
+    if (text.empty()) return false;
+    MessageBox(m_hWnd, text.c_str(), GetStringRes(IDS_LISTING_STOPPED), MB_OK);
+    return true;
 }
 
 void CMainFrame::ParseDirectory()

@@ -226,12 +226,22 @@ void CMainFrame::OpDirResume()
     if (m_bClosing) return;
     SetMainStatus("");
     CloseConnection();
-    if (result == QBX_LIST_NO_FILES) {
-        MessageBox(m_hWnd, GetStringRes(IDS_NO_MATCHING_FILES), GetStringRes(IDS_FILE_NOT_FOUND), MB_OK);
+    if (result == QBX_LIST_FAILED) return;
+    // A refused or broken-off listing is never "no files": the box says what happened,
+    // nothing is shown as a list, and the main dialog can be used again.
+    if (result == QBX_LIST_REFUSED || result == QBX_LIST_ENDED_EARLY) {
+        ReportListingProblem(result);
         JobEnd(QBX_JE_DIRGET);
         return;
     }
-    if (result == QBX_LIST_FAILED) return;
+    if (result == QBX_LIST_NO_FILES || m_pDirectory->count == 0) {
+        if (!ReportListingProblem(result))
+            MessageBox(m_hWnd, GetStringRes(IDS_NO_MATCHING_FILES), GetStringRes(IDS_FILE_NOT_FOUND), MB_OK);
+        JobEnd(QBX_JE_DIRGET);
+        return;
+    }
+    // Files the list cannot show are named before the list comes up.
+    ReportListingProblem(result);
     m_nListedAtMs = GetClock()->NowMs();
     ParseDirectory();
     g_bDirectoryLoaded = TRUE;

@@ -50,6 +50,14 @@ constexpr unsigned IDS_NAME_NOT_SENDABLE = 155;
 constexpr unsigned IDS_OTHER_FILE = 156;
 // A file larger than one upload answer can carry (name only).
 constexpr unsigned IDS_TOO_LARGE = 157;
+// The listing did not come through (caption, then the texts; see directory/ListingText.h).
+constexpr unsigned IDS_LISTING_STOPPED = 160;
+constexpr unsigned IDS_LISTING_PRINTER_ERROR = 161;  // the printer's error (%s), then a hint (%s)
+constexpr unsigned IDS_HINT_ACCESS_OFF = 162;
+constexpr unsigned IDS_HINT_TRY_AGAIN = 163;
+constexpr unsigned IDS_LISTING_PRINTER_GAVE_UP = 164;  // the printer's words (%s), then a hint (%s)
+constexpr unsigned IDS_NOT_A_LISTING = 165;            // address (%s) and port (%d)
+constexpr unsigned IDS_OTHER_VOLUME = 166;             // number of files (%d)
 // Local files (formats: %s is the file or the system's account of the failure).
 constexpr unsigned IDS_FOLDER_UNUSABLE = 170;
 constexpr unsigned IDS_NAME_TOO_LONG = 171;

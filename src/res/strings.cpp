@@ -55,6 +55,21 @@ const QbxStringResource g_qbxStringTable[] = {
           "a cut answer announces that size too), so it was not copied.\n\n"
           "It stays on the printer; the other files are retrieved as usual."},
 
+    // The listing.
+    {160, "Listing stopped"},
+    {161, "The printer stopped the listing with an error: %s. %s\n\n"
+          "Nothing is shown and nothing was deleted on the printer."},
+    {162, "Its file-system access may be switched off; ask the printer's administrator to allow it."},
+    {163, "Try again; if it happens again, the printer cannot run the listing."},
+    {164, "The printer stopped the listing and said: \"%s\". %s\n\n"
+          "Nothing is shown and nothing was deleted on the printer."},
+    {165, "The answer from %s, port %d, ended before the listing did: it is not a printer's listing, "
+          "or the printer broke it off.\n\n"
+          "Check that the address and port are those of the printer (its raw print port, usually 9100), "
+          "then try again."},
+    {166, "%d of this user's files lie on another disk of the printer. Quillbox cannot name them safely "
+          "for copying or deleting, so they are not shown; they stay on the printer."},
+
     // Local files.
     {170, "%s\n\nNo scan can be saved there. Choose another folder."},
     {171, "The name %s is too long for a file in that folder. Choose a shorter name."},

@@ -126,6 +126,8 @@ int CMainFrame::RetrieveFile()
         bool ended = n == 0;
         if (n == -1) {
             m_nLastError = WSAGetLastError();
+            // The exit closes the socket under a waiting receive: that is no error to report.
+            if (m_bClosing) return 0;
             if (m_nLastError == WSAECONNRESET || m_nLastError == WSAECONNABORTED) {
                 ended = true;
             } else if (m_nLastError != QBX_WSAETIMEDOUT) {

@@ -26,6 +26,30 @@ bool StartsWith(std::string_view text, std::string_view prefix)
     return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The line with the blanks before and after each "=" outside quotes taken out.
+std::string JoinAroundEquals(std::string_view line)
+{
+    std::string out;
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"') quoted = !quoted;
+        if (!quoted && IsBlank(c)) {
+            std::size_t next = i;
+            while (next < line.size() && IsBlank(line[next])) ++next;
+            const bool afterEquals = !out.empty() && out.back() == '=';
+            if (afterEquals || (next < line.size() && line[next] == '=')) {
+                i = next - 1;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
 }  // namespace
 
 CUploadAnswer::CUploadAnswer(std::string askedPath, std::uint64_t listedSize)
@@ -74,12 +98,20 @@ std::size_t CUploadAnswer::GatherHeader(const char* bytes, std::size_t n)
     std::size_t i = 0;
     while (i < n && !m_headerDone && !Finished()) {
         const char c = bytes[i++];
+        if (m_inStatusBlock) {
+            // A status block the printer sends on its own runs through its form feed.
+            if (c == '\f') m_inStatusBlock = false;
+            continue;
+        }
+        // NUL bytes and the ends of earlier PJL answers may come before the header.
+        if (m_windowLen == 0 && !m_inSecondLine && (c == '\0' || c == '\r' || c == '\n' || c == '\f')) continue;
         m_window[m_windowLen++] = c;
         if (!m_inSecondLine) {
             if (c == '\n') {
                 // The line ends in LF, or CR LF; the CR is not part of its text.
                 int len = m_windowLen - 1;
                 if (len > 0 && m_window[len - 1] == '\r') --len;
+                if (SkipStatusLine(len)) continue;
                 TakeHeaderLine(len);
             } else if (m_windowLen >= 2 && m_window[m_windowLen - 2] == '\r') {
                 // A CR that is not followed by LF: not a line this reader knows.
@@ -99,11 +131,23 @@ std::size_t CUploadAnswer::GatherHeader(const char* bytes, std::size_t n)
     return i;
 }
 
+bool CUploadAnswer::SkipStatusLine(int len)
+{
+    const std::string_view line(m_window, static_cast<std::size_t>(len));
+    if (!StartsWith(line, "@PJL USTATUS") && !StartsWith(line, "@PJL ECHO")) return false;
+    // Not the answer to the upload: the printer's status (through its form feed) or an echo.
+    m_inStatusBlock = StartsWith(line, "@PJL USTATUS");
+    m_windowLen = 0;
+    return true;
+}
+
 void CUploadAnswer::TakeHeaderLine(int len)
 {
     // Words are separated by blanks; a quoted value (the file's name) is one word
-    // whatever it holds, so a name cannot pose as SIZE.
-    const std::string_view line(m_window, static_cast<std::size_t>(len));
+    // whatever it holds, so a name cannot pose as SIZE. Blanks around "=" (NAME = "…",
+    // as the PJL reference writes it) belong to neither word.
+    const std::string joined = JoinAroundEquals(std::string_view(m_window, static_cast<std::size_t>(len)));
+    const std::string_view line(joined);
     bool upload = false, haveSize = false, haveName = false, sameName = false;
     std::uint64_t size = 0;
     std::size_t i = 0;

@@ -12,9 +12,13 @@
 //   receive, of any length >= 0, in order; it never reads outside them and keeps no
 //   pointer to them after it returns. It answers with the file bytes among them: one
 //   span inside the bytes just fed (possibly empty). The caller writes exactly those.
+// - Before the header, NUL bytes and line ends are dropped, and so are what the printer
+//   sends on its own: "@PJL USTATUS" blocks (through their form feed) and "@PJL ECHO"
+//   lines. None of them is ever part of the file's bytes.
 // - The header line is gathered in a window of its own (at most 127 bytes with its line
 //   end). It must end within the window, carry NAME="<path>" with exactly the path
-//   asked for (byte for byte) and SIZE=<decimal> equal to the listed size; otherwise
+//   asked for (byte for byte) and SIZE=<decimal> equal to the listed size (blanks
+//   around "=" are allowed, as in NAME = "<path>"); otherwise
 //   the answer is not taken as the file (see UploadVerdict). A device that answers
 //   with another file's name is answering for another file, even of the same size.
 // - Exactly SIZE bytes are handed out as file bytes, never more; whatever follows them
@@ -68,6 +72,9 @@ private:
     // Takes the header's bytes from the front of a receive into the window;
     // returns how many it took. The rest of the receive (if any) is data.
     std::size_t GatherHeader(const char* bytes, std::size_t n);
+    // A line that is the printer's status, not the answer (m_window[0..len)): it
+    // is dropped from the window. True when it was one.
+    bool SkipStatusLine(int len);
     // The first line has ended (its text is m_window[0..len)).
     void TakeHeaderLine(int len);
     // A header line without SIZE: the line after it says why.
@@ -82,6 +89,8 @@ private:
     // The first line had no SIZE; m_window from m_secondLine on is the line after it.
     bool m_inSecondLine = false;
     int m_secondLine = 0;
+    // Inside a PJL status block before the header: bytes up to its form feed are skipped.
+    bool m_inStatusBlock = false;
     char m_window[kHeaderWindow + 1] = {};
     int m_windowLen = 0;
 };

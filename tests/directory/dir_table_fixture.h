@@ -16,22 +16,25 @@ protected:
     // catches any access behind the block.
     std::vector<DirEntry> entries = std::vector<DirEntry>(QBX_MAX_DIR_ENTRIES);
     DirHeader dir{0, 0, entries.data()};
-    int starCount = 0;
-    int percentCount = 0;
-    BOOL skipLineEnds = FALSE;
-    BOOL directoryFull = FALSE;
-    BOOL lineOverflow = FALSE;
-    ListingReader reader{starCount, percentCount, skipLineEnds, directoryFull, lineOverflow};
+    CListingReader reader;
     std::string userID = "12";
 
     // Feeds the chunks in turn; returns the first result other than 2, else 2.
     int Feed(std::initializer_list<std::string> chunks)
     {
         for (const std::string& c : chunks) {
-            const int r = ParseListingChunk(dir, reader, userID.c_str(), c.data(), static_cast<int>(c.size()));
+            const int r = reader.Feed(dir, userID.c_str(), c.data(), static_cast<int>(c.size()));
             if (r != QBX_LIST_MORE) return r;
         }
         return QBX_LIST_MORE;
+    }
+
+    // A new listing into an empty table.
+    void Restart()
+    {
+        for (DirEntry& e : entries) std::memset(&e, 0, sizeof e);
+        dir.count = 0;
+        reader.Begin();
     }
 
     static std::string Line(const std::string& user, const std::string& seq, const std::string& date = "19991213093005",

@@ -65,8 +65,8 @@ protected:
         std::memset(f->m_pDirEntries, 0, sizeof(DirEntry) * QBX_MAX_DIR_ENTRIES);
         f->m_pDirectory->count = 0;
         f->m_pDirectory->command = 0;
-        f->m_nStarCount = f->m_nPercentCount = 0;
-        f->m_bSkipLineEnds = f->m_bDirectoryFull = f->m_bLineOverflow = FALSE;
+        f->m_listing.Begin();
+        f->m_bDirectoryFull = FALSE;
         std::string text = listing + "%%%";
         std::size_t at = 0;
         while (at < text.size()) {
@@ -74,6 +74,7 @@ protected:
             std::memset(f->m_szIOBuffer, 0, sizeof f->m_szIOBuffer);
             std::memcpy(f->m_szIOBuffer, text.data() + at, n);
             at += n;
+            f->m_nReceived = static_cast<int>(n);
             if (f->ParseBuffer() != 2) break;
         }
         f->ParseDirectory();

@@ -111,16 +111,14 @@ TEST_F(JobsOnPrinter, RealListingOfMoreThanAThousandFilesFillsTheTableToItsLimit
     ASSERT_EQ(answer.substr(answer.size() - 3), "%%%");
     std::vector<DirEntry> entries(QBX_MAX_DIR_ENTRIES);
     DirHeader dir{0, 0, entries.data()};
-    int stars = 0, percents = 0;
-    BOOL skip = FALSE, full = FALSE, overflow = FALSE;
-    ListingReader reader{stars, percents, skip, full, overflow};
+    CListingReader reader;
     // Fed in receive-sized chunks, as the program reads it.
     int result = 2;
-    for (std::size_t pos = 0; pos < answer.size() && result == 2 && !full; pos += 2048) {
+    for (std::size_t pos = 0; pos < answer.size() && result == 2 && !reader.Full(); pos += 2048) {
         std::string chunk = answer.substr(pos, 2048);
-        result = ParseListingChunk(dir, reader, "77", chunk.data(), static_cast<int>(chunk.size()));
+        result = reader.Feed(dir, "77", chunk.data(), static_cast<int>(chunk.size()));
     }
-    EXPECT_TRUE(full);
+    EXPECT_TRUE(reader.Full());
     EXPECT_EQ(dir.count, 1000);
     ParseDirectoryRecords(dir);
     for (int i = 0; i < dir.count; ++i) {

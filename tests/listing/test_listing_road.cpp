@@ -321,25 +321,3 @@ TEST_F(ListingTest, InputDuringABlockingReceiveWaitsUntilTheCallIsOver)
     EXPECT_EQ(duringCall, "1234");
     EXPECT_EQ(afterCall, "12349");
 }
-
-TEST_F(ListingTest, PrinterClosingMidListingKeepsTheProgramResponsiveUntilEsc)
-{
-    StartPrinter();
-    for (int i = 0; i < 5; ++i)
-        AddImageOfSize(store, "42", "00" + std::to_string(i), "2001020304050" + std::to_string(i), 10);
-    Knobs k;
-    k.drop_after = 60;  // part of the first line, then the connection closes
-    sim->SetKnobs(k);
-    AppHarness h(Ini());
-    AskForListing(h, "42");
-    int ticks = 0;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (++ticks == 20 && h.MainDlg()) AppHarness::PressKey(h.MainDlg(), Qt::Key_Escape);
-    });
-    watch.start(100);
-    ASSERT_TRUE(h.PumpUntilExit(10000));
-    // The program kept handling its queue while it waited: the watcher ran on time.
-    EXPECT_GE(ticks, 20);
-    EXPECT_TRUE(h.prompts.Boxes().empty());
-}

@@ -15,6 +15,9 @@ using V = UploadVerdict;
 const std::string kPath = "DXR/Images/1234(007)(19991213093005).TIF";
 const std::string kHead = "@PJL FSUPLOAD FORMAT:BINARY NAME=\"" + kPath + "\" OFFSET=0 SIZE=";
 
+// An unsolicited status block, through its form feed.
+const std::string kStatus = "@PJL USTATUS DEVICE\r\nCODE=10001\r\nDISPLAY=\"00 READY\"\r\nONLINE=TRUE\r\n\f";
+
 std::string Header(std::uint64_t size) { return kHead + std::to_string(size) + "\r\n"; }
 
 // A header line of exactly len bytes with its CR LF (the name fills it up).
@@ -137,7 +140,22 @@ std::vector<Row> Rows()
         {"SIZE of 20 digits", 10, kHead + "00000000000000000010\r\n" + ten + "\f", false, V::NotAFile, ""},
         {"OFFSET not 0", 10, "@PJL FSUPLOAD NAME=\"x\" OFFSET=5 SIZE=10\r\n" + ten + "\f", false, V::NotAFile, ""},
         {"quote left open", 10, "@PJL FSUPLOAD NAME=\"x SIZE=10\r\n" + ten + "\f", false, V::NotAFile, ""},
-        {"not an upload answer", 10, "@PJL USTATUS DEVICE SIZE=10\r\n" + ten + "\f", false, V::NotAFile, ""},
+        {"not an upload answer", 10, "@PJL INFO STATUS SIZE=10\r\n" + ten + "\f", false, V::NotAFile, ""},
+        // What printers send on their own before the answer is never part of the file.
+        {"status block before the header", 10, kStatus + Header(10) + ten + "\f", false, V::Whole, ten},
+        {"status blocks, NULs and an echo before the header", 10,
+         std::string(3, '\0') + kStatus + "@PJL ECHO quillbox\r\n\f" + kStatus + Header(10) + ten + "\f", false,
+         V::Whole, ten},
+        {"a status block never ends the wait for the header", 10, kStatus + kStatus, false, V::InProgress, ""},
+        {"blanks around =", 10,
+         "@PJL FSUPLOAD FORMAT:BINARY NAME = \"" + kPath + "\" OFFSET = 0 SIZE = 10\r\n" + ten + "\f", false, V::Whole,
+         ten},
+        {"blanks around = keep the quoted name as it is", 10,
+         "@PJL FSUPLOAD NAME = \"a = b\" OFFSET =0 SIZE= 10\r\n" + ten + "\f", false, V::Whole, ten, "a = b"},
+        {"blanks around = for another file", 10,
+         "@PJL FSUPLOAD NAME = \"" + kPath + "x\" OFFSET = 0 SIZE = 10\r\n" + ten + "\f", false, V::OtherFile, ""},
+        {"FILEERROR with blanks around =", 10, "@PJL FSUPLOAD NAME = \"" + kPath + "\"\r\nFILEERROR = 3\r\n\f", false,
+         V::NotOnPrinter, ""},
         {"CR not followed by LF", 10, kHead + "10\r" + ten + "\f", false, V::NotAFile, ""},
         {"no line end in the window", 10, std::string(200, 'x') + Header(10) + ten + "\f", false, V::NotAFile, ""},
         {"close after half the data", 5000, Header(5000) + big.substr(0, 2500), true, V::EndedEarly,

@@ -50,7 +50,10 @@ const char kUsage[] = "usage: quillbox-printer-sim [options]\n"
                       "  --file-error          answer every upload as for a file that is not there\n"
                       "  --grow N              append N bytes to a file just before its upload\n"
                       "  --before-ff STR       send STR between an upload's data and its form feed\n"
-                      "  --apply-to all|postscript|upload   which answers the answer knobs act on\n";
+                      "  --apply-to all|postscript|upload   which answers the answer knobs act on\n"
+                      "  --quirk NAME          answer as some real devices do (repeat for more than one):\n";
+
+std::string UsageText() { return kUsage + qbxsim::QuirkHelp(); }
 
 struct ScanInProgress {
     std::string user;
@@ -107,10 +110,10 @@ std::unique_ptr<qbxsim::GrowingScan> StartScanInProgress(const std::filesystem::
 [[noreturn]] void Usage(const std::string& why)
 {
     if (why.empty()) {
-        std::cout << kUsage << std::flush;
+        std::cout << UsageText() << std::flush;
         std::exit(0);
     }
-    std::cerr << "quillbox-printer-sim: " << why << "\n" << kUsage;
+    std::cerr << "quillbox-printer-sim: " << why << "\n" << UsageText();
     std::exit(2);
 }
 
@@ -250,6 +253,11 @@ int main(int argc, char** argv)
                 k.apply_to = qbxsim::ApplyTo::UploadAnswers;
             else
                 Usage("bad --apply-to value " + v);
+        } else if (a == "--quirk") {
+            const std::string name = value();
+            const unsigned bit = qbxsim::QuirkByName(name);
+            if (bit == 0) Usage("no quirk named " + name);
+            k.quirks |= bit;
         } else if (a == "-h" || a == "--help")
             Usage("");
         else

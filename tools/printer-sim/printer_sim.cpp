@@ -415,12 +415,20 @@ PrinterSim::Impl::Sent PrinterSim::Impl::HandleJob(int fd, int conn_id, const st
             Command asked = cmd;
             if (!k.upload_other_file.empty()) asked.name = k.upload_other_file;
             answer = k.upload_file_error ? FileErrorAnswer(cmd) : UploadAnswer(opt.root, asked, k.before_form_feed);
+            answer.head = QuirkUploadHead(k.quirks, std::move(answer.head));
             Log("conn " + std::to_string(conn_id) + ": FSUPLOAD " + cmd.name + " -> " +
                 Printable(answer.head.substr(0, answer.head.find('\n')), 200));
             break;
         }
         case Command::PostScript: {
             Log("conn " + std::to_string(conn_id) + ": PostScript: " + Printable(cmd.text, 200));
+            const unsigned quirks = CurrentKnobs().quirks;
+            if (auto refused = QuirkRefusal(quirks, cmd.text)) {
+                Log("conn " + std::to_string(conn_id) + ": file access is off: " + Printable(*refused, 200));
+                answer = Answer(std::move(*refused));
+                break;
+            }
+            const StatusTicker ticker(quirks, fd);
             GsResult r = RunGhostscript(opt.gs_path, opt.root, gs_tmp, cmd.text, opt.gs_timeout_ms, stop_fd);
             if (r.stopped) return Sent::Failed;
             if (!r.spawn_error.empty()) Log("cannot run Ghostscript: " + r.spawn_error);
@@ -430,7 +438,7 @@ PrinterSim::Impl::Sent PrinterSim::Impl::HandleJob(int fd, int conn_id, const st
                     (r.err_dropped ? " (" + std::to_string(r.err_dropped) + " more bytes not kept)" : ""));
             Log("conn " + std::to_string(conn_id) + ": gs exit " + std::to_string(r.status) + ", " +
                 std::to_string(r.out.size()) + " bytes: " + Printable(r.out, 200));
-            answer = Answer(std::move(r.out));
+            answer = Answer(QuirkPostScriptOutput(quirks, std::move(r.out)));
             break;
         }
         }

@@ -77,7 +77,36 @@ struct Knobs {
     // Answer every upload with this file of the store instead (a store path such as
     // "DXR/Images/..."): its own NAME, SIZE and bytes, as a confused device would.
     std::string upload_other_file;
+
+    // --- answers as real devices give them (whatever apply_to says) ----------
+    // Quirk bits, see below.
+    unsigned quirks = 0;
 };
+
+// What real devices put into their answers (Knobs::quirks). QuirkByName and
+// QuirkHelp give their names for the command line.
+enum Quirk : unsigned {
+    // Unsolicited PJL USTATUS blocks (through their form feed), with NUL bytes, before
+    // every answer and between the lines of a listing.
+    kQuirkStatusBlocks = 1u << 0,
+    // PostScript status and printer-condition messages between the lines of a listing.
+    kQuirkStatusMessages = 1u << 1,
+    // File access switched off: a program that lists or deletes files gets
+    // invalidaccess and the rest of the job is flushed; nothing is deleted.
+    kQuirkAccessOff = 1u << 2,
+    // The interpreter fails inside the listing after its first line (stackunderflow).
+    kQuirkInterpreterError = 1u << 3,
+    // Listed names carry the device: "%disk0%DXR/Images/...".
+    kQuirkVolumePrefix = 1u << 4,
+    // The upload header as the PJL reference writes it: NAME = "..." OFFSET = 0 SIZE = n.
+    kQuirkBlanksAroundEquals = 1u << 5,
+    // A PJL USTATUS TIMED block every 50 ms while a PostScript job runs.
+    kQuirkStatusTimer = 1u << 6,
+};
+// The bit of a quirk's name, or 0 when there is no such quirk.
+unsigned QuirkByName(std::string_view name);
+// One line per quirk: its name and what it does.
+std::string QuirkHelp();
 
 // A job longer than this without its closing UEL is not taken: the printer records
 // its first kRefusedJobKept bytes as not acted on and closes the connection.

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -72,6 +73,29 @@ struct GsResult {
 // timeout or when stop_fd becomes readable.
 GsResult RunGhostscript(const std::string& gs_path, const std::filesystem::path& root,
                         const std::filesystem::path& tmpdir, std::string_view program, int timeout_ms, int stop_fd);
+
+// The quirks of Knobs::quirks applied to answers (quirks.cpp).
+// The answer a device with file access switched off gives a program that uses a file
+// operator; nothing when the program runs as usual.
+std::optional<std::string> QuirkRefusal(unsigned quirks, std::string_view program);
+// The interpreter's output of a PostScript job as the quirks make it.
+std::string QuirkPostScriptOutput(unsigned quirks, std::string out);
+// An upload answer's header as the quirks make it.
+std::string QuirkUploadHead(unsigned quirks, std::string head);
+
+// With kQuirkStatusTimer: sends a status block on fd every 50 ms from a thread of its
+// own, until it is destroyed (while the interpreter runs; the answer follows after).
+class StatusTicker {
+public:
+    StatusTicker(unsigned quirks, int fd);
+    ~StatusTicker();
+    StatusTicker(const StatusTicker&) = delete;
+    StatusTicker& operator=(const StatusTicker&) = delete;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // Sleeps up to ms; false if stop_fd became readable first.
 bool SleepUnlessStopped(int ms, int stop_fd);
