@@ -63,6 +63,25 @@ TEST_P(TextFit, EveryControlTextFitsItsControl)
     }
 }
 
+// The Printers Found status line is set while the dialog runs, so its texts are not in
+// the template: each, with a four-digit count, must fit the one line it has.
+TEST_P(TextFit, PrintersFoundStatusFitsItsLine)
+{
+    ASSERT_STREQ(SetResourceLanguage(GetParam()), GetParam());
+    const QFontMetrics fm(QtDialogFont());
+    const DlgTemplate* t = FindDialogTemplate(IDD_FIND_PRINTER);
+    ASSERT_NE(t, nullptr);
+    int room = -1;
+    for (int i = 0; i < t->itemCount; ++i)
+        if (t->items[i].id == IDC_FIND_STATUS) room = Px(t->items[i].cx);
+    ASSERT_GT(room, 0);
+    for (UINT id : {IDS_FIND_LOOKING, IDS_FIND_FOUND_ONE, IDS_FIND_FOUND_N, IDS_FIND_NONE}) {
+        const QString text = QString::asprintf(GetStringRes(id), 1000);
+        EXPECT_LE(fm.horizontalAdvance(text), room)
+            << GetParam() << ", string " << id << ": \"" << text.toStdString() << "\" is cut";
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Languages, TextFit, ::testing::Values("en", "de", "fr", "es"));
 
 }  // namespace
