@@ -6,6 +6,7 @@
 #include "res/resource.h"
 
 #include <QFontMetrics>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -79,6 +80,26 @@ TEST_P(TextFit, PrintersFoundStatusFitsItsLine)
         const QString text = QString::asprintf(GetStringRes(id), 1000);
         EXPECT_LE(fm.horizontalAdvance(text), room)
             << GetParam() << ", string " << id << ": \"" << text.toStdString() << "\" is cut";
+    }
+}
+
+// The waits shown in the copy's Status line wrap onto its two lines and no further.
+TEST_P(TextFit, WaitsFitTheProgressStatus)
+{
+    ASSERT_STREQ(SetResourceLanguage(GetParam()), GetParam());
+    const QFontMetrics fm(QtDialogFont());
+    const DlgTemplate* t = FindDialogTemplate(IDD_PROGRESS);
+    ASSERT_NE(t, nullptr);
+    QRect room;
+    for (int i = 0; i < t->itemCount; ++i)
+        if (t->items[i].id == IDC_XFER_STATUS) room = QRect(0, 0, Px(t->items[i].cx), Py(t->items[i].cy) + 2);
+    ASSERT_FALSE(room.isEmpty());
+    for (UINT id : {IDS_WAITING_FOR_DATA, IDS_WAITING_FOR_SCAN}) {
+        const QString text = QString::fromUtf8(GetStringRes(id));
+        const QRect used = fm.boundingRect(QRect(0, 0, room.width(), 1000), Qt::TextWordWrap, text);
+        EXPECT_LE(used.height(), room.height())
+            << GetParam() << ", string " << id << ": \"" << text.toStdString() << "\" needs more than two lines";
+        EXPECT_LE(used.width(), room.width()) << GetParam() << ", string " << id;
     }
 }
 
