@@ -6,6 +6,7 @@
 #include "res/resource.h"
 
 #include <QFontMetrics>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -60,6 +61,45 @@ TEST_P(TextFit, EveryControlTextFitsItsControl)
                 EXPECT_LE(static_cast<int>(lines.size()) * fm.height(), Py(it.cy) + 2)
                     << GetParam() << ", dialog " << t->id << ": \"" << it.text << "\" has too many lines";
         }
+    }
+}
+
+// The Printers Found status line is set while the dialog runs, so its texts are not in
+// the template: each, with a four-digit count, must fit the one line it has.
+TEST_P(TextFit, PrintersFoundStatusFitsItsLine)
+{
+    ASSERT_STREQ(SetResourceLanguage(GetParam()), GetParam());
+    const QFontMetrics fm(QtDialogFont());
+    const DlgTemplate* t = FindDialogTemplate(IDD_FIND_PRINTER);
+    ASSERT_NE(t, nullptr);
+    int room = -1;
+    for (int i = 0; i < t->itemCount; ++i)
+        if (t->items[i].id == IDC_FIND_STATUS) room = Px(t->items[i].cx);
+    ASSERT_GT(room, 0);
+    for (UINT id : {IDS_FIND_LOOKING, IDS_FIND_FOUND_ONE, IDS_FIND_FOUND_N, IDS_FIND_NONE}) {
+        const QString text = QString::asprintf(GetStringRes(id), 1000);
+        EXPECT_LE(fm.horizontalAdvance(text), room)
+            << GetParam() << ", string " << id << ": \"" << text.toStdString() << "\" is cut";
+    }
+}
+
+// The waits shown in the copy's Status line wrap onto its two lines and no further.
+TEST_P(TextFit, WaitsFitTheProgressStatus)
+{
+    ASSERT_STREQ(SetResourceLanguage(GetParam()), GetParam());
+    const QFontMetrics fm(QtDialogFont());
+    const DlgTemplate* t = FindDialogTemplate(IDD_PROGRESS);
+    ASSERT_NE(t, nullptr);
+    QRect room;
+    for (int i = 0; i < t->itemCount; ++i)
+        if (t->items[i].id == IDC_XFER_STATUS) room = QRect(0, 0, Px(t->items[i].cx), Py(t->items[i].cy) + 2);
+    ASSERT_FALSE(room.isEmpty());
+    for (UINT id : {IDS_WAITING_FOR_DATA, IDS_WAITING_FOR_SCAN}) {
+        const QString text = QString::fromUtf8(GetStringRes(id));
+        const QRect used = fm.boundingRect(QRect(0, 0, room.width(), 1000), Qt::TextWordWrap, text);
+        EXPECT_LE(used.height(), room.height())
+            << GetParam() << ", string " << id << ": \"" << text.toStdString() << "\" needs more than two lines";
+        EXPECT_LE(used.width(), room.width()) << GetParam() << ", string " << id;
     }
 }
 

@@ -209,6 +209,7 @@ TEST_F(Translations, EveryControlWithoutTextIsNamedByItsOwnLabel)
         {IDD_QUILLBOX_DIALOG, IDC_REMOTEPORT, "&Virtual Printer Port:"},
         {IDD_RETRIEVE, IDC_FILELIST, "&Files:"},
         {IDD_RETRIEVE, IDC_VIEWBY, "&View By:"},
+        {IDD_FIND_PRINTER, IDC_PRINTER_LIST, "&Printers:"},
     };
     for (const char* language : {"en", "de"}) {
         SetResourceLanguage(language);
