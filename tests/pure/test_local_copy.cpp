@@ -139,13 +139,16 @@ TEST_F(LocalCopyTest, TemporaryFileIsHiddenBesideTheDestinationAndRecognised)
     EXPECT_TRUE(fs::is_regular_file(temp));
     EXPECT_EQ(c.DestPath(), dest);
 
-    // A name at the file system's limit still gets a temporary name that fits.
+#ifndef _WIN32
+    // A name at the file system's limit still gets a temporary name that fits. (On
+    // Windows the whole path's limit of 259 characters comes first: a row of its own.)
     const std::string longDest = folder + "/" + std::string(250, 'n') + ".TIF";
     LocalCopy l;
     ASSERT_TRUE(l.Open(longDest.c_str(), false)) << l.Error();
     ASSERT_TRUE(l.Write("x", 1));
     ASSERT_TRUE(l.Commit()) << l.Error();
     EXPECT_EQ(ReadText(longDest), "x");
+#endif
 }
 
 // Discard, a destruction without Commit and a failed Commit all leave the old file.
