@@ -26,7 +26,7 @@ namespace {
 // Sets QBX_FAULT for the fault library while it lives.
 class Fault {
 public:
-    explicit Fault(const char* spec) { ::setenv("QBX_FAULT", spec, 1); }
+    explicit Fault(const char* rules) { ::setenv("QBX_FAULT", rules, 1); }
     ~Fault() { ::unsetenv("QBX_FAULT"); }
     Fault(const Fault&) = delete;
     Fault& operator=(const Fault&) = delete;

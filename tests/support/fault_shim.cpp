@@ -31,10 +31,10 @@ constexpr ErrnoName kErrnos[] = {{"EIO", EIO},       {"ENOSPC", ENOSPC}, {"EINVA
 // The errno QBX_FAULT names for call, 0 when it names none.
 int FaultFor(const char* call)
 {
-    const char* spec = std::getenv("QBX_FAULT");
-    if (spec == nullptr) return 0;
+    const char* rules = std::getenv("QBX_FAULT");
+    if (rules == nullptr) return 0;
     const std::size_t len = std::strlen(call);
-    for (const char* p = spec; *p;) {
+    for (const char* p = rules; *p;) {
         const char* end = std::strchr(p, ',');
         if (end == nullptr) end = p + std::strlen(p);
         if (static_cast<std::size_t>(end - p) > len + 1 && std::strncmp(p, call, len) == 0 && p[len] == '=') {
