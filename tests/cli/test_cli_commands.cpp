@@ -439,7 +439,7 @@ TEST_F(CliLocalNames, WindowsFormsOfConfigAndToArePathsAsWindowsReadsThem)
                        << "\n[CommandLine]\nUserID=1234\n";
     const std::string windowsIni = "Z:" + AsWritten(ini);
     const std::string here = out.string();
-    CliRun r = Run({"get", "--config", windowsIni, "--to", "Z:"}, [here] { ::setenv("QBX_CLI_DIR", here.c_str(), 1); });
+    CliRun r = Run({"get", "--config", windowsIni, "--to", "Z:", "--short-names"}, {}, {}, {"QBX_CLI_DIR=" + here});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Z:" + AsWritten(out / "008.TIF") + "\n");
     EXPECT_TRUE(ReadWhole(out / "008.TIF") == StoreBytes(scan));

@@ -51,7 +51,8 @@ public:
         auto v = qbxsim::ListStore(store);
         return {v.begin(), v.end()};
     }
-    std::string In(const std::string& name) const { return (out / name).string(); }
+    std::string In(const std::string& name) const { return AsWritten(out / name); }
+    std::string Written(const fs::path& p) const { return AsWritten(p); }
     // The first line of an upload answer for store path p of size bytes.
     static std::string UploadHeader(const std::string& p, std::size_t size)
     {
@@ -128,7 +129,9 @@ using Args = std::vector<std::string>;
 void PrintTo(const GuardRow& row, std::ostream* os) { *os << row.name; }
 
 const GuardRow kGuardRows[] = {
-    {"NameThatMakesNoFileIsRefusedAlone", false,
+    // POSIX only: on Windows the copy's temporary name is longer than 259 characters
+    // here too, so the first file is refused as well (a row of the local-copy tests).
+    {"NameThatMakesNoFileIsRefusedAlone", true,
      [](CliGuards& t, Outcome& x) {
          // A folder of 251 characters: "007.TIF" fits within the longest path (259),
          // the duplicate's "007_1.TIF" does not.
@@ -251,7 +254,7 @@ const GuardRow kGuardRows[] = {
              ASSERT_TRUE(t.sim->WaitForJobs(1, std::chrono::seconds(20)));
              fs::remove_all(sub);
          };
-         x.says = {"2026-12-07_090000_008.TIF: Cannot create a file in " + sub.string()};
+         x.says = {"2026-12-07_090000_008.TIF: Cannot create a file in " + t.Written(sub)};
          x.uploads = 0;
          x.deletions = 0;
          return Args{"get", "--to", sub.string(), "--delete"};
@@ -368,7 +371,7 @@ TEST_F(CliStopMidBatch, FilesAfterTheStopAreNeitherCopiedNorDeleted)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         EXPECT_EQ(qbxsim::ListStore(store), (std::vector<std::string>{paths[1], paths[2]}));
         if (!c.local) {
-            EXPECT_EQ(r.out, (out / "001.TIF").string() + "\n");
+            EXPECT_EQ(r.out, AsWritten(out / "001.TIF") + "\n");
         }
     }
 }
