@@ -21,7 +21,7 @@ END_MESSAGE_MAP()
 BOOL CFindPrinterDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    if (auto* list = static_cast<CListBox*>(GetDlgItem(IDC_PRINTER_LIST))) list->SetTabStops(kTabStop);
+    if (m_lbPrinters.m_hWnd) m_lbPrinters.SetTabStops(kTabStop);
     m_list = CPrinterList{};
     m_chosen = PrinterLine{};
     m_bStillLooking = true;
@@ -31,6 +31,12 @@ BOOL CFindPrinterDlg::OnInitDialog()
     const HWND self = m_hWnd;
     m_finder.Start([self] { ::PostMessage(self, WM_QBX_PRINTERS_NEWS, 0, 0); });
     return TRUE;
+}
+
+void CFindPrinterDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_PRINTER_LIST, m_lbPrinters);
 }
 
 BOOL CFindPrinterDlg::DestroyWindow()
@@ -75,8 +81,8 @@ std::string CFindPrinterDlg::LineText(const PrinterLine& line)
 
 void CFindPrinterDlg::Refill()
 {
-    auto* list = static_cast<CListBox*>(GetDlgItem(IDC_PRINTER_LIST));
-    if (!list) return;
+    CListBox* list = &m_lbPrinters;
+    if (!list->m_hWnd) return;
     // The line the user chose stays chosen when others come or go.
     const int before = SelectedLine();
     const PrinterLine* kept =
@@ -112,8 +118,8 @@ void CFindPrinterDlg::ShowStatus()
 
 int CFindPrinterDlg::SelectedLine()
 {
-    auto* list = static_cast<CListBox*>(GetDlgItem(IDC_PRINTER_LIST));
-    if (!list) return -1;
+    CListBox* list = &m_lbPrinters;
+    if (!list->m_hWnd) return -1;
     const int i = list->GetCurSel();
     return i < 0 ? -1 : i;
 }

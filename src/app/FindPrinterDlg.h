@@ -19,6 +19,7 @@ public:
     PrinterLine m_chosen;  // valid after IDOK
 
     BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
     void OnOK() override;
     void OnCancel() override;
     BOOL DestroyWindow() override;
@@ -37,6 +38,7 @@ private:
     void ShowStatus();
     int SelectedLine();
 
+    CListBox m_lbPrinters;  // the list of printers found
     CPrinterFinder m_finder;
     CPrinterList m_list;
     std::vector<PrinterLine> m_shown;  // the lines as the list box shows them
