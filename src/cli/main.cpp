@@ -392,6 +392,10 @@ int main(int argc, char** argv)
     bool shortNames = false;
     std::vector<std::string> names;
 
+    const char* const kLanguageHelp =
+        Tr("quillbox-cli --help",
+           "Language of the printer's and the program's messages: de, es, fr or en (default: Language in section "
+           "QBXConfig of the settings, else the system's)");
     auto common = [&](CLI::App* cmd) {
         cmd->group(Tr("quillbox-cli --help", "Subcommands"));
         cmd->add_option("--printer", printer,
@@ -413,10 +417,7 @@ int main(int argc, char** argv)
                             "and delete, %d for get and sync",
                             kShortTimeout, kLongTimeout))
             ->check(Seconds(0));
-        cmd->add_option("--language", language,
-                        Tr("quillbox-cli --help",
-                           "Language of the printer's and the program's messages: de, es, fr or en (default: "
-                           "Language in section QBXConfig of the settings, else the system's)"));
+        cmd->add_option("--language", language, kLanguageHelp);
         cmd->add_option("--settle", settle,
                         TrF("quillbox-cli --help",
                             "get and sync with --delete: delete a file only once two listings this many seconds "
@@ -490,6 +491,13 @@ int main(int argc, char** argv)
                          kDefaultPrinterWait))
         ->check(CLI::PositiveNumber);
     printers->add_flag("--json", json, kJsonHelp);
+    printers->add_option("--language", language, kLanguageHelp);
+
+    // A command's help options were made before the group of options had its name in
+    // the language in use.
+    for (CLI::App* cmd : app.get_subcommands([](CLI::App*) { return true; }))
+        for (CLI::Option* option : cmd->get_options([](CLI::Option*) { return true; }))
+            if (option->get_group() == "Options") option->group(Tr("quillbox-cli --help", "Options"));
 
     // CLI11 reports through exceptions; they end here, as an exit status of 2 (or 0 for
     // --help) after its message.

@@ -2,7 +2,15 @@
 // JSON the same in every language, and the language picked by --language first.
 #include "cli_fixture.h"
 
+#include "cli/Output.h"
+#include "cli/Printers.h"
+#include "platform/printer_list.h"
+#include "platform/resources.h"
+#include "res/resource.h"
+
+#include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -10,7 +18,7 @@ namespace {
 // translated output is a text that never went through the catalogue.
 const char* const kEnglishWords[] = {
     " the ",    " and ",       " or ",        "Usage",         "Print ",  "Copy ",       "Delete ",   "folder",
-    "settings", "Exit status", "Subcommands", "seconds",       "Files",   "printer ",    "printer's", "Run with",
+    "settings", "Exit status", "Subcommands", "seconds",       "Files",   " printer ",   "printer's", "Run with",
     "is not",   "required",    "List your",   "Show the help", "Give up", "Language of", "See "};
 
 struct Language {
@@ -55,25 +63,24 @@ TEST_F(CliLanguages, HelpAndMessagesAreWhollyTranslated)
 {
     for (const Language& l : kLanguages) {
         SCOPED_TRACE(l.name);
-        for (std::vector<std::string> help : {std::vector<std::string>{"--help"},
-                                              {"get", "--help"},
-                                              {"sync", "--help"},
-                                              {"delete", "--help"},
-                                              {"printers", "--help"}}) {
-            CliRun r = Run(Joined(l.option, help), {}, {}, l.env);
+        for (std::vector<std::string> command :
+             {std::vector<std::string>{}, {"get"}, {"sync"}, {"delete"}, {"printers"}}) {
+            CliRun r = Run(Joined(Joined(command, l.option), {"--help"}), {}, {}, l.env);
             EXPECT_EQ(r.status, 0) << r.err;
             EXPECT_NE(r.out.find(l.helpWord), std::string::npos) << r.out;
-            EXPECT_EQ(EnglishLeftIn(r.out), "") << help[0] << ":\n" << r.out;
+            EXPECT_EQ(EnglishLeftIn(r.out), "") << r.out;
+            // French calls them "Options" too.
+            if (std::string(l.name) != "fr") EXPECT_EQ(r.out.find("Options:"), std::string::npos) << r.out;
         }
         const std::string missing = (base / "missing").string();
-        CliRun r = Run(Joined(l.option, {"get", "--printer", "127.0.0.1:9", "--user", "1234", "--to", missing}), {}, {},
+        CliRun r = Run(Joined({"get", "--printer", "127.0.0.1:9", "--user", "1234", "--to", missing}, l.option), {}, {},
                        l.env);
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find(missing), std::string::npos) << r.err;
         EXPECT_NE(r.err.find(l.folderWord), std::string::npos) << r.err;
         EXPECT_EQ(EnglishLeftIn(r.err), "") << r.err;
         // A mistake on the command line, in CLI11's part of the work.
-        r = Run(Joined(l.option, {"list", "--sort", "age"}), {}, {}, l.env);
+        r = Run(Joined({"list", "--sort", "age"}, l.option), {}, {}, l.env);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(EnglishLeftIn(r.err), "") << r.err;
     }
@@ -91,9 +98,8 @@ TEST_F(CliLanguages, LanguageOptionWinsOverTheEnvironment)
     EXPECT_NE(french.out.find("Lister vos fichiers"), std::string::npos) << french.out;
 }
 
-// Scripts read the JSON whatever the language; the text list keeps its columns under
-// headings with letters of more than one byte.
-TEST_F(CliLanguages, JsonIsTheSameInEveryLanguageAndTheListKeepsItsColumns)
+// Scripts read the JSON whatever the language.
+TEST_F(CliLanguages, JsonIsTheSameInEveryLanguage)
 {
     Add("1234", "007", "20261207093005", 3000, 1);
     Add("1234", "008", "20261207100000", 70000, 2);
@@ -102,24 +108,64 @@ TEST_F(CliLanguages, JsonIsTheSameInEveryLanguageAndTheListKeepsItsColumns)
     ASSERT_EQ(english.status, 0) << english.err;
     for (const Language& l : kLanguages) {
         SCOPED_TRACE(l.name);
-        CliRun r = Run(Joined(l.option, With({"list", "--json"})), {}, {}, l.env);
+        CliRun r = Run(Joined(With({"list", "--json"}), l.option), {}, {}, l.env);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, english.out);
     }
-    CliRun r = Run(With({"list", "--language", "de"}), {}, {}, kNoLocale);
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::vector<std::string> lines = Lines(r.out);
-    ASSERT_GE(lines.size(), 2u) << r.out;
-    // In characters, not bytes: "GRÖSSE" is six of them.
-    auto column = [](const std::string& line, const std::string& word) {
-        const std::size_t at = line.find(word);
-        std::size_t n = 0;
-        for (std::size_t i = 0; i < at && i < line.size(); ++i)
-            if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80) ++n;
-        return at == std::string::npos ? std::string::npos : n;
-    };
-    EXPECT_EQ(column(lines[0], "DATUM"), column(lines[1], "2026-12-07")) << r.out;
-    EXPECT_EQ(column(lines[0], "GRÖSSE") + 6, column(lines[1], "3000") + 4) << r.out;
+}
+
+// The column (in characters, not bytes) where word starts in line; npos when absent.
+std::size_t ColumnOf(const std::string& line, const std::string& word)
+{
+    const std::size_t at = line.find(word);
+    if (at == std::string::npos) return at;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < at; ++i)
+        if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+std::vector<std::string> Printed(const std::function<void(std::FILE*)>& print)
+{
+    std::FILE* f = std::tmpfile();
+    print(f);
+    std::rewind(f);
+    std::vector<std::string> lines;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, f)) lines.emplace_back(buffer);
+    std::fclose(f);
+    return lines;
+}
+
+// Headings and names with letters of more than one byte keep the columns of the file
+// list and of the printers list.
+TEST(CliLanguageColumns, HeadingsInGermanStayOverTheirColumns)
+{
+    QbxRegisterResources(false);
+    ASSERT_STREQ(SetResourceLanguage("de"), "de");
+    DirEntry e{};
+    std::strcpy(e.path, "DXR/Images/1234(007)(20261207093005).TIF");
+    std::strcpy(e.name, "007.TIF");
+    std::strcpy(e.size, "3000");
+    std::strcpy(e.dateTime, "12/07/26\t09:30:05");
+    DirHeader dir{1, 0, &e};
+    std::vector<std::string> list = Printed([&](std::FILE* f) { PrintListText(f, dir, {0}, true); });
+    ASSERT_EQ(list.size(), 2u);
+    // SIZE is right-aligned: the heading ends where the number does.
+    EXPECT_EQ(ColumnOf(list[0], "GRÖSSE") + 6, ColumnOf(list[1], "3000") + 4) << list[0] << list[1];
+    EXPECT_EQ(ColumnOf(list[0], "FESTER NAME"), ColumnOf(list[1], "2026-12-07_093005_007.TIF")) << list[0] << list[1];
+
+    PrinterLine office;
+    office.name = "Büro Süd";
+    office.model = "Modèle 5";
+    office.address = "192.0.2.7";
+    office.port = 9100;
+    office.sources = kFoundOnNetwork;
+    std::vector<std::string> printers = Printed([&](std::FILE* f) { PrintPrintersText(f, {office}); });
+    ASSERT_EQ(printers.size(), 2u);
+    EXPECT_EQ(ColumnOf(printers[0], "MODELL"), ColumnOf(printers[1], "Modèle")) << printers[0] << printers[1];
+    EXPECT_EQ(ColumnOf(printers[0], "GEFUNDEN"), ColumnOf(printers[1], "Netzwerk")) << printers[0] << printers[1];
+    SetResourceLanguage("en");
 }
 #endif
 
