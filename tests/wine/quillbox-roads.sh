@@ -68,7 +68,8 @@ count_images() { images | wc -l; }
 # True when the printer holds $1 scans of the user (looked at anew each time).
 images_left() { [ "$(count_images)" -eq "$1" ]; }
 # True when $1 whole copies (no temporary files) are in the save folder.
-copies_saved() { [ "$(ls "$saved" | grep -ci '\.tif$')" -eq "$1" ] && ! ls "$saved" | grep -q '\.part$'; }
+# Temporary files are hidden (".name.quillbox-….part"): looked for with -A.
+copies_saved() { [ "$(ls "$saved" | grep -ci '\.tif$')" -eq "$1" ] && ! ls -A "$saved" | grep -q '\.part$'; }
 
 # The printer, on a port of its own choosing.
 qbx_sim_start "$sim" "$work/sim.log" --samples --root "$store" --quiet ||
@@ -181,7 +182,7 @@ check=$(qpdf --check "$pdf" 2>&1) || fail "qpdf finds $pdf unsound: $check"
 # pdfimages -list: two header lines, then one line per image; each page is one strip.
 pages=$(pdfimages -list "$pdf" | awk 'NR > 2 { print $1 }' | sort -u | tr '\n' ' ')
 [ "$pages" = "1 2 " ] || fail "the PDF's images are on pages '$pages', not on 1 and 2: $(pdfimages -list "$pdf")"
-ls "$saved" | grep -q '\.part$' && fail "a temporary file was left in $saved"
+compgen -G "$saved/.*.part" >/dev/null && fail "a temporary file was left in $saved"
 echo "ok: a two-page scan saved as PDF with automatic deletion"
 
 # Closing: the list, then the program.
