@@ -266,10 +266,17 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
         PrintFailure(label, reason);
         ++result.failures;
     };
-    // With deleteAfter, a copy already at local (the printer's TIFF, or the PDF made of
-    // it) is compared with the printer's file once it has settled, and the scan
-    // deleted only when they are equal. False when a stop signal ends the batch.
-    auto deleteIfCopied = [&](const DirEntry& e, const std::string& label, const std::string& local, bool pdf) {
+    // A copy already at local (the printer's TIFF, or the PDF made of it) is counted;
+    // with deleteAfter it is first compared with the printer's file once that has
+    // settled, and the scan deleted only when they are equal. False when a stop
+    // signal ends the batch.
+    auto alreadyCopied = [&](const DirEntry& e, const std::string& label, const std::string& local, bool pdf) {
+        if (!deleteAfter) {
+            ++tally.alreadyThere;
+            if (c.verbosity > 0)
+                std::fprintf(stderr, "quillbox-cli: %s: already in %s\n", Shown(label).c_str(), Shown(local).c_str());
+            return true;
+        }
         if (g_nStopSignal) {
             result.cutShort = true;
             return false;
@@ -321,16 +328,9 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
             continue;
         }
         if (keepCopies && c.pdf && GetFileAttributes(pdfDest.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            if (!deleteAfter) {
-                ++tally.alreadyThere;
-                if (c.verbosity > 0)
-                    std::fprintf(stderr, "quillbox-cli: %s: already in %s\n", Shown(label).c_str(),
-                                 Shown(pdfDest).c_str());
-                continue;
-            }
             // The PDF an earlier round made is proved this scan's whole file by making
             // it again from the printer's bytes.
-            if (!deleteIfCopied(e, label, pdfDest, true)) break;
+            if (!alreadyCopied(e, label, pdfDest, true)) break;
             continue;
         }
         if (keepCopies && GetFileAttributes(dest.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -353,14 +353,7 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
                                 "; it was left alone and nothing was copied (move it away to fetch the scan)");
                 continue;
             }
-            if (!deleteAfter) {
-                ++tally.alreadyThere;
-                if (c.verbosity > 0)
-                    std::fprintf(stderr, "quillbox-cli: %s: already in %s\n", Shown(label).c_str(),
-                                 Shown(dest).c_str());
-                continue;
-            }
-            if (!deleteIfCopied(e, label, dest, false)) break;
+            if (!alreadyCopied(e, label, dest, false)) break;
             continue;
         }
         if (g_nStopSignal) {

@@ -413,6 +413,20 @@ bool WriteCopy(const std::string& dest, bool overwrite, const std::string& bytes
 
 }  // namespace
 
+bool CPrinterSession::ReceiveScan(CPrinterLink& link, const DirEntry& e, std::uint64_t listed,
+                                  const std::string& shownAs, IFetchProgress* progress, const std::string& what,
+                                  std::string& tiff, std::string& reason)
+{
+    if (!Connect(link, reason)) return false;
+    tiff.clear();
+    tiff.reserve(static_cast<std::size_t>(listed));
+    auto gather = [&tiff](const char* data, std::size_t len, std::string&) {
+        tiff.append(data, len);
+        return true;
+    };
+    return ReceiveWhole(link, e, listed, shownAs, gather, progress, what, reason);
+}
+
 FetchStatus CPrinterSession::FetchPdf(const DirEntry& e, const std::string& pdfDest, const std::string& tifDest,
                                       bool overwrite, bool deleteAfter, IFetchProgress* progress, std::string& savedAs,
                                       std::string& notConverted, std::string& reason, CopyRun* run)
@@ -432,14 +446,8 @@ FetchStatus CPrinterSession::FetchPdf(const DirEntry& e, const std::string& pdfD
 
     CPrinterLink link;
     EndWait endWait{m_wait};
-    if (!Connect(link, reason)) return FetchStatus::Failed;
     std::string tiff;
-    tiff.reserve(static_cast<std::size_t>(listed));
-    auto gather = [&tiff](const char* data, std::size_t len, std::string&) {
-        tiff.append(data, len);
-        return true;
-    };
-    if (!ReceiveWhole(link, e, listed, pdfDest, gather, progress, "nothing was put in place", reason))
+    if (!ReceiveScan(link, e, listed, pdfDest, progress, "nothing was put in place", tiff, reason))
         return FetchStatus::Failed;
 
     std::string pdf, why;
@@ -482,14 +490,8 @@ FetchStatus CPrinterSession::DeleteIfSamePdf(const DirEntry& e, const std::strin
 
     CPrinterLink link;
     EndWait endWait{m_wait};
-    if (!Connect(link, reason)) return FetchStatus::Failed;
     std::string tiff;
-    tiff.reserve(static_cast<std::size_t>(listed));
-    auto gather = [&tiff](const char* data, std::size_t len, std::string&) {
-        tiff.append(data, len);
-        return true;
-    };
-    if (!ReceiveWhole(link, e, listed, localPdf, gather, progress, notDeleted, reason)) return FetchStatus::Failed;
+    if (!ReceiveScan(link, e, listed, localPdf, progress, notDeleted, tiff, reason)) return FetchStatus::Failed;
     std::string pdf, why;
     if (!TiffToPdf(reinterpret_cast<const std::uint8_t*>(tiff.data()), tiff.size(), pdf, why)) {
         reason = "it cannot be saved as PDF (" + why + "), so " + localPdf +

@@ -105,6 +105,10 @@ private:
     // only when the answer was the printer's whole file. A failure's reason ends in what.
     bool ReceiveWhole(CPrinterLink& link, const DirEntry& e, std::uint64_t listed, const std::string& shownAs,
                       const DataSink& sink, IFetchProgress* progress, const std::string& what, std::string& reason);
+    // Connects on link and gathers e's whole file (at most listed bytes, converted in
+    // memory) into tiff; as ReceiveWhole otherwise.
+    bool ReceiveScan(CPrinterLink& link, const DirEntry& e, std::uint64_t listed, const std::string& shownAs,
+                     IFetchProgress* progress, const std::string& what, std::string& tiff, std::string& reason);
     bool SendJob(CPrinterLink& link, int jobKind, const char* path, std::string& reason);
     // Sends the deletion job on link (a new connection when link is closed).
     bool SendDeletion(CPrinterLink& link, const DirEntry& e, std::string& reason);
