@@ -56,7 +56,8 @@ ControlFit MeasureControlFit(void* control)
         const LONG type = style & SS_TYPEMASK;
         if (type == SS_ICON || type == SS_BITMAP) return fit;
         // As the static draws it: tabs expanded, words wrapped unless it says not to.
-        flags = DT_EXPANDTABS | (type == SS_LEFTNOWORDWRAP ? 0 : DT_WORDBREAK) | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0);
+        flags =
+            DT_EXPANDTABS | (type == SS_LEFTNOWORDWRAP ? 0 : DT_WORDBREAK) | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0);
     } else if (lstrcmpiW(cls, L"Button") == 0) {
         const LONG type = style & BS_TYPEMASK;
         flags = (style & BS_MULTILINE) ? DT_WORDBREAK : DT_SINGLELINE;
@@ -108,4 +109,53 @@ ControlFit MeasureCaptionFit(void* window)
     fit.needHeight = 0;
     fit.measured = true;
     return fit;
+}
+
+namespace {
+
+struct BoxWatch {
+    std::wstring caption;
+    ControlFit fit;
+    bool done = false;
+};
+BoxWatch* g_watch = nullptr;
+
+BOOL CALLBACK FindBox(HWND h, LPARAM found)
+{
+    wchar_t cls[16] = L"";
+    GetClassNameW(h, cls, 16);
+    if (lstrcmpW(cls, L"#32770") == 0 && IsWindowVisible(h) && TextOf(h) == g_watch->caption) {
+        *reinterpret_cast<HWND*>(found) = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK LookForBox(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    if (!g_watch || g_watch->done) return;
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&box));
+    if (!box) return;
+    g_watch->fit = MeasureCaptionFit(box);
+    g_watch->done = true;
+    KillTimer(nullptr, timer);
+    PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+}
+
+}  // namespace
+
+ControlFit MessageBoxCaptionFit(const std::string& caption, const std::function<void()>& show)
+{
+    BoxWatch watch;
+    const int n = MultiByteToWideChar(CP_UTF8, 0, caption.c_str(), -1, nullptr, 0);
+    std::vector<wchar_t> wide(static_cast<std::size_t>(n > 0 ? n : 1), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, caption.c_str(), -1, wide.data(), n);
+    watch.caption = wide.data();
+    g_watch = &watch;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, LookForBox);
+    show();
+    if (!watch.done) KillTimer(nullptr, timer);
+    g_watch = nullptr;
+    return watch.fit;
 }

@@ -3,6 +3,7 @@
 // own). Standard types only: its half includes <windows.h>.
 #pragma once
 
+#include <functional>
 #include <string>
 
 struct ControlFit {
@@ -18,3 +19,7 @@ struct ControlFit {
 ControlFit MeasureControlFit(void* control);
 // The fit of a window's caption in its title bar.
 ControlFit MeasureCaptionFit(void* window);
+// Runs show, which puts up a message box captioned caption and waits for it; while the
+// box is up, measures its caption's fit and then cancels it. measured is false when no
+// such box came up.
+ControlFit MessageBoxCaptionFit(const std::string& caption, const std::function<void()>& show);

@@ -4,6 +4,7 @@
 // are made hidden and never shown.
 #include "fit_native_win32.h"
 
+#include "platform/prompts.h"
 #include "platform/resources.h"
 #include "platform/win32/win32_native.h"
 #include "platform/win32/win32_template.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -60,11 +62,29 @@ void NativeTextFit::CheckDialogs(const char* language)
         }
         const ControlFit caption = MeasureCaptionFit(dlg);
         EXPECT_TRUE(caption.measured) << "dialog " << t->id;
-        EXPECT_LE(caption.needWidth, caption.width) << language << ", dialog " << t->id << ": caption \""
-                                                    << caption.text << "\" needs " << caption.needWidth
-                                                    << " px, the title bar has " << caption.width;
+        EXPECT_LE(caption.needWidth, caption.width)
+            << language << ", dialog " << t->id << ": caption \"" << caption.text << "\" needs " << caption.needWidth
+            << " px, the title bar has " << caption.width;
         native::DestroyDialog(dlg);
         native::FreeDestroyedDialogs();
+    }
+}
+
+// A message box is only as wide as its text and buttons: the longest caption the
+// program gives one, a printer's file name before "Already exists", over its shortest
+// text, in every language, shows whole.
+TEST_F(NativeTextFit, AMessageBoxShowsItsWholeCaption)
+{
+    for (const char* language : {"en", "de", "fr", "es", "qps"}) {
+        ASSERT_STREQ(SetResourceLanguage(language), language);
+        char caption[256];
+        std::snprintf(caption, sizeof caption, GetStringRes(IDS_ALREADY_EXISTS_OF), "1234(12)(20241231235959).TIF");
+        const ControlFit fit = MessageBoxCaptionFit(caption, [&] {
+            MessageBox(0, GetStringRes(IDS_OVERWRITE_QUESTION), caption, MB_YESNOCANCEL | MB_ICONQUESTION);
+        });
+        ASSERT_TRUE(fit.measured) << language << ": no box came up";
+        EXPECT_LE(fit.needWidth, fit.width)
+            << language << ": caption \"" << fit.text << "\" needs " << fit.needWidth << " px, has " << fit.width;
     }
 }
 
