@@ -32,8 +32,10 @@ saved=$work/saved
 mkdir -p "$app" "$saved"
 QBX_SIM_PID=""
 apppid=""
+dpi_set=""
 cleanup() {
   [ -n "$apppid" ] && kill "$apppid" 2>/dev/null
+  [ -n "$dpi_set" ] && wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
   [ -n "$QBX_SIM_PID" ] && kill "$QBX_SIM_PID" 2>/dev/null
   wait 2>/dev/null
 }
@@ -161,6 +163,7 @@ has_title() { [ -n "$(qbx_find_window "$1")" ]; }
 no_title() { [ -z "$(qbx_find_window "$1")" ]; }
 activate_title() {
   local w
+  wait_for 100 has_title "$1"
   w=$(qbx_find_window "$1")
   [ -n "$w" ] || fail "no window titled like $1"
   qbx_activate "$w"
@@ -209,3 +212,27 @@ wait_for 200 sh -c "! kill -0 $apppid 2>/dev/null" || fail "quillbox.exe did not
 apppid=""
 [ "$(count_images)" -eq $((before - 3)) ] || fail "the printer's store changed in the pseudo-language run"
 echo "ok: pseudo-language pictures"
+
+# The About box's animation at 200 % (192 DPI): the frames drawn from their 64-pixel
+# images (wine-about@2x.png). The prefix's DPI is set for this one start only.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1 &&
+  dpi_set=1 || fail "could not set the prefix's DPI"
+qbx_write_ini --crlf "$app/Quillbox.ini" "$QBX_SIM_PORT"
+(cd "$app" && exec wine quillbox.exe >"$work/quillbox-dpi.log" 2>&1) &
+apppid=$!
+wait_for 300 has_window Quillbox || fail "the main dialog did not come up at 192 DPI"
+activate Quillbox
+xdotool key alt+a
+wait_for 100 has_window "About Quillbox" || fail "the About box did not come up at 192 DPI"
+sleep 0.5
+import -window root "$out/wine-about@2x.png"
+activate "About Quillbox"
+xdotool key Return
+wait_for 100 no_window "About Quillbox" || fail "the About box stayed"
+activate Quillbox
+xdotool key alt+c
+wait_for 200 sh -c "! kill -0 $apppid 2>/dev/null" || fail "quillbox.exe did not end"
+apppid=""
+wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
+dpi_set=""
+echo "ok: animation at 192 DPI"
