@@ -86,7 +86,6 @@ FEED_SLOT_Y = 12                   # the sheet disappears below this row ...
 EXIT_SLOT_Y = 22                   # ... and comes out below this one
 SHEET_LEFT, SHEET_RIGHT = 9, 22
 SHEET_LENGTH = 12
-SCAN_ROW = 16                      # the sheet is scanned while it covers this row
 
 
 def draw_sheet(c, top, visible):
