@@ -33,6 +33,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <ostream>
@@ -110,6 +111,9 @@ protected:
         SetClock(&m_clock);
         SetModuleFileNameOverride(nullptr);
         QbxRegisterResources(true);
+        // Registering the resources starts in English; a run in another language
+        // (QBX_TEST_LANGUAGE, the pictures in the pseudo-language) goes back to it.
+        if (const char* language = std::getenv("QBX_TEST_LANGUAGE")) SetResourceLanguage(language);
         g_szPlatform[0] = '\0';
     }
     void TearDown() override
