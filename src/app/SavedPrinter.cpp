@@ -9,10 +9,34 @@
 #include "platform/msgqueue.h"
 #include "platform/resources.h"
 #include "platform/system.h"
+#include "platform/utf8.h"
 #include "res/resource.h"
 
 #include <cstdio>
 #include <string>
+
+namespace {
+
+// The printer's name as the one-line status shows it: at most kShownNameChars
+// characters (a longer one cut with "…"), and "&" doubled so that it shows as itself.
+constexpr int kShownNameChars = 16;
+
+std::string ShownName(const std::string& name)
+{
+    std::string out;
+    int chars = 0;
+    for (std::size_t i = 0; i < name.size();) {
+        char32_t cp = 0;
+        std::size_t len = DecodeUtf8(name, i, cp);
+        if (len == 0) len = 1;
+        if (++chars == kShownNameChars && i + len < name.size()) return out + "\u2026";
+        out += name[i] == '&' ? "&&" : name.substr(i, len);
+        i += len;
+    }
+    return out;
+}
+
+}  // namespace
 
 void CMainFrame::FindSavedPrinter()
 {
@@ -39,7 +63,7 @@ BOOL CMainFrame::WaitForSavedPrinter()
     if (left <= 0) return FALSE;
     m_bWaitingForSaved = TRUE;
     char text[256];
-    std::snprintf(text, sizeof text, GetStringRes(IDS_LOOKING_FOR_SAVED), m_szServiceName);
+    std::snprintf(text, sizeof text, GetStringRes(IDS_LOOKING_FOR_SAVED), ShownName(m_szServiceName).c_str());
     SetMainStatus(text);
     m_nFindTimer = SetTimer(TIMER_FIND_SAVED, static_cast<UINT>(left), nullptr);
     return TRUE;
