@@ -97,6 +97,22 @@ TEST_P(RunTimeTextFit, PrintersFoundStatusFitsItsLine)
     }
 }
 
+// The main dialog's status line while the first listing waits for the saved printer:
+// the name is cut to 16 characters, and the text with such a name fits the line.
+TEST_P(TextFit, SavedPrinterWaitFitsTheMainStatus)
+{
+    ASSERT_STREQ(SetResourceLanguage(GetParam()), GetParam());
+    const QFontMetrics fm(QtDialogFont());
+    const DlgTemplate* t = FindDialogTemplate(IDD_QUILLBOX_DIALOG);
+    ASSERT_NE(t, nullptr);
+    int room = -1;
+    for (int i = 0; i < t->itemCount; ++i)
+        if (t->items[i].id == IDC_STATUS) room = Px(t->items[i].cx);
+    ASSERT_GT(room, 0);
+    const QString text = QString::asprintf(GetStringRes(IDS_LOOKING_FOR_SAVED), "Office Laser MF4\u2026");
+    EXPECT_LE(fm.horizontalAdvance(text), room) << GetParam() << ": \"" << text.toStdString() << "\" is cut";
+}
+
 // The waits shown in the copy's Status line wrap onto its two lines and no further.
 TEST_P(RunTimeTextFit, WaitsFitTheProgressStatus)
 {
