@@ -129,11 +129,13 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
         PrinterLine found;
         if (FindPrinterByName(settings.szServiceName, settings.szServiceUUID, kSavedPrinterWaitMs, found) &&
             (found.address != c.target.host || found.port != c.target.port)) {
-            std::fprintf(stderr,
-                         "quillbox-cli: printer \"%s\" answered on the network at %s; using that address instead of "
-                         "the saved %s:%d\n",
-                         Shown(settings.szServiceName).c_str(), Shown(PrinterAddressText(found)).c_str(),
-                         Shown(c.target.host).c_str(), c.target.port);
+            std::fputs(TrF("quillbox-cli",
+                           "quillbox-cli: printer \"%s\" answered on the network at %s; using that address instead of "
+                           "the saved %s:%d\n",
+                           Shown(settings.szServiceName).c_str(), Shown(PrinterAddressText(found)).c_str(),
+                           Shown(c.target.host).c_str(), c.target.port)
+                           .c_str(),
+                       stderr);
             c.target.host = found.address;
             c.target.port = found.port;
         }
