@@ -8,6 +8,7 @@
 #include "platform/app.h"
 #include "platform/clock.h"
 #include "platform/msgqueue.h"
+#include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_windows.h"
 #include "platform/resources.h"
 #include "platform/socket.h"
@@ -32,7 +33,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <ostream>
@@ -78,12 +81,7 @@ std::string VersionLine(CWnd& dlg)
     return text;
 }
 
-std::string Screenshot(CDialog& dlg, const std::string& name)
-{
-    std::string path = std::string(QBX_TEST_OUTPUT_DIR) + "/" + name + ".png";
-    EXPECT_TRUE(dlg.SaveScreenshot(path.c_str())) << path;
-    return path;
-}
+std::string Screenshot(CDialog& dlg, const std::string& name) { return AppHarness::Screenshot(&dlg, name); }
 
 class AboutBoxTest : public ::testing::Test {
 protected:
@@ -151,7 +149,13 @@ TEST_F(AboutBoxTest, IconIsEmptyUntilTheFirstFrameThenCyclesEveryTwoHundredMs)
         seen.push_back(static_cast<UINT>(about.m_anim.GetIcon()));
         QPixmap shown = label->pixmap();
         EXPECT_FALSE(shown.isNull()) << "frame " << i << " has no picture";
-        EXPECT_EQ(shown.size(), QSize(32, 32));
+        // 32 logical pixels, drawn from the frame's image nearest to the screen's own
+        // pixels (64 on a screen scaled by 2), never a smaller one blown up.
+        EXPECT_EQ(shown.deviceIndependentSize().toSize(), QSize(32, 32));
+        const int device = static_cast<int>(std::lround(32 * label->devicePixelRatioF()));
+        EXPECT_EQ(shown.width(),
+                  std::max(32, qtwin::IconPixmap(static_cast<UINT>(about.m_anim.GetIcon()), device).width()))
+            << "frame " << i << " on a screen scaled by " << label->devicePixelRatioF();
         if (seen.back() == 140 && i == 0) Screenshot(about, "about-frame-140");
         if (seen.back() == 143) {
             Screenshot(about, "about-frame-143");

@@ -21,6 +21,7 @@
 #include <QTextOption>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 
@@ -263,10 +264,14 @@ private:
         if (m_icon == 0) {
             m_label->clear();
         } else {
-            // An icon static takes the size of its icon, whatever the template says.
-            QPixmap pm = IconPixmap(m_icon, 32);
+            // An icon static takes the size of its icon (32 pixels), whatever the template
+            // says. A scaled screen gets the image nearest to its own pixels, drawn at 32
+            // logical pixels, rather than the 32-pixel one blown up.
+            const int device = static_cast<int>(std::lround(32 * m_label->devicePixelRatioF()));
+            QPixmap pm = IconPixmap(m_icon, device);
+            if (!pm.isNull() && pm.width() > 32) pm.setDevicePixelRatio(pm.width() / 32.0);
             m_label->setPixmap(pm);
-            if (!pm.isNull()) m_label->resize(pm.size().expandedTo(m_label->size()));
+            if (!pm.isNull()) m_label->resize(pm.deviceIndependentSize().toSize().expandedTo(m_label->size()));
         }
         return old;
     }
