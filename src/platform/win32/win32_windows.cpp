@@ -195,6 +195,18 @@ public:
     {
     }
     std::vector<std::unique_ptr<Win32WindowImpl>> controls;
+    // Controls that a screen reader knows by the dialog's caption (a progress bar with no
+    // label of its own): renamed whenever the caption changes.
+    std::vector<void*> namedByCaption;
+
+    LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        const LRESULT r = Win32WindowImpl::Send(message, wParam, lParam);
+        if (message == WM_SETTEXT)
+            for (void* control : namedByCaption)
+                native::SetAccessibleName(control, reinterpret_cast<const char*>(lParam));
+        return r;
+    }
 
     void Destroy() override
     {
@@ -233,6 +245,10 @@ IWindowImpl* Win32WindowSystem::CreateDialogWindow(HWND dialog, const DlgTemplat
         if (!child) continue;
         DialogSink::Control& reported = sinkPtr->controls[child];
         reported = DialogSink::Control{controls[i].hwnd, it.cls};
+        if (ControlLabel(tmpl, controls[i].index) == tmpl.caption) {
+            native::SetAccessibleName(child, tmpl.caption);
+            impl->namedByCaption.push_back(child);
+        }
         auto ctl = std::make_unique<Win32WindowImpl>(child, &it, &reported.selection);
         controls[i].impl = ctl.get();
         NativeOfControl()[controls[i].hwnd] = child;
