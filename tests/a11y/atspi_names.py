@@ -29,8 +29,8 @@ except ImportError:
 
 IDD_ABOUTBOX, IDD_MAIN, IDD_RETRIEVE, IDD_PROGRESS, IDD_CONFIRM, IDD_FIND = "100", "102", "129", "130", "132", "133"
 USER = "1234"
-# Three scans of the user; each takes about a second and a half to come at 200 KB/s.
-SCAN_BYTES, TRICKLE = 300000, "4000/20"
+# Three scans of the user; each takes about two seconds and a half to come at 200 KB/s.
+SCAN_BYTES, TRICKLE = 500000, "4000/20"
 
 
 def expected(controls_file, dialog):
@@ -219,17 +219,28 @@ def progress_dialog(app, progress_win, want):
     # The figures are labels whose names are the texts shown: a reader sees each new
     # one. Two different byte counts while the file comes are enough.
     counts = set()
+    # Each figure is read with its caption: the value's label is the caption before it.
+    read_with = {"Status:": None, "Time Left:": None}
     end = time.monotonic() + 30
     while len(counts) < 2 and time.monotonic() < end and window(app, title) is not None:
         try:
             for i in range(progress_win.childCount):
                 child = progress_win.getChildAtIndex(i)
-                m = child and child.getRoleName() == "label" and re.match(r"(\d+)\s+of %d\b" % SCAN_BYTES, child.name)
+                if child is None or child.getRoleName() != "label":
+                    continue
+                m = re.match(r"(\d+)\s+of %d\b" % SCAN_BYTES, child.name)
                 if m:
                     counts.add(m.group(1))
+                    read_with["Status:"] = labelled_by(child)
+                elif re.match(r"\d+:\d+:\d+$", child.name):
+                    read_with["Time Left:"] = labelled_by(child)
         except Exception:
             break  # the dialog closed as it was read
         time.sleep(0.1)
+    for caption, value in read_with.items():
+        if value != caption:
+            print(f"FAIL: the progress dialog's {caption!r} value is not read with its caption (labelled by {value!r})")
+            ok = False
     if len(counts) < 2:
         print(f"FAIL: the progress dialog's status was not seen to change (byte counts read: {sorted(counts)})")
         ok = False
@@ -303,7 +314,9 @@ def main():
         if not name.queryText().getText(0, -1):
             name.queryEditableText().setTextContents("scan.TIF")
         press(app, "Save As", "Save")
-        progress_win = wait_for("the progress dialog", lambda: window(app, lambda t: t.startswith("Retrieving")))
+        # Its caption names the file once the transfer starts.
+        progress_win = wait_for("the progress dialog",
+                                lambda: window(app, lambda t: t.startswith("Retrieving") and USER in t))
         ok &= progress_dialog(app, progress_win, want[IDD_PROGRESS])
         wait_for("the transfer to end", lambda: gone(app, lambda t: t.startswith("Retrieving")))
 

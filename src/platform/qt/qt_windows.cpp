@@ -307,6 +307,17 @@ void SetBuddies(const DlgTemplate& tmpl, const std::vector<IWindowSystem::Contro
                 }
             }
         }
+        // A caption without a key ("Status:") names the value the program shows right of
+        // it on the same line: a screen reader reads the two together.
+        if (!l->buddy() && text.endsWith(QLatin1Char(':'))) {
+            for (std::size_t k = 0; k < controls.size(); ++k) {
+                const DlgItemTemplate& v = tmpl.items[controls[k].index];
+                if (v.cls == DlgItemClass::Static && v.id != -1 && !*v.text && v.y == it.y && v.x > it.x) {
+                    l->setBuddy(widgets[k]);
+                    break;
+                }
+            }
+        }
         l->setText(l->buddy() ? text : StripMnemonic(text));
     }
 }
