@@ -21,6 +21,11 @@ TEST_F(DeletionTest, ASecondYesQueuedBehindTheFirstDeletesOnlyTheFileAsked)
     EXPECT_EQ(f->m_pDirectory->count, 1);
     AppHarness::Click(Question(), IDC_CONFIRM_NO);
     ASSERT_TRUE(h->PumpUntil([&] { return ListShown(); }, 5000));
+    // The printer runs its one deletion job in its own time: wait for it, then make
+    // sure nothing else goes.
+    ASSERT_TRUE(StoreSettles(1, 2));
+    h->PumpFor(300);
+    EXPECT_EQ(DeletionJobs().size(), 1u);
     EXPECT_EQ(qbxsim::ListStore(store).size(), 2u);
 }
 
