@@ -79,6 +79,9 @@ void PostToWindow(Handle window, unsigned message, std::uintptr_t wParam, std::i
 // for it (dynamic annotation of its MSAA name), and its window text, which a progress
 // bar does not draw. For a control no static text labels in the template.
 void SetAccessibleName(Handle control, const char* name);
+// Takes the annotation away again (before the control is destroyed: it is kept by
+// the system otherwise).
+void ClearAccessibleName(Handle control);
 // False once the window system has freed the window.
 bool WindowExists(Handle window);
 

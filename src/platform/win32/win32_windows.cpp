@@ -212,6 +212,7 @@ public:
     {
         NativeOfDialog().erase(m_hwnd);
         for (auto& [control, info] : m_sink->controls) NativeOfControl().erase(info.hwnd);
+        for (void* control : namedByCaption) native::ClearAccessibleName(control);
         DialogOfNative().erase(m_native);
         // Hidden now, freed by the outermost loop: a handler of one of its controls may
         // still run.
