@@ -214,13 +214,25 @@ void AppHarness::CloseBox(CWnd* dlg)
 
 namespace {
 
-// A run on a scaled screen (QT_SCALE_FACTOR=2) keeps its pictures beside the others,
-// named "NAME@2x", and leaves the README's alone.
+// A run in another language (QBX_TEST_LANGUAGE=qps) or on a scaled screen
+// (QT_SCALE_FACTOR=2) keeps its pictures beside the others, named "NAME-qps" or
+// "NAME@2x", and leaves the README's alone.
 std::string ScaleSuffix()
 {
+    std::string suffix;
+    const char* language = std::getenv("QBX_TEST_LANGUAGE");
+    if (language && *language) suffix += std::string("-") + language;
     const char* scale = std::getenv("QT_SCALE_FACTOR");
-    if (!scale || !*scale || std::string(scale) == "1") return {};
-    return std::string("@") + scale + "x";
+    if (scale && *scale && std::string(scale) != "1") suffix += std::string("@") + scale + "x";
+    return suffix;
+}
+
+// A run on a scaled screen checks its pictures for cut texts (the pseudo-language's are
+// there to show where a text would be cut).
+bool Scaled()
+{
+    const char* scale = std::getenv("QT_SCALE_FACTOR");
+    return scale && *scale && std::string(scale) != "1";
 }
 
 }  // namespace
@@ -242,7 +254,7 @@ std::string AppHarness::Screenshot(CWnd* dlg, const std::string& name)
 {
     std::string path = std::string(QBX_TEST_OUTPUT_DIR) + "/" + name + ScaleSuffix() + ".png";
     if (auto* d = dynamic_cast<CDialog*>(dlg)) d->SaveScreenshot(path.c_str());
-    if (!ScaleSuffix().empty() && dlg && dlg->m_hWnd)
+    if (Scaled() && dlg && dlg->m_hWnd)
         if (QWidget* w = QtWidgetOfHandle(dlg->m_hWnd)) ExpectNoTextCut(w, name);
     return path;
 }
@@ -252,7 +264,7 @@ std::string AppHarness::ScreenshotOf(QWidget* window, const std::string& name)
     std::string path = std::string(QBX_TEST_OUTPUT_DIR) + "/" + name + ScaleSuffix() + ".png";
     if (!window) return std::string();
     window->grab().save(QString::fromStdString(path));
-    if (!ScaleSuffix().empty()) ExpectNoTextCut(window, name);
+    if (Scaled()) ExpectNoTextCut(window, name);
     return path;
 }
 
