@@ -99,7 +99,7 @@ TEST_P(RunTimeTextFit, PrintersFoundStatusFitsItsLine)
 
 // The main dialog's status line while the first listing waits for the saved printer:
 // the name is cut to 16 characters, and the text with such a name fits the line.
-TEST_P(TextFit, SavedPrinterWaitFitsTheMainStatus)
+TEST_P(RunTimeTextFit, SavedPrinterWaitFitsTheMainStatus)
 {
     ASSERT_STREQ(SetResourceLanguage(GetParam()), GetParam());
     const QFontMetrics fm(QtDialogFont());
