@@ -3,6 +3,7 @@
 #include "app/QbxMessages.h"
 #include "platform/app.h"
 #include "platform/prompts.h"
+#include "platform/resources.h"
 #include "app/FindPrinterDlg.h"
 #include "ui/AboutDlg.h"
 
@@ -122,5 +123,5 @@ void CQuillboxDlg::FocusUserID()
 
 void CQuillboxDlg::ShowBadUserID()
 {
-    MessageBox(m_hWnd, "Please enter from 1 to 8 decimal digits", "Bad User ID", MB_OK);
+    MessageBox(m_hWnd, GetStringRes(IDS_BAD_USER_ID), GetStringRes(IDS_BAD_USER_ID_CAPTION), MB_OK);
 }

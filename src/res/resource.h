@@ -84,6 +84,9 @@ constexpr unsigned IDS_FOUND_BOTH = 186;
 // The main dialog's status line while the first connection waits for the printer saved
 // by its name (%s: that name).
 constexpr unsigned IDS_LOOKING_FOR_SAVED = 187;
+// The box for a user ID that is not 1 to 8 decimal digits, and its caption.
+constexpr unsigned IDS_BAD_USER_ID = 188;
+constexpr unsigned IDS_BAD_USER_ID_CAPTION = 189;
 // Scans saved as PDF: the box at the end of a batch about the scans kept as TIFF
 // (%s: one line per file, its name and the reason), its caption, and the reason
 // for a scan too large to convert.

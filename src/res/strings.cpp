@@ -158,6 +158,10 @@ const QbxStringResource g_qbxStringTable[] = {
     {186, "network, this computer"},
     {187, "Looking for %s\u2026"},
 
+    // Main dialog: a user ID that is not 1 to 8 decimal digits.
+    {188, "Please enter from 1 to 8 decimal digits"},
+    {189, "Bad User ID"},
+
     // About box.
     {11005, "About Quillbox"},
     {11006, "Version %s for " QBX_BUILT_FOR " %s"},
