@@ -1,5 +1,7 @@
 #include "retrieval/DestPath.h"
 
+#include "platform/system.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -124,7 +126,7 @@ TEST(DestPath, BatchNamesAreUnique)
     };
     for (auto& c : cases) {
         std::vector<DestFile> out;
-        ASSERT_TRUE(BuildBatchDestPaths("/s/job.TIF", FALSE, c.requests, out)) << c.what;
+        ASSERT_TRUE(BuildBatchDestPaths("/s/job.TIF", FALSE, c.requests, FileNameKey, out)) << c.what;
         std::vector<std::string> names, paths;
         for (auto& f : out) {
             names.push_back(f.name);
@@ -160,7 +162,7 @@ TEST(DestPath, NamesWindowsWouldNotTakeGetSafeOnes)
     };
     for (auto& c : cases) {
         std::vector<DestFile> out;
-        ASSERT_TRUE(BuildBatchDestPaths(c.chosen, FALSE, c.requests, out)) << c.chosen;
+        ASSERT_TRUE(BuildBatchDestPaths(c.chosen, FALSE, c.requests, FileNameKey, out)) << c.chosen;
         std::vector<std::string> names;
         for (auto& f : out) names.push_back(f.name);
         EXPECT_EQ(names, c.names) << c.chosen;
@@ -169,23 +171,41 @@ TEST(DestPath, NamesWindowsWouldNotTakeGetSafeOnes)
     EXPECT_EQ(Build("/s/NUL.TIF", TRUE, "NUL.TIF", ""), "/s/NUL.TIF");
 }
 
+// The folder's comparison decides what clashes: on a folder that tells case apart,
+// names that differ in case keep their own names.
+TEST(DestPath, TheFoldersComparisonDecidesWhatClashes)
+{
+    const std::vector<DestRequest> requests = {{"abc.TIF", ""}, {"ABC.TIF", ""}, {"abc.TIF", ""}};
+    const NameKeyFn exact = [](const std::string& name) { return name; };
+    std::vector<DestFile> out;
+    ASSERT_TRUE(BuildBatchDestPaths("/s/.TIF", FALSE, requests, exact, out));
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[0].name, "abc.TIF");
+    EXPECT_EQ(out[1].name, "ABC.TIF");
+    EXPECT_EQ(out[2].name, "abc_1.TIF");
+    ASSERT_TRUE(BuildBatchDestPaths("/s/.TIF", FALSE, requests, FileNameKey, out));
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[1].name, "ABC_1.TIF");
+    EXPECT_EQ(out[2].name, "abc_2.TIF");
+}
+
 TEST(DestPath, BatchOfOneFileAndRefusals)
 {
     std::vector<DestFile> out;
-    ASSERT_TRUE(BuildBatchDestPaths("/s/scan.TIF", TRUE, {{"007.TIF", "4"}}, out));
+    ASSERT_TRUE(BuildBatchDestPaths("/s/scan.TIF", TRUE, {{"007.TIF", "4"}}, FileNameKey, out));
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].path, "/s/scan.TIF");
 
     // The second file's own name fits; the suffix its clash needs does not.
     std::string chosen = "/" + std::string(240, 'f') + "/job.TIF";  // 249 characters: 10 to spare
     std::size_t refused = 99;
-    EXPECT_FALSE(
-        BuildBatchDestPaths(chosen.c_str(), FALSE, {{"123456789.TIF", ""}, {"123456789.TIFF", ""}}, out, &refused));
+    EXPECT_FALSE(BuildBatchDestPaths(chosen.c_str(), FALSE, {{"123456789.TIF", ""}, {"123456789.TIFF", ""}},
+                                     FileNameKey, out, &refused));
     EXPECT_EQ(refused, 1u);
     EXPECT_TRUE(out.empty());
-    EXPECT_FALSE(BuildBatchDestPaths("", FALSE, {{"1.TIF", ""}}, out, &refused));
+    EXPECT_FALSE(BuildBatchDestPaths("", FALSE, {{"1.TIF", ""}}, FileNameKey, out, &refused));
     EXPECT_EQ(refused, 0u);
-    EXPECT_TRUE(BuildBatchDestPaths("/s/job.TIF", FALSE, {}, out));
+    EXPECT_TRUE(BuildBatchDestPaths("/s/job.TIF", FALSE, {}, FileNameKey, out));
     EXPECT_TRUE(out.empty());
 }
 
