@@ -123,7 +123,9 @@ TEST_F(LocalCopyTest, ExistingFileStaysIntactUntilTheRename)
                 // Something removed the temporary file under the copy: the rename fails.
                 // (On Windows nothing can: the open copy does not share its deletion.)
                 std::error_code ec;
-                if (fs::remove(c.TempPath(), ec)) EXPECT_FALSE(c.Commit());
+                if (fs::remove(c.TempPath(), ec)) {
+                    EXPECT_FALSE(c.Commit());
+                }
             }
         }
         EXPECT_EQ(ReadText(dest), "keep me") << "way " << way;
