@@ -266,6 +266,44 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
         PrintFailure(label, reason);
         ++result.failures;
     };
+    // A copy already at local (the printer's TIFF, or the PDF made of it) is counted;
+    // with deleteAfter it is first compared with the printer's file once that has
+    // settled, and the scan deleted only when they are equal. False when a stop
+    // signal ends the batch.
+    auto alreadyCopied = [&](const DirEntry& e, const std::string& label, const std::string& local, bool pdf) {
+        if (!deleteAfter) {
+            ++tally.alreadyThere;
+            if (c.verbosity > 0)
+                std::fprintf(stderr, "quillbox-cli: %s: already in %s\n", Shown(label).c_str(), Shown(local).c_str());
+            return true;
+        }
+        if (g_nStopSignal) {
+            result.cutShort = true;
+            return false;
+        }
+        std::string reason;
+        if (!AwaitSettled(s, settle, e, reason)) {
+            if (g_nStopSignal) {
+                result.cutShort = true;
+                return false;
+            }
+            fail(label, reason);
+            return true;
+        }
+        const FetchStatus proved =
+            pdf ? s.DeleteIfSamePdf(e, local, bar.get(), reason) : s.DeleteIfSame(e, local, bar.get(), reason);
+        if (proved != FetchStatus::Copied && g_nStopSignal) result.cutShort = true;
+        // A file is counted once: as already there only when nothing about it failed.
+        if (proved == FetchStatus::Failed) {
+            fail(label, reason);
+        } else if (proved == FetchStatus::CopiedNotDeleted) {
+            fail(label, "equal to " + local + " but not deleted on the printer: " + reason);
+        } else {
+            ++tally.alreadyThere;
+            result.deleted.push_back({e, label});
+        }
+        return true;
+    };
     for (std::size_t k = 0; k < picked.size(); ++k) {
         const DirEntry& e = dir.entries[picked[k]];
         const std::string label = StableName(e);
@@ -279,23 +317,20 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
                  "would be saved under the same name as another file of this batch (" + dest + "); it was not copied");
             continue;
         }
-        if (run.Wrote(dest.c_str())) {
-            fail(label, dest + " is the copy of another scan of this batch (the folder takes both names for one "
-                               "file); it was left alone and this scan was not copied");
-            continue;
-        }
         // Saving PDFs, the scan's PDF name; a scan an earlier round could not convert
         // was kept under its TIFF name (dest), and is found there as before.
         const std::string pdfDest = c.pdf ? PdfFileName(dest) : std::string();
+        const std::string* ours = run.Wrote(dest.c_str()) ? &dest : nullptr;
+        if (c.pdf && run.Wrote(pdfDest.c_str())) ours = &pdfDest;
+        if (ours) {
+            fail(label, *ours + " is the copy of another scan of this batch (the folder takes both names for one "
+                                "file); it was left alone and this scan was not copied");
+            continue;
+        }
         if (keepCopies && c.pdf && GetFileAttributes(pdfDest.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            ++tally.alreadyThere;
-            // The PDF is not the printer's bytes, so nothing proves it whole here: the
-            // scan stays on the printer.
-            if (deleteAfter)
-                fail(label, pdfDest + " is already there; it cannot be compared with the printer's file, so the scan "
-                                      "was not deleted on the printer (quillbox-cli delete removes it)");
-            else if (c.verbosity > 0)
-                std::fprintf(stderr, "quillbox-cli: %s: already in %s\n", Shown(label).c_str(), Shown(pdfDest).c_str());
+            // The PDF an earlier round made is proved this scan's whole file by making
+            // it again from the printer's bytes.
+            if (!alreadyCopied(e, label, pdfDest, true)) break;
             continue;
         }
         if (keepCopies && GetFileAttributes(dest.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -318,37 +353,7 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
                                 "; it was left alone and nothing was copied (move it away to fetch the scan)");
                 continue;
             }
-            if (!deleteAfter) {
-                ++tally.alreadyThere;
-                if (c.verbosity > 0)
-                    std::fprintf(stderr, "quillbox-cli: %s: already in %s\n", Shown(label).c_str(),
-                                 Shown(dest).c_str());
-                continue;
-            }
-            if (g_nStopSignal) {
-                result.cutShort = true;
-                break;
-            }
-            std::string reason;
-            if (!AwaitSettled(s, settle, e, reason)) {
-                if (g_nStopSignal) {
-                    result.cutShort = true;
-                    break;
-                }
-                fail(label, reason);
-                continue;
-            }
-            FetchStatus proved = s.DeleteIfSame(e, dest, bar.get(), reason);
-            if (proved != FetchStatus::Copied && g_nStopSignal) result.cutShort = true;
-            // A file is counted once: as already there only when nothing about it failed.
-            if (proved == FetchStatus::Failed) {
-                fail(label, reason);
-            } else if (proved == FetchStatus::CopiedNotDeleted) {
-                fail(label, "equal to " + dest + " but not deleted on the printer: " + reason);
-            } else {
-                ++tally.alreadyThere;
-                result.deleted.push_back({e, label});
-            }
+            if (!alreadyCopied(e, label, dest, false)) break;
             continue;
         }
         if (g_nStopSignal) {
@@ -365,7 +370,7 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
             continue;
         }
         FetchStatus st2 =
-            c.pdf ? s.FetchPdf(e, pdfDest, dest, overwrite, deleteAfter, bar.get(), written, notConverted, reason)
+            c.pdf ? s.FetchPdf(e, pdfDest, dest, overwrite, deleteAfter, bar.get(), written, notConverted, reason, &run)
                   : s.Fetch(e, dest, overwrite, deleteAfter, bar.get(), reason, &run);
         if (st2 != FetchStatus::Copied && g_nStopSignal) result.cutShort = true;
         if (st2 == FetchStatus::Failed) {

@@ -396,10 +396,10 @@ namespace {
 // Scans up to this size are converted in memory; a larger one is saved as its TIFF.
 constexpr std::uint64_t kMaxConvertedScan = 256ull * 1024 * 1024;
 
-bool WriteCopy(const std::string& dest, bool overwrite, const std::string& bytes, std::string& reason)
+bool WriteCopy(const std::string& dest, bool overwrite, const std::string& bytes, std::string& reason, CopyRun* run)
 {
     LocalCopy copy;
-    if (!copy.Open(dest.c_str(), overwrite)) {
+    if (!copy.Open(dest.c_str(), overwrite, run)) {
         reason = copy.Error() + "; nothing was put in place";
         return false;
     }
@@ -413,9 +413,23 @@ bool WriteCopy(const std::string& dest, bool overwrite, const std::string& bytes
 
 }  // namespace
 
+bool CPrinterSession::ReceiveScan(CPrinterLink& link, const DirEntry& e, std::uint64_t listed,
+                                  const std::string& shownAs, IFetchProgress* progress, const std::string& what,
+                                  std::string& tiff, std::string& reason)
+{
+    if (!Connect(link, reason)) return false;
+    tiff.clear();
+    tiff.reserve(static_cast<std::size_t>(listed));
+    auto gather = [&tiff](const char* data, std::size_t len, std::string&) {
+        tiff.append(data, len);
+        return true;
+    };
+    return ReceiveWhole(link, e, listed, shownAs, gather, progress, what, reason);
+}
+
 FetchStatus CPrinterSession::FetchPdf(const DirEntry& e, const std::string& pdfDest, const std::string& tifDest,
                                       bool overwrite, bool deleteAfter, IFetchProgress* progress, std::string& savedAs,
-                                      std::string& notConverted, std::string& reason)
+                                      std::string& notConverted, std::string& reason, CopyRun* run)
 {
     savedAs.clear();
     notConverted.clear();
@@ -425,26 +439,20 @@ FetchStatus CPrinterSession::FetchPdf(const DirEntry& e, const std::string& pdfD
     if (listed > kMaxConvertedScan) {
         notConverted = "it is too large to convert";
         if (!DestinationFree(tifDest, overwrite, reason)) return FetchStatus::Failed;
-        const FetchStatus st = Fetch(e, tifDest, overwrite, deleteAfter, progress, reason);
+        const FetchStatus st = Fetch(e, tifDest, overwrite, deleteAfter, progress, reason, run);
         if (st != FetchStatus::Failed) savedAs = tifDest;
         return st;
     }
 
     CPrinterLink link;
     EndWait endWait{m_wait};
-    if (!Connect(link, reason)) return FetchStatus::Failed;
     std::string tiff;
-    tiff.reserve(static_cast<std::size_t>(listed));
-    auto gather = [&tiff](const char* data, std::size_t len, std::string&) {
-        tiff.append(data, len);
-        return true;
-    };
-    if (!ReceiveWhole(link, e, listed, pdfDest, gather, progress, "nothing was put in place", reason))
+    if (!ReceiveScan(link, e, listed, pdfDest, progress, "nothing was put in place", tiff, reason))
         return FetchStatus::Failed;
 
     std::string pdf, why;
     if (TiffToPdf(reinterpret_cast<const std::uint8_t*>(tiff.data()), tiff.size(), pdf, why)) {
-        if (!WriteCopy(pdfDest, overwrite, pdf, reason)) return FetchStatus::Failed;
+        if (!WriteCopy(pdfDest, overwrite, pdf, reason, run)) return FetchStatus::Failed;
         savedAs = pdfDest;
     } else {
         // Nothing of the scan is lost: its TIFF is kept as it came.
@@ -453,9 +461,68 @@ FetchStatus CPrinterSession::FetchPdf(const DirEntry& e, const std::string& pdfD
             reason = "cannot be saved as PDF (" + why + ") and " + reason;
             return FetchStatus::Failed;
         }
-        if (!WriteCopy(tifDest, overwrite, tiff, reason)) return FetchStatus::Failed;
+        if (!WriteCopy(tifDest, overwrite, tiff, reason, run)) return FetchStatus::Failed;
         savedAs = tifDest;
     }
     if (!deleteAfter) return FetchStatus::Copied;
+    return DeleteOriginal(link, e, reason);
+}
+
+FetchStatus CPrinterSession::DeleteIfSamePdf(const DirEntry& e, const std::string& localPdf, IFetchProgress* progress,
+                                             std::string& reason)
+{
+    const std::string notDeleted = "it was not deleted on the printer";
+    std::uint64_t listed = 0;
+    if (!ListedSize(e, listed, "it cannot be compared with " + localPdf, reason)) return FetchStatus::Failed;
+    if (listed > kMaxConvertedScan) {
+        reason = "it is too large to convert, so " + localPdf + " cannot be compared with it; " + notDeleted;
+        return FetchStatus::Failed;
+    }
+    // The PDF is read as it is, never through a link.
+    PlainFileReader file;
+    if (!file.Open(localPdf.c_str())) {
+        reason = localPdf +
+                 (file.Error().empty() ? std::string(" is not a plain file (a link, folder, pipe or device)")
+                                       : " cannot be read: " + file.Error()) +
+                 "; " + notDeleted;
+        return FetchStatus::Failed;
+    }
+
+    CPrinterLink link;
+    EndWait endWait{m_wait};
+    std::string tiff;
+    if (!ReceiveScan(link, e, listed, localPdf, progress, notDeleted, tiff, reason)) return FetchStatus::Failed;
+    std::string pdf, why;
+    if (!TiffToPdf(reinterpret_cast<const std::uint8_t*>(tiff.data()), tiff.size(), pdf, why)) {
+        reason = "it cannot be saved as PDF (" + why + "), so " + localPdf +
+                 " is not its copy; both were left alone (move " + localPdf + " away to fetch the scan again)";
+        return FetchStatus::Failed;
+    }
+    tiff.clear();
+    tiff.shrink_to_fit();
+
+    // The bytes on disk against the conversion, a piece at a time, to the file's end:
+    // a file that grew or shrank meanwhile differs too.
+    bool differs = file.Size() != pdf.size();
+    std::unique_ptr<char[]> mine(new char[kFileChunk]);
+    for (std::size_t at = 0; !differs;) {
+        const long got = file.Read(mine.get(), kFileChunk);
+        if (got < 0) {
+            reason = localPdf + " cannot be read: " + file.Error() + "; " + notDeleted;
+            return FetchStatus::Failed;
+        }
+        const auto n = static_cast<std::size_t>(got);
+        if (n == 0) {
+            differs = at != pdf.size();
+            break;
+        }
+        differs = n > pdf.size() - at || std::memcmp(mine.get(), pdf.data() + at, n) != 0;
+        at += n;
+    }
+    if (differs) {
+        reason = localPdf + " is not the PDF this scan makes (its bytes differ); both were left alone (move " +
+                 localPdf + " away to fetch the scan again)";
+        return FetchStatus::Failed;
+    }
     return DeleteOriginal(link, e, reason);
 }

@@ -72,15 +72,22 @@ public:
     FetchStatus DeleteIfSame(const DirEntry& e, const std::string& local, IFetchProgress* progress,
                              std::string& reason);
     bool Delete(const DirEntry& e, std::string& reason);
-    // Fetch, saved as a PDF at pdfDest holding every page of the scan (PrinterPdf.cpp).
-    // The printer's whole file is gathered in memory and converted; a scan that cannot
-    // be carried over into a PDF whole (or one too large to convert in memory) is saved
-    // as its TIFF at tifDest instead, with notConverted saying why. savedAs is the
-    // file put in place. The deletion (deleteAfter) follows only once that file, PDF or
-    // TIFF, is whole and on disk. overwrite applies to either destination.
+    // Fetch, saved as a PDF at pdfDest holding every page of the scan. The printer's
+    // whole file is gathered in memory and converted; a scan that cannot be carried
+    // over into a PDF whole (or one too large to convert in memory) is saved as its
+    // TIFF at tifDest instead, with notConverted saying why. savedAs is the file put in
+    // place. The deletion (deleteAfter) follows only once that file, PDF or TIFF, is
+    // whole and on disk. overwrite applies to either destination; run as for Fetch.
     FetchStatus FetchPdf(const DirEntry& e, const std::string& pdfDest, const std::string& tifDest, bool overwrite,
                          bool deleteAfter, IFetchProgress* progress, std::string& savedAs, std::string& notConverted,
-                         std::string& reason);
+                         std::string& reason, CopyRun* run = nullptr);
+    // DeleteIfSame for a PDF: the printer's whole file is fetched again into memory and
+    // converted as FetchPdf converts it (the conversion is deterministic), and the
+    // deletion job is sent only when localPdf, a regular file, holds exactly those
+    // bytes. Statuses as for DeleteIfSame; a scan that cannot be converted (or is too
+    // large to convert in memory) is not proved.
+    FetchStatus DeleteIfSamePdf(const DirEntry& e, const std::string& localPdf, IFetchProgress* progress,
+                                std::string& reason);
 
     bool Stopped() const { return g_nStopSignal != 0; }
     QbxClock::time_point Deadline() const { return m_deadline; }
@@ -98,6 +105,10 @@ private:
     // only when the answer was the printer's whole file. A failure's reason ends in what.
     bool ReceiveWhole(CPrinterLink& link, const DirEntry& e, std::uint64_t listed, const std::string& shownAs,
                       const DataSink& sink, IFetchProgress* progress, const std::string& what, std::string& reason);
+    // Connects on link and gathers e's whole file (at most listed bytes, converted in
+    // memory) into tiff; as ReceiveWhole otherwise.
+    bool ReceiveScan(CPrinterLink& link, const DirEntry& e, std::uint64_t listed, const std::string& shownAs,
+                     IFetchProgress* progress, const std::string& what, std::string& tiff, std::string& reason);
     bool SendJob(CPrinterLink& link, int jobKind, const char* path, std::string& reason);
     // Sends the deletion job on link (a new connection when link is closed).
     bool SendDeletion(CPrinterLink& link, const DirEntry& e, std::string& reason);

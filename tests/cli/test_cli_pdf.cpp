@@ -2,55 +2,19 @@
 // one valid PDF, a file that is no TIFF is kept as its TIFF (and said so), and the
 // printer's files go only after the copy that holds them is on disk.
 #include "cli_fixture.h"
+#include "pdf_scans.h"
 
-#include <cstdio>
-
-namespace {
-
-// Runs a shell command; its exit status (output in *out).
-int Shell(const std::string& cmd, std::string* out = nullptr)
-{
-    std::string text;
-    FILE* p = ::popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return -1;
-    char buf[1024];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
-    const int st = ::pclose(p);
-    if (out) *out = text;
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
-
-}  // namespace
+using qbxtest::CheckedPdfPages;
 
 class CliPdf : public CliTest {
 protected:
     void SetUp() override
     {
         CliTest::SetUp();
-        // Two pages from Ghostscript's fax device, as the simulated printer makes its scans.
         scan = qbxsim::ImageRelPath("1234", "001", "20261207093005");
-        const fs::path ps = base / "pages.ps";
-        std::ofstream(ps) << "%!PS\n/Helvetica findfont 30 scalefont setfont 72 600 moveto (one) show showpage\n"
-                             "72 500 moveto (two) show 100 100 200 200 rectfill showpage\n";
-        std::string err;
-        ASSERT_EQ(Shell("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=tiffg4 -r100 -sOutputFile='" +
-                            (store / scan).string() + "' " + ps.string(),
-                        &err),
-                  0)
-            << err;
+        qbxtest::MakeTwoPageScan(store / scan);
         notTiff = Add("1234", "002", "20261207100000", 3000, 7);
         StartPrinter();
-    }
-    // Pages of a PDF by qpdf, after qpdf --check found it sound; -1 when it did not.
-    int CheckedPages(const fs::path& pdf)
-    {
-        std::string out;
-        if (Shell("qpdf --check '" + pdf.string() + "'", &out) != 0) {
-            ADD_FAILURE() << out;
-            return -1;
-        }
-        Shell("qpdf --show-npages '" + pdf.string() + "'", &out);
-        return std::atoi(out.c_str());
     }
 
     std::string scan, notTiff;
@@ -62,7 +26,7 @@ TEST_F(CliPdf, GetSavesEachScanAsOnePdfOrKeepsItsTiffAndDeletesOnlyThen)
     CliRun r = Run(With({"get", "--pdf", "--short-names", "--delete", "--settle", "0", "--to", out.string()}));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(OutFiles(), (std::set<std::string>{"001.pdf", "002.TIF"}));
-    EXPECT_EQ(CheckedPages(out / "001.pdf"), 2);
+    EXPECT_EQ(CheckedPdfPages(out / "001.pdf"), 2);
     // The file that is no TIFF is saved as it came, under its TIFF name, and the one
     // line about it names it and says why.
     EXPECT_EQ(ReadWhole(out / "002.TIF"), tiffBytes);
@@ -87,12 +51,12 @@ TEST_F(CliPdf, GetLeavesAnExistingPdfAloneAndTheScanOnThePrinter)
     EXPECT_TRUE(fs::exists(store / scan));
 }
 
-TEST_F(CliPdf, SyncMakesThePdfOnceAndNeverDeletesOnTheStrengthOfAnOldOne)
+TEST_F(CliPdf, SyncMakesThePdfOnceAndDeletesOnlyWhenThePdfIsTheOneTheScanMakes)
 {
     CliRun r = Run(With({"sync", "--pdf", "--to", out.string()}));
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string pdf = "2026-12-07_093005_001.pdf";
-    EXPECT_EQ(CheckedPages(out / pdf), 2);
+    EXPECT_EQ(CheckedPdfPages(out / pdf), 2);
     EXPECT_TRUE(fs::exists(out / "2026-12-07_100000_002.TIF"));
     const int uploads = UploadJobs();
 
@@ -102,11 +66,57 @@ TEST_F(CliPdf, SyncMakesThePdfOnceAndNeverDeletesOnTheStrengthOfAnOldOne)
     EXPECT_EQ(UploadJobs(), uploads);
 
     // With --delete, the TIFF kept earlier is compared with the printer's and its scan
-    // deleted; a PDF cannot be compared, so its scan stays.
-    r = Run(With({"sync", "--pdf", "--delete", "--settle", "0", "--to", out.string()}));
-    EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.err.find(pdf + " is already there"), std::string::npos) << r.err;
+    // deleted; the PDF is made again from the printer's file and compared: one that
+    // differs by a byte is left alone, and so is its scan.
+    const std::string made = ReadWhole(out / pdf);
+    std::string changed = made;
+    changed[changed.size() / 2] ^= 1;
+    std::ofstream(out / pdf, std::ios::binary | std::ios::trunc) << changed;
+    r = Run(With({"sync", "--pdf", "--delete", "--to", out.string()}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(pdf + " is not the PDF this scan makes (its bytes differ); both were left alone"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(ReadWhole(out / pdf), changed);
     EXPECT_EQ(DeletionJobs().size(), 1u);
     EXPECT_TRUE(fs::exists(store / scan));
     EXPECT_FALSE(fs::exists(store / notTiff));
+
+    // The PDF as this scan makes it is its whole copy: the scan goes, the PDF stays.
+    std::ofstream(out / pdf, std::ios::binary | std::ios::trunc) << made;
+    r = Run(With({"sync", "--pdf", "--delete", "--to", out.string()}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(DeletionJobs().size(), 2u);
+    EXPECT_FALSE(fs::exists(store / scan));
+    EXPECT_EQ(ReadWhole(out / pdf), made);
+}
+
+// Within one run the tool never replaces a PDF it wrote itself, even with --overwrite:
+// a second name of the first scan's PDF (a hard link, as a folder that folds case has
+// one) appears as the next scan's destination, and that scan is left on the printer.
+TEST_F(CliPdf, GetNeverReplacesAPdfOfItsOwnRun)
+{
+    sim.reset();
+    fs::remove(store / notTiff);
+    const std::string second = qbxsim::ImageRelPath("1234", "002", "20261207100000");
+    qbxtest::MakeTwoPageScan(store / second);
+    qbxsim::Knobs slow;
+    slow.answer_delay_ms = 300;  // time for the second name to appear
+    StartPrinter(slow);
+    const fs::path first = out / "001.pdf", other = out / "002.pdf";
+    CliRun r = Run(With({"get", "--pdf", "--short-names", "--overwrite", "--delete", "--to", out.string()}), {},
+                   [&](pid_t pid) {
+                       for (int i = 0; i < 3000 && !fs::exists(first) && ::waitpid(pid, nullptr, WNOHANG) == 0; ++i)
+                           std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                       std::error_code ec;
+                       fs::create_hard_link(first, other, ec);
+                       EXPECT_FALSE(ec) << ec.message();
+                   });
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find(other.string() + " is the copy of another scan of this batch"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::equivalent(first, other));
+    EXPECT_EQ(CheckedPdfPages(first), 2);
+    EXPECT_FALSE(fs::exists(store / scan));
+    EXPECT_TRUE(fs::exists(store / second));
+    EXPECT_EQ(DeletionJobs().size(), 1u);
 }

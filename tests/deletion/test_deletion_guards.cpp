@@ -24,6 +24,10 @@ TEST_F(DeletionTest, ASecondYesQueuedBehindTheFirstDeletesOnlyTheFileAsked)
     EXPECT_EQ(f->m_pDirectory->count, 1);
     AppHarness::Click(Question(), IDC_CONFIRM_NO);
     ASSERT_TRUE(h->PumpUntil([&] { return ListShown(); }, 5000));
+    // No deletes nothing more.
+    ASSERT_TRUE(StoreSettles(1, 2));
+    h->PumpFor(300);
+    EXPECT_EQ(DeletionJobs().size(), 1u);
     EXPECT_EQ(qbxsim::ListStore(store).size(), 2u);
 }
 

@@ -5,6 +5,8 @@
 #include "retrieval/PdfWriter.h"
 #include "retrieval/TiffReader.h"
 
+#include "pdf_scans.h"
+
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
@@ -21,24 +23,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using qbxtest::Shell;
+
 std::string Slurp(const fs::path& p)
 {
     std::ifstream in(p, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// Runs a command; its output (stdout and stderr) in *out; the exit status.
-int Shell(const std::string& cmd, std::string* out = nullptr)
-{
-    std::string text;
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return -1;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
-    const int status = pclose(p);
-    if (out) *out = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 const char kPages[] = R"(%!PS

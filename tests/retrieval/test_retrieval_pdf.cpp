@@ -1,59 +1,25 @@
 // Save As "PDF document": a real two-page scan becomes one PDF holding both pages,
 // made durable before the printer's file is deleted; a file that is no TIFF is kept
 // as its TIFF, and one box at the end of the batch names it and says why.
+#include "pdf_scans.h"
 #include "retrieval_fixture.h"
 
-#include <cstdio>
-#include <sys/wait.h>
-
 using namespace qbxsim;
+using qbxtest::CheckedPdfPages;
 
 namespace {
 
 const std::string kUser = "1234";
 
-int Shell(const std::string& cmd, std::string* out = nullptr)
-{
-    std::string text;
-    FILE* p = ::popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return -1;
-    char buf[1024];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
-    const int st = ::pclose(p);
-    if (out) *out = text;
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
-
 }  // namespace
 
 class RetrievalPdf : public RetrievalTest {
 protected:
-    // A two-page scan made by Ghostscript's fax device, as the printer keeps it.
     std::string AddTwoPageScan(const std::string& seq, const std::string& date)
     {
         const std::string rel = ImageRelPath(kUser, seq, date);
-        const std::string ps = (std::filesystem::path(store) / "pages.ps").string();
-        std::ofstream(ps) << "%!PS\n/Helvetica findfont 30 scalefont setfont 72 600 moveto (one) show showpage\n"
-                             "72 500 moveto (two) show 100 100 200 200 rectfill showpage\n";
-        std::string out;
-        EXPECT_EQ(Shell("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=tiffg4 -r100 '-sOutputFile=" +
-                            (std::filesystem::path(store) / rel).string() + "' '" + ps + "'",
-                        &out),
-                  0)
-            << out;
-        std::filesystem::remove(ps);
+        qbxtest::MakeTwoPageScan(std::filesystem::path(store) / rel);
         return rel;
-    }
-    // Pages of a PDF that qpdf found sound; -1 otherwise.
-    static int CheckedPages(const std::string& pdf)
-    {
-        std::string out;
-        if (Shell("qpdf --check '" + pdf + "'", &out) != 0) {
-            ADD_FAILURE() << out;
-            return -1;
-        }
-        Shell("qpdf --show-npages '" + pdf + "'", &out);
-        return std::atoi(out.c_str());
     }
 };
 
@@ -73,7 +39,7 @@ TEST_F(RetrievalPdf, PdfTypeSavesEveryPageBeforeDeletingAndKeepsWhatCannotConver
     RetrieveAndWait(h);
 
     EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"job001.pdf", "job002.TIF"}));
-    EXPECT_EQ(CheckedPages(out + "/job001.pdf"), 2);
+    EXPECT_EQ(CheckedPdfPages(out + "/job001.pdf"), 2);
     EXPECT_EQ(ReadFile(out + "/job002.TIF"), notTiffBytes);
 
     // One box for the batch, naming the file kept as TIFF and why.
@@ -106,6 +72,6 @@ TEST_F(RetrievalPdf, TypedPdfNameSavesAPdfAndTheOverwriteQuestionNamesIt)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "scan.pdf:  Already exists");
     EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"scan.pdf"}));
-    EXPECT_EQ(CheckedPages(out + "/scan.pdf"), 2);
+    EXPECT_EQ(CheckedPdfPages(out + "/scan.pdf"), 2);
     EXPECT_TRUE(Deletions().empty());
 }

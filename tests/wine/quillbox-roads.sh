@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # quillbox.exe under Wine against the simulated printer (a Linux process on 127.0.0.1),
 # driven with real X input (xdotool) as a user drives it: the listing, a retrieval with
-# automatic deletion, and a deletion. Checks the copies on disk and the printer's store.
+# automatic deletion, a deletion, and a two-page scan saved as PDF (the type picked in
+# the native Save As) with automatic deletion. Checks the copies on disk (the PDF with
+# qpdf and pdfimages) and the printer's store.
 #
 #   quillbox-roads.sh QUILLBOX_EXE PRINTER_SIM OUTPUT_DIR
 #
@@ -11,7 +13,7 @@ set -u
 exe=$1
 sim=$2
 out=$3
-for tool in wine xdotool import; do
+for tool in wine xdotool import gs qpdf pdfimages; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "skipped: $tool is not installed (scripts/install-deps.sh installs it)"
     exit 77
@@ -66,13 +68,24 @@ count_images() { images | wc -l; }
 # True when the printer holds $1 scans of the user (looked at anew each time).
 images_left() { [ "$(count_images)" -eq "$1" ]; }
 # True when $1 whole copies (no temporary files) are in the save folder.
-copies_saved() { [ "$(ls "$saved" | grep -ci '\.tif$')" -eq "$1" ] && ! ls "$saved" | grep -q '\.part$'; }
+# Temporary files are hidden (".name.quillbox-….part"): looked for with -A.
+copies_saved() { [ "$(ls "$saved" | grep -ci '\.tif$')" -eq "$1" ] && ! ls -A "$saved" | grep -q '\.part$'; }
 
 # The printer, on a port of its own choosing.
 qbx_sim_start "$sim" "$work/sim.log" --samples --root "$store" --quiet ||
   fail "the simulated printer did not start: $(cat "$work/sim.log")"
 before=$(count_images)
 [ "$before" -ge 3 ] || fail "the sample store holds $before scans for user 1234"
+# A two-page scan of a user of its own, from Ghostscript's fax device as the printer
+# makes them, for the PDF road.
+pdfscan=$store/DXR/Images/77\(001\)\(20261207093005\).TIF
+printf '%%!PS\n/Helvetica findfont 30 scalefont setfont 72 600 moveto (one) show showpage\n%s\n' \
+  '72 500 moveto (two) show 100 100 200 200 rectfill showpage' >"$work/pages.ps"
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=tiffg4 -r100 "-sOutputFile=$pdfscan" "$work/pages.ps" ||
+  fail "Ghostscript did not make the two-page scan"
+# A second scan of that user stays on the printer: only the one picked goes.
+otherscan=$store/DXR/Images/77\(002\)\(20261207100000\).TIF
+cp "$store/DXR/Images/$(images | head -1)" "$otherscan"
 
 # The program in a folder of its own, its settings beside it.
 cp "$exe" "$app/quillbox.exe"
@@ -129,7 +142,51 @@ wait_for 200 images_left $((before - 3)) || fail "the confirmed scan is still on
 [ "$(comm -13 <(echo "$left") <(images))" = "" ] || fail "a scan appeared on the printer"
 echo "ok: deletion"
 
+# The two-page scan of user 77, saved as PDF: the type picked in Save As's type box and
+# a name typed without an extension. With automatic deletion on, the scan goes only
+# once the PDF is in place.
+activate "Retrieve Scanned Files"
+xdotool key Escape
+wait_for 100 has_window Quillbox || fail "the main dialog did not come back"
+activate Quillbox
+xdotool key alt+u
+xdotool type --delay 50 77
+xdotool key Return
+wait_for 200 has_window "Retrieve Scanned Files" || fail "the file list of user 77 did not come up"
+activate "Retrieve Scanned Files"
+xdotool key alt+f
+sleep 0.2
+xdotool key space
+press_until alt+r "Save As" || fail "Save As did not come up for the PDF"
+activate "Save As"
+xdotool key alt+t Down
+sleep 0.5
+import -window root "$out/wine-save-as-pdf.png"
+xdotool key alt+n
+xdotool type --delay 20 "Z:${saved//\//\\}\\report"
+xdotool key Return
+pdf=$saved/report.pdf
+early=""
+# True once the scan is gone from the printer; early is set when its PDF was not yet
+# in place at that moment.
+scan_deleted() {
+  [ -e "$pdfscan" ] && return 1
+  [ -s "$pdf" ] || early=yes
+  return 0
+}
+wait_for 300 scan_deleted || fail "the scan saved as PDF is still on the printer ($(ls "$saved"))"
+[ -z "$early" ] || fail "the scan was deleted on the printer before its PDF was in place"
+[ -e "$otherscan" ] || fail "the scan that was not picked went from the printer"
+wait_for 100 no_window "Retrieving File" || fail "the progress dialog stayed after the PDF"
+check=$(qpdf --check "$pdf" 2>&1) || fail "qpdf finds $pdf unsound: $check"
+# pdfimages -list: two header lines, then one line per image; each page is one strip.
+pages=$(pdfimages -list "$pdf" | awk 'NR > 2 { print $1 }' | sort -u | tr '\n' ' ')
+[ "$pages" = "1 2 " ] || fail "the PDF's images are on pages '$pages', not on 1 and 2: $(pdfimages -list "$pdf")"
+compgen -G "$saved/.*.part" >/dev/null && fail "a temporary file was left in $saved"
+echo "ok: a two-page scan saved as PDF with automatic deletion"
+
 # Closing: the list, then the program.
+wait_for 100 has_window "Retrieve Scanned Files" || fail "the file list went away after the PDF"
 activate "Retrieve Scanned Files"
 xdotool key Escape
 wait_for 100 has_window Quillbox || fail "the main dialog did not come back"
