@@ -143,10 +143,15 @@ entry=$(arp)
 [ "$(echo "$entry" | grep -c .)" = 1 ] || fail "Apps & features has $(echo "$entry" | grep -c .) Quillbox entries"
 expect "Apps & features' version" "$(regvalue "$entry" DisplayVersion)" "$version"
 expect "Apps & features' publisher" "$(regvalue "$entry" Publisher)" "Quillbox"
-# The size Apps & features shows: the installed files', in KiB (reg prints it in hex).
+# The size Apps & features shows: the installed files', in KiB, which the package hands
+# the installer as ARPSIZE. Wine's installer writes ARPSIZE as the entry's "Size" and
+# leaves EstimatedSize at 0; a non-zero EstimatedSize (reg prints it in hex) must agree.
 kib=0
 for f in $shipped; do kib=$((kib + ($(stat -c %s "$programs/$f") + 1023) / 1024)); done
-expect "Apps & features' size" "$(($(regvalue "$entry" EstimatedSize)))" "$kib"
+expect "the package's ARPSIZE" "$(property "$msi" ARPSIZE)" "$kib"
+expect "Apps & features' size" "$(regvalue "$entry" Size)" "$kib"
+estimated=$(($(regvalue "$entry" EstimatedSize)))
+[ "$estimated" = 0 ] || expect "Apps & features' estimated size" "$estimated" "$kib"
 product=${entry##*\\}
 [ "$product" = "$(property "$msi" ProductCode)" ] || fail "the entry $product is not the package's product"
 # Apps & features shows the icon the installer keeps for the product.

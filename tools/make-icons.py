@@ -4,10 +4,12 @@
     python3 tools/make-icons.py [ico-folder [theme-folder]]
         (defaults: src/res/icons and data/icons/hicolor)
 
-Writes anim140.ico ... anim145.ico, the six frames of the About box's animation
-(one 32x32 image each), and quillbox.ico, the application icon (16, 24, 32, 48, 64 and 256 pixels, each a
-32-bit BMP with alpha). The animation frames are 16-colour (4 bits per pixel) BMPs
-with the standard VGA palette and an AND mask for transparency. Into the theme folder it writes the
+Writes anim140.ico ... anim145.ico, the six frames of the About box's animation,
+and quillbox.ico, the application icon, each at 16, 24, 32, 48, 64 and 256 pixels in
+full colour with alpha (32-bit BMPs; the 256-pixel animation frames are PNGs inside
+the .ico, as Windows keeps its large icons, so the program stays small). Both are
+drawn from one list of shapes in a 256 x 256 design space, which is also written
+as the scalable SVG of the application icon. Into the theme folder it writes the
 application icon as <size>x<size>/apps/<id>.png for 16 to 256 pixels and as
 scalable/apps/<id>.svg. Standard library only; the PNGs are committed, so building
 the program does not run this.
@@ -84,7 +86,6 @@ FEED_SLOT_Y = 12                   # the sheet disappears below this row ...
 EXIT_SLOT_Y = 22                   # ... and comes out below this one
 SHEET_LEFT, SHEET_RIGHT = 9, 22
 SHEET_LENGTH = 12
-SCAN_ROW = 16                      # the sheet is scanned while it covers this row
 
 
 def draw_sheet(c, top, visible):
@@ -130,19 +131,6 @@ def draw_machine(c, lamp_on, scanning):
     c.set(22, 15, BLACK if not lamp_on else GREEN)
     c.rect(22, 19, 23, 19, GREY)
     c.rect(25, 19, 26, 19, GREY)
-
-
-def anim_frame(k):
-    """Frame k (0..5): the sheet's top edge moves 4 rows per frame."""
-    c = Canvas(32)
-    top = 4 * k - 1
-    # Behind the machine: the part still waiting above the feed slot.
-    draw_sheet(c, top, lambda y: y < FEED_SLOT_Y)
-    inside = top <= SCAN_ROW < top + SHEET_LENGTH
-    draw_machine(c, lamp_on=(k % 2 == 0), scanning=inside)
-    # In front of the tray: the part already out of the lower slot.
-    draw_sheet(c, top, lambda y: y > EXIT_SLOT_Y)
-    return c
 
 
 def draw_quill(c, x0, y0, length):
@@ -203,6 +191,40 @@ def app_icon_16():
 # pixels above, which read better at those sizes.
 
 INK = '#2b2f36'
+LAMP_ON = ('#3ddc5c', '#c9f7d3')
+LAMP_OFF = ('#1e6b31', '#3d8f52')
+
+
+def machine_shapes(lamp=LAMP_ON, scanning=False):
+    """The machine: tray, body, slots, scan window and panel, back to front."""
+    glass = ('#58c9d0', '#ffffff') if scanning else ('#1b7f86', '#7fd6dc')
+    return [
+        # Output tray.
+        ('rrect', '#5b626c', 30, 200, 226, 226, 8),
+        ('rrect', '#c3c8cf', 36, 204, 220, 218, 5),
+        # Body: outline, lid, front, highlight.
+        ('rrect', INK, 16, 88, 240, 208, 18),
+        ('rrect', '#d9dde2', 22, 94, 234, 202, 13),
+        ('rrect', '#8d95a0', 22, 94, 234, 124, 13),
+        ('rect', '#8d95a0', 22, 112, 234, 124),
+        ('rect', '#f5f7f9', 22, 124, 234, 128),
+        ('rect', '#aab1ba', 22, 192, 234, 196),
+        # Feed slot in the lid and exit slot in the front.
+        ('rrect', '#15171b', 62, 102, 194, 110, 4),
+        ('rrect', '#15171b', 62, 180, 194, 188, 4),
+        # Scan window: its light bar is bright while a sheet passes the glass.
+        ('rrect', '#5b626c', 38, 136, 150, 168, 5),
+        ('rrect', glass[0], 42, 140, 146, 164, 3),
+        ('rect', glass[1], 42, 146, 146, 150),
+        # Panel: ready light and two buttons.
+        ('ellipse', INK, 196, 146, 11, 11),
+        ('ellipse', lamp[0], 196, 146, 8, 8),
+        ('ellipse', lamp[1], 193, 143, 3, 3),
+        ('rrect', '#5b626c', 176, 166, 194, 174, 3),
+        ('rrect', '#5b626c', 202, 166, 220, 174, 3),
+    ]
+
+
 SHAPES = [
     # (kind, colour, geometry...)
     # Sheet waiting in the feed, behind the machine.
@@ -211,29 +233,7 @@ SHAPES = [
     ('rrect', '#274690', 88, 34, 168, 40, 2),
     ('rrect', '#274690', 88, 50, 160, 56, 2),
     ('rrect', '#274690', 88, 66, 140, 72, 2),
-    # Output tray.
-    ('rrect', '#5b626c', 30, 200, 226, 226, 8),
-    ('rrect', '#c3c8cf', 36, 204, 220, 218, 5),
-    # Body: outline, lid, front, highlight.
-    ('rrect', INK, 16, 88, 240, 208, 18),
-    ('rrect', '#d9dde2', 22, 94, 234, 202, 13),
-    ('rrect', '#8d95a0', 22, 94, 234, 124, 13),
-    ('rect', '#8d95a0', 22, 112, 234, 124),
-    ('rect', '#f5f7f9', 22, 124, 234, 128),
-    ('rect', '#aab1ba', 22, 192, 234, 196),
-    # Feed slot in the lid and exit slot in the front.
-    ('rrect', '#15171b', 62, 102, 194, 110, 4),
-    ('rrect', '#15171b', 62, 180, 194, 188, 4),
-    # Scan window.
-    ('rrect', '#5b626c', 38, 136, 150, 168, 5),
-    ('rrect', '#1b7f86', 42, 140, 146, 164, 3),
-    ('rect', '#7fd6dc', 42, 146, 146, 150),
-    # Panel: ready light and two buttons.
-    ('ellipse', INK, 196, 146, 11, 11),
-    ('ellipse', '#3ddc5c', 196, 146, 8, 8),
-    ('ellipse', '#c9f7d3', 193, 143, 3, 3),
-    ('rrect', '#5b626c', 176, 166, 194, 174, 3),
-    ('rrect', '#5b626c', 202, 166, 220, 174, 3),
+] + machine_shapes() + [
     # Printed sheet coming out onto the tray, in front.
     ('rrect', '#7d8590', 70, 184, 186, 246, 4),
     ('rrect', '#ffffff', 75, 184, 181, 241, 2),
@@ -241,6 +241,36 @@ SHAPES = [
     ('rrect', '#274690', 88, 212, 160, 218, 2),
     ('rrect', '#274690', 88, 226, 132, 232, 2),
 ]
+
+# The animation: one sheet, SHEET_HEIGHT tall, goes in at the feed slot and comes out
+# of the exit slot onto the tray, ANIM_STEP further down in each of the six frames.
+SHEET_HEIGHT = 96
+ANIM_FIRST_TOP, ANIM_STEP = 10, 28
+FEED_SLOT_MIDDLE, EXIT_SLOT_MIDDLE = 106, 184
+SCAN_LINE = 148
+
+
+def sheet_shapes(top, y0, y1):
+    """The sheet with its top edge at top and four lines of text, shown only between
+    rows y0 and y1 of the design space."""
+    parts = [
+        ('rrect', '#7d8590', 70, top, 186, top + SHEET_HEIGHT, 4),
+        ('rrect', '#ffffff', 75, top + 5, 181, top + SHEET_HEIGHT - 5, 2),
+    ]
+    for offset, right in ((18, 168), (34, 160), (50, 168), (66, 140)):
+        parts.append(('rrect', '#274690', 88, top + offset, right, top + offset + 6, 2))
+    return [('clip', y0, y1, shape) for shape in parts]
+
+
+def anim_shapes(k):
+    """Frame k (0..5): the part of the sheet still above the feed slot behind the
+    machine, the part already out of the exit slot in front; the scan window lights
+    while the sheet covers its line, and the ready light blinks."""
+    top = ANIM_FIRST_TOP + ANIM_STEP * k
+    scanning = top <= SCAN_LINE <= top + SHEET_HEIGHT
+    return (sheet_shapes(top, -1, FEED_SLOT_MIDDLE)
+            + machine_shapes(LAMP_ON if k % 2 == 0 else LAMP_OFF, scanning)
+            + sheet_shapes(top, EXIT_SLOT_MIDDLE, 257))
 
 
 def quill_shapes():
@@ -273,12 +303,19 @@ def all_shapes():
     return SHAPES + quill_shapes()
 
 
+def colour_of(shape):
+    return colour_of(shape[3]) if shape[0] == 'clip' else shape[1]
+
+
 def parse_colour(text):
     return tuple(int(text[i:i + 2], 16) for i in (1, 3, 5))
 
 
 def inside(shape, x, y):
     kind = shape[0]
+    if kind == 'clip':
+        _, y0, y1, inner = shape
+        return y0 <= y <= y1 and inside(inner, x, y)
     if kind == 'rect':
         _, _, x0, y0, x1, y1 = shape
         return x0 <= x <= x1 and y0 <= y <= y1
@@ -307,6 +344,10 @@ def inside(shape, x, y):
 
 def bounds(shape):
     kind = shape[0]
+    if kind == 'clip':
+        _, y0, y1, inner = shape
+        x0, iy0, x1, iy1 = bounds(inner)
+        return x0, max(y0, iy0), x1, min(y1, iy1)
     if kind in ('rect', 'rrect'):
         return shape[2], shape[3], shape[4], shape[5]
     if kind == 'ellipse':
@@ -317,14 +358,14 @@ def bounds(shape):
     return min(xs), min(ys), max(xs), max(ys)
 
 
-def render(size, samples=4):
-    """RGBA rows of the icon at size x size, each shape's coverage from
-    samples x samples points per pixel, painted in order."""
+def render(size, samples=4, shapes=None):
+    """RGBA rows of the shapes (the application icon's by default) at size x size,
+    each shape's coverage from samples x samples points per pixel, painted in order."""
     scale = 256.0 / size
     rgba = [[0.0, 0.0, 0.0, 0.0] for _ in range(size * size)]
     offsets = [(i + 0.5) / samples for i in range(samples)]
-    for shape in all_shapes():
-        r, g, b = parse_colour(shape[1])
+    for shape in shapes if shapes is not None else all_shapes():
+        r, g, b = parse_colour(colour_of(shape))
         x0, y0, x1, y1 = bounds(shape)
         px0, py0 = max(0, int(x0 / scale)), max(0, int(y0 / scale))
         px1, py1 = min(size - 1, int(x1 / scale)), min(size - 1, int(y1 / scale))
@@ -407,29 +448,6 @@ def svg_file():
 # ---------------------------------------------------------------------------
 # ICO writing
 
-def bmp_image(c):
-    """The BMP part of one ICO image: header, palette, 4-bit colours, AND mask."""
-    n = c.size
-    xor_stride = ((n * 4 + 31) // 32) * 4
-    and_stride = ((n + 31) // 32) * 4
-    header = struct.pack('<IiiHHIIiiII', 40, n, 2 * n, 1, 4, 0,
-                         (xor_stride + and_stride) * n, 0, 0, 16, 0)
-    palette = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in PALETTE)
-    xor_rows, and_rows = [], []
-    for y in reversed(range(n)):  # bottom-up
-        row = c.px[y]
-        xor = bytearray(xor_stride)
-        mask = bytearray(and_stride)
-        for x, colour in enumerate(row):
-            index = 0 if colour is None else colour
-            xor[x // 2] |= index << (4 if x % 2 == 0 else 0)
-            if colour is None:
-                mask[x // 8] |= 0x80 >> (x % 8)
-        xor_rows.append(bytes(xor))
-        and_rows.append(bytes(mask))
-    return header + palette + b''.join(xor_rows) + b''.join(and_rows)
-
-
 def bmp32_image(rows):
     """The BMP part of one full-colour ICO image: 32 bits per pixel (BGRA, the alpha
     channel is the transparency) and an AND mask that is set where a pixel is clear."""
@@ -450,24 +468,15 @@ def bmp32_image(rows):
     return header + b''.join(xor_rows) + b''.join(and_rows)
 
 
-def ico_file_rgba(pictures):
-    """An ICO of full-colour images, one per size (256 is written as 0, as ICO does)."""
+def ico_file_rgba(pictures, png_from=None):
+    """An ICO of full-colour images, one per size (256 is written as 0, as ICO does);
+    sizes of png_from and up are stored as PNG, the others as BMP."""
     sizes = sorted(pictures)
-    images = [bmp32_image(pictures[n]) for n in sizes]
+    images = [png_file(pictures[n]) if png_from and n >= png_from else bmp32_image(pictures[n]) for n in sizes]
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for n, data in zip(sizes, images):
         out += struct.pack('<BBBBHHII', n % 256, n % 256, 0, 0, 1, 32, len(data), offset)
-        offset += len(data)
-    return out + b''.join(images)
-
-
-def ico_file(canvases):
-    images = [bmp_image(c) for c in canvases]
-    out = struct.pack('<HHH', 0, 1, len(images))
-    offset = 6 + 16 * len(images)
-    for c, data in zip(canvases, images):
-        out += struct.pack('<BBBBHHII', c.size % 256, c.size % 256, 16, 0, 1, 4, len(data), offset)
         offset += len(data)
     return out + b''.join(images)
 
@@ -479,13 +488,19 @@ def write(path, data):
     print(path)
 
 
+ICON_SIZES = (16, 24, 32, 48, 64, 256)
+
+
 def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, 'src', 'res', 'icons')
     theme = sys.argv[2] if len(sys.argv) > 2 else os.path.join(root, 'data', 'icons', 'hicolor')
-    files = {'anim%d.ico' % (140 + k): [anim_frame(k)] for k in range(6)}
-    for name, canvases in files.items():
-        write(os.path.join(folder, name), ico_file(canvases))
+    # The animation frames at every size a scaled screen asks of the About box's
+    # 32-pixel icon (48 at 150 %, 64 at 200 %) and the other icon sizes.
+    for k in range(6):
+        frames = {size: render(size, samples=8 if size <= 64 else 4, shapes=anim_shapes(k))
+                  for size in ICON_SIZES}
+        write(os.path.join(folder, 'anim%d.ico' % (140 + k)), ico_file_rgba(frames, png_from=256))
     # The desktop's icon theme: the hand-placed pixels at 16 and 32, the shapes above
     # everywhere else, and the shapes themselves as the scalable icon.
     pictures = {16: canvas_rows(app_icon_16()), 32: canvas_rows(app_icon_32())}
@@ -494,7 +509,7 @@ def main():
     # The program's own icon (window, taskbar, Explorer, the MSI, the About box) has the
     # same pictures in full colour with alpha, 16 to 256 pixels, for every screen scale.
     write(os.path.join(folder, 'quillbox.ico'),
-          ico_file_rgba({n: pictures[n] for n in (16, 24, 32, 48, 64, 256)}))
+          ico_file_rgba({n: pictures[n] for n in ICON_SIZES}))
     for size, rows in sorted(pictures.items()):
         write(os.path.join(theme, '%dx%d' % (size, size), 'apps', APP_ID + '.png'), png_file(rows))
     write(os.path.join(theme, 'scalable', 'apps', APP_ID + '.svg'), svg_file().encode())

@@ -138,6 +138,8 @@ void CMainFrame::RequestExit()
 void CMainFrame::OnClose()
 {
     m_bClosing = TRUE;
+    EndSavedPrinterWait();
+    StopFindingSavedPrinter();
     if (m_bConnected) {
         m_socket.ShutDown(2);
         m_socket.Close();
@@ -160,6 +162,9 @@ void CMainFrame::OnTimer(UINT_PTR id)
 {
     if (id == TIMER_CONNECT) {
         OnConnectTimer();
+    } else if (id == TIMER_FIND_SAVED) {
+        if (m_bWaitingForSaved) TraceF("Saved printer %s did not answer in time\n", m_szServiceName);
+        EndSavedPrinterWait();
     } else if (id == TIMER_CLOSE) {
         // The last stage deletes the frame: never while another handler is still on
         // the stack (a modal box opened inside a wait loop). The timer ticks again.

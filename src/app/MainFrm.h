@@ -123,12 +123,24 @@ public:
     LRESULT OnMainDlg(WPARAM wParam, LPARAM lParam);
     LRESULT OnIpOp(WPARAM wParam, LPARAM lParam);
     // The printer saved by its DNS-SD name is looked for from the start; when it answers
-    // at another address before the user pressed OK, the fields take the new address.
+    // at another address, the fields take the new address as if it had been typed.
     void FindSavedPrinter();
     LRESULT OnFinderNews(WPARAM wParam, LPARAM lParam);
     void StopFindingSavedPrinter();
+    // OK pressed while the saved printer is still looked for (and the address is not the
+    // user's own): the first connection waits for its answer until kSavedPrinterWaitMs
+    // after the search began, saying so in the status line. TRUE when it waits; the
+    // listing then starts from EndSavedPrinterWait (an answer, the search over, or the
+    // time up), at the address the fields hold by then.
+    BOOL WaitForSavedPrinter();
+    void EndSavedPrinterWait();
+    // Takes the address the fields hold and starts the listing (OK, or the wait's end).
+    void StartListing();
     std::unique_ptr<CPrinterFinder> m_pFinder;
     CPrinterList m_foundPrinters;
+    std::int64_t m_nFindUntilMs = 0;  // a time of GetClock()
+    BOOL m_bWaitingForSaved = FALSE;
+    UINT_PTR m_nFindTimer = 0;
     LRESULT OnCancelXfer(WPARAM wParam, LPARAM lParam);
     BOOL SendJob(int jobKind);
     void JobEnd(int kind);

@@ -40,6 +40,7 @@ constexpr int QBX_JE_FILEDEL = 3;
 constexpr UINT_PTR SOCKET_TIMER_ID = 1;
 constexpr UINT_PTR TIMER_CONNECT = 2;
 constexpr UINT_PTR TIMER_CLOSE = 3;
+constexpr UINT_PTR TIMER_FIND_SAVED = 4;  // the end of the wait for the saved printer
 
 // Socket error numbers with a meaning of their own.
 constexpr int QBX_WSAEINTR = 10004;

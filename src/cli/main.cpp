@@ -113,6 +113,20 @@ int ResolveCommon(const std::string& printer, std::string user, const std::strin
         std::fprintf(stderr, "quillbox-cli: --printer %s is not HOST or HOST:PORT (port 1 to 65535)\n",
                      Shown(printer).c_str());
         return QBX_EXIT_USAGE;
+    } else if (printer.empty() && settings.szServiceName[0]) {
+        // The printer the dialogs saved by its name: where it answers now (a printer that
+        // moved), else at the saved address. Looked for as briefly as the dialogs do.
+        PrinterLine found;
+        if (FindPrinterByName(settings.szServiceName, settings.szServiceUUID, kSavedPrinterWaitMs, found) &&
+            (found.address != c.target.host || found.port != c.target.port)) {
+            std::fprintf(stderr,
+                         "quillbox-cli: printer \"%s\" answered on the network at %s; using that address instead of "
+                         "the saved %s:%d\n",
+                         Shown(settings.szServiceName).c_str(), Shown(PrinterAddressText(found)).c_str(),
+                         Shown(c.target.host).c_str(), c.target.port);
+            c.target.host = found.address;
+            c.target.port = found.port;
+        }
     }
     if (c.target.host.empty()) {
         std::fprintf(stderr, "quillbox-cli: no printer address: give --printer HOST[:PORT] or set RemoteIP in %s\n",

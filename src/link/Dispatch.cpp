@@ -105,7 +105,18 @@ LRESULT CMainFrame::OnMainDlg(WPARAM, LPARAM lParam)
         RequestExit();
         return 1;
     }
-    if (!m_pMainDlg || !m_pMainDlg->m_hWnd || m_bClosing) return 1;
+    if (!m_pMainDlg || !m_pMainDlg->m_hWnd || m_bClosing || m_bWaitingForSaved) return 1;
+    if (m_pMainDlg->m_bUserIDEdited) m_pMainDlg->GetDlgItemText(IDC_USERID, m_szUserID, sizeof m_szUserID);
+    m_bBusy = TRUE;
+    m_pMainDlg->m_btnOK.EnableWindow(!m_bBusy);
+    // The first connection goes where the saved printer answers now, when it answers.
+    if (WaitForSavedPrinter()) return 1;
+    StartListing();
+    return 1;
+}
+
+void CMainFrame::StartListing()
+{
     // From here on the fields are the user's: the saved printer is no longer looked for.
     StopFindingSavedPrinter();
     if (m_pMainDlg->m_bAddressChanged) {
@@ -117,12 +128,8 @@ LRESULT CMainFrame::OnMainDlg(WPARAM, LPARAM lParam)
         std::snprintf(m_szServiceUUID, sizeof m_szServiceUUID, "%s", m_pMainDlg->m_strServiceUUID.c_str());
         m_pMainDlg->m_bAddressChanged = FALSE;
     }
-    if (m_pMainDlg->m_bUserIDEdited) m_pMainDlg->GetDlgItemText(IDC_USERID, m_szUserID, sizeof m_szUserID);
-    m_bBusy = TRUE;
-    m_pMainDlg->m_btnOK.EnableWindow(!m_bBusy);
     OutputDebugString("Message WM_QBX_IP_OP, QBX_DIR posted\n");
     PostMessage(WM_QBX_IP_OP, QBX_DIR, 0);
-    return 1;
 }
 
 LRESULT CMainFrame::OnIpOp(WPARAM wParam, LPARAM lParam)

@@ -2,6 +2,16 @@
 
 #include <chrono>
 
+namespace {
+PrinterSourcesFactory& SourcesFactory()
+{
+    static PrinterSourcesFactory factory;
+    return factory;
+}
+}  // namespace
+
+void SetPrinterSourcesFactory(PrinterSourcesFactory factory) { SourcesFactory() = std::move(factory); }
+
 void CPrinterInbox::Notify()
 {
     ++m_news;
@@ -60,7 +70,7 @@ void CPrinterFinder::Start(std::function<void()> onNews)
 {
     if (m_inbox) return;
     m_inbox = std::make_unique<CPrinterInbox>(std::move(onNews));
-    m_sources = StartPrinterSources(*m_inbox);
+    m_sources = SourcesFactory() ? SourcesFactory()(*m_inbox) : StartPrinterSources(*m_inbox);
 }
 
 void CPrinterFinder::Stop()

@@ -58,6 +58,16 @@ public:
 // Starts the system's sources; each calls inbox.SourceDone() once it has given what it
 // had. Calls inbox.ExpectSources first.
 std::unique_ptr<IPrinterSources> StartPrinterSources(CPrinterInbox& inbox);
+// What the finders started from now on use in place of the system's sources (tests feed
+// scripted answers this way); an empty function gives the system's sources back.
+using PrinterSourcesFactory = std::function<std::unique_ptr<IPrinterSources>(CPrinterInbox&)>;
+void SetPrinterSourcesFactory(PrinterSourcesFactory factory);
+
+// How long the printer saved by its DNS-SD name is looked for before the first
+// connection of a run, counted from the start of the search: long enough for an
+// answer from a printer on the local network (well under a second), short enough that
+// a printer that is switched off costs the user little more than a glance.
+constexpr int kSavedPrinterWaitMs = 3000;
 
 class CPrinterFinder {
 public:

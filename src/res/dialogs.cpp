@@ -19,7 +19,8 @@ const DlgItemTemplate kMainItems[] = {
     {C::Edit, "", 1002, 21, 29, 182, 14, kEdit},
     {C::Static, "&Virtual Printer Port:", -1, 18, 59, 182, 8, SS_LEFT},
     {C::Edit, "", 1018, 18, 70, 40, 14, kEdit},
-    {C::Button, "&Find Printer\u2026", IDC_FIND_PRINTER, 64, 70, 62, 14, kButton},
+    // Wide enough for a translation half as long again as "Find Printer…".
+    {C::Button, "&Find Printer\u2026", IDC_FIND_PRINTER, 64, 70, 76, 14, kButton},
     {C::Button, "OK", 1, 15, 145, 50, 14, kDefButton},
     {C::Button, "&Close", 57665, 72, 145, 50, 14, kButton},
     {C::Button, "&About", 1024, 129, 145, 50, 14, kButton},
@@ -43,7 +44,7 @@ const DlgItemTemplate kRetrieveItems[] = {
 };
 
 const DlgItemTemplate kProgressItems[] = {
-    {C::Button, "&Cancel", 2, 112, 101, 56, 14, kDefButton},
+    {C::Button, "&Cancel", 2, 112, 101, 60, 14, kDefButton},
     {C::Progress, "", IDC_PROGRESS, 7, 73, 206, 14, WS_BORDER},
     {C::Static, "Location:", -1, 7, 6, 56, 8, SS_LEFT},
     {C::Static, "Saving:", -1, 7, 22, 56, 8, SS_LEFT},
@@ -56,15 +57,17 @@ const DlgItemTemplate kProgressItems[] = {
     {C::Static, "", IDC_SAVING, 66, 22, 147, 8, SS_LEFT},
     {C::Static, "", IDC_XFER_STATUS, 66, 38, 147, 16, SS_LEFT},
     {C::Static, "", IDC_TIMELEFT, 66, 54, 147, 8, SS_LEFT},
-    {C::Button, "Cancel &All", IDC_CANCEL_ALL, 52, 101, 56, 14, kButton},
+    {C::Button, "Cancel &All", IDC_CANCEL_ALL, 48, 101, 60, 14, kButton},
 };
 
 const DlgItemTemplate kConfirmItems[] = {
     {C::Button, "&No", IDC_CONFIRM_NO, 176, 77, 50, 14, kButton},
     {C::Button, "&Yes", IDC_CONFIRM_YES, 116, 77, 50, 14, kButton},
-    {C::Button, "Yes to &All", IDC_CONFIRM_YESTOALL, 56, 77, 50, 14, kButton},
-    {C::Static, "Are you sure that you want to delete this\nscanned image file from the printer?", -1, 36, 21, 159, 19,
-     SS_LEFTNOWORDWRAP},
+    {C::Button, "Yes to &All", IDC_CONFIRM_YESTOALL, 48, 77, 58, 14, kButton},
+    // The question keeps its two lines in English; a longer translation wraps onto a
+    // third line rather than being cut at the right.
+    {C::Static, "Are you sure that you want to delete this\nscanned image file from the printer?", -1, 36, 21, 162, 26,
+     SS_LEFT},
     {C::Static, "", IDC_CONFIRM_FILENAME, 58, 49, 77, 8, SS_LEFT},
 };
 

@@ -81,6 +81,9 @@ constexpr unsigned IDS_FIND_NONE = 183;
 constexpr unsigned IDS_FOUND_NETWORK = 184;
 constexpr unsigned IDS_FOUND_INSTALLED = 185;
 constexpr unsigned IDS_FOUND_BOTH = 186;
+// The main dialog's status line while the first connection waits for the printer saved
+// by its name (%s: that name).
+constexpr unsigned IDS_LOOKING_FOR_SAVED = 187;
 // Scans saved as PDF: the box at the end of a batch about the scans kept as TIFF
 // (%s: one line per file, its name and the reason), its caption, and the reason
 // for a scan too large to convert.

@@ -156,6 +156,7 @@ const QbxStringResource g_qbxStringTable[] = {
     {184, "network"},
     {185, "this computer"},
     {186, "network, this computer"},
+    {187, "Looking for %s\u2026"},
 
     // About box.
     {11005, "About Quillbox"},

@@ -2,6 +2,7 @@
 #include "app_harness.h"
 
 #include "app/Globals.h"
+#include "platform/resources.h"
 #include "platform/socket.h"
 #include "res/resource.h"
 
@@ -17,7 +18,8 @@ TEST(Startup, ShowsMainDialogWithStoredAddressAndHiddenHelp)
     AppHarness h("[NetInfo]\nRemoteIP=10.1.2.3\nRemotePort=9100\n");
     ASSERT_TRUE(h.Start());
     CMainFrame* f = h.Frame();
-    EXPECT_EQ(f->m_strTitle, "Quillbox");
+    // "Quillbox" in English; the run in the pseudo-language takes the pictures only.
+    if (std::string(GetResourceLanguage()) == "en") EXPECT_EQ(f->m_strTitle, "Quillbox");
     EXPECT_FALSE(f->IsWindowVisible());
     CQuillboxDlg* dlg = h.MainDlg();
     char text[128];

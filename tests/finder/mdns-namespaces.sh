@@ -3,9 +3,13 @@
 # has its own mount namespace with a private /run, its own system D-Bus and a real
 # avahi-daemon (Avahi ignores loopback, hence the veth). The simulated printer announces
 # itself on side A; on side B quillbox-cli printers --json must find it, and a listing
-# through the name it announces (and through the address found) must work.
+# through the name it announces (and through the address found) must work, as must one
+# through the name saved in the settings beside an address where it no longer is.
 #   mdns-namespaces.sh QUILLBOX-CLI PRINTER-SIM [DIALOG-TEST]
-# DIALOG-TEST, when given, runs on side B and must find the printer too.
+# DIALOG-TEST, when given, runs on side B on a private Xvfb display with a window
+# manager: its Find dialog must show the printer (a picture of the screen goes to its
+# test output folder), and a printer saved at a wrong address must be listed from the
+# address it answers at, with OK pressed at once.
 # Nothing runs in the machine's own namespaces; everything started is ended by its PID.
 # Exit 77 (skipped) when the tools or the rights to make namespaces are missing.
 set -euo pipefail
@@ -29,8 +33,10 @@ dir=$(mktemp -d /tmp/qbx-mdns.XXXXXX)
 chmod 755 "$dir"
 pids=()    # the daemons and programs started, ended first
 holders=() # the processes that hold each side's namespaces
+x11=""
 cleanup() {
   local p
+  [ -n "$x11" ] && qbx_x11_stop
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
   for p in "${holders[@]}"; do kill "$p" 2>/dev/null || true; done
@@ -57,6 +63,15 @@ in_side() { # in_side PID COMMAND...
   local pid=$1
   shift
   nsenter -t "$pid" -n -m -- "$@"
+}
+# Starts COMMAND in a side in the background with its output in LOG. nsenter itself is
+# started (not a subshell around it) and becomes COMMAND, so the PID kept in pids is
+# the program's own and the clean-up ends it.
+start_in_side() { # start_in_side PID LOG COMMAND...
+  local pid=$1 log=$2
+  shift 2
+  nsenter -t "$pid" -n -m -- "$@" >"$log" 2>&1 </dev/null &
+  pids+=($!)
 }
 
 new_side
@@ -106,20 +121,25 @@ publish-workstation=no
 [reflector]
 enable-reflector=no
 EOF
-  in_side "$pid" dbus-daemon --config-file="$dir/bus.conf" --nofork --nopidfile >"$dir/dbus-$name.log" 2>&1 &
-  pids+=($!)
+  start_in_side "$pid" "$dir/dbus-$name.log" dbus-daemon --config-file="$dir/bus.conf" --nofork --nopidfile
   for _ in $(seq 1 100); do in_side "$pid" test -S /run/dbus/system_bus_socket && break; sleep 0.05; done
-  in_side "$pid" "$avahi_daemon" -f "$dir/avahi-$name.conf" --no-drop-root --no-chroot --no-rlimits \
-    >"$dir/avahi-$name.log" 2>&1 &
-  pids+=($!)
+  start_in_side "$pid" "$dir/avahi-$name.log" "$avahi_daemon" -f "$dir/avahi-$name.conf" --no-drop-root --no-chroot \
+    --no-rlimits
 }
 start_daemons "$a" a qbxa
 start_daemons "$b" b qbxb
 
 store="$dir/store"
-in_side "$a" "$sim" --bind 0.0.0.0 --port 9100 --root "$store" --samples \
-  --advertise "Quillbox Test Printer" >"$dir/sim.log" 2>&1 &
-pids+=($!)
+start_in_side "$a" "$dir/sim.log" "$sim" --bind 0.0.0.0 --port 9100 --root "$store" --samples \
+  --advertise "Quillbox Test Printer"
+
+# The display for the dialogs comes up while the announcement is on its way. It runs
+# beside the namespaces; side B reaches it through its socket in /tmp.
+if [ -n "$dialog_test" ]; then
+  source "$(dirname "$(readlink -f "$0")")/../../scripts/x11-env.sh"
+  x11=1
+  qbx_x11_start || { echo "mdns-namespaces: no display for the dialogs"; exit 1; }
+fi
 
 # The announcement comes about two seconds after the daemons start.
 found=""
@@ -152,9 +172,21 @@ for target in "Quillbox Test Printer" "10.213.7.1:9100"; do
   fi
 done
 
+# Saved by its name at an address where it is no more: the tool lists it where it
+# answers now, and says so.
+printf '[NetInfo]\nRemoteIP=192.0.2.1\nRemotePort=3102\nServiceName=Quillbox Test Printer\n' >"$dir/moved.ini"
+if ! listing=$(in_side "$b" "$cli" list --config "$dir/moved.ini" --user 1234 --timeout 60 2>"$dir/moved.err"); then
+  echo "mdns-namespaces: listing through the saved name failed:"
+  cat "$dir/moved.err"
+  fail=1
+elif ! grep -q "TIF" <<<"$listing" || ! grep -qF "answered on the network at 10.213.7.1:9100" "$dir/moved.err"; then
+  echo "mdns-namespaces: the saved name did not lead to the new address: $listing $(cat "$dir/moved.err")"
+  fail=1
+fi
+
 if [ -n "$dialog_test" ]; then
-  in_side "$b" env QBX_EXPECT_PRINTER="Quillbox Test Printer|10.213.7.1|9100" QBX_EXPECT_LISTING=1 \
-    QBX_FIND_SHOT=network "$dialog_test" \
+  in_side "$b" env DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb QBX_EXPECT_PRINTER="Quillbox Test Printer|10.213.7.1|9100" \
+    QBX_EXPECT_LISTING=1 QBX_FIND_SHOT=network "$dialog_test" \
     --gtest_filter='FindDialog.*FromTheSystem*' || fail=1
 fi
 exit $fail

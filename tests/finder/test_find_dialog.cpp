@@ -13,6 +13,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QScreen>
+#include <QWindow>
 #include <QTest>
 #include <QWidget>
 
@@ -138,7 +140,19 @@ TEST_F(FindDialog, ListsThePrinterFromTheSystemAndUsingItLeadsToAListing)
                 const std::string shot = std::string(QBX_TEST_OUTPUT_DIR) + "/find-printer-" +
                                          (std::getenv("QBX_FIND_SHOT") ? std::getenv("QBX_FIND_SHOT") : "found") +
                                          ".png";
-                dlg->grab().save(QString::fromStdString(shot));
+                // On a display, what the X server shows (with the window manager's
+                // frame) once the window is mapped there; offscreen, the widget itself.
+                if (QGuiApplication::platformName() == "xcb") {
+                    if (!dlg->windowHandle() || !dlg->windowHandle()->isExposed()) return false;
+                    dlg->repaint();
+                    QGuiApplication::sync();
+                    const QRect r = dlg->frameGeometry();
+                    QGuiApplication::primaryScreen()
+                        ->grabWindow(0, r.x(), r.y(), r.width(), r.height())
+                        .save(QString::fromStdString(shot));
+                } else {
+                    dlg->grab().save(QString::fromStdString(shot));
+                }
                 // A double-click on the line uses it.
                 const QPoint at = list->visualItemRect(list->item(row)).center();
                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
@@ -178,19 +192,20 @@ TEST_F(FindDialog, ASavedPrinterThatMovedIsFoundAgainFromTheSystem)
     const auto bar1 = e.find('|'), bar2 = e.rfind('|');
     const std::string name = e.substr(0, bar1), address = e.substr(bar1 + 1, bar2 - bar1 - 1),
                       port = e.substr(bar2 + 1);
-    // Saved when the printer had another address and port.
+    // Saved when the printer had another address and port, where nothing answers now;
+    // OK is pressed at once, before the printer's answer can have come.
     AppHarness h("[NetInfo]\nRemoteIP=192.0.2.1\nRemotePort=3102\nServiceName=" + name + "\n");
     ASSERT_TRUE(h.Start());
     CQuillboxDlg* main = h.MainDlg();
-    ASSERT_TRUE(h.PumpUntil([&] { return Field(main, IDC_REMOTEIP) == address; }, 20000));
-    EXPECT_EQ(Field(main, IDC_REMOTEPORT), port);
-    EXPECT_EQ(main->m_strServiceName, name);
-
     AppHarness::TypeInto(main, IDC_USERID, "1234");
     AppHarness::Click(main, IDOK);
     CMainFrame* f = h.Frame();
-    ASSERT_TRUE(h.PumpUntil([&] { return f->m_pRetrieveDlg && f->m_pRetrieveDlg->m_hWnd; }, 30000));
+    ASSERT_TRUE(h.PumpUntil([&] { return f->m_pRetrieveDlg && f->m_pRetrieveDlg->m_hWnd; }, 30000))
+        << "boxes: " << (h.prompts.calls.empty() ? "none" : h.prompts.calls.front().text);
+    EXPECT_GT(f->m_pDirectory->count, 0);
     EXPECT_EQ(std::string(f->m_szRemoteIP), address);
+    EXPECT_EQ(std::string(f->m_szRemotePort), port);
+    EXPECT_EQ(std::string(f->m_szServiceName), name);
 }
 
 }  // namespace

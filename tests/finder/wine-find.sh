@@ -42,24 +42,17 @@ fail() {
   import -window root "$out/find-failure.png" 2>/dev/null && echo "screen: $out/find-failure.png"
   exit 1
 }
-wait_for() {
-  local n=$1
-  shift
-  for _ in $(seq 1 "$n"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
+# shellcheck source=scripts/x11-env.sh
+source "$(dirname "$(readlink -f "$0")")/../../scripts/x11-env.sh"
+# Windows by their whole title.
+window() { qbx_find_window "^$1\$"; }
 has_window() { [ -n "$(window "$1")" ]; }
 no_window() { [ -z "$(window "$1")" ]; }
 activate() {
   local w
   w=$(window "$1")
   [ -n "$w" ] || fail "no window \"$1\""
-  xdotool windowactivate --sync "$w" >/dev/null 2>&1 || xdotool windowfocus --sync "$w"
-  sleep 0.3
+  qbx_activate "$w"
 }
 
 # The tool: the port enumeration runs, the missing browse call is no error.
@@ -72,7 +65,7 @@ for _ in 1 2 3 4 5; do
   port=$((20000 + RANDOM % 20000))
   "$sim" --samples --root "$store" --port "$port" --quiet >"$work/sim.log" 2>&1 &
   simpid=$!
-  wait_for 300 grep -q listening "$work/sim.log" && break
+  qbx_wait_for 300 grep -q listening "$work/sim.log" && break
   kill "$simpid" 2>/dev/null
   wait "$simpid" 2>/dev/null
   simpid=""
@@ -83,16 +76,16 @@ cp "$exe" "$app/quillbox.exe"
 : >"$app/Quillbox.ini"
 (cd "$app" && exec wine quillbox.exe >"$work/quillbox.log" 2>&1) &
 apppid=$!
-wait_for 300 has_window Quillbox || fail "the main dialog did not come up"
+qbx_wait_for 300 has_window Quillbox || fail "the main dialog did not come up"
 activate Quillbox
 xdotool key alt+f
-wait_for 100 has_window "Printers Found" || fail "Find Printer… did not open Printers Found"
+qbx_wait_for 100 has_window "Printers Found" || fail "Find Printer… did not open Printers Found"
 # Both sources end at once here; the picture is taken once they have.
 sleep 1
 import -window "$(window "Printers Found")" "$out/wine-find-printer.png"
 activate "Printers Found"
 xdotool key Escape
-wait_for 100 no_window "Printers Found" || fail "Cancel did not end Printers Found"
+qbx_wait_for 100 no_window "Printers Found" || fail "Cancel did not end Printers Found"
 echo "ok: Printers Found under Wine"
 
 # Manual entry still works.
@@ -104,12 +97,12 @@ xdotool type --delay 30 "$port"
 xdotool key alt+u
 xdotool type --delay 50 1234
 xdotool key Return
-wait_for 200 has_window "Retrieve Scanned Files" || fail "the file list did not come up for the typed address"
+qbx_wait_for 200 has_window "Retrieve Scanned Files" || fail "the file list did not come up for the typed address"
 echo "ok: manual entry after Printers Found"
 activate "Retrieve Scanned Files"
 xdotool key Escape
-wait_for 100 has_window Quillbox || fail "the main dialog did not come back"
+qbx_wait_for 100 has_window Quillbox || fail "the main dialog did not come back"
 activate Quillbox
 xdotool key alt+c
-wait_for 200 sh -c "! kill -0 $apppid 2>/dev/null" || fail "quillbox.exe did not end"
+qbx_wait_for 200 sh -c "! kill -0 $apppid 2>/dev/null" || fail "quillbox.exe did not end"
 apppid=""

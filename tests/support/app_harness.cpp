@@ -210,13 +210,17 @@ void AppHarness::CloseBox(CWnd* dlg)
 
 namespace {
 
-// A run on a scaled screen (QT_SCALE_FACTOR=2) keeps its pictures beside the others,
-// named "NAME@2x", and leaves the README's alone.
+// A run in another language (QBX_TEST_LANGUAGE=qps) or on a scaled screen
+// (QT_SCALE_FACTOR=2) keeps its pictures beside the others, named "NAME-qps" or
+// "NAME@2x", and leaves the README's alone.
 std::string ScaleSuffix()
 {
+    std::string suffix;
+    const char* language = std::getenv("QBX_TEST_LANGUAGE");
+    if (language && *language) suffix += std::string("-") + language;
     const char* scale = std::getenv("QT_SCALE_FACTOR");
-    if (!scale || !*scale || std::string(scale) == "1") return {};
-    return std::string("@") + scale + "x";
+    if (scale && *scale && std::string(scale) != "1") suffix += std::string("@") + scale + "x";
+    return suffix;
 }
 
 }  // namespace

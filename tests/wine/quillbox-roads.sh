@@ -34,8 +34,10 @@ saved=$work/saved
 mkdir -p "$app" "$saved"
 QBX_SIM_PID=""
 apppid=""
+dpi_set=""
 cleanup() {
   [ -n "$apppid" ] && kill "$apppid" 2>/dev/null
+  [ -n "$dpi_set" ] && wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
   [ -n "$QBX_SIM_PID" ] && kill "$QBX_SIM_PID" 2>/dev/null
   wait 2>/dev/null
 }
@@ -142,6 +144,10 @@ wait_for 200 images_left $((before - 3)) || fail "the confirmed scan is still on
 [ "$(comm -13 <(echo "$left") <(images))" = "" ] || fail "a scan appeared on the printer"
 echo "ok: deletion"
 
+# The list is made anew after the deletion: wait for it.
+wait_for 200 has_window "Retrieve Scanned Files" || fail "the file list did not come back after the deletion"
+sleep 0.5
+
 # The two-page scan of user 77, saved as PDF: the type picked in Save As's type box and
 # a name typed without an extension. With automatic deletion on, the scan goes only
 # once the PDF is in place.
@@ -185,13 +191,106 @@ pages=$(pdfimages -list "$pdf" | awk 'NR > 2 { print $1 }' | sort -u | tr '\n' '
 compgen -G "$saved/.*.part" >/dev/null && fail "a temporary file was left in $saved"
 echo "ok: a two-page scan saved as PDF with automatic deletion"
 
-# Closing: the list, then the program.
+# Closing: the list, the About box with its animation, then the program.
 wait_for 100 has_window "Retrieve Scanned Files" || fail "the file list went away after the PDF"
 activate "Retrieve Scanned Files"
 xdotool key Escape
 wait_for 100 has_window Quillbox || fail "the main dialog did not come back"
 activate Quillbox
+xdotool key alt+a
+wait_for 100 has_window "About Quillbox" || fail "the About box did not come up"
+sleep 0.5
+import -window root "$out/wine-about.png"
+activate "About Quillbox"
+xdotool key Return
+wait_for 100 no_window "About Quillbox" || fail "the About box stayed"
+activate Quillbox
 xdotool key alt+c
 wait_for 200 sh -c "! kill -0 $apppid 2>/dev/null" || fail "quillbox.exe did not end"
 apppid=""
 echo "ok: all roads"
+
+# The same dialogs in the pseudo-language (every text accented and 40 % longer, in
+# brackets; the Alt keys stay), for a person to look at: wine-qps-*.png. The titles
+# are found by the letters the pseudo-language leaves alone (b d f g h j k l m p q t v w x).
+qps_main='^\[Q.*llb.*x ~+\]$'
+qps_list='^\[.*t.*v.* .*d F.*l.* ~+\]$'
+qps_confirm='^\[.*f.*m F.*l.* D.*l.*t.* ~+\]$'
+qps_about='^\[.*b.*t Q.*llb.*x ~+\]$'
+has_title() { [ -n "$(qbx_find_window "$1")" ]; }
+no_title() { [ -z "$(qbx_find_window "$1")" ]; }
+activate_title() {
+  local w
+  wait_for 100 has_title "$1"
+  w=$(qbx_find_window "$1")
+  [ -n "$w" ] || fail "no window titled like $1"
+  qbx_activate "$w"
+}
+qbx_write_ini --crlf "$app/Quillbox.ini" "$QBX_SIM_PORT" "[QBXConfig]" "Language=qps"
+(cd "$app" && exec wine quillbox.exe >"$work/quillbox-qps.log" 2>&1) &
+apppid=$!
+wait_for 300 has_title "$qps_main" || fail "the main dialog did not come up in the pseudo-language"
+sleep 0.5
+import -window root "$out/wine-qps-main-dialog.png"
+activate_title "$qps_main"
+xdotool key alt+u
+xdotool type --delay 50 1234
+xdotool key Return
+wait_for 200 has_title "$qps_list" || fail "the file list did not come up in the pseudo-language"
+sleep 0.5
+import -window root "$out/wine-qps-file-list.png"
+activate_title "$qps_list"
+xdotool key alt+f
+sleep 0.2
+xdotool key space
+for _ in $(seq 1 30); do
+  xdotool key alt+t
+  wait_for 20 has_title "$qps_confirm" && break
+done
+has_title "$qps_confirm" || fail "no confirmation asked in the pseudo-language"
+sleep 0.5
+import -window root "$out/wine-qps-confirm-delete.png"
+activate_title "$qps_confirm"
+xdotool key alt+n
+wait_for 100 no_title "$qps_confirm" || fail "No did not close the question"
+activate_title "$qps_list"
+xdotool key Escape
+wait_for 100 has_title "$qps_main" || fail "the main dialog did not come back in the pseudo-language"
+activate_title "$qps_main"
+xdotool key alt+a
+wait_for 100 has_title "$qps_about" || fail "the About box did not come up in the pseudo-language"
+sleep 0.5
+import -window root "$out/wine-qps-about.png"
+activate_title "$qps_about"
+xdotool key Return
+wait_for 100 no_title "$qps_about" || fail "the About box stayed"
+activate_title "$qps_main"
+xdotool key alt+c
+wait_for 200 sh -c "! kill -0 $apppid 2>/dev/null" || fail "quillbox.exe did not end"
+apppid=""
+[ "$(count_images)" -eq $((before - 3)) ] || fail "the printer's store changed in the pseudo-language run"
+echo "ok: pseudo-language pictures"
+
+# The About box's animation at 200 % (192 DPI): the frames drawn from their 64-pixel
+# images (wine-about@2x.png). The prefix's DPI is set for this one start only.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1 &&
+  dpi_set=1 || fail "could not set the prefix's DPI"
+qbx_write_ini --crlf "$app/Quillbox.ini" "$QBX_SIM_PORT"
+(cd "$app" && exec wine quillbox.exe >"$work/quillbox-dpi.log" 2>&1) &
+apppid=$!
+wait_for 300 has_window Quillbox || fail "the main dialog did not come up at 192 DPI"
+activate Quillbox
+xdotool key alt+a
+wait_for 100 has_window "About Quillbox" || fail "the About box did not come up at 192 DPI"
+sleep 0.5
+import -window root "$out/wine-about@2x.png"
+activate "About Quillbox"
+xdotool key Return
+wait_for 100 no_window "About Quillbox" || fail "the About box stayed"
+activate Quillbox
+xdotool key alt+c
+wait_for 200 sh -c "! kill -0 $apppid 2>/dev/null" || fail "quillbox.exe did not end"
+apppid=""
+wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
+dpi_set=""
+echo "ok: animation at 192 DPI"

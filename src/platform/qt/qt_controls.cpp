@@ -21,6 +21,7 @@
 #include <QTextOption>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 
@@ -82,7 +83,9 @@ QPixmap IconPixmap(UINT id, int size)
             if (i > 0 && !reader.jumpToImage(i)) break;
             QImage img = reader.read();
             if (img.isNull()) continue;
-            int diff = std::abs(img.width() - size);
+            // The exact size, else the nearest larger one (shrinking keeps it sharp),
+            // else the largest there is.
+            const int diff = img.width() >= size ? img.width() - size : (size - img.width()) * 1000;
             if (diff < bestDiff) {
                 bestDiff = diff;
                 best = QPixmap::fromImage(img);
@@ -263,10 +266,17 @@ private:
         if (m_icon == 0) {
             m_label->clear();
         } else {
-            // An icon static takes the size of its icon, whatever the template says.
-            QPixmap pm = IconPixmap(m_icon, 32);
+            // A 32-pixel icon drawn from the image made for the screen's scale (48 at
+            // 1.5, 64 at 2), not a small one blown up. An icon static takes the size of
+            // its icon, whatever the template says.
+            const qreal scale = m_label->devicePixelRatioF();
+            const int pixels = static_cast<int>(std::lround(32 * scale));
+            QPixmap pm = IconPixmap(m_icon, pixels);
+            if (!pm.isNull() && pm.width() != pixels)
+                pm = pm.scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            pm.setDevicePixelRatio(scale);
             m_label->setPixmap(pm);
-            if (!pm.isNull()) m_label->resize(pm.size().expandedTo(m_label->size()));
+            if (!pm.isNull()) m_label->resize(pm.deviceIndependentSize().toSize().expandedTo(m_label->size()));
         }
         return old;
     }

@@ -402,7 +402,9 @@ Handle IconFromIcoData(const std::uint8_t* data, std::size_t size, int sizePx)
             const unsigned bpp = u16(e + 6);
             const std::size_t bytes = u32(e + 8), offset = u32(e + 12);
             if (offset > size || bytes > size - offset) continue;
-            const int diff = std::abs(w - sizePx);
+            // The exact size, else the nearest larger one (shrinking keeps it sharp),
+            // else the largest there is.
+            const int diff = w >= sizePx ? w - sizePx : (sizePx - w) * 1000;
             if (diff < bestDiff || (diff == bestDiff && bpp > bestBpp)) {
                 best = static_cast<int>(i);
                 bestDiff = diff;
@@ -417,6 +419,28 @@ Handle IconFromIcoData(const std::uint8_t* data, std::size_t size, int sizePx)
     }
     cache[key] = icon;
     return icon;
+}
+
+int IconPixelsFor(Handle window, int dips)
+{
+    // The window's own DPI where the system has it (per-monitor screens), else the
+    // system's.
+    UINT dpi = window ? GetDpiForWindow(H(window)) : 0;
+    if (dpi == 0) {
+        HDC dc = GetDC(nullptr);
+        dpi = dc ? static_cast<UINT>(GetDeviceCaps(dc, LOGPIXELSX)) : 96;
+        if (dc) ReleaseDC(nullptr, dc);
+    }
+    if (dpi == 0) dpi = 96;
+    return MulDiv(dips, static_cast<int>(dpi), 96);
+}
+
+void WindowIconSizes(int* big, int* small)
+{
+    *big = GetSystemMetrics(SM_CXICON);
+    *small = GetSystemMetrics(SM_CXSMICON);
+    if (*big <= 0) *big = 32;
+    if (*small <= 0) *small = 16;
 }
 
 void SetWindowIcons(Handle window, Handle big, Handle small)

@@ -89,6 +89,11 @@ void BringToTop(Handle window);
 // An icon made from the bytes of an .ico file, at size pixels (the nearest image it
 // holds); null when the data holds none. Freed with the process.
 Handle IconFromIcoData(const std::uint8_t* data, std::size_t size, int sizePx);
+// The pixels an icon of dips device-independent pixels (96 to the inch) takes in
+// window at its screen's DPI: 32 is 48 at 150 % and 64 at 200 %.
+int IconPixelsFor(Handle window, int dips);
+// The sizes the window system asks of a caption's big and small icons at its DPI.
+void WindowIconSizes(int* big, int* small);
 // Sets the big and small icons of a dialog's caption and task bar button.
 void SetWindowIcons(Handle window, Handle big, Handle small);
 

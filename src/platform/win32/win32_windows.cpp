@@ -180,8 +180,9 @@ private:
         const UINT old = m_icon;
         m_icon = icon;
         void* handle = nullptr;
+        // The 32-pixel icon at the screen's scale, from the image of that size.
         if (const IconRes* res = icon ? FindIcon(icon) : nullptr)
-            handle = native::IconFromIcoData(res->data, res->size, 32);
+            handle = native::IconFromIcoData(res->data, res->size, native::IconPixelsFor(m_native, 32));
         native::SendControl(m_native, kSetIconStatic, reinterpret_cast<std::uintptr_t>(handle), 0);
         return old;
     }
@@ -252,8 +253,10 @@ void Win32WindowSystem::SetApplicationIcon(UINT iconId)
 {
     const IconRes* res = FindIcon(iconId);
     if (!res) return;
-    g_appIcons.big = native::IconFromIcoData(res->data, res->size, 32);
-    g_appIcons.small = native::IconFromIcoData(res->data, res->size, 16);
+    int big = 32, small = 16;
+    native::WindowIconSizes(&big, &small);
+    g_appIcons.big = native::IconFromIcoData(res->data, res->size, big);
+    g_appIcons.small = native::IconFromIcoData(res->data, res->size, small);
     for (auto& [hwnd, window] : NativeOfDialog()) native::SetWindowIcons(window, g_appIcons.big, g_appIcons.small);
 }
 
