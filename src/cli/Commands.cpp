@@ -6,6 +6,7 @@
 #include "cli/Printer.h"
 #include "cli/Settle.h"
 #include "cli/Status.h"
+#include "cli/Texts.h"
 #include "directory/ListingText.h"
 #include "platform/file_reader.h"
 #include "platform/localcopy.h"
@@ -44,6 +45,23 @@ bool ReadAnswerLine(std::FILE* in, std::string& line)
     return !line.empty();
 }
 
+// Whether an answer at the delete prompt says yes: it starts with "y" or the
+// language's own letter for yes (as its prompt shows it), in either case.
+bool IsYes(const std::string& answer)
+{
+    // TRANSLATORS: the letter that answers yes at the prompt "[y/N]" (as the prompt shows it).
+    const std::string yes = Tr("quillbox-cli delete", "y");
+    if (answer.empty()) return false;
+    auto lower = [](const std::string& text) {
+        std::string out = text;
+        for (char& ch : out)
+            if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+        return out;
+    };
+    const std::string a = lower(answer);
+    return a[0] == 'y' || (!yes.empty() && a.compare(0, yes.size(), lower(yes)) == 0);
+}
+
 // Lists the user's files; prints the reason and gives the exit status on failure.
 // The listing is also shown to settle, when given.
 bool ListOrReport(CPrinterSession& s, CliDirectory& dir, const CliCommon& c, int& status,
@@ -54,16 +72,20 @@ bool ListOrReport(CPrinterSession& s, CliDirectory& dir, const CliCommon& c, int
     if (s.List(dir, reason)) {
         if (settle) settle->Listed(dir.header, begun, QbxClock::now());
         if (dir.bFull && c.verbosity >= 0)
-            std::fprintf(stderr,
-                         "quillbox-cli: the printer holds more than %d files for user %s; only the first %d "
-                         "were listed\n",
-                         QBX_MAX_DIR_ENTRIES, c.userID.c_str(), QBX_MAX_DIR_ENTRIES);
+            std::fputs(TrF("quillbox-cli",
+                           "quillbox-cli: the printer holds more than %d files for user %s; only the first %d "
+                           "were listed\n",
+                           QBX_MAX_DIR_ENTRIES, c.userID.c_str(), QBX_MAX_DIR_ENTRIES)
+                           .c_str(),
+                       stderr);
         if (dir.nOtherVolume > 0 && c.verbosity >= 0)
-            std::fprintf(stderr, "quillbox-cli: user %s: %s\n", c.userID.c_str(),
-                         OtherVolumeText(dir.nOtherVolume).c_str());
+            std::fputs(TrF("quillbox-cli", "quillbox-cli: user %s: %s\n", c.userID.c_str(),
+                           OtherVolumeText(dir.nOtherVolume).c_str())
+                           .c_str(),
+                       stderr);
         return true;
     }
-    PrintFailure("user " + c.userID, reason);
+    PrintFailure(TrF("quillbox-cli", "user %s", c.userID.c_str()), reason);
     status = g_nStopSignal ? StopStatus() : dir.bRefused ? QBX_EXIT_REFUSED : QBX_EXIT_PRINTER;
     return false;
 }
@@ -107,17 +129,21 @@ std::vector<int> PickRecords(const DirHeader& dir, const std::vector<std::string
                 if (typed) typed->push_back(want);
             }
             continue;
-        case NamePick::NotFound: PrintFailure(want, "not on the printer for this user (see quillbox-cli list)"); break;
+        case NamePick::NotFound:
+            PrintFailure(want, Tr("quillbox-cli, file", "not on the printer for this user (see quillbox-cli list)"));
+            break;
         case NamePick::Ambiguous:
-            PrintFailure(want, "names " + std::to_string(pick.candidates.size()) +
-                                   " scans on the printer; nothing was done to any of them. Name one by its "
-                                   "stable name: " +
-                                   StableNames(dir, pick.candidates));
+            PrintFailure(want,
+                         TrF("quillbox-cli, file",
+                             "names %d scans on the printer; nothing was done to any of them. Name one by its "
+                             "stable name: %s",
+                             static_cast<int>(pick.candidates.size()), StableNames(dir, pick.candidates).c_str()));
             break;
         case NamePick::DupNumbered:
-            PrintFailure(want, "a duplicate number is a place in today's listing and moves to another scan when "
-                               "one is deleted; nothing was done. Name the scan by its stable name: " +
-                                   StableNames(dir, pick.candidates));
+            PrintFailure(want, TrF("quillbox-cli, file",
+                                   "a duplicate number is a place in today's listing and moves to another scan when "
+                                   "one is deleted; nothing was done. Name the scan by its stable name: %s",
+                                   StableNames(dir, pick.candidates).c_str()));
             break;
         }
         ++failures;
@@ -155,20 +181,26 @@ int ConfirmDeletions(CPrinterSession& s, const CliCommon& c, const std::vector<S
         for (int i = 0; i < now.header.count && !there; ++i)
             there = Field(now.entries[i].path, sizeof now.entries[i].path) == Field(d.entry.path, sizeof d.entry.path);
         if (!listed) {
-            PrintFailure(d.label, "its deletion job was sent, but the printer could not be listed again to see "
-                                  "whether it is gone (" +
-                                      reason + "); list to check before you count on it");
-        } else if (there || now.bFull) {
-            PrintFailure(d.label, std::string(there ? "still on the printer after its deletion job: not deleted"
-                                                    : "not confirmed deleted: the printer lists more files than "
-                                                      "can be checked") +
-                                      "; delete it again");
+            PrintFailure(d.label, TrF("quillbox-cli, file",
+                                      "its deletion job was sent, but the printer could not be listed again to see "
+                                      "whether it is gone (%s); list to check before you count on it",
+                                      reason.c_str()));
+        } else if (there) {
+            PrintFailure(d.label, Tr("quillbox-cli, file",
+                                     "still on the printer after its deletion job: not deleted; delete it again"));
+        } else if (now.bFull) {
+            PrintFailure(d.label, Tr("quillbox-cli, file",
+                                     "not confirmed deleted: the printer lists more files than can be checked; delete "
+                                     "it again"));
         } else {
             ++tally.deleted;
             if (toStdout)
-                std::printf("deleted %s\n", Shown(d.label).c_str());
+                std::fputs(TrF("quillbox-cli, file", "deleted %s\n", Shown(d.label).c_str()).c_str(), stdout);
             else if (c.verbosity > 0)
-                std::fprintf(stderr, "quillbox-cli: %s: deleted on the printer\n", Shown(d.label).c_str());
+                std::fputs(
+                    TrF("quillbox-cli, file", "quillbox-cli: %s: deleted on the printer\n", Shown(d.label).c_str())
+                        .c_str(),
+                    stderr);
             continue;
         }
         ++failures;
@@ -184,15 +216,21 @@ bool StillBeingWritten(const CSettleTracker& settle, const DirEntry& e, QbxClock
     const std::string size = Field(e.size, sizeof e.size);
     const std::string now = settle.LastSize(e);
     if (now.empty()) {
-        reason = "no longer on the printer when it was listed again; nothing was copied";
+        reason = Tr("quillbox-cli, file", "no longer on the printer when it was listed again; nothing was copied");
         return false;
     }
     const auto waited = std::chrono::duration_cast<std::chrono::seconds>(QbxClock::now() - since).count();
-    reason = "the printer is still writing it (" + size + " bytes when listed, " + now + " bytes " +
-             (waited > 0 ? std::to_string(waited) + " s " : std::string()) +
-             "later); it was left there and nothing was copied: it is fetched once the scan is finished (settle "
-             "time " +
-             std::to_string(settle.SettleTime().count()) + " s, --settle)";
+    const int settleSeconds = static_cast<int>(settle.SettleTime().count());
+    if (waited > 0)
+        reason = TrF("quillbox-cli, file",
+                     "the printer is still writing it (%s bytes when listed, %s bytes %d s later); it was left there "
+                     "and nothing was copied: it is fetched once the scan is finished (settle time %d s, --settle)",
+                     size.c_str(), now.c_str(), static_cast<int>(waited), settleSeconds);
+    else
+        reason = TrF("quillbox-cli, file",
+                     "the printer is still writing it (%s bytes when listed, %s bytes later); it was left there and "
+                     "nothing was copied: it is fetched once the scan is finished (settle time %d s, --settle)",
+                     size.c_str(), now.c_str(), settleSeconds);
     return false;
 }
 
@@ -211,28 +249,33 @@ bool AwaitSettled(CPrinterSession& s, CSettleTracker& settle, const DirEntry& e,
     if (settle.LastSize(e) != size) return StillBeingWritten(settle, e, firstLook, reason);
     const auto at = settle.SettlesAt(e);
     if (at > s.Deadline()) {
-        reason = "it was listed too short a time ago to tell whether the printer is still writing it, and the "
-                 "time limit (--timeout) ends first; it was left there and nothing was copied";
+        reason = Tr("quillbox-cli, file",
+                    "it was listed too short a time ago to tell whether the printer is still writing it, and the "
+                    "time limit (--timeout) ends first; it was left there and nothing was copied");
         return false;
     }
     const auto began = QbxClock::now();
     while (!g_nStopSignal && QbxClock::now() < at) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(at - QbxClock::now()).count();
         if (IStatusLine* line = CliStatus())
-            line->Show("Waiting for scans still being written… " + std::to_string((left + 999) / 1000) + " s");
+            line->Show(TrF("quillbox-cli, status", "Waiting for scans still being written… %d s",
+                           static_cast<int>((left + 999) / 1000)));
         SleepUnlessStopped(static_cast<int>(std::min<long long>(left, 250)));
     }
     if (IStatusLine* line = CliStatus()) line->Clear();
     if (g_nStopSignal) {
-        reason = "stopped by a signal while waiting to see whether the printer is still writing it";
+        reason = Tr("quillbox-cli, file",
+                    "stopped by a signal while waiting to see whether the printer is still writing it");
         return false;
     }
     CliDirectory again;
     std::string why;
     const auto begun = QbxClock::now();
     if (!s.List(again, why)) {
-        reason = "the printer could not be listed again to see whether it is still writing it (" + why +
-                 "); it was left there and nothing was copied";
+        reason = TrF("quillbox-cli, file",
+                     "the printer could not be listed again to see whether it is still writing it (%s); it was left "
+                     "there and nothing was copied",
+                     why.c_str());
         return false;
     }
     settle.Listed(again.header, begun, QbxClock::now());
@@ -274,7 +317,10 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
         if (!deleteAfter) {
             ++tally.alreadyThere;
             if (c.verbosity > 0)
-                std::fprintf(stderr, "quillbox-cli: %s: already in %s\n", Shown(label).c_str(), Shown(local).c_str());
+                std::fputs(TrF("quillbox-cli, file", "quillbox-cli: %s: already in %s\n", Shown(label).c_str(),
+                               Shown(local).c_str())
+                               .c_str(),
+                           stderr);
             return true;
         }
         if (g_nStopSignal) {
@@ -297,7 +343,8 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
         if (proved == FetchStatus::Failed) {
             fail(label, reason);
         } else if (proved == FetchStatus::CopiedNotDeleted) {
-            fail(label, "equal to " + local + " but not deleted on the printer: " + reason);
+            fail(label, TrF("quillbox-cli, file", "equal to %s but not deleted on the printer: %s", local.c_str(),
+                            reason.c_str()));
         } else {
             ++tally.alreadyThere;
             result.deleted.push_back({e, label});
@@ -309,12 +356,14 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
         const std::string label = StableName(e);
         const std::string& dest = dests[k];
         if (dest.empty()) {
-            fail(label, "its name cannot be made into a local file name in " + folder);
+            fail(label,
+                 TrF("quillbox-cli, file", "its name cannot be made into a local file name in %s", folder.c_str()));
             continue;
         }
         if (!used.insert(FileNameKey(dest)).second) {
-            fail(label,
-                 "would be saved under the same name as another file of this batch (" + dest + "); it was not copied");
+            fail(label, TrF("quillbox-cli, file",
+                            "would be saved under the same name as another file of this batch (%s); it was not copied",
+                            dest.c_str()));
             continue;
         }
         // Saving PDFs, the scan's PDF name; a scan an earlier round could not convert
@@ -323,8 +372,10 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
         const std::string* ours = run.Wrote(dest.c_str()) ? &dest : nullptr;
         if (c.pdf && run.Wrote(pdfDest.c_str())) ours = &pdfDest;
         if (ours) {
-            fail(label, *ours + " is the copy of another scan of this batch (the folder takes both names for one "
-                                "file); it was left alone and this scan was not copied");
+            fail(label, TrF("quillbox-cli, file",
+                            "%s is the copy of another scan of this batch (the folder takes both names for one "
+                            "file); it was left alone and this scan was not copied",
+                            ours->c_str()));
             continue;
         }
         if (keepCopies && c.pdf && GetFileAttributes(pdfDest.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -337,20 +388,23 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
             auto listed = std::strtoull(e.size, nullptr, 10);
             PlainFileReader there;
             if (!there.Open(dest.c_str())) {
-                fail(label, dest +
-                                (there.Error().empty()
-                                     ? std::string(" is in the way and is not a plain file (a link, folder, pipe or "
-                                                   "device)")
-                                     : " cannot be read: " + there.Error()) +
-                                "; it was left alone and nothing was copied");
+                fail(label,
+                     there.Error().empty()
+                         ? TrF("quillbox-cli, file",
+                               "%s is in the way and is not a plain file (a link, folder, pipe or device); it "
+                               "was left alone and nothing was copied",
+                               dest.c_str())
+                         : TrF("quillbox-cli, file", "%s cannot be read: %s; it was left alone and nothing was copied",
+                               dest.c_str(), there.Error().c_str()));
                 continue;
             }
             if (there.Size() != listed) {
                 // A file of that name but another size is not this scan as the
                 // printer has it; it is someone's, and left alone.
-                fail(label, dest + " exists with " + std::to_string(there.Size()) + " bytes, the printer's file has " +
-                                std::to_string(listed) +
-                                "; it was left alone and nothing was copied (move it away to fetch the scan)");
+                fail(label, TrF("quillbox-cli, file",
+                                "%s exists with %s bytes, the printer's file has %s; it was left alone and nothing "
+                                "was copied (move it away to fetch the scan)",
+                                dest.c_str(), std::to_string(there.Size()).c_str(), std::to_string(listed).c_str()));
                 continue;
             }
             if (!alreadyCopied(e, label, dest, false)) break;
@@ -378,13 +432,17 @@ BatchResult CopyBatch(CPrinterSession& s, const CliCommon& c, const DirHeader& d
             continue;
         }
         if (!notConverted.empty() && c.verbosity >= 0)
-            std::fprintf(stderr, "quillbox-cli: %s: not saved as PDF (%s); its TIFF was saved as %s instead\n",
-                         Shown(label).c_str(), notConverted.c_str(), Shown(written).c_str());
+            std::fputs(TrF("quillbox-cli, file",
+                           "quillbox-cli: %s: not saved as PDF (%s); its TIFF was saved as %s instead\n",
+                           Shown(label).c_str(), notConverted.c_str(), Shown(written).c_str())
+                           .c_str(),
+                       stderr);
         std::printf("%s\n", Shown(written).c_str());
         std::fflush(stdout);
         ++tally.copied;
         if (st2 == FetchStatus::CopiedNotDeleted)
-            fail(label, "copied to " + written + " but not deleted on the printer: " + reason);
+            fail(label, TrF("quillbox-cli, file", "copied to %s but not deleted on the printer: %s", written.c_str(),
+                            reason.c_str()));
         else if (deleteAfter)
             result.deleted.push_back({e, label});
     }
@@ -419,8 +477,10 @@ std::vector<std::string> StableDestPaths(const std::string& folder, const DirHea
 bool PrepareFolder(const std::string& folder)
 {
     if (!IsFolder(folder)) {
-        std::fprintf(stderr, "quillbox-cli: %s is not a folder; create it first or name another with --to\n",
-                     Shown(folder).c_str());
+        std::fputs(TrF("quillbox-cli", "quillbox-cli: %s is not a folder; create it first or name another with --to\n",
+                       Shown(folder).c_str())
+                       .c_str(),
+                   stderr);
         return false;
     }
     // Temporary files of an earlier run that was killed are ours to remove.
@@ -439,7 +499,10 @@ int RunList(const CliCommon& c, bool json)
     std::vector<int> order = SortedOrder(dir.header, c.sortKey);
     // Files that lie where they cannot be named were reported: that is not "no files".
     if (order.empty() && dir.nOtherVolume == 0 && !json && c.verbosity >= 0)
-        std::fprintf(stderr, "quillbox-cli: user %s: %s\n", c.userID.c_str(), GetStringRes(IDS_NO_MATCHING_FILES));
+        std::fputs(
+            TrF("quillbox-cli", "quillbox-cli: user %s: %s\n", c.userID.c_str(), GetStringRes(IDS_NO_MATCHING_FILES))
+                .c_str(),
+            stderr);
     if (json)
         PrintListJson(stdout, dir.header, order);
     else
@@ -491,8 +554,10 @@ int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool ye
 {
     bool ask = !yes;
     if (ask && !IsTerminal(stdin)) {
-        std::fprintf(stderr, "quillbox-cli: delete asks before each file, but there is no terminal to ask on; "
-                             "add --yes to delete without asking\n");
+        std::fputs(Tr("quillbox-cli",
+                      "quillbox-cli: delete asks before each file, but there is no terminal to ask on; add --yes to "
+                      "delete without asking\n"),
+                   stderr);
         return QBX_EXIT_USAGE;
     }
     CPrinterSession s(c.target, c.userID, DeadlineFor(c));
@@ -507,8 +572,10 @@ int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool ye
         const DirEntry& e = dir.entries[i];
         std::string label = StableName(e);
         if (ask) {
-            std::fprintf(stderr, "Delete %s (%s bytes) from the printer? [y/N] ", Shown(label).c_str(),
-                         Shown(Field(e.size, sizeof e.size)).c_str());
+            std::fputs(TrF("quillbox-cli delete", "Delete %s (%s bytes) from the printer? [y/N] ", Shown(label).c_str(),
+                           Shown(Field(e.size, sizeof e.size)).c_str())
+                           .c_str(),
+                       stderr);
             std::fflush(stderr);
             // The time limit is for the printer, not for the one who answers.
             auto asked = QbxClock::now();
@@ -516,7 +583,7 @@ int RunDelete(const CliCommon& c, const std::vector<std::string>& names, bool ye
             bool answered = ReadAnswerLine(stdin, answer);
             s.Postpone(QbxClock::now() - asked);
             if (!answered) break;
-            if (answer.empty() || (answer[0] != 'y' && answer[0] != 'Y')) continue;
+            if (!IsYes(answer)) continue;
         }
         std::string reason;
         if (!s.Delete(e, reason)) {

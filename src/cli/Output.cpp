@@ -2,6 +2,7 @@
 #include "cli/Output.h"
 
 #include "cli/Names.h"
+#include "cli/Texts.h"
 #include "platform/console.h"
 
 #include <chrono>
@@ -116,7 +117,12 @@ std::string Shown(const std::string& text)
 void PrintListText(std::FILE* out, const DirHeader& dir, const std::vector<int>& order, bool header)
 {
     if (header)
-        std::fprintf(out, "%-15s %4s %11s  %-8s  %-8s  %s\n", "NAME", "DUP", "SIZE", "DATE", "TIME", "STABLE NAME");
+        // Column headings of the file list, in the columns of the lines below.
+        std::fprintf(out, "%s %s %s  %s  %s  %s\n", PadRight(Tr("quillbox-cli list", "NAME"), 15).c_str(),
+                     PadLeft(Tr("quillbox-cli list", "DUP"), 4).c_str(),
+                     PadLeft(Tr("quillbox-cli list", "SIZE"), 11).c_str(),
+                     PadRight(Tr("quillbox-cli list", "DATE"), 8).c_str(),
+                     PadRight(Tr("quillbox-cli list", "TIME"), 8).c_str(), Tr("quillbox-cli list", "STABLE NAME"));
     for (int i : order) {
         const DirEntry& e = dir.entries[i];
         std::string date, time;
@@ -209,9 +215,10 @@ std::string CProgressBar::Line(const std::string& name, std::uint64_t bytes, std
     std::string left = rate > 0 ? Clock(static_cast<double>(total - std::min(bytes, total)) / rate) : "--:--";
     char tail[128];
     // Fixed-width fields keep the bar from changing length while it fills.
-    std::snprintf(tail, sizeof tail, " %3d%%  %10s / %-10s  %10s/s  %5s left", static_cast<int>(fraction * 100),
+    std::snprintf(tail, sizeof tail, " %3d%%  %10s / %-10s  %10s/s  %s", static_cast<int>(fraction * 100),
                   HumanBytes(bytes).c_str(), HumanBytes(total).c_str(),
-                  HumanBytes(static_cast<std::uint64_t>(rate)).c_str(), left.c_str());
+                  HumanBytes(static_cast<std::uint64_t>(rate)).c_str(),
+                  TrF("quillbox-cli, status", "%5s left", left.c_str()).c_str());
     std::string shown = name;
     auto slash = shown.find_last_of('/');
     if (slash != std::string::npos) shown = shown.substr(slash + 1);

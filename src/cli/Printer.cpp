@@ -1,5 +1,6 @@
 // Listing, fetching and deleting over the tool's own connection.
 #include "cli/Printer.h"
+#include "cli/Texts.h"
 
 #include "directory/ListingText.h"
 #include "link/JobLanguage.h"
@@ -55,13 +56,14 @@ CPrinterSession::CPrinterSession(PrinterTarget target, std::string userID, QbxCl
 
 std::string CPrinterSession::SocketReason(int captionId, int error) const
 {
-    if (error == WSAEINTR) return "stopped by a signal";
+    if (error == WSAEINTR) return Tr("quillbox-cli, file", "stopped by a signal");
     if (error == WSAETIMEDOUT && captionId != static_cast<int>(IDS_SOCKET_CONNECT_ERROR))
-        return std::string(GetStringRes(captionId)) + ": the printer did not answer before the time-out (--timeout)";
+        return TrF("quillbox-cli, file", "%s: the printer did not answer before the time-out (--timeout)",
+                   GetStringRes(captionId));
     std::string text = SocketErrorText(error);
-    if (text.empty()) text = "error " + std::to_string(error);
-    return std::string(GetStringRes(captionId)) + ": " + text + " (printer " + m_target.host + ":" +
-           std::to_string(m_target.port) + ")";
+    if (text.empty()) text = TrF("quillbox-cli, file", "error %d", error);
+    return TrF("quillbox-cli, file", "%s: %s (printer %s:%d)", GetStringRes(captionId), text.c_str(),
+               m_target.host.c_str(), m_target.port);
 }
 
 void CPrinterSession::Postpone(QbxClock::duration d)
@@ -83,7 +85,8 @@ bool CPrinterSession::SendJob(CPrinterLink& link, int jobKind, const char* path,
     char job[2048];
     int len = ComposeJob(job, sizeof job, jobKind, m_userID.c_str(), path);
     if (len < 0) {
-        reason = "the job for this file cannot be composed (its name is too long); nothing was sent";
+        reason = Tr("quillbox-cli, file",
+                    "the job for this file cannot be composed (its name is too long); nothing was sent");
         return false;
     }
     if (link.SendAll(job, static_cast<std::size_t>(len), m_deadline)) return true;
@@ -154,7 +157,7 @@ bool CPrinterSession::SendDeletion(CPrinterLink& link, const DirEntry& e, std::s
 FetchStatus CPrinterSession::DeleteOriginal(CPrinterLink& link, const DirEntry& e, std::string& reason)
 {
     if (g_nStopSignal) {
-        reason = "stopped by a signal before the original was deleted";
+        reason = Tr("quillbox-cli, file", "stopped by a signal before the original was deleted");
         return FetchStatus::CopiedNotDeleted;
     }
     if (!SendDeletion(link, e, reason)) return FetchStatus::CopiedNotDeleted;
@@ -181,15 +184,17 @@ bool ListedSize(const DirEntry& e, std::uint64_t& listed, const std::string& wha
     char* end = nullptr;
     listed = std::strtoull(size.c_str(), &end, 10);
     if (size.empty() || *end != '\0' || size[0] < '0' || size[0] > '9') {
-        reason = "the printer listed no usable size (\"" + size + "\"); " + what;
+        reason =
+            TrF("quillbox-cli, file", "the printer listed no usable size (\"%s\"); %s", size.c_str(), what.c_str());
         return false;
     }
     // A printer cuts a larger file to the largest size an answer carries and announces
     // that size: an answer of exactly that size cannot be told from a cut one.
     if (listed >= kLargestWholeFile) {
-        reason = "it is " + size + " bytes, too large for one upload answer to deliver whole (" +
-                 std::to_string(kLargestWholeFile) +
-                 " bytes or more cannot be told from a cut answer), so it stays on the printer; " + what;
+        reason = TrF("quillbox-cli, file",
+                     "it is %s bytes, too large for one upload answer to deliver whole (%s bytes or more cannot be "
+                     "told from a cut answer), so it stays on the printer; %s",
+                     size.c_str(), std::to_string(kLargestWholeFile).c_str(), what.c_str());
         return false;
     }
     return true;
@@ -200,19 +205,25 @@ std::string NotWholeReason(const CUploadAnswer& answer, const std::string& size,
 {
     switch (answer.Verdict()) {
     case UploadVerdict::Whole: return {};
-    case UploadVerdict::NotOnPrinter: return "not on the printer any more (it answered FILEERROR); " + what;
+    case UploadVerdict::NotOnPrinter:
+        return TrF("quillbox-cli, file", "not on the printer any more (it answered FILEERROR); %s", what.c_str());
     case UploadVerdict::SizeChanged:
-        return "changed on the printer since it was listed (now " + std::to_string(answer.AnnouncedSize()) +
-               " bytes, listed " + size + "); " + what + "; list again";
+        return TrF("quillbox-cli, file",
+                   "changed on the printer since it was listed (now %s bytes, listed %s); %s; list again",
+                   std::to_string(answer.AnnouncedSize()).c_str(), size.c_str(), what.c_str());
     case UploadVerdict::EndedEarly:
-        if (!answer.HeaderDone()) return "the printer ended the connection before the file's first byte; " + what;
-        return "the printer ended the connection after " + std::to_string(answer.DataBytes()) + " of " + size +
-               " bytes; " + what;
-    case UploadVerdict::OtherFile: return "the printer answered with a different file; " + what;
+        if (!answer.HeaderDone())
+            return TrF("quillbox-cli, file", "the printer ended the connection before the file's first byte; %s",
+                       what.c_str());
+        return TrF("quillbox-cli, file", "the printer ended the connection after %s of %s bytes; %s",
+                   std::to_string(answer.DataBytes()).c_str(), size.c_str(), what.c_str());
+    case UploadVerdict::OtherFile:
+        return TrF("quillbox-cli, file", "the printer answered with a different file; %s", what.c_str());
     case UploadVerdict::NotAFile:
     case UploadVerdict::InProgress: break;
     }
-    return "the printer's answer is not the file (no usable transfer header); " + what;
+    return TrF("quillbox-cli, file", "the printer's answer is not the file (no usable transfer header); %s",
+               what.c_str());
 }
 
 }  // namespace
@@ -248,7 +259,8 @@ bool CPrinterSession::ReceiveWhole(CPrinterLink& link, const DirEntry& e, std::u
             continue;
         }
         if (n < 0 && (link.LastError() == WSAETIMEDOUT || link.LastError() == WSAEINTR)) {
-            reason = SocketReason(IDS_SOCKET_RECEIVE_ERROR, link.LastError()) + "; " + what;
+            reason = TrF("quillbox-cli, file", "%s; %s",
+                         SocketReason(IDS_SOCKET_RECEIVE_ERROR, link.LastError()).c_str(), what.c_str());
             return false;
         }
         // The printer closed or reset the connection: the reader decides whether the
@@ -257,8 +269,9 @@ bool CPrinterSession::ReceiveWhole(CPrinterLink& link, const DirEntry& e, std::u
         link.Close();
         answer.ConnectionEnded();
         if (answer.Verdict() == UploadVerdict::EndedEarly && error != 0) {
-            reason = SocketReason(IDS_SOCKET_RECEIVE_ERROR, error) + " after " + std::to_string(answer.DataBytes()) +
-                     " of " + size + " bytes; " + what;
+            reason = TrF("quillbox-cli, file", "%s after %s of %s bytes; %s",
+                         SocketReason(IDS_SOCKET_RECEIVE_ERROR, error).c_str(),
+                         std::to_string(answer.DataBytes()).c_str(), size.c_str(), what.c_str());
             return false;
         }
     }
@@ -274,17 +287,25 @@ bool CPrinterSession::DestinationFree(const std::string& dest, bool overwrite, s
     const DWORD there = GetFileAttributes(dest.c_str());
     if (there == INVALID_FILE_ATTRIBUTES) return true;
     if (!overwrite) {
-        reason = dest + " already exists; nothing was copied (--overwrite replaces it)";
+        reason =
+            TrF("quillbox-cli, file", "%s already exists; nothing was copied (--overwrite replaces it)", dest.c_str());
         return false;
     }
     if (there == FILE_ATTRIBUTE_DIRECTORY) {
-        reason = dest + " is a folder; nothing was copied (move it away to fetch the scan)";
+        reason = TrF("quillbox-cli, file", "%s is a folder; nothing was copied (move it away to fetch the scan)",
+                     dest.c_str());
         return false;
     }
     return true;
 }
 
 namespace {
+
+// A local copy's error, and that nothing was put in place.
+std::string NothingPutInPlace(const std::string& error)
+{
+    return TrF("quillbox-cli, file", "%s; nothing was put in place", error.c_str());
+}
 
 // Makes the whole copy final at dest; false (the copy discarded, reason said) when
 // that fails or, without --overwrite, something appeared there meanwhile (another
@@ -293,13 +314,17 @@ bool PutInPlace(LocalCopy& copy, const std::string& dest, std::string& reason)
 {
     if (copy.Commit()) return true;
     if (copy.RunWroteDestination())
-        reason = dest + " is the copy of another scan of this batch (the folder takes both names for one file); "
-                        "it was left alone, this copy was not put in place and nothing was deleted on the printer";
+        reason = TrF("quillbox-cli, file",
+                     "%s is the copy of another scan of this batch (the folder takes both names for one file); it "
+                     "was left alone, this copy was not put in place and nothing was deleted on the printer",
+                     dest.c_str());
     else if (copy.DestinationTaken())
-        reason = dest + " appeared while the scan was being copied; it was left alone, the copy was not put in "
-                        "place and nothing was deleted on the printer (--overwrite replaces it)";
+        reason = TrF("quillbox-cli, file",
+                     "%s appeared while the scan was being copied; it was left alone, the copy was not put in place "
+                     "and nothing was deleted on the printer (--overwrite replaces it)",
+                     dest.c_str());
     else
-        reason = copy.Error() + "; nothing was put in place";
+        reason = NothingPutInPlace(copy.Error());
     copy.Discard();
     return false;
 }
@@ -311,7 +336,7 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
 {
     if (!DestinationFree(dest, overwrite, reason)) return FetchStatus::Failed;
     std::uint64_t listed = 0;
-    if (!ListedSize(e, listed, "nothing was copied", reason)) return FetchStatus::Failed;
+    if (!ListedSize(e, listed, Tr("quillbox-cli, file", "nothing was copied"), reason)) return FetchStatus::Failed;
 
     CPrinterLink link;
     EndWait endWait{m_wait};
@@ -323,10 +348,11 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
     }
     auto write = [&copy](const char* data, std::size_t len, std::string& why) {
         if (copy.Write(data, len)) return true;
-        why = copy.Error() + "; nothing was put in place";
+        why = NothingPutInPlace(copy.Error());
         return false;
     };
-    if (!ReceiveWhole(link, e, listed, dest, write, progress, "nothing was put in place", reason)) {
+    if (!ReceiveWhole(link, e, listed, dest, write, progress, Tr("quillbox-cli, file", "nothing was put in place"),
+                      reason)) {
         copy.Discard();
         return FetchStatus::Failed;
     }
@@ -338,17 +364,19 @@ FetchStatus CPrinterSession::Fetch(const DirEntry& e, const std::string& dest, b
 FetchStatus CPrinterSession::DeleteIfSame(const DirEntry& e, const std::string& local, IFetchProgress* progress,
                                           std::string& reason)
 {
-    const std::string notDeleted = "it was not deleted on the printer";
+    const std::string notDeleted = Tr("quillbox-cli, file", "it was not deleted on the printer");
     std::uint64_t listed = 0;
-    if (!ListedSize(e, listed, "it cannot be compared with " + local, reason)) return FetchStatus::Failed;
+    if (!ListedSize(e, listed, TrF("quillbox-cli, file", "it cannot be compared with %s", local.c_str()), reason))
+        return FetchStatus::Failed;
     // The local copy is read as it is, never through a link.
     PlainFileReader file;
     const bool opened = file.Open(local.c_str());
     if (!opened || file.Size() != listed) {
-        reason = local +
-                 (!opened && !file.Error().empty() ? " cannot be read: " + file.Error()
-                                                   : std::string(" is no longer a file of the printer's size")) +
-                 "; " + notDeleted;
+        reason = !opened && !file.Error().empty()
+                     ? TrF("quillbox-cli, file", "%s cannot be read: %s; %s", local.c_str(), file.Error().c_str(),
+                           notDeleted.c_str())
+                     : TrF("quillbox-cli, file", "%s is no longer a file of the printer's size; %s", local.c_str(),
+                           notDeleted.c_str());
         return FetchStatus::Failed;
     }
 
@@ -361,7 +389,8 @@ FetchStatus CPrinterSession::DeleteIfSame(const DirEntry& e, const std::string& 
             std::size_t step = std::min(len, kFileChunk);
             const long got = file.Read(mine.get(), step);
             if (got < 0) {
-                why = local + " cannot be read: " + file.Error() + "; " + notDeleted;
+                why = TrF("quillbox-cli, file", "%s cannot be read: %s; %s", local.c_str(), file.Error().c_str(),
+                          notDeleted.c_str());
                 return false;
             }
             if (got == 0 || std::memcmp(mine.get(), data, static_cast<std::size_t>(got)) != 0) {
@@ -380,8 +409,10 @@ FetchStatus CPrinterSession::DeleteIfSame(const DirEntry& e, const std::string& 
     char extra = 0;
     if (whole && file.Read(&extra, 1) != 0) differs = true;  // the local file grew meanwhile
     if (differs) {
-        reason = local + " has the printer file's name and size but other bytes; both were left alone (move " + local +
-                 " away to fetch the scan again)";
+        reason = TrF("quillbox-cli, file",
+                     "%s has the printer file's name and size but other bytes; both were left alone (move %s away to "
+                     "fetch the scan again)",
+                     local.c_str(), local.c_str());
         return FetchStatus::Failed;
     }
     if (!whole) return FetchStatus::Failed;
@@ -400,11 +431,11 @@ bool WriteCopy(const std::string& dest, bool overwrite, const std::string& bytes
 {
     LocalCopy copy;
     if (!copy.Open(dest.c_str(), overwrite, run)) {
-        reason = copy.Error() + "; nothing was put in place";
+        reason = NothingPutInPlace(copy.Error());
         return false;
     }
     if (!copy.Write(bytes.data(), bytes.size())) {
-        reason = copy.Error() + "; nothing was put in place";
+        reason = NothingPutInPlace(copy.Error());
         copy.Discard();
         return false;
     }
@@ -435,9 +466,9 @@ FetchStatus CPrinterSession::FetchPdf(const DirEntry& e, const std::string& pdfD
     notConverted.clear();
     if (!DestinationFree(pdfDest, overwrite, reason)) return FetchStatus::Failed;
     std::uint64_t listed = 0;
-    if (!ListedSize(e, listed, "nothing was copied", reason)) return FetchStatus::Failed;
+    if (!ListedSize(e, listed, Tr("quillbox-cli, file", "nothing was copied"), reason)) return FetchStatus::Failed;
     if (listed > kMaxConvertedScan) {
-        notConverted = "it is too large to convert";
+        notConverted = Tr("quillbox-cli, file", "it is too large to convert");
         if (!DestinationFree(tifDest, overwrite, reason)) return FetchStatus::Failed;
         const FetchStatus st = Fetch(e, tifDest, overwrite, deleteAfter, progress, reason, run);
         if (st != FetchStatus::Failed) savedAs = tifDest;
@@ -447,7 +478,8 @@ FetchStatus CPrinterSession::FetchPdf(const DirEntry& e, const std::string& pdfD
     CPrinterLink link;
     EndWait endWait{m_wait};
     std::string tiff;
-    if (!ReceiveScan(link, e, listed, pdfDest, progress, "nothing was put in place", tiff, reason))
+    if (!ReceiveScan(link, e, listed, pdfDest, progress, Tr("quillbox-cli, file", "nothing was put in place"), tiff,
+                     reason))
         return FetchStatus::Failed;
 
     std::string pdf, why;
@@ -458,7 +490,7 @@ FetchStatus CPrinterSession::FetchPdf(const DirEntry& e, const std::string& pdfD
         // Nothing of the scan is lost: its TIFF is kept as it came.
         notConverted = why;
         if (!DestinationFree(tifDest, overwrite, reason)) {
-            reason = "cannot be saved as PDF (" + why + ") and " + reason;
+            reason = TrF("quillbox-cli, file", "cannot be saved as PDF (%s) and %s", why.c_str(), reason.c_str());
             return FetchStatus::Failed;
         }
         if (!WriteCopy(tifDest, overwrite, tiff, reason, run)) return FetchStatus::Failed;
@@ -471,20 +503,23 @@ FetchStatus CPrinterSession::FetchPdf(const DirEntry& e, const std::string& pdfD
 FetchStatus CPrinterSession::DeleteIfSamePdf(const DirEntry& e, const std::string& localPdf, IFetchProgress* progress,
                                              std::string& reason)
 {
-    const std::string notDeleted = "it was not deleted on the printer";
+    const std::string notDeleted = Tr("quillbox-cli, file", "it was not deleted on the printer");
     std::uint64_t listed = 0;
-    if (!ListedSize(e, listed, "it cannot be compared with " + localPdf, reason)) return FetchStatus::Failed;
+    if (!ListedSize(e, listed, TrF("quillbox-cli, file", "it cannot be compared with %s", localPdf.c_str()), reason))
+        return FetchStatus::Failed;
     if (listed > kMaxConvertedScan) {
-        reason = "it is too large to convert, so " + localPdf + " cannot be compared with it; " + notDeleted;
+        reason = TrF("quillbox-cli, file", "it is too large to convert, so %s cannot be compared with it; %s",
+                     localPdf.c_str(), notDeleted.c_str());
         return FetchStatus::Failed;
     }
     // The PDF is read as it is, never through a link.
     PlainFileReader file;
     if (!file.Open(localPdf.c_str())) {
-        reason = localPdf +
-                 (file.Error().empty() ? std::string(" is not a plain file (a link, folder, pipe or device)")
-                                       : " cannot be read: " + file.Error()) +
-                 "; " + notDeleted;
+        reason = file.Error().empty()
+                     ? TrF("quillbox-cli, file", "%s is not a plain file (a link, folder, pipe or device); %s",
+                           localPdf.c_str(), notDeleted.c_str())
+                     : TrF("quillbox-cli, file", "%s cannot be read: %s; %s", localPdf.c_str(), file.Error().c_str(),
+                           notDeleted.c_str());
         return FetchStatus::Failed;
     }
 
@@ -494,8 +529,10 @@ FetchStatus CPrinterSession::DeleteIfSamePdf(const DirEntry& e, const std::strin
     if (!ReceiveScan(link, e, listed, localPdf, progress, notDeleted, tiff, reason)) return FetchStatus::Failed;
     std::string pdf, why;
     if (!TiffToPdf(reinterpret_cast<const std::uint8_t*>(tiff.data()), tiff.size(), pdf, why)) {
-        reason = "it cannot be saved as PDF (" + why + "), so " + localPdf +
-                 " is not its copy; both were left alone (move " + localPdf + " away to fetch the scan again)";
+        reason = TrF("quillbox-cli, file",
+                     "it cannot be saved as PDF (%s), so %s is not its copy; both were left alone (move %s away to "
+                     "fetch the scan again)",
+                     why.c_str(), localPdf.c_str(), localPdf.c_str());
         return FetchStatus::Failed;
     }
     tiff.clear();
@@ -508,7 +545,8 @@ FetchStatus CPrinterSession::DeleteIfSamePdf(const DirEntry& e, const std::strin
     for (std::size_t at = 0; !differs;) {
         const long got = file.Read(mine.get(), kFileChunk);
         if (got < 0) {
-            reason = localPdf + " cannot be read: " + file.Error() + "; " + notDeleted;
+            reason = TrF("quillbox-cli, file", "%s cannot be read: %s; %s", localPdf.c_str(), file.Error().c_str(),
+                         notDeleted.c_str());
             return FetchStatus::Failed;
         }
         const auto n = static_cast<std::size_t>(got);
@@ -520,8 +558,10 @@ FetchStatus CPrinterSession::DeleteIfSamePdf(const DirEntry& e, const std::strin
         at += n;
     }
     if (differs) {
-        reason = localPdf + " is not the PDF this scan makes (its bytes differ); both were left alone (move " +
-                 localPdf + " away to fetch the scan again)";
+        reason = TrF("quillbox-cli, file",
+                     "%s is not the PDF this scan makes (its bytes differ); both were left alone (move %s away to "
+                     "fetch the scan again)",
+                     localPdf.c_str(), localPdf.c_str());
         return FetchStatus::Failed;
     }
     return DeleteOriginal(link, e, reason);

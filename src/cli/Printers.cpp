@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "cli/PrinterLink.h"
+#include "cli/Texts.h"
 #include "platform/printer_finder.h"
 
 #include <algorithm>
@@ -12,27 +13,32 @@ namespace {
 
 std::string Where(unsigned sources)
 {
-    std::string w;
-    if (sources & kFoundOnNetwork) w = "network";
-    if (sources & kInstalledHere) w += w.empty() ? "this computer" : ", this computer";
-    return w;
+    const bool network = (sources & kFoundOnNetwork) != 0, here = (sources & kInstalledHere) != 0;
+    if (network && here) return Tr("quillbox-cli printers", "network, this computer");
+    if (network) return Tr("quillbox-cli printers", "network");
+    if (here) return Tr("quillbox-cli printers", "this computer");
+    return {};
 }
 
 }  // namespace
 
 void PrintPrintersText(std::FILE* out, const std::vector<PrinterLine>& lines)
 {
-    std::size_t wName = 4, wModel = 5, wAddress = 7;
+    // Column headings of the printers list.
+    const std::string name = Tr("quillbox-cli printers", "NAME"), model = Tr("quillbox-cli printers", "MODEL"),
+                      address = Tr("quillbox-cli printers", "ADDRESS");
+    // Widths in characters, so a name or heading with accents keeps its column.
+    std::size_t wName = TextColumns(name), wModel = TextColumns(model), wAddress = TextColumns(address);
     for (const PrinterLine& l : lines) {
-        wName = std::max(wName, Shown(l.name).size());
-        wModel = std::max(wModel, Shown(l.model).size());
-        wAddress = std::max(wAddress, PrinterAddressText(l).size());
+        wName = std::max(wName, TextColumns(Shown(l.name)));
+        wModel = std::max(wModel, TextColumns(Shown(l.model)));
+        wAddress = std::max(wAddress, TextColumns(PrinterAddressText(l)));
     }
     auto row = [&](const std::string& n, const std::string& m, const std::string& a, const std::string& w) {
-        std::fprintf(out, "%-*s  %-*s  %-*s  %s\n", static_cast<int>(wName), n.c_str(), static_cast<int>(wModel),
-                     m.c_str(), static_cast<int>(wAddress), a.c_str(), w.c_str());
+        std::fprintf(out, "%s  %s  %s  %s\n", PadRight(n, wName).c_str(), PadRight(m, wModel).c_str(),
+                     PadRight(a, wAddress).c_str(), w.c_str());
     };
-    row("NAME", "MODEL", "ADDRESS", "FOUND");
+    row(name, model, address, Tr("quillbox-cli printers", "FOUND"));
     for (const PrinterLine& l : lines) row(Shown(l.name), Shown(l.model), PrinterAddressText(l), Where(l.sources));
 }
 
@@ -79,8 +85,10 @@ int RunPrinters(int waitSeconds, bool json)
     else if (!list.Lines().empty())
         PrintPrintersText(stdout, list.Lines());
     if (list.Lines().empty())
-        std::fprintf(stderr, "quillbox-cli: no printers found on the network or installed on this computer; give "
-                             "the printer's address with --printer HOST:PORT\n");
+        std::fputs(Tr("quillbox-cli printers",
+                      "quillbox-cli: no printers found on the network or installed on this computer; give the "
+                      "printer's address with --printer HOST:PORT\n"),
+                   stderr);
     return g_nStopSignal != 0 ? 128 + g_nStopSignal : QBX_EXIT_OK;
 }
 

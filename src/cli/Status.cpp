@@ -1,5 +1,6 @@
 // The status and summary lines.
 #include "cli/Status.h"
+#include "cli/Texts.h"
 
 namespace {
 
@@ -28,14 +29,13 @@ IStatusLine* CliStatus() { return g_pStatus; }
 
 std::string ConnectingText(const PrinterTarget& target)
 {
-    return "Connecting to " + target.host + ":" + std::to_string(target.port) + "\u2026";
+    return TrF("quillbox-cli, status", "Connecting to %s:%d\u2026", target.host.c_str(), target.port);
 }
 
 std::string WaitingText(int seconds)
 {
-    std::string text = "Waiting for the printer\u2026";
-    if (seconds >= 1) text += " " + std::to_string(seconds) + " s";
-    return text;
+    if (seconds >= 1) return TrF("quillbox-cli, status", "Waiting for the printer\u2026 %d s", seconds);
+    return Tr("quillbox-cli, status", "Waiting for the printer\u2026");
 }
 
 void CWaitStatus::Connecting(const PrinterTarget& target)
@@ -77,11 +77,16 @@ void CWaitStatus::End()
 std::string SummaryText(SummaryKind kind, const CliTally& t, const std::string& folder, bool deleting)
 {
     std::string text;
-    auto add = [&text](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };
-    if (kind != SummaryKind::Delete) add("copied " + std::to_string(t.copied) + " to " + folder);
-    if (deleting || kind == SummaryKind::Delete) add("deleted " + std::to_string(t.deleted) + " on the printer");
-    if (kind == SummaryKind::Sync) add(std::to_string(t.alreadyThere) + " already there");
-    add(std::to_string(t.failed) + " failed");
+    // The parts of the summary, each a whole phrase, in a list.
+    // TRANSLATORS: what separates the parts of the summary line.
+    auto add = [&text](const std::string& part) {
+        text += (text.empty() ? "" : Tr("quillbox-cli, summary", ", ")) + part;
+    };
+    if (kind != SummaryKind::Delete) add(TrF("quillbox-cli, summary", "copied %d to %s", t.copied, folder.c_str()));
+    if (deleting || kind == SummaryKind::Delete)
+        add(TrF("quillbox-cli, summary", "deleted %d on the printer", t.deleted));
+    if (kind == SummaryKind::Sync) add(TrF("quillbox-cli, summary", "%d already there", t.alreadyThere));
+    add(TrF("quillbox-cli, summary", "%d failed", t.failed));
     return text;
 }
 

@@ -185,6 +185,20 @@ TEST_F(CliTerminal, DeleteAsksForEachFileAndOnlyYesDeletes)
     for (const std::string& p : left) EXPECT_EQ(p.find("(008)"), std::string::npos) << p;
 }
 
+// In German the question offers "j" for yes, and "ja" deletes ("nein" keeps the file).
+TEST_F(CliTerminal, DeleteInGermanTakesItsOwnLetterForYes)
+{
+    StartPrinter();
+    const std::string a = "2026-12-07_093005_007.TIF", b = "2026-12-07_100000_008.TIF";
+    CliRun r = RunOnTerminal(With({"delete", "--language", "de"}, {a, b}), "nein\nja\n");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find(a + " (3000 Bytes) auf dem Drucker l\xC3\xB6schen? [j/N] "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("gel\xC3\xB6scht: " + b + "\r\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(a + "\r\n"), std::string::npos) << r.out;
+    EXPECT_EQ(DeletionJobs().size(), 1u);
+    EXPECT_EQ(qbxsim::ListStore(store).size(), 2u);
+}
+
 // Each question of delete takes its own whole line: a long answer (a No typed with a
 // "yes" at its end) never answers the next question too.
 TEST_F(CliTerminal, DeleteTakesEachAnswerFromALineOfItsOwn)

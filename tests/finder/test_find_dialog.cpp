@@ -105,7 +105,7 @@ TEST_F(FindDialog, SaysNoneWereFoundAndLeavesTheFieldsAlone)
         [&](QWidget* dlg) {
             if (StatusText(dlg) != none) return false;
             EXPECT_EQ(dlg->findChild<QListWidget*>()->count(), 0);
-            dlg->grab().save(QString::fromStdString(std::string(QBX_TEST_OUTPUT_DIR) + "/find-printer-none.png"));
+            AppHarness::ScreenshotOf(dlg, "find-printer-none");
             // Use with nothing to use keeps the dialog up; Esc ends it.
             QTest::keyClick(dlg, Qt::Key_Return);
             EXPECT_EQ(FindDialogWidget(), dlg);

@@ -8,11 +8,15 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QImage>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QWidget>
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
@@ -223,6 +227,14 @@ std::string ScaleSuffix()
     return suffix;
 }
 
+// A run on a scaled screen checks its pictures for cut texts (the pseudo-language's are
+// there to show where a text would be cut).
+bool Scaled()
+{
+    const char* scale = std::getenv("QT_SCALE_FACTOR");
+    return scale && *scale && std::string(scale) != "1";
+}
+
 }  // namespace
 
 std::string AppHarness::DocScreenshot(CWnd* dlg, const std::string& name)
@@ -242,5 +254,35 @@ std::string AppHarness::Screenshot(CWnd* dlg, const std::string& name)
 {
     std::string path = std::string(QBX_TEST_OUTPUT_DIR) + "/" + name + ScaleSuffix() + ".png";
     if (auto* d = dynamic_cast<CDialog*>(dlg)) d->SaveScreenshot(path.c_str());
+    if (Scaled() && dlg && dlg->m_hWnd)
+        if (QWidget* w = QtWidgetOfHandle(dlg->m_hWnd)) ExpectNoTextCut(w, name);
     return path;
+}
+
+std::string AppHarness::ScreenshotOf(QWidget* window, const std::string& name)
+{
+    std::string path = std::string(QBX_TEST_OUTPUT_DIR) + "/" + name + ScaleSuffix() + ".png";
+    if (!window) return std::string();
+    window->grab().save(QString::fromStdString(path));
+    if (Scaled()) ExpectNoTextCut(window, name);
+    return path;
+}
+
+void AppHarness::ExpectNoTextCut(QWidget* window, const std::string& name)
+{
+    // A label's text is drawn dark on the dialog's light face: a dark pixel in its last
+    // column or row means a glyph went on past the edge. Icons and empty labels have
+    // nothing to cut.
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (!label->isVisible() || label->text().isEmpty()) continue;
+        const QImage img = label->grab().toImage();
+        if (img.isNull()) continue;
+        auto dark = [&](int x, int y) { return qGray(img.pixel(x, y)) < 96; };
+        int edgeX = 0, edgeY = 0;
+        for (int y = 0; y < img.height(); ++y) edgeX += dark(img.width() - 1, y);
+        for (int x = 0; x < img.width(); ++x) edgeY += dark(x, img.height() - 1);
+        EXPECT_EQ(edgeX + edgeY, 0) << name << ": \"" << label->text().toStdString() << "\" is cut at its "
+                                    << (edgeX ? "right" : "bottom") << " edge (" << img.width() << "x" << img.height()
+                                    << " device pixels)";
+    }
 }

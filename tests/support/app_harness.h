@@ -56,8 +56,15 @@ public:
     static void CloseBox(CWnd* dlg);
     // The Qt widget of a dialog's control, or null.
     static QWidget* ControlWidget(CWnd* dlg, int id);
-    // Saves a screenshot of a dialog into the test output folder; returns its path.
+    // Saves a screenshot of a dialog into the test output folder; returns its path. On
+    // a scaled screen (QT_SCALE_FACTOR=2) the picture is "NAME@2x" and every text of the
+    // dialog is checked not to run into its control's edge (a cut text fails the test).
     static std::string Screenshot(CWnd* dlg, const std::string& name);
+    // The same for a window of Qt's own (a message box) or a dialog known by its widget.
+    static std::string ScreenshotOf(QWidget* window, const std::string& name);
+    // Fails the test for every label of window whose text reaches its right or bottom
+    // edge in the picture: the text is cut there.
+    static void ExpectNoTextCut(QWidget* window, const std::string& name);
     // Saves the picture of a dialog that the README shows: into the test output
     // folder, and as docs/<name>.png in the source tree when that can be written
     // (commit it when it changes). The picture must not depend on the time or the

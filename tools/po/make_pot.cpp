@@ -2,7 +2,7 @@
 // every dialog's caption and control texts and every string of the string table, each
 // in the context the resource module looks it up by, with a note saying where it shows.
 //
-//     build/src/quillbox-pot > po/quillbox.pot
+//     tools/po/make-pot.sh build     (this program's texts and quillbox-cli's, into po/quillbox.pot)
 //     build/src/quillbox-pot --controls     (what a screen reader should find)
 //     msgmerge --update --backup=none po/de.po po/quillbox.pot    (and each other language)
 #include "platform/resources.h"

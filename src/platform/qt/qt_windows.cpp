@@ -25,6 +25,10 @@
 
 namespace {
 
+// Marks a control whose accessible name is its dialog's caption (a progress bar without
+// a label of its own): it follows the caption when the program changes it.
+constexpr const char* kNamedByCaption = "qbxNamedByCaption";
+
 // The offscreen platform cannot raise windows and says so each time.
 void Raise(QWidget* w)
 {
@@ -130,7 +134,14 @@ protected:
     {
         QWidget* w = m_w;
         return TextMessage(
-            message, wParam, lParam, [w] { return w->windowTitle(); }, [w](const QString& t) { w->setWindowTitle(t); });
+            message, wParam, lParam, [w] { return w->windowTitle(); },
+            [w](const QString& t) {
+                w->setWindowTitle(t);
+                // A control named after the caption is announced with the caption shown
+                // now: the progress bar as "Retrieving File:  1234(001)….TIF".
+                for (QWidget* c : w->findChildren<QWidget*>())
+                    if (c->property(kNamedByCaption).toBool()) c->setAccessibleName(t);
+            });
     }
 };
 
@@ -296,6 +307,17 @@ void SetBuddies(const DlgTemplate& tmpl, const std::vector<IWindowSystem::Contro
                 }
             }
         }
+        // A caption without a key ("Status:") names the value the program shows right of
+        // it on the same line: a screen reader reads the two together.
+        if (!l->buddy() && text.endsWith(QLatin1Char(':'))) {
+            for (std::size_t k = 0; k < controls.size(); ++k) {
+                const DlgItemTemplate& v = tmpl.items[controls[k].index];
+                if (v.cls == DlgItemClass::Static && v.id != -1 && !*v.text && v.y == it.y && v.x > it.x) {
+                    l->setBuddy(widgets[k]);
+                    break;
+                }
+            }
+        }
         l->setText(l->buddy() ? text : StripMnemonic(text));
     }
 }
@@ -345,8 +367,10 @@ IWindowImpl* QtWindowSystem::CreateDialogWindow(HWND dialog, const DlgTemplate& 
     // A screen reader names a control without text of its own after the label before
     // it, as on Windows (a list or a drop-down list would otherwise have no name).
     for (std::size_t i = 0; i < controls.size(); ++i)
-        if (const char* label = ControlLabel(tmpl, controls[i].index))
+        if (const char* label = ControlLabel(tmpl, controls[i].index)) {
             widgets[i]->setAccessibleName(StripMnemonic(FromText(label)));
+            if (label == tmpl.caption) widgets[i]->setProperty(kNamedByCaption, true);
+        }
     for (QWidget* gb : groupBoxes) gb->lower();
     SetTabOrder(widgets);
     DialogHandles()[dlg] = dialog;

@@ -4,6 +4,7 @@
 #include "platform/win32/win32_native.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -110,6 +111,54 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 }  // namespace
 
 bool IsOurDialog(HWND hwnd) { return LiveDialogs().count(hwnd) != 0; }
+
+namespace {
+
+// The class and property ids as oleacc.h gives them, here so that no import library's
+// copy of them (liboleacc and libuuid both define some) is needed.
+constexpr GUID kAccPropServices = {0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+constexpr GUID kIAccPropServices = {0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+constexpr GUID kAccName = {0x608d3df8, 0x8128, 0x4aa7, {0xa4, 0x28, 0xf5, 0x5e, 0x49, 0x26, 0x72, 0x91}};
+
+// Runs use on the annotation service, where the system offers one. COM is set up once
+// for the thread and stays (the Save As dialog needs it too).
+template <typename Use>
+void WithAnnotations(Use use)
+{
+    static thread_local const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    (void)com;
+    IAccPropServices* props = nullptr;
+    if (FAILED(CoCreateInstance(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices,
+                                reinterpret_cast<void**>(&props))) ||
+        !props)
+        return;
+    use(props);
+    props->Release();
+}
+
+}  // namespace
+
+void SetAccessibleName(Handle control, const char* name)
+{
+    HWND h = H(control);
+    const std::wstring wide = Wide(name);
+    SetWindowTextW(h, wide.c_str());
+    // Windows names a progress bar after the static text before it, never after its own
+    // text: the annotation is what a screen reader is given instead. Where annotations
+    // are not offered, the window text is all there is.
+    WithAnnotations([&](IAccPropServices* props) {
+        props->SetHwndPropStr(h, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, kAccName, wide.c_str());
+    });
+}
+
+void ClearAccessibleName(Handle control)
+{
+    HWND h = H(control);
+    MSAAPROPID name = kAccName;
+    WithAnnotations([&](IAccPropServices* props) {
+        props->ClearHwndProps(h, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &name, 1);
+    });
+}
 
 std::wstring Wide(const char* text)
 {

@@ -75,6 +75,13 @@ bool ItemText(Handle window, bool comboBox, int index, std::string* text);
 // Posts to the window's native queue (input for tests, which arrives as the window
 // system's would).
 void PostToWindow(Handle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+// Names a control for screen readers (UTF-8): the name accessibility clients are given
+// for it (dynamic annotation of its MSAA name), and its window text, which a progress
+// bar does not draw. For a control no static text labels in the template.
+void SetAccessibleName(Handle control, const char* name);
+// Takes the annotation away again (before the control is destroyed: it is kept by
+// the system otherwise).
+void ClearAccessibleName(Handle control);
 // False once the window system has freed the window.
 bool WindowExists(Handle window);
 

@@ -196,11 +196,24 @@ public:
     {
     }
     std::vector<std::unique_ptr<Win32WindowImpl>> controls;
+    // Controls that a screen reader knows by the dialog's caption (a progress bar with no
+    // label of its own): renamed whenever the caption changes.
+    std::vector<void*> namedByCaption;
+
+    LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        const LRESULT r = Win32WindowImpl::Send(message, wParam, lParam);
+        if (message == WM_SETTEXT)
+            for (void* control : namedByCaption)
+                native::SetAccessibleName(control, reinterpret_cast<const char*>(lParam));
+        return r;
+    }
 
     void Destroy() override
     {
         NativeOfDialog().erase(m_hwnd);
         for (auto& [control, info] : m_sink->controls) NativeOfControl().erase(info.hwnd);
+        for (void* control : namedByCaption) native::ClearAccessibleName(control);
         DialogOfNative().erase(m_native);
         // Hidden now, freed by the outermost loop: a handler of one of its controls may
         // still run.
@@ -234,6 +247,10 @@ IWindowImpl* Win32WindowSystem::CreateDialogWindow(HWND dialog, const DlgTemplat
         if (!child) continue;
         DialogSink::Control& reported = sinkPtr->controls[child];
         reported = DialogSink::Control{controls[i].hwnd, it.cls};
+        if (ControlLabel(tmpl, controls[i].index) == tmpl.caption) {
+            native::SetAccessibleName(child, tmpl.caption);
+            impl->namedByCaption.push_back(child);
+        }
         auto ctl = std::make_unique<Win32WindowImpl>(child, &it, &reported.selection);
         controls[i].impl = ctl.get();
         NativeOfControl()[controls[i].hwnd] = child;
