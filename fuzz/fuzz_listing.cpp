@@ -98,11 +98,13 @@ bool PathIsSendable(const std::string& path)
 }
 
 // A name as a file system that ignores case sees it (ASCII letters at least).
-std::string AsciiFolded(std::string name)
+// A folder that ignores the case of ASCII letters, as the batch's names are compared here.
+std::string AsciiFolded(const std::string& name)
 {
-    for (char& c : name)
+    std::string key = name;
+    for (char& c : key)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return name;
+    return key;
 }
 
 }  // namespace
@@ -206,7 +208,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The local names of a batch of every record stay in the chosen folder.
     const char chosen[] = "/chosen/folder/job.TIF";
     std::vector<DestFile> dests;
-    if (BuildBatchDestPaths(chosen, FALSE, requests, dests)) {
+    if (BuildBatchDestPaths(chosen, FALSE, requests, AsciiFolded, dests)) {
         Check(dests.size() == requests.size());
         std::set<std::string> names;
         for (const DestFile& d : dests) {

@@ -65,37 +65,53 @@ mutant() {
   mv "$tree/$file.orig" "$tree/$file"
 }
 
-printf '| Fault | Unit tests | Fuzz target | Found after |\n| --- | --- | --- | --- |\n'
-mutant "SIZE=+100 accepted" src/retrieval/UploadAnswer.cpp \
-  "        if (c < '0' || c > '9') return false;" \
-  "        if (c == '+') continue;\n        if (c < '0' || c > '9') return false;" \
+# The planted faults, one row of seven fields each: what the fault is, the file, the
+# exact text to change (it must be there exactly once), its replacement (\n: a new
+# line), the fuzz target, the unit-test target and the unit tests' filter.
+faults=(
+  "SIZE=+100 accepted" src/retrieval/UploadAnswer.cpp
+  "        if (c < '0' || c > '9') return false;"
+  "        if (c == '+') continue;\n        if (c < '0' || c > '9') return false;"
   upload test_pure 'UploadAnswer.*'
-mutant "SIZE= taken from inside the quoted name" src/retrieval/UploadAnswer.cpp \
-  "            if (line[i] == '\"') quoted = !quoted;" \
-  "            (void)quoted;" \
+
+  "SIZE= taken from inside the quoted name" src/retrieval/UploadAnswer.cpp
+  "            if (line[i] == '\"') quoted = !quoted;"
+  "            (void)quoted;"
   upload test_pure 'UploadAnswer.*'
-mutant "size capped at 32 bits" src/retrieval/UploadAnswer.cpp \
-  "        v = v * 10 + static_cast<std::uint64_t>(c - '0');" \
-  "        v = static_cast<std::uint32_t>(v * 10 + static_cast<std::uint64_t>(c - '0'));" \
+
+  "size capped at 32 bits" src/retrieval/UploadAnswer.cpp
+  "        v = v * 10 + static_cast<std::uint64_t>(c - '0');"
+  "        v = static_cast<std::uint32_t>(v * 10 + static_cast<std::uint64_t>(c - '0'));"
   upload test_pure 'UploadAnswer.*'
-mutant "header line end taken one byte late" src/retrieval/UploadAnswer.cpp \
-  "        used = GatherHeader(bytes, n);" \
-  "        used = GatherHeader(bytes, n);\n        if (m_headerDone && used < n) ++used;" \
+
+  "header line end taken one byte late" src/retrieval/UploadAnswer.cpp
+  "        used = GatherHeader(bytes, n);"
+  "        used = GatherHeader(bytes, n);\n        if (m_headerDone && used < n) ++used;"
   upload test_pure 'UploadAnswer.*'
-mutant "a record's size read from the wrong field (after the line's last TAB)" src/directory/DirTable.cpp \
-  "            CopyField(e.size, sizeof e.size, e.path + tab + 1, static_cast<size_t>(len - (tab + 1)));" \
-  "            int last = len - 1;\n            while (e.path[last] != TAB) --last;\n            CopyField(e.size, sizeof e.size, e.path + last + 1, static_cast<size_t>(len - (last + 1)));" \
+
+  "a record's size read from the wrong field (after the line's last TAB)" src/directory/DirTable.cpp
+  "            CopyField(e.size, sizeof e.size, e.path + tab + 1, static_cast<size_t>(len - (tab + 1)));"
+  "            int last = len - 1;\n            while (e.path[last] != TAB) --last;\n            CopyField(e.size, sizeof e.size, e.path + last + 1, static_cast<size_t>(len - (last + 1)));"
   listing test_directory '*'
-mutant "a longer user ID that starts with the asked one accepted" src/directory/DirTable.cpp \
-  "    if (idEnd - idStart != idLen ||" \
-  "    if (idEnd - idStart < idLen ||" \
+
+  "a longer user ID that starts with the asked one accepted" src/directory/DirTable.cpp
+  "    if (idEnd - idStart != idLen ||"
+  "    if (idEnd - idStart < idLen ||"
   listing test_directory '*'
-mutant "a quote kept in a listed path" src/directory/DirTable.cpp \
-  "        if (u < 0x20 || u == 0x7F || line[i] == '\"') return false;" \
-  "        if (u < 0x20 || u == 0x7F) return false;" \
+
+  "a quote kept in a listed path" src/directory/DirTable.cpp
+  "        if (u < 0x20 || u == 0x7F || line[i] == '\"') return false;"
+  "        if (u < 0x20 || u == 0x7F) return false;"
   listing test_directory '*'
-mutant "two records of a batch given one local name" src/retrieval/DestPath.cpp \
-  "        if (given.insert(FoldedKey(files[i].path)).second) continue;" \
-  "        given.insert(FoldedKey(files[i].path));\n        continue;" \
+
+  "two records of a batch given one local name" src/retrieval/DestPath.cpp
+  "        if (given.insert(nameKey(files[i].path)).second) continue;"
+  "        given.insert(nameKey(files[i].path));\n        continue;"
   listing test_pure 'DestPath*:*Batch*'
+)
+
+printf '| Fault | Unit tests | Fuzz target | Found after |\n| --- | --- | --- | --- |\n'
+for ((i = 0; i < ${#faults[@]}; i += 7)); do
+  mutant "${faults[@]:i:7}"
+done
 exit $survived

@@ -35,7 +35,19 @@ qbx_wine_start() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot --init >>"$_qbx_wine_log" 2>&1 </dev/null || return 1
   fi
-  setsid wineserver -p >>"$_qbx_wine_log" 2>&1 </dev/null &
+  # The server must be ours, listening before any program starts: a program that finds
+  # none starts a passing one, which ends with the last program, and a test program
+  # that connects while it ends fails with "wine client error:…: recvmsg". wineserver
+  # returns once its detached copy listens: 0, or 2 when a server of this prefix runs
+  # already (wineboot's passing one: wait for it to end, then start ours).
+  local try rc
+  for try in 1 2 3; do
+    rc=0
+    setsid wineserver -p >>"$_qbx_wine_log" 2>&1 </dev/null || rc=$?
+    [ "$rc" = 2 ] || break
+    timeout 30 wineserver -w >>"$_qbx_wine_log" 2>&1 </dev/null || break  # still running: one that stays
+  done
+  [ "$rc" = 0 ] || [ "$rc" = 2 ] || return 1
   setsid wine cmd /c exit >>"$_qbx_wine_log" 2>&1 </dev/null
   return 0
 }

@@ -58,7 +58,7 @@ std::vector<std::string> GetDestPaths(const std::string& folder, const std::vect
     for (;;) {
         std::vector<DestFile> out;
         std::size_t refused = 0;
-        if (BuildBatchDestPaths(chosen.c_str(), FALSE, requests, out, &refused)) {
+        if (BuildBatchDestPaths(chosen.c_str(), FALSE, requests, FileNameKey, out, &refused)) {
             for (std::size_t k = 0; k < out.size(); ++k) paths[at[k]] = out[k].path;
             return paths;
         }

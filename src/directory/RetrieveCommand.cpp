@@ -142,7 +142,7 @@ int CMainFrame::CheckBatchDestinations()
 
     // A name that would not fit a path is refused before any byte is fetched.
     std::vector<DestFile> dests;
-    if (!BuildBatchDestPaths(m_szChosenPath, m_bSingleFile, requests, dests)) {
+    if (!BuildBatchDestPaths(m_szChosenPath, m_bSingleFile, requests, FileNameKey, dests)) {
         ReportLocalFile(IDS_NAME_TOO_LONG, m_szChosenPath, IDS_UNABLE_TO_SAVE);
         return -1;
     }

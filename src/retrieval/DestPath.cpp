@@ -1,6 +1,5 @@
 #include "retrieval/DestPath.h"
 
-#include "platform/system.h"
 #include "platform/utf8.h"
 
 #include <cstring>
@@ -181,7 +180,7 @@ BOOL BuildDestPath(const char* chosenPath, BOOL singleFile, const char* name, co
 }
 
 BOOL BuildBatchDestPaths(const char* chosenPath, BOOL singleFile, const std::vector<DestRequest>& requests,
-                         std::vector<DestFile>& out, std::size_t* refused)
+                         NameKeyFn nameKey, std::vector<DestFile>& out, std::size_t* refused)
 {
     out.clear();
     const std::size_t count = singleFile && !requests.empty() ? 1 : requests.size();
@@ -199,12 +198,12 @@ BOOL BuildBatchDestPaths(const char* chosenPath, BOOL singleFile, const std::vec
             return FALSE;
         }
         files[i] = {path, name};
-        taken.insert(FileNameKey(path));
+        taken.insert(nameKey(path));
     }
 
     std::set<std::string> given;
     for (std::size_t i = 0; i < count; ++i) {
-        if (given.insert(FileNameKey(files[i].path)).second) continue;
+        if (given.insert(nameKey(files[i].path)).second) continue;
         // A clash with an earlier file: the next free duplicate number. Each file of the
         // batch blocks at most two numbers (its own name and the one it was given), so
         // one is free within 2 * count + 1 tries.
@@ -215,7 +214,7 @@ BOOL BuildBatchDestPaths(const char* chosenPath, BOOL singleFile, const std::vec
                 if (refused != nullptr) *refused = i;
                 return FALSE;
             }
-            const std::string key = FileNameKey(path);
+            const std::string key = nameKey(path);
             if (taken.count(key) != 0 || given.count(key) != 0) continue;
             files[i] = {path, name};
             given.insert(key);

@@ -53,14 +53,19 @@ struct DestFile {
     bool replaces = false;
 };
 
+// How a folder compares file names: two names with equal keys may be one file there.
+// The program passes the platform's FileNameKey (platform/system.h); any pure function
+// of the name will do.
+using NameKeyFn = std::string (*)(const std::string& name);
+
 // Works out the destinations of a whole batch, in batch order, so that no two files
 // share one: each file first gets the name BuildDestPath gives it; a file whose name
 // an earlier file of the batch already has gets instead the first "_N" (N = 1, 2, ...)
 // in place of its duplicate number that no file of the batch has or would get by
-// itself. Names are compared by FileNameKey (as the folder's file system may compare
-// them: without regard to case, on Windows as NTFS does), so no two files of a batch
-// are one file on disk. With singleFile only the first
-// request counts. Returns FALSE, with out empty and *refused (when not null) the
-// index of the request, when a name does not fit (see BuildDestPath).
+// itself. Names are compared by nameKey (as the folder's file system may compare them:
+// without regard to case, on Windows as NTFS does), so no two files of a batch are one
+// file on disk. With singleFile only the first request counts. Returns FALSE, with out
+// empty and *refused (when not null) the index of the request, when a name does not
+// fit (see BuildDestPath).
 BOOL BuildBatchDestPaths(const char* chosenPath, BOOL singleFile, const std::vector<DestRequest>& requests,
-                         std::vector<DestFile>& out, std::size_t* refused = nullptr);
+                         NameKeyFn nameKey, std::vector<DestFile>& out, std::size_t* refused = nullptr);

@@ -40,6 +40,19 @@ inline std::string ReadWhole(const fs::path& p)
     return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
+// Waits until done() holds, looking every 25 ms, for a minute at the most: a loaded
+// machine runs the tool and the printer's Ghostscript late. Whether it came to hold.
+template <typename Done>
+bool Eventually(Done done)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return true;
+}
+
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -128,6 +141,9 @@ protected:
 #endif
         return s;
     }
+
+    // What the tool running now has written to its standard output so far.
+    std::string OutSoFar() const { return ReadWhole(base / "stdout"); }
 
     // The printer and user 1234, and a command line made of head, them and tail. Most
     // rows list and delete at once: the wait for a scan to settle has rows of its own

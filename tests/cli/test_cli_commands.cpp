@@ -169,7 +169,7 @@ TEST_F(CliCommands, GetDeleteRemovesExactlyTheCopiedFilesWithTheirDeletionJobs)
         auto s = qbxsim::ListStore(store);
         return std::set<std::string>(s.begin(), s.end());
     };
-    for (int i = 0; i < 100 && left().count(p008); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(Eventually([&] { return left().count(p008) == 0 && left().count(gone) == 0; }));
     EXPECT_EQ(left().count(kept), 1u);
     EXPECT_EQ(left().count(gone), 0u);
     EXPECT_EQ(left().count(p008), 0u);
@@ -239,11 +239,11 @@ TEST_F(CliCommands, SyncEveryRunsUntilStoppedAndPicksUpNewScans)
         return n;
     };
     CliRun r = Run(With({"sync", "--to", out.string(), "--every", "1"}), {}, [&](pid_t pid) {
-        for (int i = 0; i < 400 && copies() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        ASSERT_TRUE(Eventually([&] { return copies() >= 3; }));
         Add("1234", "011", "20261209080000", 10, 11);
-        for (int i = 0; i < 400 && copies() < 4; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        // The round reports the copy after its rename and then waits a second.
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        // The round reports the copy after its rename and then waits a second: the stop
+        // comes once the fourth copy is reported.
+        ASSERT_TRUE(Eventually([&] { return copies() >= 4 && Lines(OutSoFar()).size() >= 4; }));
         ::kill(pid, SIGINT);
     });
     EXPECT_EQ(r.status, 0) << r.err;
@@ -256,8 +256,7 @@ TEST_F(CliCommands, SyncDeleteEmptiesThePrinterOfCopiedFilesOnly)
     CliRun r = Run(With({"sync", "--to", out.string(), "--delete"}));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(DeletionJobs().size(), 3u);
-    for (int i = 0; i < 100 && qbxsim::ListStore(store).size() > 2; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(Eventually([&] { return qbxsim::ListStore(store).size() <= 2; }));
     // The other user's file and the lower-case one stay.
     EXPECT_EQ(qbxsim::ListStore(store).size(), 2u);
 }

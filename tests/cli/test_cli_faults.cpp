@@ -89,8 +89,9 @@ for (auto& c : cases) {
 }
 }
 
-// The file changes on the printer between the listing and the transfer: the listing
-// answer is held back long enough for the test to change the store.
+// The file changes on the printer between the listing and the transfer: the store is
+// changed once the printer has made its listing answer, whose rest it holds back long
+// enough for the change to come before the transfer is asked for.
 TEST_F(CliFaults, FileGoneOrGrownAfterTheListingIsNotCopied)
 {
     struct Case {
@@ -112,9 +113,9 @@ TEST_F(CliFaults, FileGoneOrGrownAfterTheListingIsNotCopied)
         Add("1234", "007", "20261207093005", kSize, 7);
         sim->ClearJobs();
         CliRun r = GetDelete({}, {}, [&](pid_t) {
-            ASSERT_TRUE(sim->WaitForJobs(1, std::chrono::seconds(10)));
-            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+            ASSERT_TRUE(sim->WaitForAnswers(1, std::chrono::seconds(60)));
             c.change();
+            ASSERT_EQ(sim->Jobs().size(), 1u) << c.what << ": the transfer was asked for before the change";
         });
         EXPECT_EQ(r.status, c.status) << c.what << r.err;
         EXPECT_TRUE(OutFiles().empty()) << c.what;
@@ -199,8 +200,7 @@ TEST_F(CliFaults, StopSignalDuringATransferRemovesTheTemporaryFile)
         Run({"sync", "--printer", Printer(), "--user", "1234", "--to", out.string(), "--delete", "--settle", "0"}, {},
             [&](pid_t pid) {
                 // Wait until the copy has begun, then stop the tool.
-                for (int i = 0; i < 200 && OutFiles().empty(); ++i)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+                Eventually([&] { return !OutFiles().empty(); });
                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
                 ::kill(pid, kStop);
             });

@@ -109,7 +109,7 @@ TEST_P(CliGuards, EndsWithNothingLost)
     EXPECT_EQ(OutFiles(), x.folder);
     // Ghostscript runs a deletion after its job has been received.
     auto settled = [&] { return !x.printer || Store() == *x.printer; };
-    for (int i = 0; i < 100 && !settled(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    Eventually(settled);
     if (x.printer) {
         EXPECT_EQ(Store(), *x.printer);
     }
@@ -357,8 +357,7 @@ TEST_F(CliStopMidBatch, FilesAfterTheStopAreNeitherCopiedNorDeleted)
         args.insert(args.begin() + 1, common.begin(), common.end());
         CliRun r = Run(args, {}, [&](pid_t pid) {
             // Stopped once the first file's deletion is out and the second is on its way.
-            for (int i = 0; i < 1000 && (DeletionJobs().size() < 1 || UploadJobs() < 2); ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            Eventually([&] { return DeletionJobs().size() >= 1 && UploadJobs() >= 2; });
             ::kill(pid, kStop);
         });
         EXPECT_EQ(r.status, 128 + kStop) << r.err;
@@ -367,8 +366,7 @@ TEST_F(CliStopMidBatch, FilesAfterTheStopAreNeitherCopiedNorDeleted)
         std::set<std::string> folder =
             c.local ? std::set<std::string>(names.begin(), names.end()) : std::set<std::string>{"001.TIF"};
         EXPECT_EQ(OutFiles(), folder);
-        for (int i = 0; i < 100 && qbxsim::ListStore(store).size() > 2; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        Eventually([&] { return qbxsim::ListStore(store).size() <= 2; });
         EXPECT_EQ(qbxsim::ListStore(store), (std::vector<std::string>{paths[1], paths[2]}));
         if (!c.local) {
             EXPECT_EQ(r.out, AsWritten(out / "001.TIF") + "\n");

@@ -18,15 +18,16 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace qbxsim;
 
 namespace {
 
-// Sends one job and reads the answer until the printer has been quiet for quietMs.
-std::string RunJob(std::uint16_t port, const std::string& job, int quietMs = 1500)
+// Sends one job, ends the sending side and reads the answer up to the printer's end
+// of the connection: the printer closes it once it has acted on the job and sent all
+// it answers, however long that takes (a minute at the most).
+std::string RunJob(std::uint16_t port, const std::string& job)
 {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
@@ -38,7 +39,8 @@ std::string RunJob(std::uint16_t port, const std::string& job, int quietMs = 150
         return "<no connection>";
     }
     ::send(fd, job.data(), job.size(), MSG_NOSIGNAL);
-    timeval tv{0, quietMs * 1000};
+    ::shutdown(fd, SHUT_WR);
+    timeval tv{60, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     std::string answer;
     char buf[4096];
@@ -46,9 +48,6 @@ std::string RunJob(std::uint16_t port, const std::string& job, int quietMs = 150
         ssize_t n = ::recv(fd, buf, sizeof buf, 0);
         if (n <= 0) break;
         answer.append(buf, static_cast<std::size_t>(n));
-        if (answer.size() >= 3 &&
-            (answer.compare(answer.size() - 3, 3, "%%%") == 0 || answer.compare(answer.size() - 3, 3, "***") == 0))
-            break;
     }
     ::close(fd);
     return answer;
@@ -87,19 +86,15 @@ TEST_F(JobsOnPrinter, DeletionJobDeletesExactlyThatFileEvenWithTwoParenthesisGro
 {
     std::string keep = AddImageOfSize(store, "42", "ab", "20000101000000", 5);
     std::string gone = AddImageOfSize(store, "42", "cd", "20000101000001", 5);
-    RunJob(sim->Port(), Compose(JOB_DELETE, nullptr, gone.c_str()), 800);
-    ASSERT_TRUE(sim->WaitForJobs(1, std::chrono::milliseconds(5000)));
-    // The job is recorded when it arrives; Ghostscript runs it after that.
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (ListStore(store).size() > 1 && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(ListStore(store), std::vector<std::string>{keep});
+    EXPECT_EQ(RunJob(sim->Port(), Compose(JOB_DELETE, nullptr, gone.c_str())), "");
+    auto files = ListStore(store);
+    EXPECT_EQ(files, std::vector<std::string>{keep});
 }
 
 TEST_F(JobsOnPrinter, TransferJobBringsTheFileBackFramedByHeaderAndFormFeed)
 {
     std::string path = AddImageOfSize(store, "42", "001", "20000101000000", 3000, 7);
-    std::string answer = RunJob(sim->Port(), Compose(JOB_UPLOAD, nullptr, path.c_str()), 800);
+    std::string answer = RunJob(sim->Port(), Compose(JOB_UPLOAD, nullptr, path.c_str()));
     std::string header = "@PJL FSUPLOAD FORMAT:BINARY NAME=\"" + path + "\" OFFSET=0 SIZE=3000\r\n";
     ASSERT_EQ(answer.size(), header.size() + 3000 + 1);
     EXPECT_EQ(answer.substr(0, header.size()), header);
@@ -110,7 +105,7 @@ TEST_F(JobsOnPrinter, TransferJobBringsTheFileBackFramedByHeaderAndFormFeed)
 TEST_F(JobsOnPrinter, RealListingOfMoreThanAThousandFilesFillsTheTableToItsLimit)
 {
     AddManyImages(store, "77", 1001, 4);
-    std::string answer = RunJob(sim->Port(), Compose(JOB_DIR, "77", nullptr), 5000);
+    std::string answer = RunJob(sim->Port(), Compose(JOB_DIR, "77", nullptr));
     ASSERT_GE(answer.size(), 3u);
     ASSERT_EQ(answer.substr(answer.size() - 3), "%%%");
     std::vector<DirEntry> entries(QBX_MAX_DIR_ENTRIES);

@@ -1,7 +1,10 @@
 #include "retrieval/DestPath.h"
 
+#include "platform/system.h"
+
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,6 +16,22 @@ std::string Build(const char* chosen, BOOL single, const char* name, const char*
     if (!BuildDestPath(chosen, single, name, dup, p, n)) return "<refused>";
     if (destName != nullptr) *destName = n;
     return p;
+}
+
+// The file names a batch gets ({"<refused>"} when it is refused), each full path
+// checked to be the chosen path's folder and the name.
+std::vector<std::string> BatchNames(const char* chosen, const std::vector<DestRequest>& requests,
+                                    NameKeyFn key = FileNameKey)
+{
+    std::vector<DestFile> out;
+    if (!BuildBatchDestPaths(chosen, FALSE, requests, key, out)) return {"<refused>"};
+    const std::string folder(chosen, static_cast<std::size_t>(std::strrchr(chosen, '/') + 1 - chosen));
+    std::vector<std::string> names;
+    for (const DestFile& f : out) {
+        EXPECT_EQ(f.path, folder + f.name);
+        names.push_back(f.name);
+    }
+    return names;
 }
 
 TEST(DestPath, SplitPath)
@@ -122,17 +141,7 @@ TEST(DestPath, BatchNamesAreUnique)
           "1_1.TIF",
           "job\xC4\xB1x.TIF", "jobIx_1.TIF"}},
     };
-    for (auto& c : cases) {
-        std::vector<DestFile> out;
-        ASSERT_TRUE(BuildBatchDestPaths("/s/job.TIF", FALSE, c.requests, out)) << c.what;
-        std::vector<std::string> names, paths;
-        for (auto& f : out) {
-            names.push_back(f.name);
-            paths.push_back(f.path);
-        }
-        EXPECT_EQ(names, c.names) << c.what;
-        for (std::size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(paths[i], "/s/" + c.names[i]) << c.what;
-    }
+    for (auto& c : cases) EXPECT_EQ(BatchNames("/s/job.TIF", c.requests), c.names) << c.what;
 }
 
 // Names Windows keeps for devices, and characters no Windows folder takes, get a name
@@ -158,34 +167,38 @@ TEST(DestPath, NamesWindowsWouldNotTakeGetSafeOnes)
         // Letters whose code's low byte is one of those characters stay letters.
         {"/s/.TIF", {{"\xC4\xBC\xC4\xBE.TIF", ""}}, {"\xC4\xBC\xC4\xBE.TIF"}},
     };
-    for (auto& c : cases) {
-        std::vector<DestFile> out;
-        ASSERT_TRUE(BuildBatchDestPaths(c.chosen, FALSE, c.requests, out)) << c.chosen;
-        std::vector<std::string> names;
-        for (auto& f : out) names.push_back(f.name);
-        EXPECT_EQ(names, c.names) << c.chosen;
-    }
+    for (auto& c : cases) EXPECT_EQ(BatchNames(c.chosen, c.requests), c.names) << c.chosen;
     // The name the user typed in Save As for one file is used as typed.
     EXPECT_EQ(Build("/s/NUL.TIF", TRUE, "NUL.TIF", ""), "/s/NUL.TIF");
+}
+
+// The folder's comparison decides what clashes: on a folder that tells case apart,
+// names that differ in case keep their own names.
+TEST(DestPath, TheFoldersComparisonDecidesWhatClashes)
+{
+    const std::vector<DestRequest> requests = {{"abc.TIF", ""}, {"ABC.TIF", ""}, {"abc.TIF", ""}};
+    const NameKeyFn exact = [](const std::string& name) { return name; };
+    EXPECT_EQ(BatchNames("/s/.TIF", requests, exact), (std::vector<std::string>{"abc.TIF", "ABC.TIF", "abc_1.TIF"}));
+    EXPECT_EQ(BatchNames("/s/.TIF", requests), (std::vector<std::string>{"abc.TIF", "ABC_1.TIF", "abc_2.TIF"}));
 }
 
 TEST(DestPath, BatchOfOneFileAndRefusals)
 {
     std::vector<DestFile> out;
-    ASSERT_TRUE(BuildBatchDestPaths("/s/scan.TIF", TRUE, {{"007.TIF", "4"}}, out));
+    ASSERT_TRUE(BuildBatchDestPaths("/s/scan.TIF", TRUE, {{"007.TIF", "4"}}, FileNameKey, out));
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].path, "/s/scan.TIF");
 
     // The second file's own name fits; the suffix its clash needs does not.
     std::string chosen = "/" + std::string(240, 'f') + "/job.TIF";  // 249 characters: 10 to spare
     std::size_t refused = 99;
-    EXPECT_FALSE(
-        BuildBatchDestPaths(chosen.c_str(), FALSE, {{"123456789.TIF", ""}, {"123456789.TIFF", ""}}, out, &refused));
+    EXPECT_FALSE(BuildBatchDestPaths(chosen.c_str(), FALSE, {{"123456789.TIF", ""}, {"123456789.TIFF", ""}},
+                                     FileNameKey, out, &refused));
     EXPECT_EQ(refused, 1u);
     EXPECT_TRUE(out.empty());
-    EXPECT_FALSE(BuildBatchDestPaths("", FALSE, {{"1.TIF", ""}}, out, &refused));
+    EXPECT_FALSE(BuildBatchDestPaths("", FALSE, {{"1.TIF", ""}}, FileNameKey, out, &refused));
     EXPECT_EQ(refused, 0u);
-    EXPECT_TRUE(BuildBatchDestPaths("/s/job.TIF", FALSE, {}, out));
+    EXPECT_TRUE(BuildBatchDestPaths("/s/job.TIF", FALSE, {}, FileNameKey, out));
     EXPECT_TRUE(out.empty());
 }
 

@@ -5,6 +5,8 @@
 // what one system cannot do is skipped there with the reason.
 #include "platform/localcopy.h"
 
+#include "scratch_folder.h"
+
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
@@ -17,10 +19,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -42,19 +41,6 @@ void ExpectMessage(const std::string& message, const std::string& words, const c
 #endif
 }
 
-std::string MakeFolder(const std::string& tag)
-{
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        // Forward slashes on every system: the paths the program hands the copy.
-        std::string t =
-            (fs::temp_directory_path() / ("qbx-localcopy-" + tag + "-" + std::to_string(random()))).generic_string();
-        std::error_code ec;
-        if (fs::create_directory(t, ec)) return t;
-    }
-    return {};
-}
-
 // A link at path to target, when the system shows links as links (Wine shows Unix
 // links as plain files): false, and nothing made, when it cannot.
 bool MakeLink(const std::string& target, const std::string& path)
@@ -68,23 +54,6 @@ bool MakeLink(const std::string& target, const std::string& path)
 
 constexpr char kNoLinks[] = "this system does not show links as links (Wine shows Unix links as plain files)";
 
-void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "<missing>";
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> Names(const std::string& folder)
-{
-    std::vector<std::string> r;
-    for (auto& e : fs::directory_iterator(folder)) r.push_back(e.path().filename().generic_string());
-    std::sort(r.begin(), r.end());
-    return r;
-}
-
 std::string Pattern(std::size_t n)
 {
     std::string s(n, '\0');
@@ -92,21 +61,7 @@ std::string Pattern(std::size_t n)
     return s;
 }
 
-class LocalCopyTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        folder = MakeFolder("t");
-        ASSERT_FALSE(folder.empty());
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::permissions(folder, fs::perms::owner_all, ec);
-        fs::remove_all(folder, ec);
-    }
-    std::string folder;
-};
+using LocalCopyTest = ScratchFolderTest;
 
 // Every piece size the receive loop and a command-line tool may use, across the buffer.
 TEST_F(LocalCopyTest, CopiesEveryByteWhateverThePieceSizes)
@@ -168,7 +123,9 @@ TEST_F(LocalCopyTest, ExistingFileStaysIntactUntilTheRename)
                 // Something removed the temporary file under the copy: the rename fails.
                 // (On Windows nothing can: the open copy does not share its deletion.)
                 std::error_code ec;
-                if (fs::remove(c.TempPath(), ec)) EXPECT_FALSE(c.Commit());
+                if (fs::remove(c.TempPath(), ec)) {
+                    EXPECT_FALSE(c.Commit());
+                }
             }
         }
         EXPECT_EQ(ReadText(dest), "keep me") << "way " << way;

@@ -4,6 +4,8 @@
 // (tests/support/fault_shim.cpp); it acts on the copy's temporary files only.
 #include "platform/localcopy.h"
 
+#include "scratch_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -11,8 +13,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -32,29 +32,13 @@ public:
     Fault& operator=(const Fault&) = delete;
 };
 
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "<missing>";
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> Names(const std::string& folder)
-{
-    std::vector<std::string> r;
-    for (auto& e : fs::directory_iterator(folder)) r.push_back(e.path().filename().string());
-    std::sort(r.begin(), r.end());
-    return r;
-}
-
-class LocalCopyFaults : public ::testing::Test {
+class LocalCopyFaults : public ScratchFolderTest {
 protected:
     void SetUp() override
     {
         ASSERT_NE(::dlsym(RTLD_DEFAULT, "qbx_fault_shim_loaded"), nullptr)
             << "run through ctest, which preloads the fault library (LD_PRELOAD=libqbx_fault_shim.so)";
-        folder = (fs::temp_directory_path() / ("qbx-copy-faults-" + std::to_string(std::random_device()()))).string();
-        ASSERT_TRUE(fs::create_directory(folder));
+        ASSERT_NO_FATAL_FAILURE(ScratchFolderTest::SetUp());
         dest = folder + "/job007.TIF";
         log = folder + "-calls.log";
     }
@@ -62,8 +46,8 @@ protected:
     {
         ::unsetenv("QBX_FAULT");
         ::unsetenv("QBX_FAULT_LOG");
+        ScratchFolderTest::TearDown();
         std::error_code ec;
-        fs::remove_all(folder, ec);
         fs::remove(log, ec);
     }
     // A copy of data opened for dest and written whole, not yet committed.
@@ -79,7 +63,7 @@ protected:
         for (std::string l; std::getline(in, l);) v.push_back(l);
         return v;
     }
-    std::string folder, dest, log;
+    std::string dest, log;
 };
 
 }  // namespace

@@ -99,6 +99,7 @@ struct PrinterSim::Impl {
     mutable std::condition_variable jobs_cv;
     std::vector<RecordedJob> jobs;
     std::size_t jobs_received = 0;
+    std::size_t answers_made = 0;
     int record_seq = 0;
 
     std::mutex log_mu;
@@ -442,6 +443,11 @@ PrinterSim::Impl::Sent PrinterSim::Impl::HandleJob(int fd, int conn_id, const st
             break;
         }
         }
+        {
+            std::lock_guard lk(jobs_mu);
+            ++answers_made;
+        }
+        jobs_cv.notify_all();
         Sent s = SendAnswer(fd, cmd.kind, answer);
         if (s != Sent::Ok) return s;
     }
@@ -747,12 +753,19 @@ void PrinterSim::ClearJobs()
     std::lock_guard lk(impl_->jobs_mu);
     impl_->jobs.clear();
     impl_->jobs_received = 0;
+    impl_->answers_made = 0;
 }
 
 bool PrinterSim::WaitForJobs(std::size_t n, std::chrono::milliseconds timeout) const
 {
     std::unique_lock lk(impl_->jobs_mu);
     return impl_->jobs_cv.wait_for(lk, timeout, [&] { return impl_->jobs_received >= n; });
+}
+
+bool PrinterSim::WaitForAnswers(std::size_t n, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lk(impl_->jobs_mu);
+    return impl_->jobs_cv.wait_for(lk, timeout, [&] { return impl_->answers_made >= n; });
 }
 
 int PrinterSim::ConnectionsAccepted() const { return impl_->accepted.load(); }

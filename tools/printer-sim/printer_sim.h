@@ -168,6 +168,10 @@ public:
     void ClearJobs();
     // Waits until at least n jobs (complete or not) have been received (kept or not).
     bool WaitForJobs(std::size_t n, std::chrono::milliseconds timeout) const;
+    // Waits until the printer has acted on at least n commands of its jobs (a PostScript
+    // program run, a file looked up for an upload) and is about to send their answers
+    // (empty ones too). ClearJobs starts the count again.
+    bool WaitForAnswers(std::size_t n, std::chrono::milliseconds timeout) const;
     int ConnectionsAccepted() const;
     int ActiveConnections() const;
 
