@@ -56,6 +56,33 @@ activate() {
   [ -n "$w" ] || fail "no window \"$1\""
   qbx_activate "$w"
 }
+# Windows by a title pattern (the pseudo-language's titles are found by the letters it
+# leaves alone).
+has_title() { [ -n "$(qbx_find_window "$1")" ]; }
+no_title() { [ -z "$(qbx_find_window "$1")" ]; }
+activate_title() {
+  local w
+  wait_for 100 has_title "$1"
+  w=$(qbx_find_window "$1")
+  [ -n "$w" ] || fail "no window titled like $1"
+  qbx_activate "$w"
+}
+# From the main dialog (title pattern MAIN): the About box (ABOUT) photographed into
+# PICTURE and closed, then the program ended with Close.
+about_then_quit() { # about_then_quit MAIN ABOUT PICTURE
+  activate_title "$1"
+  xdotool key alt+a
+  wait_for 100 has_title "$2" || fail "the About box did not come up ($3)"
+  sleep 0.5
+  import -window root "$out/$3"
+  activate_title "$2"
+  xdotool key Return
+  wait_for 100 no_title "$2" || fail "the About box stayed ($3)"
+  activate_title "$1"
+  xdotool key alt+c
+  wait_for 200 sh -c "! kill -0 $apppid 2>/dev/null" || fail "quillbox.exe did not end ($3)"
+  apppid=""
+}
 # Presses the key $1 until the window $2 shows: the button it stands for is enabled only
 # once the program has seen the selection, however long a loaded machine takes.
 press_until() {
@@ -196,18 +223,7 @@ wait_for 100 has_window "Retrieve Scanned Files" || fail "the file list went awa
 activate "Retrieve Scanned Files"
 xdotool key Escape
 wait_for 100 has_window Quillbox || fail "the main dialog did not come back"
-activate Quillbox
-xdotool key alt+a
-wait_for 100 has_window "About Quillbox" || fail "the About box did not come up"
-sleep 0.5
-import -window root "$out/wine-about.png"
-activate "About Quillbox"
-xdotool key Return
-wait_for 100 no_window "About Quillbox" || fail "the About box stayed"
-activate Quillbox
-xdotool key alt+c
-wait_for 200 sh -c "! kill -0 $apppid 2>/dev/null" || fail "quillbox.exe did not end"
-apppid=""
+about_then_quit '^Quillbox$' '^About Quillbox$' wine-about.png
 echo "ok: all roads"
 
 # The same dialogs in the pseudo-language (every text accented and 40 % longer, in
@@ -217,15 +233,6 @@ qps_main='^\[Q.*llb.*x ~+\]$'
 qps_list='^\[.*t.*v.* .*d F.*l.* ~+\]$'
 qps_confirm='^\[.*f.*m F.*l.* D.*l.*t.* ~+\]$'
 qps_about='^\[.*b.*t Q.*llb.*x ~+\]$'
-has_title() { [ -n "$(qbx_find_window "$1")" ]; }
-no_title() { [ -z "$(qbx_find_window "$1")" ]; }
-activate_title() {
-  local w
-  wait_for 100 has_title "$1"
-  w=$(qbx_find_window "$1")
-  [ -n "$w" ] || fail "no window titled like $1"
-  qbx_activate "$w"
-}
 qbx_write_ini --crlf "$app/Quillbox.ini" "$QBX_SIM_PORT" "[QBXConfig]" "Language=qps"
 (cd "$app" && exec wine quillbox.exe >"$work/quillbox-qps.log" 2>&1) &
 apppid=$!
@@ -256,18 +263,7 @@ wait_for 100 no_title "$qps_confirm" || fail "No did not close the question"
 activate_title "$qps_list"
 xdotool key Escape
 wait_for 100 has_title "$qps_main" || fail "the main dialog did not come back in the pseudo-language"
-activate_title "$qps_main"
-xdotool key alt+a
-wait_for 100 has_title "$qps_about" || fail "the About box did not come up in the pseudo-language"
-sleep 0.5
-import -window root "$out/wine-qps-about.png"
-activate_title "$qps_about"
-xdotool key Return
-wait_for 100 no_title "$qps_about" || fail "the About box stayed"
-activate_title "$qps_main"
-xdotool key alt+c
-wait_for 200 sh -c "! kill -0 $apppid 2>/dev/null" || fail "quillbox.exe did not end"
-apppid=""
+about_then_quit "$qps_main" "$qps_about" wine-qps-about.png
 [ "$(count_images)" -eq $((before - 3)) ] || fail "the printer's store changed in the pseudo-language run"
 echo "ok: pseudo-language pictures"
 
@@ -279,18 +275,7 @@ qbx_write_ini --crlf "$app/Quillbox.ini" "$QBX_SIM_PORT"
 (cd "$app" && exec wine quillbox.exe >"$work/quillbox-dpi.log" 2>&1) &
 apppid=$!
 wait_for 300 has_window Quillbox || fail "the main dialog did not come up at 192 DPI"
-activate Quillbox
-xdotool key alt+a
-wait_for 100 has_window "About Quillbox" || fail "the About box did not come up at 192 DPI"
-sleep 0.5
-import -window root "$out/wine-about@2x.png"
-activate "About Quillbox"
-xdotool key Return
-wait_for 100 no_window "About Quillbox" || fail "the About box stayed"
-activate Quillbox
-xdotool key alt+c
-wait_for 200 sh -c "! kill -0 $apppid 2>/dev/null" || fail "quillbox.exe did not end"
-apppid=""
+about_then_quit '^Quillbox$' '^About Quillbox$' wine-about@2x.png
 wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
 dpi_set=""
 echo "ok: animation at 192 DPI"
