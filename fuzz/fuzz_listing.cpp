@@ -55,12 +55,26 @@ std::set<std::string> LinesOf(const std::string& text)
         if (i < text.size() && text[i] != '\r' && text[i] != '\n' && text[i] != '\f') continue;
         std::string line = text.substr(start, i - start);
         start = i + 1;
-        const std::size_t first = line.find_first_not_of(std::string(" \t\0\x04", 4));
-        if (first == std::string::npos) continue;
-        line.erase(0, first);
-        lines.insert(line);
-        if (line.rfind("%disk0%", 0) == 0) lines.insert(line.substr(7));
-        if (line.rfind("0:", 0) == 0) lines.insert(line.substr(2));
+        // A back-channel message at the start of a line ends at its "]%%" (NULs inside
+        // it do not count); what follows it on the line is read as a line of its own.
+        for (;;) {
+            const std::size_t first = line.find_first_not_of(std::string(" \t\0\x04", 4));
+            if (first == std::string::npos) break;
+            line.erase(0, first);
+            lines.insert(line);
+            if (line.rfind("%disk0%", 0) == 0) lines.insert(line.substr(7));
+            if (line.rfind("0:", 0) == 0) lines.insert(line.substr(2));
+            if (line.rfind("%%[", 0) != 0) break;
+            std::string tail = "%%[";
+            std::size_t kept = 3, end = std::string::npos;
+            for (std::size_t k = 3; k < line.size() && end == std::string::npos; ++k) {
+                if (line[k] == '\0') continue;
+                tail = tail.substr(1) + line[k];
+                if (++kept > 5 && tail == "]%%") end = k + 1;
+            }
+            if (end == std::string::npos) break;
+            line.erase(0, end);
+        }
     }
     return lines;
 }
