@@ -216,6 +216,8 @@ void CListingReader::TakeRecord(DirHeader& dir, const char* userID)
             return;
         }
         line = rest;
+        // Behind a volume prefix too, a PJL line or a back-channel message is no record.
+        if (StartsWith(line, "@PJL") || StartsWith(line, "%%[")) return;
     }
     DirEntry& e = dir.entries[dir.count];
     if (line.size() >= sizeof e.path) return;

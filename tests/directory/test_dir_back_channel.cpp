@@ -91,6 +91,10 @@ std::vector<Row> Rows()
          "",
          2},
         {"only files on another volume", "%disk1%" + L("001") + "%%%", QBX_LIST_NO_FILES, {}, "", 1},
+        {"a PJL line behind a volume prefix",
+         "%disk0%@PJL ECHO " + L("001") + L("002") + "%%%",
+         QBX_LIST_COMPLETE,
+         {Path("12", "002")}},
     };
 }
 
