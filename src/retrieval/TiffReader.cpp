@@ -367,7 +367,13 @@ bool Reader::Page(std::uint64_t ifd, std::size_t number, TiffPage& page, std::ui
         }
     }
 
-    page.tiled = Find(kTagTileOffsets) != nullptr;
+    // A page is in tiles or in strips, never both: readers differ on which of the two a
+    // file that names both means (libtiff goes by the tile size, others by the offsets),
+    // so such a page could come out as another picture than the scanner's.
+    const bool tiles = Find(kTagTileOffsets) || Find(kTagTileByteCounts) || Find(kTagTileWidth) || Find(kTagTileLength);
+    const bool strips = Find(kTagStripOffsets) || Find(kTagStripByteCounts);
+    if (tiles && strips) return Fail(why, where + "it is laid out both in strips and in tiles");
+    page.tiled = tiles;
     return Pieces(where, page, why);
 }
 

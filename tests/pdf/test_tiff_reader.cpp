@@ -158,6 +158,24 @@ const ReaderRow kRows[] = {
          });
      },
      "no size"},
+    // A tile size beside strip offsets, or tile offsets beside strip sizes: libtiff reads
+    // the first as tiles, a reader going by the offsets as strips.
+    {"TileSizeWithStrips",
+     [] {
+         return OnePage([](TiffDir& d) {
+             d.entries[322] = {3, {64}};
+             d.entries[323] = {3, {16}};
+         });
+     },
+     "both in strips and in tiles"},
+    {"TileOffsetsWithStripSizes",
+     [] {
+         return OnePage([](TiffDir& d) {
+             d.entries[324] = d.entries[273];
+             d.entries.erase(273);
+         });
+     },
+     "both in strips and in tiles"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Tiff, TiffReaderRows, testing::ValuesIn(kRows),
