@@ -126,6 +126,16 @@ bool Converter::Piece(const TiffPage& page, const TiffPiece& piece, const std::s
 {
     const std::uint8_t* bytes = m_tiff + piece.offset;
     const std::size_t len = static_cast<std::size_t>(piece.length);
+    // Fill order 2 reverses the bits of every stored byte, compressed or not (as
+    // libtiff reads it); JPEG data are the exception, they are always read as stored.
+    // The fax data are reversed below, once they are copied.
+    std::vector<std::uint8_t> reversed;
+    if (page.fillOrder == 2 && page.compression != kTiffJpeg && page.compression != kTiffCcittRle &&
+        page.compression != kTiffCcittT4 && page.compression != kTiffCcittT6) {
+        reversed.resize(len);
+        for (std::size_t i = 0; i < len; ++i) reversed[i] = Reversed(bytes[i]);
+        bytes = reversed.data();
+    }
     const unsigned bpc = page.bitsPerSample;
     const bool ccitt =
         page.compression == kTiffCcittRle || page.compression == kTiffCcittT4 || page.compression == kTiffCcittT6;
@@ -144,18 +154,18 @@ bool Converter::Piece(const TiffPage& page, const TiffPiece& piece, const std::s
     case kTiffCcittT4:
     case kTiffCcittT6: {
         int k = -1;
-        bool align = false;
+        std::string lines;
         if (page.compression == kTiffCcittRle) {
+            // Modified Huffman: no EOL codes, every row begins at a byte.
             k = 0;
-            align = true;
+            lines = " /EncodedByteAlign true";
         } else if (page.compression == kTiffCcittT4) {
             k = (page.t4Options & 1) ? 1 : 0;
-            align = (page.t4Options & 4) != 0;
+            // Fill bits put every EOL at the end of a byte.
+            if (page.t4Options & 4) lines = " /EndOfLine true /EncodedByteAlign true";
         }
         dict += " /Filter /CCITTFaxDecode /DecodeParms << /K " + std::to_string(k) + " /Columns " +
-                std::to_string(piece.width) + " /Rows " + std::to_string(piece.height) +
-                // Fill bits put every EOL at the end of a byte.
-                (align ? " /EndOfLine true /EncodedByteAlign true" : "") +
+                std::to_string(piece.width) + " /Rows " + std::to_string(piece.height) + lines +
                 (page.photometric == kTiffBlackIsZero ? " /BlackIs1 true" : "") + " >>";
         data.assign(reinterpret_cast<const char*>(bytes), len);
         if (page.fillOrder == 2)
@@ -224,8 +234,6 @@ bool Converter::Piece(const TiffPage& page, const TiffPiece& piece, const std::s
         }
         rows.assign(bytes, bytes + want);
     }
-    if (page.fillOrder == 2 && bpc < 8)
-        for (auto& b : rows) b = Reversed(b);
     if (!Deflate(rows, data)) {
         why = "compressing a piece failed";
         return false;
@@ -236,8 +244,12 @@ bool Converter::Piece(const TiffPage& page, const TiffPiece& piece, const std::s
 
 bool Converter::Page(const TiffPage& page, std::size_t number, int pagesObject, int& pageObject, std::string& why)
 {
+    // Without a resolution the page is taken at kDefaultDpi across, and as the pixels'
+    // proportions say (if the file gives them) down.
     const double xDpi = page.resolutionGiven ? page.xDpi : kDefaultDpi;
-    const double yDpi = page.resolutionGiven ? page.yDpi : kDefaultDpi;
+    const double yDpi = page.resolutionGiven             ? page.yDpi
+                        : page.xDpi > 0 && page.yDpi > 0 ? kDefaultDpi * page.yDpi / page.xDpi
+                                                         : kDefaultDpi;
     const double sx = 72.0 / xDpi, sy = 72.0 / yDpi;
     const double w = page.width * sx, h = page.height * sy;
 

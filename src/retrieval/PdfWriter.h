@@ -13,7 +13,9 @@
 //   Grey, bilevel, RGB, YCbCr (JPEG), palette and CMYK pages keep their colours.
 // - The page's size comes from its resolution; a page without one is taken as
 //   kDefaultDpi (200 dots per inch: what scanners use for documents, so a page of
-//   unknown resolution comes out near its paper size rather than one point per pixel).
+//   unknown resolution comes out near its paper size rather than one point per pixel);
+//   a resolution without a unit still gives the pixels' proportions, so such a page is
+//   kDefaultDpi across and as tall as its proportions make it.
 // - Nothing is lost: a TIFF that cannot be carried over whole (a layout or
 //   compression this program does not read, a piece whose data are too short, old-style
 //   LZW) gives FALSE, pdf empty and why one sentence naming what is wrong. The

@@ -357,13 +357,15 @@ bool Reader::Page(std::uint64_t ifd, std::size_t number, TiffPage& page, std::ui
     // The resolution, as pixels per inch; a missing or absurd one counts as not given.
     const Entry* xr = Find(kTagXResolution);
     const Entry* yr = Find(kTagYResolution);
-    if (xr && yr && xr->type == kRational && yr->type == kRational && (unit == 2 || unit == 3)) {
+    // Without a unit (1) the two values still say the pixels' proportions (a fax in
+    // normal mode has pixels twice as tall as wide).
+    if (xr && yr && xr->type == kRational && yr->type == kRational && (unit == 1 || unit == 2 || unit == 3)) {
         const double scale = unit == 3 ? 2.54 : 1.0;
         const double x = Rational(*xr) * scale, y = Rational(*yr) * scale;
         if (std::isfinite(x) && std::isfinite(y) && x >= 1.0 && y >= 1.0 && x <= 100000.0 && y <= 100000.0) {
             page.xDpi = x;
             page.yDpi = y;
-            page.resolutionGiven = true;
+            page.resolutionGiven = unit != 1;
         }
     }
 

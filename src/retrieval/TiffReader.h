@@ -67,7 +67,9 @@ struct TiffPage {
     std::uint16_t predictor = 1;
     std::uint16_t fillOrder = 1;  // 2: the lowest bit of each byte comes first
     std::uint32_t t4Options = 0;
-    // Pixels per inch; resolutionGiven is false when the file says nothing usable.
+    // Pixels per inch; resolutionGiven is false when the file says nothing usable. A
+    // resolution without a unit leaves resolutionGiven false but keeps its two values,
+    // whose ratio is the pixels' proportions.
     double xDpi = 0, yDpi = 0;
     bool resolutionGiven = false;
     bool tiled = false;

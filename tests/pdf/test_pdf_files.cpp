@@ -99,6 +99,9 @@ protected:
             fs::copy_file(made, s_dir / (std::string(s[0]) + ".tif"));
         }
         MakePalette(s_dir / "palette.tif");
+        // tiffcp writes no Modified Huffman (CCITT RLE) data: recoded here.
+        Recode(s_dir / "mono.tif", s_dir / "rle.tif", COMPRESSION_CCITTRLE, FILLORDER_MSB2LSB);
+        Recode(s_dir / "mono.tif", s_dir / "rlelsb.tif", COMPRESSION_CCITTRLE, FILLORDER_LSB2MSB);
     }
     static void TearDownTestSuite()
     {
@@ -133,6 +136,44 @@ protected:
         TIFFClose(t);
     }
 
+    // Every page of a bilevel TIFF written again with another compression and fill order.
+    static void Recode(const fs::path& from, const fs::path& to, int compression, int fillOrder)
+    {
+        TIFF* in = TIFFOpen(from.c_str(), "r");
+        TIFF* out = TIFFOpen(to.c_str(), "w");
+        ASSERT_TRUE(in && out);
+        do {
+            std::uint32_t w = 0, h = 0;
+            std::uint16_t photometric = 0, unit = RESUNIT_INCH;
+            float xr = 0, yr = 0;
+            TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &w);
+            TIFFGetField(in, TIFFTAG_IMAGELENGTH, &h);
+            TIFFGetField(in, TIFFTAG_PHOTOMETRIC, &photometric);
+            TIFFGetField(in, TIFFTAG_XRESOLUTION, &xr);
+            TIFFGetField(in, TIFFTAG_YRESOLUTION, &yr);
+            TIFFGetFieldDefaulted(in, TIFFTAG_RESOLUTIONUNIT, &unit);
+            TIFFSetField(out, TIFFTAG_IMAGEWIDTH, w);
+            TIFFSetField(out, TIFFTAG_IMAGELENGTH, h);
+            TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 1);
+            TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, 1);
+            TIFFSetField(out, TIFFTAG_PHOTOMETRIC, photometric);
+            TIFFSetField(out, TIFFTAG_COMPRESSION, compression);
+            TIFFSetField(out, TIFFTAG_FILLORDER, fillOrder);
+            TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, 64);
+            TIFFSetField(out, TIFFTAG_XRESOLUTION, xr);
+            TIFFSetField(out, TIFFTAG_YRESOLUTION, yr);
+            TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, unit);
+            std::vector<std::uint8_t> row(static_cast<std::size_t>(TIFFScanlineSize(in)));
+            for (std::uint32_t y = 0; y < h; ++y) {
+                ASSERT_EQ(TIFFReadScanline(in, row.data(), y, 0), 1);
+                ASSERT_EQ(TIFFWriteScanline(out, row.data(), y, 0), 1);
+            }
+            TIFFWriteDirectory(out);
+        } while (TIFFReadDirectory(in));
+        TIFFClose(out);
+        TIFFClose(in);
+    }
+
     static fs::path s_dir;
 };
 fs::path PdfFiles::s_dir;
@@ -164,6 +205,17 @@ const Variant kVariants[] = {
     {"MonoG4Tiles", "mono", "-c g4 -t -w 128 -l 96", "/CCITTFaxDecode", "ccitt", 0, 100},
     {"MonoG4LsbFirst", "mono", "-c g4 -f lsb2msb", "/CCITTFaxDecode", "ccitt", 0, 100},
     {"MonoNoneLsbFirst", "mono", "-c none -f lsb2msb", "/FlateDecode", "image", 0, 100},
+    // Modified Huffman: rows begin at a byte, without EOL codes.
+    {"MonoRle", "rle", nullptr, "/CCITTFaxDecode", "ccitt", 0, 100},
+    {"MonoRleLsbFirst", "rlelsb", nullptr, "/CCITTFaxDecode", "ccitt", 0, 100},
+    // Fill order 2 reverses the stored bytes of every compression but JPEG, before
+    // they are decoded (libtiff reads them so), whatever the bits per sample.
+    {"MonoLzwLsbFirst", "mono", "-c lzw -f lsb2msb", "/LZWDecode", "image", 0, 100},
+    {"MonoZipLsbFirst", "mono", "-c zip -f lsb2msb", "/FlateDecode", "image", 0, 100},
+    {"MonoPackBitsLsbFirst", "mono", "-c packbits -f lsb2msb", "/FlateDecode", "image", 0, 100},
+    {"GrayNoneLsbFirst", "gray", "-c none -f lsb2msb", "/FlateDecode", "image", 0, 60},
+    {"ColorLzwPredictorLsbFirst", "color", "-c lzw:2 -f lsb2msb", "/LZWDecode", "image", 0, 60},
+    {"ColorJpegLsbFirst", "color", "-c jpeg -r 16 -f lsb2msb", "/DCTDecode", "jpeg", 24, 60},
     {"ColorLzwPredictor", "color", "-c lzw:2", "/LZWDecode", "image", 0, 60},
     {"ColorZipPredictor", "color", "-c zip:2 -r 40", "/FlateDecode", "image", 0, 60},
     {"ColorPackBits", "color", "-c packbits", "/FlateDecode", "image", 0, 60},

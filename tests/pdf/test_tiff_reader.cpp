@@ -218,6 +218,18 @@ TEST(TiffReader, ResolutionAndPiecesOfAPage)
     std::string pdf;
     ASSERT_TRUE(TiffToPdf(reinterpret_cast<const std::uint8_t*>(file.data()), file.size(), pdf, why)) << why;
     EXPECT_NE(pdf.find("/MediaBox [0 0 5.76 7.2]"), std::string::npos);
+
+    // A resolution without a unit says only the pixels' proportions: 200 across and 100
+    // down makes pixels twice as tall as wide, so the page is 5.76 x 14.4 points.
+    d.entries[282] = {5, {200, 1}};
+    d.entries[283] = {5, {100, 1}};
+    d.entries[296] = {3, {1}};
+    file = TiffBuilder().Build({d});
+    file.resize(at + 40, '\0');
+    ASSERT_TRUE(ReadTiffStructure(reinterpret_cast<const std::uint8_t*>(file.data()), file.size(), pages, why)) << why;
+    EXPECT_FALSE(pages[0].resolutionGiven);
+    ASSERT_TRUE(TiffToPdf(reinterpret_cast<const std::uint8_t*>(file.data()), file.size(), pdf, why)) << why;
+    EXPECT_NE(pdf.find("/MediaBox [0 0 5.76 14.4]"), std::string::npos);
 }
 
 }  // namespace
