@@ -2,6 +2,7 @@
 
 #include "platform/ui_language.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -88,8 +89,16 @@ const ResourceModule* GetResourceModule() { return g_module; }
 
 const char* SetResourceLanguage(const char* language)
 {
-    std::string code = NormalLanguage(language && *language ? language : GetUserUiLanguage().c_str());
-    g_catalogue = FindCatalogue(code);
+    const std::string list = language && *language ? language : GetUserUiLanguage();
+    // A list ("fr_CA:de"): the first language with texts, English being one.
+    g_catalogue = nullptr;
+    for (std::size_t at = 0; at <= list.size();) {
+        const std::size_t end = std::min(list.find(':', at), list.size());
+        const std::string code = NormalLanguage(list.substr(at, end - at).c_str());
+        at = end + 1;
+        if (code.substr(0, code.find('_')) == "en") break;
+        if ((g_catalogue = FindCatalogue(code)) != nullptr) break;
+    }
     return GetResourceLanguage();
 }
 

@@ -154,7 +154,9 @@ const char* ControlLabel(const DlgTemplate& tmpl, int index);
 // "de", "de_DE.UTF-8", "de-DE", "fr_CA@euro"; the catalogue whose code equals the whole
 // code (without encoding and modifier, "-" taken as "_") is used, else the one of its
 // first part ("de"). Null or empty: the user's own language (GetUserUiLanguage). "en",
-// "C", "POSIX" or a language without a catalogue: English. Returns the code of the
+// "C", "POSIX" or a language without a catalogue: English. A list of codes separated
+// by ":" ("fr_CA:de", as LANGUAGE gives it) takes the first that is English or has a
+// catalogue, English when none does. Returns the code of the
 // catalogue now used, "en" for English. Dialogs created before keep their texts.
 const char* SetResourceLanguage(const char* language);
 // The code of the language in use, "en" for English.

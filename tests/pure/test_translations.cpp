@@ -124,10 +124,27 @@ TEST_F(Translations, LanguageComesFromTheCodeTheSystemGives)
         const char* code;
         const char* used;
     } rows[] = {
-        {"de_DE.UTF-8", "de"}, {"de-AT", "de"}, {"DE_ch", "de"}, {"fr_CA.UTF-8@euro", "fr"},
-        {"es", "es"},          {"es_MX", "es"}, {"C", "en"},     {"POSIX", "en"},
-        {"C.UTF-8", "en"},     {"en_GB", "en"}, {"pt_BR", "en"}, {"qps", "qps"},
-        {".", "en"},           {"_", "en"},     {"@x", "en"},
+        {"de_DE.UTF-8", "de"},
+        {"de-AT", "de"},
+        {"DE_ch", "de"},
+        {"fr_CA.UTF-8@euro", "fr"},
+        {"es", "es"},
+        {"es_MX", "es"},
+        {"C", "en"},
+        {"POSIX", "en"},
+        {"C.UTF-8", "en"},
+        {"en_GB", "en"},
+        {"pt_BR", "en"},
+        {"qps", "qps"},
+        {".", "en"},
+        {"_", "en"},
+        {"@x", "en"},
+        // Lists, as LANGUAGE gives them: the first that is English or has texts.
+        {"fr_CA:de", "fr"},
+        {"pt_BR:es_MX.UTF-8", "es"},
+        {"en_GB:de", "en"},
+        {"pt:xx", "en"},
+        {":de", "de"},
     };
     for (const Row& r : rows) EXPECT_STREQ(SetResourceLanguage(r.code), r.used) << r.code;
 }
@@ -140,10 +157,21 @@ TEST_F(Translations, UsersLanguageIsTheFirstLocaleVariableSet)
         const char* lcMessages;
         const char* lang;
         const char* used;
+        const char* language = nullptr;  // LANGUAGE
     } rows[] = {
-        {"fr_FR.UTF-8", "es_ES", "de_DE", "fr"}, {"", "es_ES.UTF-8", "de_DE", "es"},
-        {nullptr, nullptr, "de_DE.UTF-8", "de"}, {nullptr, nullptr, nullptr, "en"},
+        {"fr_FR.UTF-8", "es_ES", "de_DE", "fr"},
+        {"", "es_ES.UTF-8", "de_DE", "es"},
+        {nullptr, nullptr, "de_DE.UTF-8", "de"},
+        {nullptr, nullptr, nullptr, "en"},
         {"C", nullptr, "de_DE", "en"},
+        // LANGUAGE counts over the locale, as it does for gettext; not in the C locale.
+        {nullptr, nullptr, "en_US.UTF-8", "fr", "fr:de"},
+        {nullptr, nullptr, "de_DE.UTF-8", "en", "en_US:en"},
+        {nullptr, nullptr, "de_AT.UTF-8", "es", "pt_BR:es_MX"},
+        {"C", nullptr, "de_DE.UTF-8", "en", "fr"},
+        {nullptr, nullptr, nullptr, "en", "fr"},
+        {nullptr, nullptr, "C.UTF-8", "en", "de"},
+        {nullptr, nullptr, "fr_FR", "fr", ""},
     };
     auto set = [](const char* name, const char* value) {
         if (value)
@@ -156,9 +184,11 @@ TEST_F(Translations, UsersLanguageIsTheFirstLocaleVariableSet)
         set("LC_ALL", r.lcAll);
         set("LC_MESSAGES", r.lcMessages);
         set("LANG", r.lang);
+        set("LANGUAGE", r.language);
         EXPECT_STREQ(SetResourceLanguage(nullptr), r.used)
-            << (r.lcAll ? r.lcAll : "-") << " " << (r.lang ? r.lang : "-");
+            << (r.lcAll ? r.lcAll : "-") << " " << (r.lang ? r.lang : "-") << " " << (r.language ? r.language : "-");
     }
+    unsetenv("LANGUAGE");
     setenv("LC_ALL", saved.c_str(), 1);
 }
 #endif
