@@ -24,7 +24,8 @@ __attribute__((format(printf, 2, 3)))
 std::string
 TrF(const char* context, const char* english, ...);
 
-// The columns text takes on a terminal: one per character (UTF-8), not per byte.
+// The columns text takes on a terminal: one per character (UTF-8), not per byte; two
+// for an East Asian wide letter, none for a combining mark.
 std::size_t TextColumns(const std::string& text);
 // text followed by spaces up to width columns.
 std::string PadRight(const std::string& text, std::size_t width);

@@ -30,13 +30,15 @@ struct Language {
 };
 
 // Neither a settings file nor the test machine's own locale may pick the language.
-const std::vector<std::string> kNoLocale = {"LC_ALL=", "LC_MESSAGES=", "LANG=C"};
+const std::vector<std::string> kNoLocale = {"LC_ALL=", "LC_MESSAGES=", "LANG=C", "LANGUAGE="};
 
 const Language kLanguages[] = {
     {"de", {"--language", "de"}, kNoLocale, "Aufruf", "Ordner"},
     {"fr", {"--language", "fr"}, kNoLocale, "Utilisation", "dossier"},
     {"es", {"--language=es"}, kNoLocale, "Uso", "carpeta"},
-    {"LANG=de_DE.UTF-8", {}, {"LC_ALL=", "LC_MESSAGES=", "LANG=de_DE.UTF-8"}, "Aufruf", "Ordner"},
+    {"LANG=de_DE.UTF-8", {}, {"LC_ALL=", "LC_MESSAGES=", "LANG=de_DE.UTF-8", "LANGUAGE="}, "Aufruf", "Ordner"},
+    // The user's list of languages counts over the locale, as for gettext.
+    {"LANGUAGE=fr:de", {}, {"LC_ALL=", "LC_MESSAGES=", "LANG=en_US.UTF-8", "LANGUAGE=fr:de"}, "Utilisation", "dossier"},
 };
 
 std::string EnglishLeftIn(const std::string& text)
@@ -70,7 +72,7 @@ TEST_F(CliLanguages, HelpAndMessagesAreWhollyTranslated)
             EXPECT_NE(r.out.find(l.helpWord), std::string::npos) << r.out;
             EXPECT_EQ(EnglishLeftIn(r.out), "") << r.out;
             // French calls them "Options" too.
-            if (std::string(l.name) != "fr") EXPECT_EQ(r.out.find("Options:"), std::string::npos) << r.out;
+            if (std::string(l.helpWord) != "Utilisation") EXPECT_EQ(r.out.find("Options:"), std::string::npos) << r.out;
         }
         const std::string missing = (base / "missing").string();
         CliRun r = Run(Joined({"get", "--printer", "127.0.0.1:9", "--user", "1234", "--to", missing}, l.option), {}, {},
@@ -125,6 +127,22 @@ std::size_t ColumnOf(const std::string& line, const std::string& word)
     return n;
 }
 
+// The same on a terminal, for the letters these tests use: the CJK letters of U+3000 to
+// U+9FFF (3 bytes, the first 0xE3 to 0xE9) take two columns, the combining marks of
+// U+0300 to U+036F (0xCC or 0xCD first) none.
+std::size_t ScreenColumnOf(const std::string& line, const std::string& word)
+{
+    const std::size_t at = line.find(word);
+    if (at == std::string::npos) return at;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < at; ++i) {
+        const auto b = static_cast<unsigned char>(line[i]);
+        if ((b & 0xC0) == 0x80) continue;
+        n += b >= 0xE3 && b <= 0xE9 ? 2 : b == 0xCC || b == 0xCD ? 0 : 1;
+    }
+    return n;
+}
+
 std::vector<std::string> Printed(const std::function<void(std::FILE*)>& print)
 {
     std::FILE* f = std::tmpfile();
@@ -165,6 +183,20 @@ TEST(CliLanguageColumns, HeadingsInGermanStayOverTheirColumns)
     ASSERT_EQ(printers.size(), 2u);
     EXPECT_EQ(ColumnOf(printers[0], "MODELL"), ColumnOf(printers[1], "Modèle")) << printers[0] << printers[1];
     EXPECT_EQ(ColumnOf(printers[0], "GEFUNDEN"), ColumnOf(printers[1], "Netzwerk")) << printers[0] << printers[1];
+
+    // A name in wide East Asian letters takes two columns for each, a combining mark none.
+    PrinterLine tokyo = office, decomposed = office;
+    tokyo.name = "\xE6\x9D\xB1\xE4\xBA\xAC\xE3\x82\xAA\xE3\x83\x95\xE3\x82\xA3\xE3\x82\xB9";  // 東京オフィス
+    tokyo.model = "Wide";
+    decomposed.name = "Bu\xCC\x88ro";  // "Büro", the "ü" as "u" and a combining diaeresis
+    decomposed.model = "Mark";
+    printers = Printed([&](std::FILE* f) { PrintPrintersText(f, {office, tokyo, decomposed}); });
+    ASSERT_EQ(printers.size(), 4u);
+    const std::size_t model = ScreenColumnOf(printers[0], "MODELL");
+    EXPECT_EQ(model, 14u) << "the names are at most 12 columns wide\n" << printers[0] << printers[2];
+    EXPECT_EQ(ScreenColumnOf(printers[1], "Modèle"), model) << printers[0] << printers[1];
+    EXPECT_EQ(ScreenColumnOf(printers[2], "Wide"), model) << printers[0] << printers[2];
+    EXPECT_EQ(ScreenColumnOf(printers[3], "Mark"), model) << printers[0] << printers[3];
     SetResourceLanguage("en");
 }
 #endif
