@@ -76,6 +76,10 @@ done
 "$lpadmin" -p FrontDesk -v socket://127.0.0.1:9109 -L "Hall" -E
 "$lpadmin" -p OfficeIpp -v ipp://10.200.0.9/ipp/print -E
 "$lpadmin" -p LocalFile -v file:///dev/null -E 2>/dev/null || true
+# An IPv6 link-local address (its zone written %25 in the URI): the program connects over
+# IPv4 only, so the queue is not offered.
+"$lpadmin" -p SixLink -v 'socket://[fe80::1%25lo]:9100' -E
+lpstat -v SixLink
 
 out=$("$cli" printers --json)
 echo "$out"
@@ -87,6 +91,7 @@ expect '{"name":"FrontDesk","model":"Local Raw Printer","address":"127.0.0.1","p
 expect '"location":"Hall"'
 expect '{"name":"OfficeIpp","model":"Local Raw Printer","address":"10.200.0.9","port":9100,"found":["installed"]'
 if grep -q LocalFile <<<"$out"; then echo "private-cups: a queue to a file was listed"; fail=1; fi
+if grep -q SixLink <<<"$out"; then echo "private-cups: a queue to an IPv6 address was listed"; fail=1; fi
 
 text=$("$cli" printers)
 echo "$text"

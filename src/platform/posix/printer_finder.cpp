@@ -193,13 +193,16 @@ private:
 
     // The answer is one group of attributes per queue, separated by IPP_TAG_ZERO. The
     // queue's own UUID is not the printer's: it is left out, so a queue and the printer's
-    // announcement meet by address and port.
+    // announcement meet by address and port. A queue to an IPv6 address is left out as
+    // well: this program connects over IPv4 only (as the browse above looks for IPv4
+    // only), so such a line would only lead to a connection that cannot be made.
     void Read(ipp_t* response)
     {
         PrinterAnswer a;
         std::string uri;
         auto flush = [&] {
-            if (!a.serviceName.empty() && ParseDeviceUri(uri, a.hostName, a.port)) {
+            if (!a.serviceName.empty() && ParseDeviceUri(uri, a.hostName, a.port) &&
+                a.hostName.find(':') == std::string::npos) {
                 a.source = kInstalledHere;
                 a.address = a.hostName;
                 m_inbox.Add(a);
