@@ -44,6 +44,55 @@ bool NameIsSafe(const char* name, size_t field = sizeof(DirEntry::name))
     return true;
 }
 
+// The end of a back-channel message that begins at from ("%%[" there): the index after
+// its "]%%" (NULs inside it do not count), or npos when the line ends first.
+std::size_t MessageEnd(const std::string& line, std::size_t from)
+{
+    std::string tail = "%%[";
+    std::size_t kept = 3;
+    for (std::size_t k = from + 3; k < line.size(); ++k) {
+        if (line[k] == '\0') continue;
+        tail = tail.substr(1) + line[k];
+        if (++kept > 5 && tail == "]%%") return k + 1;
+    }
+    return std::string::npos;
+}
+
+// A line as a record may be read from it: with and without a first-disk volume prefix,
+// with the blanks and TABs around its size and without.
+void AddForms(std::set<std::string>& lines, const std::string& line)
+{
+    std::vector<std::string> forms = {line};
+    if (line.rfind("%disk0%", 0) == 0) forms.push_back(line.substr(7));
+    if (line.rfind("0:", 0) == 0) forms.push_back(line.substr(2));
+    for (const std::string& f : forms) {
+        lines.insert(f);
+        const std::size_t tab = f.find('\t');
+        if (tab == std::string::npos) continue;
+        const std::size_t from = f.find_first_not_of(" \t", tab + 1), to = f.find_last_not_of(" \t");
+        lines.insert(f.substr(0, tab + 1) +
+                     (from == std::string::npos || to < from ? "" : f.substr(from, to + 1 - from)));
+    }
+}
+
+// A line and what it reads as without the messages in its middle (each a closed
+// "%%[ … ]%%" after the line's first byte; an open one leaves no record).
+void AddLine(std::set<std::string>& lines, const std::string& line)
+{
+    AddForms(lines, line);
+    std::string kept;
+    for (std::size_t k = 0; k < line.size();) {
+        kept += line[k++];
+        if (kept.size() > 3 && kept.compare(kept.size() - 3, 3, "%%[") == 0) {
+            const std::size_t end = MessageEnd(line, k - 3);
+            if (end == std::string::npos) return;
+            kept.resize(kept.size() - 3);
+            k = end;
+        }
+    }
+    AddForms(lines, kept);
+}
+
 // The lines of the listing text as a record may come from them: cut at CR, LF and
 // form feed, without the blanks, NULs and Ctrl-D before a line, and without a
 // first-disk volume prefix.
@@ -61,9 +110,7 @@ std::set<std::string> LinesOf(const std::string& text)
             const std::size_t first = line.find_first_not_of(std::string(" \t\0\x04", 4));
             if (first == std::string::npos) break;
             line.erase(0, first);
-            lines.insert(line);
-            if (line.rfind("%disk0%", 0) == 0) lines.insert(line.substr(7));
-            if (line.rfind("0:", 0) == 0) lines.insert(line.substr(2));
+            AddLine(lines, line);
             if (line.rfind("%%[", 0) != 0) break;
             std::string tail = "%%[";
             std::size_t kept = 3, end = std::string::npos;

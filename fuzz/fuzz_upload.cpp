@@ -11,7 +11,9 @@
 //
 // Before the header, NUL bytes and line ends are dropped, "@PJL USTATUS" blocks are
 // skipped through their form feed and "@PJL ECHO" lines through their line end; in
-// the header line, blanks around "=" (outside quotes) do not part words.
+// the header line, blanks around "=" (outside quotes) do not part words, and PJL's
+// words count in either case. Between the header line and the data, status blocks and
+// echoes are skipped as well; data that begin with another "@" are no file.
 //
 // Invariants: every span handed out lies inside the receive just fed; the verdict and
 // the bytes handed out are the model's (ExpectedOutcome) for the whole answer; "whole"
@@ -81,7 +83,8 @@ void CheckEnd(const CUploadAnswer& reader, std::uint64_t listed, std::string_vie
     if (!out.empty()) {
         const std::size_t lineEnd = answer.find('\n');
         Check(lineEnd != std::string::npos && lineEnd < CUploadAnswer::kHeaderWindow);
-        Check(answer.substr(lineEnd + 1, out.size()) == out);
+        // The data follow the header line (and the status the printer sent before them).
+        Check(answer.substr(lineEnd + 1).find(out) != std::string_view::npos);
     }
 }
 
@@ -95,6 +98,22 @@ struct Expected {
 };
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
+
+// PJL's words count in either case.
+bool SameIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 32) : a[i];
+        const char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 32) : b[i];
+        if (x != y) return false;
+    }
+    return true;
+}
+bool BeginsWith(std::string_view text, std::string_view word)
+{
+    return text.size() >= word.size() && SameIgnoringCase(text.substr(0, word.size()), word);
+}
 
 // The line with blanks on either side of every "=" outside quotes removed: each part
 // between quotes is taken on its own.
@@ -140,14 +159,14 @@ std::size_t SkipStatus(std::string_view answer, bool closed, UploadVerdict* verd
         const std::size_t lf = window.find('\n');
         const std::size_t cr = window.find('\r');
         if (lf == npos || (cr != npos && cr < lf && cr + 1 != lf)) return i;  // the header's rules decide
-        if (window.substr(0, 12) == "@PJL USTATUS") {
+        if (BeginsWith(window, "@PJL USTATUS")) {
             const std::size_t ff = answer.find('\f', i + lf + 1);
             if (ff == npos) {
                 *verdict = closed ? UploadVerdict::EndedEarly : UploadVerdict::InProgress;
                 return answer.size();
             }
             i = ff + 1;
-        } else if (window.substr(0, 9) == "@PJL ECHO") {
+        } else if (BeginsWith(window, "@PJL ECHO")) {
             i += lf + 1;
         } else {
             return i;
@@ -212,21 +231,24 @@ Expected ExpectedOfHeader(std::string_view answer, std::uint64_t listed, bool cl
 
     bool upload = false;
     int sizes = 0, names = 0;
+    bool fileError = false;
     std::uint64_t size = 0, offset = 0;
     std::string_view name;
     for (std::string_view w : words) {
-        if (w == "FSUPLOAD") upload = true;
-        if (w.size() >= 7 && w.substr(0, 6) == "NAME=\"" && w.back() == '"') {
+        if (SameIgnoringCase(w, "FSUPLOAD")) upload = true;
+        if (w.size() >= 7 && BeginsWith(w, "NAME=\"") && w.back() == '"') {
             if (++names > 1) return {V::NotAFile, ""};
             name = w.substr(6, w.size() - 7);
         }
-        if (w.substr(0, 7) == "OFFSET=" && (!AllDigits(w.substr(7), offset) || offset != 0)) return {V::NotAFile, ""};
-        if (w.substr(0, 5) == "SIZE=" && (++sizes > 1 || !AllDigits(w.substr(5), size))) return {V::NotAFile, ""};
+        if (BeginsWith(w, "OFFSET=") && (!AllDigits(w.substr(7), offset) || offset != 0)) return {V::NotAFile, ""};
+        if (BeginsWith(w, "SIZE=") && (++sizes > 1 || !AllDigits(w.substr(5), size))) return {V::NotAFile, ""};
+        if (BeginsWith(w, "FILEERROR=")) fileError = true;
     }
     if (!upload || names == 0) return {V::NotAFile, ""};
     // The answer is for the file asked for, byte for byte, or it is not this file.
     if (name != kAsked) return {V::OtherFile, ""};
 
+    if (sizes == 0 && fileError) return {V::NotOnPrinter, ""};
     if (sizes == 0) {
         // No SIZE: the next line, up to its LF or form feed, says why (FILEERROR).
         std::string_view second = window.substr(lf + 1);
@@ -235,11 +257,47 @@ Expected ExpectedOfHeader(std::string_view answer, std::uint64_t listed, bool cl
             second = second.substr(0, end + 1);
         else if (!windowFull && !closed)
             return {V::InProgress, ""};
-        return {second.substr(0, 9) == "FILEERROR" ? V::NotOnPrinter : V::NotAFile, ""};
+        while (!second.empty() && (Blank(second.front()) || second.front() == '\0')) second.remove_prefix(1);
+        return {BeginsWith(second, "FILEERROR") ? V::NotOnPrinter : V::NotAFile, ""};
     }
     if (size != listed) return {V::SizeChanged, ""};
-    // SIZE bytes of data right after the line end; any byte after them ends the copy.
-    const std::string_view rest = answer.substr(lf + 1);
+    // Before the first data byte, status blocks and echoes (and after one, line ends) are
+    // passed over; data that begin with any other "@" are no scan.
+    std::string_view rest = answer.substr(lf + 1);
+    bool skipped = false;
+    while (size > 0) {
+        if (skipped)
+            while (!rest.empty() && (rest[0] == '\0' || rest[0] == '\r' || rest[0] == '\n' || rest[0] == '\f'))
+                rest.remove_prefix(1);
+        if (rest.empty()) return {closed ? V::EndedEarly : V::InProgress, ""};
+        if (rest[0] != '@') break;
+        const std::string_view w = rest.substr(0, CUploadAnswer::kHeaderWindow);
+        std::size_t next = npos;
+        for (std::size_t k = 0; k < w.size() && next == npos; ++k) {
+            if (w[k] == '\n') {
+                std::string_view l = w.substr(0, k);
+                if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+                if (BeginsWith(l, "@PJL USTATUS")) {
+                    const std::size_t ff = rest.find('\f', k + 1);
+                    if (ff == npos) return {closed ? V::EndedEarly : V::InProgress, ""};
+                    next = ff + 1;
+                } else if (BeginsWith(l, "@PJL ECHO")) {
+                    next = k + 1;
+                } else {
+                    return {V::NotAFile, ""};
+                }
+                break;
+            }
+            const std::string_view so = w.substr(0, k + 1);
+            const bool status =
+                BeginsWith("@PJL USTATUS", so.substr(0, 12)) || BeginsWith("@PJL ECHO", so.substr(0, 9));
+            if (!status || k + 1 == static_cast<std::size_t>(CUploadAnswer::kHeaderWindow)) return {V::NotAFile, ""};
+        }
+        if (next == npos) return {closed ? V::EndedEarly : V::InProgress, ""};
+        rest.remove_prefix(next);
+        skipped = true;
+    }
+    // SIZE bytes of data; any byte after them ends the copy.
     const std::string data(rest.substr(0, size < rest.size() ? static_cast<std::size_t>(size) : rest.size()));
     if (rest.size() > size) return {V::Whole, data};
     if (!closed) return {V::InProgress, data};

@@ -180,7 +180,21 @@ int ConfirmDeletions(CPrinterSession& s, const CliCommon& c, const std::vector<S
         bool there = !listed;
         for (int i = 0; i < now.header.count && !there; ++i)
             there = Field(now.entries[i].path, sizeof now.entries[i].path) == Field(d.entry.path, sizeof d.entry.path);
-        if (!listed) {
+        const std::string refusal = s.DeletionRefusal(d.entry);
+        if (there && !refusal.empty()) {
+            // The printer said why: deleting again would only be refused again.
+            const bool accessOff = DescribePrinterError(refusal).compare(0, 13, "invalidaccess") == 0;
+            PrintFailure(d.label,
+                         accessOff
+                             ? TrF("quillbox-cli, file",
+                                   "the printer refused to delete it (%s): not deleted. Its file-system access "
+                                   "may be switched off for deleting; ask the printer's administrator to allow it",
+                                   DescribePrinterError(refusal).c_str())
+                             : TrF("quillbox-cli, file",
+                                   "the printer refused to delete it (%s): not deleted; try again, and if it "
+                                   "happens again, delete it at the printer",
+                                   DescribePrinterError(refusal).c_str()));
+        } else if (!listed) {
             PrintFailure(d.label, TrF("quillbox-cli, file",
                                       "its deletion job was sent, but the printer could not be listed again to see "
                                       "whether it is gone (%s); list to check before you count on it",

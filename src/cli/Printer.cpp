@@ -150,8 +150,22 @@ bool CPrinterSession::SendDeletion(CPrinterLink& link, const DirEntry& e, std::s
 {
     if (!link.IsOpen() && !Connect(link, reason)) return false;
     if (!SendJob(link, JOB_DELETE, e.path, reason)) return false;
-    link.Finish(std::min(m_deadline, QbxClock::now() + kFinishGrace));
+    // The printer answers a deletion with nothing, or with an error on its back channel
+    // (file access switched off for deleting): the confirming listing says which.
+    std::string answer;
+    link.Finish(std::min(m_deadline, QbxClock::now() + kFinishGrace), &answer);
+    const std::string path = Text(e.path, sizeof e.path);
+    if (std::string error = PrinterErrorIn(answer); !error.empty())
+        m_deletionRefusals[path] = error;
+    else
+        m_deletionRefusals.erase(path);
     return true;
+}
+
+std::string CPrinterSession::DeletionRefusal(const DirEntry& e) const
+{
+    const auto it = m_deletionRefusals.find(Text(e.path, sizeof e.path));
+    return it == m_deletionRefusals.end() ? std::string() : it->second;
 }
 
 FetchStatus CPrinterSession::DeleteOriginal(CPrinterLink& link, const DirEntry& e, std::string& reason)

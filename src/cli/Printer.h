@@ -25,6 +25,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,10 @@ public:
     FetchStatus DeleteIfSamePdf(const DirEntry& e, const std::string& localPdf, IFetchProgress* progress,
                                 std::string& reason);
 
+    // What the printer said on its back channel to the last deletion job for e's path
+    // ("Error: invalidaccess; OffendingCommand: deletefile"), or "" when it said no error.
+    std::string DeletionRefusal(const DirEntry& e) const;
+
     bool Stopped() const { return g_nStopSignal != 0; }
     QbxClock::time_point Deadline() const { return m_deadline; }
     // Moves the deadline on by d (time spent waiting for the user, not the printer).
@@ -121,4 +126,6 @@ private:
     std::string m_userID;
     QbxClock::time_point m_deadline;
     CWaitStatus m_wait;  // the status line while connecting and waiting
+    // The printer's error messages to deletion jobs, by path.
+    std::map<std::string, std::string> m_deletionRefusals;
 };

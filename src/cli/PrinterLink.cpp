@@ -135,12 +135,13 @@ void CPrinterLink::Close()
     m_io.reset();
 }
 
-void CPrinterLink::Finish(QbxClock::time_point deadline)
+void CPrinterLink::Finish(QbxClock::time_point deadline, std::string* answer)
 {
     if (!m_io) return;
     m_io->Shutdown(1);
     char sink[4096];
-    while (Receive(sink, sizeof sink, deadline) > 0) {
-    }
+    for (long n; (n = Receive(sink, sizeof sink, deadline)) > 0;)
+        if (answer && answer->size() < kFinishKept)
+            answer->append(sink, std::min(static_cast<std::size_t>(n), kFinishKept - answer->size()));
     Close();
 }

@@ -61,8 +61,10 @@ public:
     // Ends a connection that carried a job without an answer (a deletion): shuts the
     // sending side, reads and drops whatever the printer still sends until it closes
     // or the deadline, then closes. Closing at once with unread bytes pending would
-    // reset the connection and could take the job with it.
-    void Finish(QbxClock::time_point deadline);
+    // reset the connection and could take the job with it. With answer, the first
+    // kFinishKept bytes read are kept there (what the printer said to the job).
+    static constexpr std::size_t kFinishKept = 64 * 1024;
+    void Finish(QbxClock::time_point deadline, std::string* answer = nullptr);
 
     bool IsOpen() const { return m_io != nullptr; }
     // Told after every slice of a wait for the printer (the status line); not owned.

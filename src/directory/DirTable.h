@@ -12,6 +12,7 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "platform/wintypes.h"
 
@@ -64,8 +65,10 @@ bool IsListingLineWanted(const char* line, const char* userID);
 //   first characters of a line after optional blanks. The printer sends no line end
 //   after it, so it counts as soon as its third character arrives. A "%" or "*"
 //   anywhere else in a line never counts.
-// - a back-channel message "%%[ key: text ]%%" (it may share its line with what
-//   follows it). It is never a record. "Error:" and "Flushing:" mean the printer
+// - a back-channel message "%%[ key: text ]%%", at the start of a line (what follows
+//   it is read as a line of its own) or in its middle (the line is read as if the
+//   message were not there; a message cut short by the line's end takes the line with
+//   it). It is never a record. "Error:" and "Flushing:" mean the printer
 //   did not run the listing through: Feed returns QBX_LIST_REFUSED. Any other key
 //   (status:, PrinterError:) is skipped; TakeStatus() hands it to the caller.
 // - PJL: a line beginning "@PJL USTATUS" opens a status block that runs through its
@@ -73,7 +76,8 @@ bool IsListingLineWanted(const char* line, const char* userID);
 //   Ctrl-D before a line's first character are dropped.
 // - a record: anything else. A name may begin with a volume, "%disk0%" or "0:"; it is
 //   stored without it (the path the upload and the deletion name). A name on any
-//   other volume is not stored and counted in OtherVolumeFiles(). The line is stored
+//   other volume is not stored and counted in OtherVolumeFiles(). Blanks and TABs
+//   around the size (after the first TAB, and at the line's end) are dropped. The line is stored
 //   only if IsListingLineWanted takes it; a line with a NUL or one longer than
 //   DirEntry::path can hold is dropped.
 // At most QBX_MAX_DIR_ENTRIES records are stored; then Full() is true and the rest of
@@ -114,8 +118,14 @@ private:
     int m_len = 0;
     bool m_overflow = false;
     bool m_badByte = false;
-    // The last three bytes of the current message, to find its "]%%" past kLineMax.
+    // The last three bytes of the current line, to find a message's "%%[" and its "]%%"
+    // past kLineMax.
     char m_tail[3] = {};
+    // Where the current message begins in m_line (0 at the start of a line), how many
+    // bytes of it have come, and whether the line held a NUL before it.
+    int m_messageStart = 0;
+    int m_messageBytes = 0;
+    bool m_badByteBeforeMessage = false;
     int m_result = QBX_LIST_MORE;
     bool m_bFull = false;
     int m_nOtherVolume = 0;
@@ -127,6 +137,12 @@ private:
 // filenameforall" becomes "invalidaccess in filenameforall"; any other text is given as
 // it is, without its key.
 std::string DescribePrinterError(const std::string& message);
+
+// The first "Error:" message in a job's answer from the printer's back channel ("%%[
+// Error: invalidaccess; OffendingCommand: deletefile ]%%" gives "Error: invalidaccess;
+// OffendingCommand: deletefile"), else its first "Flushing:" message, else "".
+// Printable ASCII, at most CListingReader::kMessageMax characters.
+std::string PrinterErrorIn(std::string_view answer);
 
 // Derives size, name, dateTime and dupNumber of records 0..count-1 from their
 // received lines and clears marked and processed.

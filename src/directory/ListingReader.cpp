@@ -81,6 +81,7 @@ void CListingReader::ResetLine()
     m_overflow = false;
     m_badByte = false;
     m_tail[0] = m_tail[1] = m_tail[2] = '\0';
+    m_messageStart = 0;
 }
 
 std::string CListingReader::TakeStatus()
@@ -126,11 +127,21 @@ int CListingReader::Feed(DirHeader& dir, const char* userID, const char* bytes, 
         m_tail[2] = c;
 
         if (m_mode == Mode::Message) {
-            if (m_len > 5 && std::memcmp(m_tail, "]%%", 3) == 0) {
+            if (++m_messageBytes > 5 && std::memcmp(m_tail, "]%%", 3) == 0) {
                 const int r = TakeMessage();
-                ResetLine();
                 if (r != QBX_LIST_MORE) return r;
                 m_mode = Mode::Line;
+                if (m_messageStart == 0) {
+                    ResetLine();
+                } else {
+                    // The line goes on after the message as if it had not been there.
+                    m_len = m_messageStart;
+                    m_line[m_len] = '\0';
+                    m_overflow = false;
+                    m_badByte = m_badByteBeforeMessage;
+                    m_tail[0] = m_tail[1] = m_tail[2] = '\0';
+                    m_messageStart = 0;
+                }
             }
             continue;
         }
@@ -141,7 +152,14 @@ int CListingReader::Feed(DirHeader& dir, const char* userID, const char* bytes, 
                 ResetLine();
                 return m_result;
             }
-            if (std::memcmp(m_line, "%%[", 3) == 0) m_mode = Mode::Message;
+        }
+        if (m_len >= 3 && !m_overflow && (m_len > 3 || !m_badByte) && std::memcmp(m_tail, "%%[", 3) == 0) {
+            // A message may also come in the middle of a line, between the parts the
+            // listing program prints one by one.
+            m_mode = Mode::Message;
+            m_messageStart = m_len - 3;
+            m_messageBytes = 3;
+            m_badByteBeforeMessage = m_badByte;
         }
     }
     return QBX_LIST_MORE;
@@ -161,7 +179,8 @@ int CListingReader::EndLine(DirHeader& dir, const char* userID, bool formFeed)
 {
     int r = QBX_LIST_MORE;
     if (m_mode == Mode::Message) {
-        // A message cut short by its line end is still a message, never a record.
+        // A message cut short by its line end is still a message, never a record; nor is
+        // what came before it on that line (where the message was to end is unknown).
         r = TakeMessage();
         m_mode = Mode::Line;
     } else if (m_len > 0) {
@@ -185,7 +204,7 @@ int CListingReader::EndLine(DirHeader& dir, const char* userID, bool formFeed)
 
 int CListingReader::TakeMessage()
 {
-    std::string_view text(m_line, static_cast<std::size_t>(m_len));
+    std::string_view text(m_line + m_messageStart, static_cast<std::size_t>(m_len - m_messageStart));
     text.remove_prefix(3);  // "%%["
     if (!m_overflow && text.size() >= 3 && text.substr(text.size() - 3) == "]%%") text.remove_suffix(3);
     text = Trim(text);
@@ -219,6 +238,12 @@ void CListingReader::TakeRecord(DirHeader& dir, const char* userID)
         // Behind a volume prefix too, a PJL line or a back-channel message is no record.
         if (StartsWith(line, "@PJL") || StartsWith(line, "%%[")) return;
     }
+    // Blanks and TABs around the size are the printer's layout, not part of the size.
+    std::string joined;
+    if (const std::size_t tab = line.find('\t'); tab != std::string_view::npos) {
+        joined = std::string(line.substr(0, tab + 1)) + std::string(Trim(line.substr(tab + 1)));
+        line = joined;
+    }
     DirEntry& e = dir.entries[dir.count];
     if (line.size() >= sizeof e.path) return;
     char text[sizeof e.path] = {};
@@ -248,4 +273,22 @@ std::string DescribePrinterError(const std::string& message)
         }
     }
     return what;
+}
+
+std::string PrinterErrorIn(std::string_view answer)
+{
+    std::string flushing;
+    for (std::size_t at = answer.find("%%["); at != std::string_view::npos; at = answer.find("%%[", at)) {
+        at += 3;
+        // A message ends at its "]%%", or cut short at its line's end.
+        std::size_t end = answer.find("]%%", at);
+        const std::size_t lineEnd = answer.find_first_of("\r\n\f", at);
+        if (end == std::string_view::npos || (lineEnd != std::string_view::npos && lineEnd < end)) end = lineEnd;
+        const std::string_view text = Trim(answer.substr(at, end == std::string_view::npos ? end : end - at));
+        const std::size_t colon = text.find(':');
+        const std::string_view key = Trim(text.substr(0, colon == std::string_view::npos ? 0 : colon));
+        if (SameLetters(key, "Error")) return Printable(text, CListingReader::kMessageMax);
+        if (SameLetters(key, "Flushing") && flushing.empty()) flushing = Printable(text, CListingReader::kMessageMax);
+    }
+    return flushing;
 }

@@ -22,7 +22,11 @@ std::string Format(unsigned id, Args... args)
 std::string ListingRefusalText(const std::string& message)
 {
     const std::string what = DescribePrinterError(message);
-    const bool isError = message.compare(0, 5, "Error") == 0 || message.compare(0, 5, "error") == 0;
+    // The key in any case: "Error:", "error:", "ERROR:".
+    std::string key = message.substr(0, 5);
+    for (char& c : key)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    const bool isError = key == "ERROR";
     const bool accessOff = what.compare(0, 13, "invalidaccess") == 0;
     const char* hint = GetStringRes(accessOff ? IDS_HINT_ACCESS_OFF : IDS_HINT_TRY_AGAIN);
     return Format(isError ? IDS_LISTING_PRINTER_ERROR : IDS_LISTING_PRINTER_GAVE_UP, what.c_str(), hint);

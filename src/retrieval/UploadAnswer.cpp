@@ -21,12 +21,23 @@ bool ReadDecimal(std::string_view text, std::uint64_t& value)
     return true;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix)
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// PJL's words in either case: some devices answer in the case of their own firmware.
+bool SameLetters(std::string_view a, std::string_view b)
 {
-    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (Upper(a[i]) != Upper(b[i])) return false;
+    return true;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool StartsWithLetters(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && SameLetters(text.substr(0, prefix.size()), prefix);
+}
 
 // The line with the blanks before and after each "=" outside quotes taken out.
 std::string JoinAroundEquals(std::string_view line)
@@ -67,6 +78,10 @@ UploadBytes CUploadAnswer::Feed(const char* bytes, std::size_t n)
         used = GatherHeader(bytes, n);
         if (Finished() || !m_headerDone) return out;
     }
+    if (!m_dataBegun) {
+        used += SkipBeforeData(bytes + used, n - used);
+        if (Finished() || !m_dataBegun) return out;
+    }
 
     const std::size_t avail = n - used;
     const std::uint64_t missing = m_announced - m_data;
@@ -91,6 +106,47 @@ void CUploadAnswer::ConnectionEnded()
         DecideWithoutSize();
     else
         m_verdict = UploadVerdict::EndedEarly;
+}
+
+std::size_t CUploadAnswer::SkipBeforeData(const char* bytes, std::size_t n)
+{
+    std::size_t i = 0;
+    while (i < n && !m_dataBegun && !Finished()) {
+        const char c = bytes[i];
+        if (m_inStatusBlock) {
+            ++i;
+            if (c == '\f') m_inStatusBlock = false;
+            continue;
+        }
+        if (m_windowLen == 0) {
+            // The ends of a skipped status line, before the first data byte.
+            if (m_skippedStatus && (c == '\0' || c == '\r' || c == '\n' || c == '\f')) {
+                ++i;
+                continue;
+            }
+            if (c != '@') {
+                m_dataBegun = true;
+                break;
+            }
+        }
+        ++i;
+        m_window[m_windowLen++] = c;
+        const std::string_view so_far(m_window, static_cast<std::size_t>(m_windowLen));
+        if (c == '\n') {
+            int len = m_windowLen - 1;
+            if (len > 0 && m_window[len - 1] == '\r') --len;
+            if (SkipStatusLine(len)) {
+                m_skippedStatus = true;
+                continue;
+            }
+        }
+        // A scan never begins with "@": the line is the printer's own, or the answer is
+        // none this reader can take (its first bytes are not handed out).
+        const bool statusSoFar = StartsWithLetters("@PJL USTATUS", so_far.substr(0, 12)) ||
+                                 StartsWithLetters("@PJL ECHO", so_far.substr(0, 9));
+        if (c == '\n' || !statusSoFar || m_windowLen == kHeaderWindow) m_verdict = UploadVerdict::NotAFile;
+    }
+    return i;
 }
 
 std::size_t CUploadAnswer::GatherHeader(const char* bytes, std::size_t n)
@@ -134,9 +190,10 @@ std::size_t CUploadAnswer::GatherHeader(const char* bytes, std::size_t n)
 bool CUploadAnswer::SkipStatusLine(int len)
 {
     const std::string_view line(m_window, static_cast<std::size_t>(len));
-    if (!StartsWith(line, "@PJL USTATUS") && !StartsWith(line, "@PJL ECHO")) return false;
+    const bool status = StartsWithLetters(line, "@PJL USTATUS");
+    if (!status && !StartsWithLetters(line, "@PJL ECHO")) return false;
     // Not the answer to the upload: the printer's status (through its form feed) or an echo.
-    m_inStatusBlock = StartsWith(line, "@PJL USTATUS");
+    m_inStatusBlock = status;
     m_windowLen = 0;
     return true;
 }
@@ -148,7 +205,7 @@ void CUploadAnswer::TakeHeaderLine(int len)
     // as the PJL reference writes it) belong to neither word.
     const std::string joined = JoinAroundEquals(std::string_view(m_window, static_cast<std::size_t>(len)));
     const std::string_view line(joined);
-    bool upload = false, haveSize = false, haveName = false, sameName = false;
+    bool upload = false, haveSize = false, haveName = false, sameName = false, fileError = false;
     std::uint64_t size = 0;
     std::size_t i = 0;
     while (i < line.size()) {
@@ -164,22 +221,25 @@ void CUploadAnswer::TakeHeaderLine(int len)
             return;
         }
         const std::string_view word = line.substr(start, i - start);
-        if (word == "FSUPLOAD") {
+        if (SameLetters(word, "FSUPLOAD")) {
             upload = true;
-        } else if (StartsWith(word, "NAME=\"") && word.size() >= 7 && word.back() == '"') {
+        } else if (StartsWithLetters(word, "NAME=\"") && word.size() >= 7 && word.back() == '"') {
             if (haveName) {
                 m_verdict = UploadVerdict::NotAFile;
                 return;
             }
             haveName = true;
             sameName = word.substr(6, word.size() - 7) == std::string_view(m_asked);
-        } else if (StartsWith(word, "SIZE=")) {
+        } else if (StartsWithLetters(word, "SIZE=")) {
             if (haveSize || !ReadDecimal(word.substr(5), size)) {
                 m_verdict = UploadVerdict::NotAFile;
                 return;
             }
             haveSize = true;
-        } else if (StartsWith(word, "OFFSET=")) {
+        } else if (StartsWithLetters(word, "FILEERROR=")) {
+            // Some devices give the reason on the header line itself.
+            fileError = true;
+        } else if (StartsWithLetters(word, "OFFSET=")) {
             std::uint64_t offset = 0;
             if (!ReadDecimal(word.substr(7), offset) || offset != 0) {
                 m_verdict = UploadVerdict::NotAFile;
@@ -195,6 +255,10 @@ void CUploadAnswer::TakeHeaderLine(int len)
         m_verdict = UploadVerdict::OtherFile;
         return;
     }
+    if (!haveSize && fileError) {
+        m_verdict = UploadVerdict::NotOnPrinter;
+        return;
+    }
     if (!haveSize) {
         // A device that cannot send the file says why on the next line (FILEERROR=n).
         m_inSecondLine = true;
@@ -203,11 +267,15 @@ void CUploadAnswer::TakeHeaderLine(int len)
     }
     m_announced = size;
     m_headerDone = true;
+    m_windowLen = 0;
+    // A 0-byte file has no first data byte to look for.
+    m_dataBegun = size == 0;
     if (size != m_listed) m_verdict = UploadVerdict::SizeChanged;
 }
 
 void CUploadAnswer::DecideWithoutSize()
 {
-    const std::string_view second(m_window + m_secondLine, static_cast<std::size_t>(m_windowLen - m_secondLine));
-    m_verdict = StartsWith(second, "FILEERROR") ? UploadVerdict::NotOnPrinter : UploadVerdict::NotAFile;
+    std::string_view second(m_window + m_secondLine, static_cast<std::size_t>(m_windowLen - m_secondLine));
+    while (!second.empty() && (IsBlank(second.front()) || second.front() == '\0')) second.remove_prefix(1);
+    m_verdict = StartsWithLetters(second, "FILEERROR") ? UploadVerdict::NotOnPrinter : UploadVerdict::NotAFile;
 }

@@ -5,6 +5,7 @@
 //     <n bytes of the file> <form feed>
 // and a file that is gone with
 //     @PJL FSUPLOAD NAME="<path>" CR LF FILEERROR=3 CR LF <form feed>
+// (some devices put FILEERROR=n on the first line, after the name)
 //
 // Contract (a pure module: no socket, no file, no window):
 // - Construct with the path the upload job asked for (as the job sent it) and the size
@@ -14,7 +15,12 @@
 //   span inside the bytes just fed (possibly empty). The caller writes exactly those.
 // - Before the header, NUL bytes and line ends are dropped, and so are what the printer
 //   sends on its own: "@PJL USTATUS" blocks (through their form feed) and "@PJL ECHO"
-//   lines. None of them is ever part of the file's bytes.
+//   lines. The same between the header line and the first data byte (with the line ends
+//   that follow them): a scan never begins with "@", so an answer whose data begin with
+//   "@" and are no such line is not taken as the file (NotAFile). None of them is ever
+//   part of the file's bytes.
+// - PJL's words (FSUPLOAD, NAME, OFFSET, SIZE, FILEERROR, USTATUS, ECHO) count in either
+//   case; the name itself is compared byte for byte.
 // - The header line is gathered in a window of its own (at most 127 bytes with its line
 //   end). It must end within the window, carry NAME="<path>" with exactly the path
 //   asked for (byte for byte) and SIZE=<decimal> equal to the listed size (blanks
@@ -79,6 +85,9 @@ private:
     void TakeHeaderLine(int len);
     // A header line without SIZE: the line after it says why.
     void DecideWithoutSize();
+    // Between the header line and the first data byte: status blocks and echoes the
+    // printer sends on its own are skipped; returns how many bytes it took.
+    std::size_t SkipBeforeData(const char* bytes, std::size_t n);
 
     std::string m_asked;
     std::uint64_t m_listed;
@@ -91,6 +100,10 @@ private:
     int m_secondLine = 0;
     // Inside a PJL status block before the header: bytes up to its form feed are skipped.
     bool m_inStatusBlock = false;
+    // The first data byte has come (or the file has none).
+    bool m_dataBegun = false;
+    // A status line was skipped after the header: line ends before the data are its own.
+    bool m_skippedStatus = false;
     char m_window[kHeaderWindow + 1] = {};
     int m_windowLen = 0;
 };

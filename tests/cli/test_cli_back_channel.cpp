@@ -21,10 +21,16 @@ protected:
 TEST_F(CliBackChannel, StatusOnTheBackChannelGivesTheWholeListingAndTheWholeSync)
 {
     StartPrinter();
-    const unsigned rows[] = {qbxsim::kQuirkStatusMessages, qbxsim::kQuirkStatusBlocks, qbxsim::kQuirkVolumePrefix,
+    std::multiset<std::string> originals;
+    for (const std::string& p : paths) originals.insert(StoreBytes(p));
+    const unsigned rows[] = {qbxsim::kQuirkStatusMessages,
+                             qbxsim::kQuirkStatusBlocks,
+                             qbxsim::kQuirkVolumePrefix,
                              qbxsim::kQuirkBlanksAroundEquals,
+                             qbxsim::kQuirkStatusInside,
                              qbxsim::kQuirkStatusTimer | qbxsim::kQuirkStatusBlocks | qbxsim::kQuirkStatusMessages |
-                                 qbxsim::kQuirkVolumePrefix | qbxsim::kQuirkBlanksAroundEquals};
+                                 qbxsim::kQuirkVolumePrefix | qbxsim::kQuirkBlanksAroundEquals |
+                                 qbxsim::kQuirkStatusInside};
     for (unsigned quirks : rows) {
         SCOPED_TRACE("quirks " + std::to_string(quirks));
         qbxsim::Knobs k;
@@ -39,6 +45,9 @@ TEST_F(CliBackChannel, StatusOnTheBackChannelGivesTheWholeListingAndTheWholeSync
     CliRun sync = SyncDelete();
     EXPECT_EQ(sync.status, 0) << sync.err;
     EXPECT_EQ(OutFiles().size(), 4u);
+    std::multiset<std::string> copies;
+    for (const std::string& name : OutFiles()) copies.insert(ReadWhole(out / name));
+    EXPECT_TRUE(copies == originals) << "a copy is not its printer file byte for byte";
     EXPECT_EQ(DeletionJobs().size(), 4u);
     EXPECT_TRUE(qbxsim::ListStore(store).empty());
 }

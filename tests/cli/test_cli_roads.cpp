@@ -45,6 +45,7 @@ const char* const kRoads[] = {
     "LinkPipeOrFolderLinkAtTheDestinationIsThere",
     "FileAppearingDuringTheCopyIsKept",
     "DeletionOnAClosedConnectionIsNotDone",
+    "DeletionRefusedByThePrinterIsNotDone",
     "SyncDeletesOnlyWhatIsProvedEqual",
     "ControlCharactersNeverReachTheTerminal",
     "FileTooLargeForOneAnswerIsRefused",
@@ -177,6 +178,27 @@ std::vector<Road> CliRoads::Roads()
              x.folder = {"008.TIF"};
              x.more = [&](const CliRun& r) {
                  EXPECT_EQ(r.out, In("008.TIF") + "\n");
+                 EXPECT_TRUE(ReadWhole(out / "008.TIF") == StoreBytes(*x.printer.begin()));
+             };
+             return std::vector<std::string>{"get", "--to", out.string(), "--delete", "--short-names"};
+         }},
+        {"DeletionRefusedByThePrinterIsNotDone",
+         "a deletion the printer refuses on its back channel is reported with its reason, not as deleted",
+         [] {
+             qbxsim::Knobs k;
+             k.quirks = qbxsim::kQuirkDeleteRefused;
+             return k;
+         }(),
+         [&](Expect& x) {
+             x.printer = {Add("1234", "008", "20261207090000", 5000, 1)};
+             x.status = 1;
+             x.says = {"2026-12-07_090000_008.TIF: the printer refused to delete it (invalidaccess in deletefile): "
+                       "not deleted. Its file-system access may be switched off for deleting"};
+             x.folder = {"008.TIF"};
+             x.deletions = 1;
+             x.more = [&](const CliRun& r) {
+                 EXPECT_EQ(r.out, In("008.TIF") + "\n");
+                 EXPECT_EQ(r.err.find("delete it again"), std::string::npos) << r.err;
                  EXPECT_TRUE(ReadWhole(out / "008.TIF") == StoreBytes(*x.printer.begin()));
              };
              return std::vector<std::string>{"get", "--to", out.string(), "--delete", "--short-names"};

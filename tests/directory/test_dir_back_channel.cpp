@@ -19,6 +19,7 @@ struct Row {
     std::vector<std::string> paths;  // the records, in order, as the upload would name them
     std::string message = {};        // PrinterMessage() after a refusal
     int otherVolume = 0;
+    std::vector<std::string> sizes = {};  // the records' sizes, when the row is about them
 };
 
 std::string Path(const std::string& user, const std::string& seq)
@@ -95,6 +96,30 @@ std::vector<Row> Rows()
          "%disk0%@PJL ECHO " + L("001") + L("002") + "%%%",
          QBX_LIST_COMPLETE,
          {Path("12", "002")}},
+        {"messages in the middle of record lines",
+         Path("12", "001") + "%%[ status: busy ]%%\t100\n" + Path("12", "002") +
+             "\t1%%[PrinterError: paper jam]%%00\n" + "%%%",
+         QBX_LIST_COMPLETE,
+         {Path("12", "001"), Path("12", "002")},
+         "",
+         0,
+         {"100", "100"}},
+        {"an error message in the middle of a record line",
+         L("001") + Path("12", "002") + "\t%%[ error: ioerror; OffendingCommand: status ]%%\r\n",
+         QBX_LIST_REFUSED,
+         {},
+         "error: ioerror; OffendingCommand: status"},
+        {"a message cut by its line end in the middle of a record line",
+         L("001") + Path("12", "002") + "\t1%%[ status: busy\n" + L("003") + "%%%",
+         QBX_LIST_COMPLETE,
+         {Path("12", "001"), Path("12", "003")}},
+        {"blanks and TABs around the size",
+         Path("12", "001") + "\t 100 \t\n" + Path("12", "002") + "\t\t100\r\n%%%",
+         QBX_LIST_COMPLETE,
+         {Path("12", "001"), Path("12", "002")},
+         "",
+         0,
+         {"100", "100"}},
     };
 }
 
@@ -134,6 +159,14 @@ protected:
             EXPECT_EQ(reader.PrinterMessage(), row.message);
         } else {
             EXPECT_EQ(Paths(), row.paths);
+        }
+        if (!row.sizes.empty()) {
+            std::vector<std::string> sizes;
+            for (int i = 0; i < dir.count; ++i) {
+                const std::string line = FieldText(entries[i].path);
+                sizes.push_back(line.substr(line.find('\t') + 1));
+            }
+            EXPECT_EQ(sizes, row.sizes);
         }
         EXPECT_EQ(reader.OtherVolumeFiles(), row.otherVolume);
     }

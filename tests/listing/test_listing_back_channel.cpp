@@ -46,7 +46,7 @@ protected:
 TEST_F(BackChannelListing, StatusBlocksTimedStatusMessagesAndVolumePrefixesGiveTheWholeList)
 {
     Knobs k;
-    k.quirks = kQuirkStatusTimer | kQuirkStatusBlocks | kQuirkStatusMessages | kQuirkVolumePrefix;
+    k.quirks = kQuirkStatusTimer | kQuirkStatusBlocks | kQuirkStatusMessages | kQuirkVolumePrefix | kQuirkStatusInside;
     StartPrinter(k);
     AddFour();
     AppHarness h(Ini());

@@ -97,8 +97,9 @@ TEST_F(RetrievalTest, AnswersThatAreNotTheWholeFileDeleteNothingAndStopTheBatch)
     }
 }
 
-// Some devices send status bytes between the data and the closing form feed: they
-// are not part of the file, and the copy is whole (so the printer's file is deleted).
+// Some devices send status bytes between the data and the closing form feed, or a
+// status block between the header line and the data: they are not part of the file,
+// and the copy is whole (so the printer's file is deleted).
 TEST_F(RetrievalTest, BytesBetweenTheDataAndTheFormFeedAreNotWritten)
 {
     StartPrinter();
@@ -109,6 +110,7 @@ TEST_F(RetrievalTest, BytesBetweenTheDataAndTheFormFeedAreNotWritten)
     ListFor(h, kUser);
     Knobs k;
     k.before_form_feed = "@PJL USTATUS JOB\r\nEND\r\nNAME=\"x\"\r\n";
+    k.quirks = kQuirkStatusInside;
     sim->SetKnobs(k);
     Select(h, {a, b});
     h.prompts.saveAnswers = {out + "/s.TIF"};

@@ -102,6 +102,13 @@ enum Quirk : unsigned {
     kQuirkBlanksAroundEquals = 1u << 5,
     // A PJL USTATUS TIMED block every 50 ms while a PostScript job runs.
     kQuirkStatusTimer = 1u << 6,
+    // File access switched off for deleting only: a program that deletes a file gets
+    // invalidaccess and the rest of the job is flushed; listing still works.
+    kQuirkDeleteRefused = 1u << 7,
+    // Status inside an answer: "%%[ status: busy ]%%" in the middle of each listing line
+    // (between the name and its TAB) and a USTATUS block between an upload's header
+    // line and its data.
+    kQuirkStatusInside = 1u << 8,
 };
 // The bit of a quirk's name, or 0 when there is no such quirk.
 unsigned QuirkByName(std::string_view name);

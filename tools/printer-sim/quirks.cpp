@@ -21,7 +21,7 @@ struct QuirkName {
     const char* help;
 };
 
-constexpr std::array<QuirkName, 7> kQuirks = {{
+constexpr std::array<QuirkName, 9> kQuirks = {{
     {kQuirkStatusBlocks, "status-blocks", "PJL USTATUS blocks (and NULs) before answers and between listing lines"},
     {kQuirkStatusMessages, "status-messages", "%%[ status: busy ]%% and %%[ PrinterError: paper jam ]%% between lines"},
     {kQuirkAccessOff, "access-off", "file access switched off: listing and deleting fail with invalidaccess"},
@@ -29,6 +29,10 @@ constexpr std::array<QuirkName, 7> kQuirks = {{
     {kQuirkVolumePrefix, "volume-prefix", "names listed with their device, %disk0%DXR/Images/..."},
     {kQuirkBlanksAroundEquals, "blanks-around-equals", "upload header written NAME = \"...\" OFFSET = 0 SIZE = n"},
     {kQuirkStatusTimer, "status-timer", "a PJL USTATUS TIMED block every 50 ms while a PostScript job runs"},
+    {kQuirkDeleteRefused, "delete-refused",
+     "file access switched off for deleting only: deleting fails with invalidaccess"},
+    {kQuirkStatusInside, "status-inside",
+     "%%[ status: busy ]%% inside each listing line, a USTATUS block between an upload's header and its data"},
 }};
 
 constexpr std::string_view kStatusBlock =
@@ -63,9 +67,10 @@ namespace detail {
 
 std::optional<std::string> QuirkRefusal(unsigned quirks, std::string_view program)
 {
-    if (!Has(quirks, kQuirkAccessOff)) return std::nullopt;
+    if (!Has(quirks, kQuirkAccessOff | kQuirkDeleteRefused)) return std::nullopt;
     for (std::string_view op : {"filenameforall", "deletefile"}) {
         if (program.find(op) == std::string_view::npos) continue;
+        if (!Has(quirks, kQuirkAccessOff) && op != "deletefile") continue;
         return "%%[ Error: invalidaccess; OffendingCommand: " + std::string(op) + " ]%%\r\n" + std::string(kFlushing);
     }
     return std::nullopt;
@@ -77,7 +82,8 @@ std::string QuirkPostScriptOutput(unsigned quirks, std::string out)
     if (Has(quirks, kQuirkInterpreterError) && out.find('\n') != std::string::npos)
         out = out.substr(0, out.find('\n') + 1) + "%%[ Error: stackunderflow; OffendingCommand: exch ]%%\r\n" +
               std::string(kFlushing);
-    const bool between = Has(quirks, kQuirkStatusBlocks | kQuirkStatusMessages | kQuirkVolumePrefix);
+    const bool between =
+        Has(quirks, kQuirkStatusBlocks | kQuirkStatusMessages | kQuirkVolumePrefix | kQuirkStatusInside);
     if (!between) return out;
     std::string result;
     if (Has(quirks, kQuirkStatusBlocks)) result += std::string(2, '\0') + std::string(kStatusBlock);
@@ -89,6 +95,8 @@ std::string QuirkPostScriptOutput(unsigned quirks, std::string out)
         const bool whole = end != std::string::npos;
         std::string text = out.substr(start, whole ? end + 1 - start : std::string::npos);
         start = whole ? end + 1 : out.size();
+        if (Has(quirks, kQuirkStatusInside) && text.rfind("DXR/", 0) == 0 && text.find('\t') != std::string::npos)
+            text.insert(text.find('\t'), "%%[ status: busy ]%%");
         if (Has(quirks, kQuirkVolumePrefix) && text.rfind("DXR/", 0) == 0) text = "%disk0%" + text;
         result += text;
         if (!whole) break;
@@ -108,6 +116,8 @@ std::string QuirkUploadHead(unsigned quirks, std::string head)
         ReplaceAll(head, " SIZE=", " SIZE = ");
         ReplaceAll(head, "FILEERROR=", "FILEERROR = ");
     }
+    // Only after a header line with a SIZE: the data follow it.
+    if (Has(quirks, kQuirkStatusInside) && head.find("SIZE") != std::string::npos) head += kStatusBlock;
     if (Has(quirks, kQuirkStatusBlocks)) head = std::string(2, '\0') + std::string(kStatusBlock) + head;
     return head;
 }
