@@ -214,6 +214,18 @@ bool ListedSize(const DirEntry& e, std::uint64_t& listed, const std::string& wha
     return true;
 }
 
+// A copy found in the folder and proved equal stands for the printer's file only once
+// it is on the disk, as a copy this run made would be: an earlier run stopped before its
+// folder was synced, or another program, may have left it in the system's cache only.
+// False (reason said, ending in notDeleted) when it cannot be synced.
+bool KeptCopyOnDisk(PlainFileReader& file, const std::string& local, const std::string& notDeleted, std::string& reason)
+{
+    if (file.SyncToDisk()) return true;
+    reason = TrF("quillbox-cli, file", "%s cannot be saved to disk: %s; %s", local.c_str(), file.Error().c_str(),
+                 notDeleted.c_str());
+    return false;
+}
+
 // Why a finished answer is no whole copy of the file (size: the listed size text).
 std::string NotWholeReason(const CUploadAnswer& answer, const std::string& size, const std::string& what)
 {
@@ -430,6 +442,7 @@ FetchStatus CPrinterSession::DeleteIfSame(const DirEntry& e, const std::string& 
         return FetchStatus::Failed;
     }
     if (!whole) return FetchStatus::Failed;
+    if (!KeptCopyOnDisk(file, local, notDeleted, reason)) return FetchStatus::Failed;
     return DeleteOriginal(link, e, reason);
 }
 
@@ -578,5 +591,6 @@ FetchStatus CPrinterSession::DeleteIfSamePdf(const DirEntry& e, const std::strin
                      localPdf.c_str(), localPdf.c_str());
         return FetchStatus::Failed;
     }
+    if (!KeptCopyOnDisk(file, localPdf, notDeleted, reason)) return FetchStatus::Failed;
     return DeleteOriginal(link, e, reason);
 }

@@ -177,8 +177,13 @@ int CMainFrame::CheckBatchDestinations()
             ReportLocalFile(IDS_DEST_IS_FOLDER, dests[k].path, IDS_UNABLE_TO_SAVE);
             return -1;
         }
-        if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+        // The question is about this very file, by its identity: another one under the
+        // name later is not agreed to. One gone already is no question (and the copy
+        // replaces nothing).
+        LocalCopy::FileId id;
+        if (attributes == INVALID_FILE_ATTRIBUTES || !LocalCopy::Identify(dests[k].path.c_str(), id)) continue;
         dests[k].replaces = true;
+        dests[k].existing = id;
         if (firstExisting < 0) firstExisting = static_cast<int>(k);
     }
 

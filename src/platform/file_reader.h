@@ -8,6 +8,11 @@
 //   with Error() (the system's reason) when path cannot be opened at all.
 // - Size() is the opened file's size; Read() gives bytes read (0 at the end) or -1 with
 //   Error(). The destructor closes.
+// - SyncToDisk() writes the opened file's bytes, and its name in its folder, through to
+//   the disk: a copy found in the folder (made by an earlier run that was stopped before
+//   it synced, or by another program) counts for the printer's file only once it is as
+//   durable as a copy this program makes. False with Error() (the system's reason); a
+//   file system that cannot sync a folder at all counts as synced.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +28,7 @@ public:
 
     bool Open(const char* path);
     long Read(char* buffer, std::size_t len);
+    bool SyncToDisk();
     std::uint64_t Size() const { return m_size; }
     bool IsPlainFile() const { return m_plain; }
     const std::string& Error() const { return m_error; }
@@ -32,4 +38,5 @@ private:
     std::uint64_t m_size = 0;
     bool m_plain = false;
     std::string m_error;
+    std::string m_path;  // as opened, for its folder
 };

@@ -64,6 +64,7 @@ bool LocalCopy::Open(const char* destPath, bool mayReplace, CopyRun* run)
     m_destTaken = false;
     m_runWroteDest = false;
     m_run = run;
+    m_replaceOnly.reset();
     m_error.clear();
     m_destPath = destPath ? destPath : "";
     const std::string name = NameOf(m_destPath);
@@ -99,6 +100,12 @@ bool LocalCopy::Commit()
     // In place while the file is still open and locked: a clean-up of leftovers
     // elsewhere sees a file in use until it has its final name.
     if (ok) ok = CheckRun();
+    // The agreement was for the file the user was asked about: another one under that
+    // name by now is not replaced.
+    if (ok && m_mayReplace && m_replaceOnly) {
+        FileId there;
+        if (!IdentityAt(m_destPath.c_str(), there) || there != *m_replaceOnly) m_mayReplace = false;
+    }
     Placed placed = Placed::Failed;
     if (ok) {
         int err = 0;

@@ -20,6 +20,10 @@
 //   DestinationTaken() is TRUE and Error() names the file that appeared. With
 //   mayReplace it replaces what is at dest (a link at dest is replaced by the file,
 //   never written through) and the new file takes the mode of the file it replaces.
+//   ReplaceOnly(id) after Open binds the agreement to the file the user was asked
+//   about: the copy then replaces only that very file (same identity, see CopyRun), and
+//   anything else at dest by then (a file another program put under that name after
+//   the question) is left alone as without mayReplace.
 //   Only a TRUE result means the copy is on disk under dest. A failure before the
 //   file is in place removes the temporary file and leaves dest as it was; a failure
 //   after it (closing, syncing the folder) leaves the new file under dest, not known
@@ -51,6 +55,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -76,8 +81,15 @@ public:
     LocalCopy(const LocalCopy&) = delete;
     LocalCopy& operator=(const LocalCopy&) = delete;
 
+    // A file's identity on disk: (device or volume, file number).
+    using FileId = std::pair<std::uint64_t, std::uint64_t>;
+
     // run (may be null) collects the file once it is in place; see CopyRun.
     bool Open(const char* destPath, bool mayReplace, CopyRun* run = nullptr);
+    // With mayReplace: replace only the file of this identity (see the contract).
+    void ReplaceOnly(const FileId& id) { m_replaceOnly = id; }
+    // The identity of what is at path now (the path itself, not where a link leads).
+    static bool Identify(const char* path, FileId& id) { return IdentityAt(path, id); }
     bool Write(const char* data, std::size_t len);
     bool Commit();
     bool Discard();
@@ -148,6 +160,7 @@ private:
     bool m_destTaken = false;
     bool m_runWroteDest = false;
     CopyRun* m_run = nullptr;
+    std::optional<FileId> m_replaceOnly;
     std::string m_tempPath;
     std::string m_destPath;
     std::string m_error;

@@ -5,7 +5,10 @@
 #include "platform/wintypes.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Splits path into drive, folder, base name and extension. Each output that is
@@ -51,6 +54,9 @@ struct DestFile {
     // Something was at path when the batch was checked, and the user agreed to
     // overwrite it: only then may the copy replace what it finds there.
     bool replaces = false;
+    // With replaces: the identity (device or volume, file number) of what was there,
+    // the one file the user is asked about and may agree to lose.
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> existing;
 };
 
 // How a folder compares file names: two names with equal keys may be one file there.

@@ -19,6 +19,12 @@ BOOL CMainFrame::OpenOutFile()
                         IDS_UNABLE_TO_OPEN);
         return FALSE;
     }
+    // The user agreed to overwrite the file that was there when asked, not another one
+    // put under its name since.
+    const std::size_t index = static_cast<std::size_t>(m_nCurrentFile);
+    if (m_bMayReplace && m_nCurrentFile >= 0 && index < m_batchDest.size() && m_batchDest[index].existing &&
+        m_batchDest[index].path == m_szDestPath)
+        copy->ReplaceOnly(*m_batchDest[index].existing);
     m_pOutFile = std::move(copy);
     return TRUE;
 }

@@ -269,6 +269,20 @@ const GuardRow kGuardRows[] = {
          x.more = [](const CliRun& r) { EXPECT_EQ(r.out, ""); };
          return Args{"get", "--to", t.out.string(), "--delete", "--short-names"};
      }},
+    {"CopyFoundInTheFolderThatTheDiskDoesNotSyncIsNotDeleted", true,
+     [](CliGuards& t, Outcome& x) {
+         // Equal to the printer's file, but (left by a run stopped before its folder was
+         // synced, or by another program) not known to be on the disk.
+         std::string p = t.Add("1234", "008", "20261207090000", 5000, 1);
+         std::ofstream(t.out / "2026-12-07_090000_008.TIF", std::ios::binary) << t.StoreBytes(p);
+         x.env = {"LD_PRELOAD=" QBX_FAULT_SHIM, "QBX_FAULT=fsynckept=EIO", "ASAN_OPTIONS=verify_asan_link_order=0"};
+         x.says = {"2026-12-07_090000_008.TIF: " + t.In("2026-12-07_090000_008.TIF") +
+                   " cannot be saved to disk: Input/output error; it was not deleted on the printer"};
+         x.folder = {"2026-12-07_090000_008.TIF"};
+         x.printer = {p};
+         x.deletions = 0;
+         return Args{"sync", "--to", t.out.string(), "--delete"};
+     }},
     {"ComparisonCutShortDeletesNothing", false,
      [](CliGuards& t, Outcome& x) {
          std::string p = t.Add("1234", "008", "20261207090000", 5000, 1);

@@ -239,6 +239,32 @@ TEST_F(LocalCopyTest, ConsentDecidesWhatIsReplacedAndTheModeFollows)
     }
 }
 
+// A consent bound to the file that was asked about (ReplaceOnly): that file is replaced,
+// another one put under its name afterwards is not, and a name left free is taken.
+TEST_F(LocalCopyTest, ConsentIsForTheVeryFileAskedAbout)
+{
+    for (const std::string afterwards : {"nothing", "another file put there", "removed"}) {
+        SCOPED_TRACE(afterwards);
+        const std::string dest = folder + "/asked.TIF";
+        WriteText(dest, "agreed to lose");
+        LocalCopy::FileId asked;
+        ASSERT_TRUE(LocalCopy::Identify(dest.c_str(), asked));
+        LocalCopy c;
+        ASSERT_TRUE(c.Open(dest.c_str(), true)) << c.Error();
+        c.ReplaceOnly(asked);
+        ASSERT_TRUE(c.Write("scan", 4));
+        if (afterwards == "removed") fs::remove(dest);
+        if (afterwards == "another file put there") {
+            WriteText(dest + ".new", "another program's");
+            fs::rename(dest + ".new", dest);
+        }
+        const bool saved = afterwards != "another file put there";
+        EXPECT_EQ(c.Commit(), saved) << c.Error();
+        EXPECT_EQ(c.DestinationTaken(), !saved);
+        EXPECT_EQ(ReadText(dest), saved ? "scan" : "another program's");
+    }
+}
+
 // Failures name the file and give the system's reason; nothing of the copy remains.
 TEST_F(LocalCopyTest, FailuresAreExplainedAndLeaveNoTemporaryFile)
 {

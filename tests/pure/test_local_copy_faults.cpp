@@ -125,7 +125,12 @@ TEST_F(LocalCopyFaults, WithoutNoReplaceRenameTheCopyGoesInByLinkAndNeverOverAFi
          "Cannot save " + dest +
              ": a file of that name appeared in the folder while the copy was on its way; it was left as it is"},
         {"no links either", "renameat2=EINVAL,link=EPERM", false, false,
-         "Cannot put in place " + dest + ": Operation not permitted"},
+         "Cannot put in place " + dest +
+             ": the folder's file system can neither rename a file without replacing one of that name nor give a "
+             "file a second name, so nothing can be put there without risking another file; choose a folder on "
+             "another file system"},
+        {"a link refused for want of room", "renameat2=EINVAL,link=ENOSPC", false, false,
+         "Cannot put in place " + dest + ": No space left on device"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);

@@ -398,6 +398,34 @@ std::vector<LocalFileCase> Cases()
     }
 
     {
+        // The user agreed to replace old.TIF; while the copy is on its way another program
+        // (another instance saving a scan of its own) puts a new file under that name. The
+        // Yes was for the file that was there when asked, not for this one.
+        LocalFileCase r;
+        r.name = "FileReplacedAfterTheYesIsNotReplacedAgain";
+        r.scans = {{"001", "20000101000000", 40000, 1}};
+        r.slow = true;
+        r.chosen = "old.TIF";
+        r.boxAnswers = {IDYES};
+        r.prepare = [](Ctx& c) { WriteText(c.out + "/old.TIF", "agreed to lose"); };
+        r.during = [](Ctx& c, CMainFrame*) {
+            c.temp = c.out + "/old.TIF";
+            WriteText(c.out + "/other.tmp", "another program's");
+            std::filesystem::rename(c.out + "/other.tmp", c.temp);
+            c.added["old.TIF"] = "another program's";
+        };
+        r.check = [](Ctx& c) {
+            ASSERT_EQ(c.boxes.size(), 2u);
+            EXPECT_EQ(c.boxes[0].caption, "old.TIF:  Already exists");
+            EXPECT_EQ(c.boxes[1].caption, "Unable to save file");
+            EXPECT_EQ(
+                c.boxes[1].text.rfind("Cannot save " + c.temp + ": a file of that name appeared in the folder", 0), 0u)
+                << c.boxes[1].text;
+        };
+        v.push_back(std::move(r));
+    }
+
+    {
         LocalFileCase r;
         r.name = "NewCopyTakesTheUmask";
         r.scans = {{"001", "20000101000000", 3000, 1}};

@@ -4,6 +4,7 @@
 //
 // QBX_FAULT is read at every call (a test may change it while it runs), a comma list:
 //   fsync=ERRNO      fsync of a temporary file fails (EIO, ENOSPC, ...)
+//   fsynckept=ERRNO  fsync of any other plain file fails (a copy found in the folder)
 //   renameat2=ERRNO  renameat2 fails, as on a file system that refuses RENAME_NOREPLACE
 //   unlink=ERRNO     unlink/unlinkat of a temporary file fails
 //   link=ERRNO       link of a temporary file fails
@@ -12,6 +13,7 @@
 // temporary file ("fsync PATH", "rename FROM"), in the order the calls were made.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -106,6 +108,8 @@ int fsync(int fd)
     if (FdIsTemporary(fd, path, sizeof path)) {
         Log("fsync", path);
         if (const int err = FaultFor("fsync")) return Refuse(err);
+    } else if (struct stat st; ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        if (const int err = FaultFor("fsynckept")) return Refuse(err);
     }
     return real(fd);
 }

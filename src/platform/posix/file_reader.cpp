@@ -30,6 +30,7 @@ bool PlainFileReader::Open(const char* path)
         return false;
     }
     m_handle = fd;
+    m_path = path;
     m_size = static_cast<std::uint64_t>(st.st_size);
     m_plain = true;
     return true;
@@ -44,4 +45,28 @@ long PlainFileReader::Read(char* buffer, std::size_t len)
         m_error = std::strerror(errno);
         return -1;
     }
+}
+
+bool PlainFileReader::SyncToDisk()
+{
+    if (m_handle < 0) {
+        m_error = std::strerror(EBADF);
+        return false;
+    }
+    // fsync takes a descriptor opened for reading as well.
+    if (::fsync(static_cast<int>(m_handle)) != 0) {
+        m_error = std::strerror(errno);
+        return false;
+    }
+    const std::size_t slash = m_path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : m_path.substr(0, slash);
+    const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0) {
+        m_error = std::strerror(errno);
+        return false;
+    }
+    const bool synced = ::fsync(dfd) == 0 || errno == EINVAL;
+    if (!synced) m_error = std::strerror(errno);
+    ::close(dfd);
+    return synced;
 }

@@ -43,7 +43,22 @@ unsigned LocalCopy::RandomNumber()
     return value;
 }
 
-std::string LocalCopy::ReasonOf(int err) { return std::strerror(err); }
+namespace {
+
+// Not a system error: a file system that neither renames without replacing nor makes a
+// second name for a file (FAT and exFAT through FUSE, some network folders).
+constexpr int kErrNoSafePlacing = -1;
+
+}  // namespace
+
+std::string LocalCopy::ReasonOf(int err)
+{
+    if (err == kErrNoSafePlacing)
+        return "the folder's file system can neither rename a file without replacing one of that name nor give a "
+               "file a second name, so nothing can be put there without risking another file; choose a folder on "
+               "another file system";
+    return std::strerror(err);
+}
 
 LocalCopy::Made LocalCopy::CreateTemp(const std::string& path, int& err)
 {
@@ -103,6 +118,7 @@ LocalCopy::Placed LocalCopy::PutInPlace(int& err)
             return Placed::Done;
         }
         err = errno;
+        if (err == EPERM || err == ENOSYS || err == EOPNOTSUPP) err = kErrNoSafePlacing;
     }
     return err == EEXIST ? Placed::Taken : Placed::Failed;
 }

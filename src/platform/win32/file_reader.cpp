@@ -49,6 +49,7 @@ bool PlainFileReader::Open(const char* path)
         return false;
     }
     m_handle = reinterpret_cast<std::intptr_t>(h);
+    m_path = path;
     m_size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     m_plain = true;
     return true;
@@ -63,4 +64,35 @@ long PlainFileReader::Read(char* buffer, std::size_t len)
         return -1;
     }
     return static_cast<long>(got);
+}
+
+bool PlainFileReader::SyncToDisk()
+{
+    if (m_handle == -1) {
+        m_error = ReasonOf(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    // FlushFileBuffers wants a handle that may write: a second one, on the very file that
+    // was read (the name could lead elsewhere by now). Nothing is written through it.
+    HANDLE w =
+        ::CreateFileW(Widen(m_path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (w == INVALID_HANDLE_VALUE) {
+        m_error = ReasonOf(::GetLastError());
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION read, written;
+    bool ok = ::GetFileInformationByHandle(H(m_handle), &read) && ::GetFileInformationByHandle(w, &written);
+    if (!ok) {
+        m_error = ReasonOf(::GetLastError());
+    } else if (read.dwVolumeSerialNumber != written.dwVolumeSerialNumber ||
+               read.nFileIndexHigh != written.nFileIndexHigh || read.nFileIndexLow != written.nFileIndexLow) {
+        m_error = "another file took its name meanwhile";
+        ok = false;
+    } else if (!::FlushFileBuffers(w)) {
+        m_error = ReasonOf(::GetLastError());
+        ok = false;
+    }
+    ::CloseHandle(w);
+    return ok;
 }
