@@ -197,7 +197,7 @@ BOOL BuildBatchDestPaths(const char* chosenPath, BOOL singleFile, const std::vec
             if (refused != nullptr) *refused = i;
             return FALSE;
         }
-        files[i] = {path, name};
+        files[i] = {path, name, false, std::nullopt};
         taken.insert(nameKey(path));
     }
 
@@ -216,7 +216,7 @@ BOOL BuildBatchDestPaths(const char* chosenPath, BOOL singleFile, const std::vec
             }
             const std::string key = nameKey(path);
             if (taken.count(key) != 0 || given.count(key) != 0) continue;
-            files[i] = {path, name};
+            files[i] = {path, name, false, std::nullopt};
             given.insert(key);
             found = true;
         }
