@@ -14,6 +14,7 @@
 // that many bytes of listing text; a length byte of 0 followed by a byte n
 // repeats the previous receive n times, so that full tables are reached. A run
 // reads at most 256 KB of listing.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -227,7 +228,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (result == QBX_LIST_NO_FILES)
         Check(text.find("%%%") != std::string::npos || text.find("***") != std::string::npos);
     if (result == QBX_LIST_REFUSED) {
-        Check(text.find("%%[") != std::string::npos && !reader.PrinterMessage().empty());
+        // NULs inside a line are the back channel's padding, not part of what it says: a
+        // message may open "%<NUL>%[" (the safe side: an error is never missed for it).
+        std::string visible = text;
+        visible.erase(std::remove(visible.begin(), visible.end(), '\0'), visible.end());
+        Check(visible.find("%%[") != std::string::npos && !reader.PrinterMessage().empty());
         for (char c : reader.PrinterMessage()) Check(c >= 0x20 && c < 0x7F);
     }
 
